@@ -1,0 +1,118 @@
+#pragma once
+// A dBase table: create (level 7, optionally with a production .MDX index), open shared or
+// exclusively, read any level (III, IV, 5, 7, FoxPro family), append, update in place, look up.
+//
+// Text is handled as the table stores it: bytes in the table's code page (Windows-1252 for the tables
+// that this engine writes). Conversion to and from Unicode happens outside this library.
+// Records are addressed by their position among the live (not deleted) records, from 0, in stored order.
+
+#include "dbf/Error.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace pontrel::dbf {
+
+// One field definition for creating a table. Types written: 'C' (width 1..254), 'I', 'L', 'O'.
+struct FieldSpec {
+    std::string name;   // up to 31 characters
+    char type = 'C';
+    int width = 0;      // only for 'C'; the engine fills the fixed widths of the other types
+    int decimals = 0;
+};
+
+// A production index with one ascending tag on an integer field, duplicates allowed.
+struct IndexSpec {
+    std::string tag;
+    std::string field;
+};
+
+// A field as a table describes it (also for tables written by other programs).
+struct FieldInfo {
+    std::string name;
+    char type = 'C';
+    int width = 0;
+    int decimals = 0;
+};
+
+// A value as the engine gives it: NULL, text (trailing blanks removed), integer, floating point, Boolean.
+using Value = std::variant<std::monostate, std::string, std::int64_t, double, bool>;
+
+enum class OpenMode { Shared, Exclusive };
+enum class Access { ReadOnly, ReadWrite };
+
+// Values to store in one record, assigned field by field; unassigned fields stay NULL.
+class RecordBuffer {
+public:
+    void setText(std::string_view field, std::string_view value); // cut to the field's width silently
+    void setInteger(std::string_view field, std::int64_t value);
+    void setDouble(std::string_view field, double value);
+    void setBool(std::string_view field, bool value);
+    void setNull(std::string_view field);
+
+private:
+    friend class Table;
+    std::vector<std::pair<std::string, Value>> assigned_;
+};
+
+class Table {
+public:
+    // Writes an empty table (and its .MDX when an index is given). Fails if the file exists.
+    static void create(const std::filesystem::path& file, const std::vector<FieldSpec>& fields,
+                       const std::optional<IndexSpec>& index = std::nullopt);
+
+    // Opens a table. An exclusive open fails while any other opening holds the file; a shared
+    // open fails while one holds it exclusively. Errors name the file and what is wrong.
+    static Table open(const std::filesystem::path& file, OpenMode mode, Access access = Access::ReadOnly);
+
+    Table(Table&&) noexcept;
+    Table& operator=(Table&&) noexcept;
+    ~Table();
+
+    // Brings the header (date, record count), the end marker and the index up to date and
+    // releases the file and its lock. Called by the destructor when not called before.
+    void close();
+
+    const std::filesystem::path& path() const;
+    const std::vector<FieldInfo>& fields() const;
+    // The position of a field, its name compared without regard to letter case; nullopt if none.
+    std::optional<std::size_t> fieldIndex(std::string_view name) const;
+
+    // The number of live records.
+    std::size_t recordCount() const;
+
+    // Reading. `record` is a live record's position; `field` a field name (letter case ignored).
+    // An unknown field name is an error that names the table and the field.
+    Value value(std::size_t record, std::string_view field) const;
+    std::string text(std::size_t record, std::string_view field) const;    // NULL reads as ""
+    std::optional<std::int64_t> integer(std::size_t record, std::string_view field) const; // NULL: nullopt
+    std::optional<double> number(std::size_t record, std::string_view field) const;
+    std::optional<bool> boolean(std::size_t record, std::string_view field) const;
+
+    // Lookups with first-match-in-stored-order semantics. Text compares as `text` gives it.
+    std::optional<std::size_t> locate(const std::vector<std::pair<std::string, Value>>& equals) const;
+    std::vector<std::size_t> select(std::string_view field, const Value& equals) const;
+
+    // Writing (needs Access::ReadWrite). Appends and posts one record; returns its position.
+    std::size_t append(const RecordBuffer& values);
+    // Writes the assigned fields of an existing record back to the file at once.
+    void update(std::size_t record, const RecordBuffer& values);
+
+    // Records in the order of the production index's tag (equal keys in stored order).
+    std::vector<std::size_t> indexOrder(std::string_view tag) const;
+
+    struct Impl;
+
+private:
+    explicit Table(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace pontrel::dbf

@@ -1,0 +1,28 @@
+#pragma once
+// The system's ANSI code page, Windows-1252 on every platform (the tables' language driver says so).
+// Document text (UTF-8) is converted to ANSI when it is read, and back to Unicode only where it leaves
+// the system (the output document, the terminal, the window).
+
+#include <string>
+#include <string_view>
+
+namespace pontrel::ansi {
+
+// UTF-8 to Windows-1252; a character the code page cannot represent becomes '?'.
+std::string fromUtf8(std::string_view utf8);
+// Windows-1252 to UTF-8 (the five unassigned codes map to the C1 controls of the same value).
+std::string toUtf8(std::string_view ansi);
+
+// Upper case of the letters a to z only; every other byte stays as it is.
+std::string upperAsciiOnly(std::string_view ansi);
+// Upper case as the platform's ANSI comparison folds it: a-z and the accented letters of the code page.
+std::string upperAnsi(std::string_view ansi);
+// Equal without regard to letter case, accented letters included (Á = á, Ñ = ñ).
+bool equalIgnoringCase(std::string_view a, std::string_view b);
+
+// Removes leading and trailing characters whose code is 32 or less.
+std::string_view trimControls(std::string_view text);
+// True when nothing but blanks and control characters is left.
+bool isBlank(std::string_view text);
+
+} // namespace pontrel::ansi

@@ -1,0 +1,31 @@
+#pragma once
+// What the data-group steps of one export run share. Created fresh for every run, so a run after a
+// failed one behaves like the first.
+
+#include "exchange/UserInterface.h"
+#include "exchange/YedraDocument.h"
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace pontrel::exporting {
+
+// The four subject registries: sorted, each value once, letter case significant. They live from the
+// start of the subjects step until the end of the activities step.
+struct SubjectRegistries {
+    std::set<std::string> longCodes;
+    std::set<std::string> upperNames;
+    std::set<std::pair<std::string, std::string>> pairs; // (long code, name): a repeat needs both to match
+};
+
+struct ExportContext {
+    const YedraDocument& document;
+    std::filesystem::path tablesFolder;       // where the steps create and read their tables (staging)
+    std::filesystem::path levelTable;         // NIVELCAN.DBF
+    std::filesystem::path documentPath;       // for the frame selection dialog, which loads its own copy
+    UserInterface& ui;
+    bool task513 = false;                     // set by the activities step, read by the assignments step
+};
+
+} // namespace pontrel::exporting
