@@ -2,6 +2,7 @@
 // What the data-group steps of one export run share. Created fresh for every run, so a run after a
 // failed one behaves like the first.
 
+#include "exchange/ShortCodeRegistry.h"
 #include "exchange/UserInterface.h"
 #include "exchange/YedraDocument.h"
 
@@ -14,6 +15,7 @@ namespace pontrel::exporting {
 // The four subject registries: sorted, each value once, letter case significant. They live from the
 // start of the subjects step until the end of the activities step.
 struct SubjectRegistries {
+    ShortCodeRegistry shortCodes{ShortCodeSettings{.preCut = true, .shortening = true, .ignoreCase = false}};
     std::set<std::string> longCodes;
     std::set<std::string> upperNames;
     std::set<std::pair<std::string, std::string>> pairs; // (long code, name): a repeat needs both to match
@@ -26,6 +28,7 @@ struct ExportContext {
     std::filesystem::path documentPath;       // for the frame selection dialog, which loads its own copy
     UserInterface& ui;
     bool task513 = false;                     // set by the activities step, read by the assignments step
+    SubjectRegistries subjects;               // filled by the subjects step, emptied by the activities step
 };
 
 } // namespace pontrel::exporting

@@ -1,0 +1,59 @@
+#pragma once
+// A user interface for tests: records everything a run asks and answers from queues set up by the
+// test. An unexpected question fails the test instead of hanging it.
+
+#include "exchange/UserInterface.h"
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pontrel::testing {
+
+class ScriptedUserInterface : public UserInterface {
+public:
+    // Answers, consumed in order.
+    std::deque<std::optional<std::filesystem::path>> documents;
+    std::deque<FrameChoice> frameChoices;
+    // Called for each teacher-dialog request with the PROFT path (e.g. to fill keys as a user would).
+    std::function<void(const std::filesystem::path&)> onTeacherDialog;
+
+    // What the run did.
+    std::vector<std::string> messages;
+    int documentRequests = 0;
+    int frameRequests = 0;
+    int teacherDialogs = 0;
+    std::vector<bool> busyStates;
+    std::vector<StepProgress> progress;
+
+    std::optional<std::filesystem::path> chooseDocument() override {
+        ++documentRequests;
+        if (documents.empty())
+            throw std::logic_error("the run asked for a document that the test did not provide");
+        auto answer = documents.front();
+        documents.pop_front();
+        return answer;
+    }
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    FrameChoice chooseFrames(const std::filesystem::path&) override {
+        ++frameRequests;
+        if (frameChoices.empty())
+            throw std::logic_error("the run asked for frames that the test did not provide");
+        auto answer = frameChoices.front();
+        frameChoices.pop_front();
+        return answer;
+    }
+    void completeTeacherKeys(const std::filesystem::path& proft) override {
+        ++teacherDialogs;
+        if (onTeacherDialog)
+            onTeacherDialog(proft);
+    }
+    void setBusy(bool busy) override { busyStates.push_back(busy); }
+    void reportProgress(const StepProgress& step) override { progress.push_back(step); }
+};
+
+} // namespace pontrel::testing
