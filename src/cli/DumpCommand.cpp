@@ -1,13 +1,114 @@
+// pontrel-cli dump TABLA.DBF: any table the engine can read, as CSV in UTF-8 on standard output.
+// A header line of field names, then one line per live record; values as the engine gives them
+// (text without its trailing blanks, numbers in their shortest exact form, Booleans as T and F),
+// NULL as an empty value.
+
 #include "cli/Commands.h"
 
+#include "dbf/Error.h"
+#include "dbf/Table.h"
+#include "exchange/Ansi.h"
+
+#include <charconv>
+#include <exception>
+#include <filesystem>
 #include <iostream>
+#include <string>
+#include <system_error>
+#include <variant>
 
 namespace pontrel::cli {
 
-// Not built yet: replaced by the real subcommand.
-int dumpCommand(const std::vector<std::string>&) {
-    std::cerr << "La orden 'dump' aún no está disponible.\n";
-    return 2;
+namespace {
+
+constexpr const char* kDumpUsage = "Uso: pontrel-cli dump TABLA.DBF\n";
+
+// RFC 4180 quoting: only a value holding a comma, a quote or a line break is quoted.
+void appendCsvField(std::string& line, const std::string& utf8) {
+    if (utf8.find_first_of(",\"\r\n") == std::string::npos) {
+        line += utf8;
+        return;
+    }
+    line += '"';
+    for (char c : utf8) {
+        if (c == '"')
+            line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+std::string shortestForm(double value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+// Table text is Windows-1252, like every table that Velmora and Pontrel write.
+std::string csvText(const dbf::Value& value) {
+    struct Visitor {
+        std::string operator()(std::monostate) const { return {}; }
+        std::string operator()(const std::string& text) const { return ansi::toUtf8(text); }
+        std::string operator()(std::int64_t number) const { return std::to_string(number); }
+        std::string operator()(double number) const { return shortestForm(number); }
+        std::string operator()(bool flag) const { return flag ? "T" : "F"; }
+    };
+    return std::visit(Visitor{}, value);
+}
+
+void dumpTable(const std::filesystem::path& file, std::ostream& out) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec))
+        throw Error("No existe el archivo «" + file.string() + "».");
+    if (std::filesystem::is_directory(file, ec))
+        throw Error("«" + file.string() + "» es una carpeta, no una tabla.");
+
+    dbf::Table table = dbf::Table::open(file, dbf::OpenMode::Shared, dbf::Access::ReadOnly);
+    const auto& fields = table.fields();
+
+    // Everything is read before anything is printed, so that a table that fails half-way through
+    // leaves no partial CSV behind.
+    std::string csv;
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+        if (f > 0)
+            csv += ',';
+        appendCsvField(csv, ansi::toUtf8(fields[f].name));
+    }
+    csv += '\n';
+    const std::size_t records = table.recordCount();
+    for (std::size_t r = 0; r < records; ++r) {
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            if (f > 0)
+                csv += ',';
+            appendCsvField(csv, csvText(table.value(r, f)));
+        }
+        csv += '\n';
+    }
+    table.close();
+    out << csv;
+    out.flush();
+}
+
+} // namespace
+
+int dumpCommand(const std::vector<std::string>& args) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kDumpUsage;
+        return 0;
+    }
+    if (args.size() != 1 || args[0].empty()) {
+        std::cerr << "La orden 'dump' necesita exactamente un archivo de tabla.\n" << kDumpUsage;
+        return 2;
+    }
+    try {
+        dumpTable(std::filesystem::path(args[0]), std::cout);
+        return 0;
+    } catch (const Error& e) {
+        std::cerr << e.what() << '\n';
+    } catch (const std::exception& e) {
+        std::cerr << "No se puede leer la tabla «" << args[0] << "»: " << e.what() << '\n';
+    }
+    return 1;
 }
 
 } // namespace pontrel::cli

@@ -45,6 +45,13 @@ struct FieldInfo {
 // A value as the engine gives it: NULL, text (trailing blanks removed), integer, floating point, Boolean.
 using Value = std::variant<std::monostate, std::string, std::int64_t, double, bool>;
 
+// A calendar date as the table header stores it (the date of the last update).
+struct Date {
+    int year = 0;  // e.g. 2026
+    int month = 0; // 1..12
+    int day = 0;   // 1..31
+};
+
 enum class OpenMode { Shared, Exclusive };
 enum class Access { ReadOnly, ReadWrite };
 
@@ -56,6 +63,7 @@ public:
     void setDouble(std::string_view field, double value);
     void setBool(std::string_view field, bool value);
     void setNull(std::string_view field);
+    void clear() { assigned_.clear(); }
 
 private:
     friend class Table;
@@ -65,8 +73,10 @@ private:
 class Table {
 public:
     // Writes an empty table (and its .MDX when an index is given). Fails if the file exists.
+    // `date` stamps the header (and the index); today when not given.
     static void create(const std::filesystem::path& file, const std::vector<FieldSpec>& fields,
-                       const std::optional<IndexSpec>& index = std::nullopt);
+                       const std::optional<IndexSpec>& index = std::nullopt,
+                       const std::optional<Date>& date = std::nullopt);
 
     // Opens a table. An exclusive open fails while any other opening holds the file; a shared
     // open fails while one holds it exclusively. Errors name the file and what is wrong.
@@ -79,6 +89,9 @@ public:
     // Brings the header (date, record count), the end marker and the index up to date and
     // releases the file and its lock. Called by the destructor when not called before.
     void close();
+
+    // The date that a change stamps into the header at close; today unless set (for byte-exact files).
+    void setUpdateDate(const Date& date);
 
     const std::filesystem::path& path() const;
     const std::vector<FieldInfo>& fields() const;
@@ -95,6 +108,10 @@ public:
     std::optional<std::int64_t> integer(std::size_t record, std::string_view field) const; // NULL: nullopt
     std::optional<double> number(std::size_t record, std::string_view field) const;
     std::optional<bool> boolean(std::size_t record, std::string_view field) const;
+
+    // The same by field position (see fieldIndex), for loops that read many records.
+    Value value(std::size_t record, std::size_t field) const;
+    std::string text(std::size_t record, std::size_t field) const;
 
     // Lookups with first-match-in-stored-order semantics. Text compares as `text` gives it.
     std::optional<std::size_t> locate(const std::vector<std::pair<std::string, Value>>& equals) const;

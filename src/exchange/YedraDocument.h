@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,7 @@ namespace pontrel {
 
 // One record of a data group: its direct `dato` children, read by position from 0.
 class YedraRecord {
-public:
+  public:
     explicit YedraRecord(xmlNode* element);
     std::size_t fieldCount() const { return fields_.size(); }
     // Trimmed of codes up to 32, converted to ANSI. A position beyond the last field reads as "".
@@ -24,12 +25,12 @@ public:
     // The same without the trimming.
     std::string rawValue(std::size_t position) const;
 
-private:
+  private:
     std::vector<xmlNode*> fields_;
 };
 
 class YedraDocument {
-public:
+  public:
     static YedraDocument load(const std::filesystem::path& file);
 
     YedraDocument(YedraDocument&&) noexcept;
@@ -45,10 +46,15 @@ public:
     // The record loop: the same records without those that have fewer than 2 fields.
     std::vector<YedraRecord> loopRecords(std::string_view group) const;
 
+    // The text of the first child node of the first /SERVICIO/BLOQUE_DATOS (ANSI), where the academic
+    // year stands. Whitespace-only text between elements is not a node here, nor part of the text.
+    // nullopt when there is no BLOQUE_DATOS or it has no child.
+    std::optional<std::string> academicYearSource() const;
+
     // The underlying tree, for the timetable document writer.
     xmlDoc* xml() const { return doc_.get(); }
 
-private:
+  private:
     struct DocDeleter {
         void operator()(xmlDoc* d) const;
     };

@@ -1,9 +1,124 @@
 #include "export/ExportRun.h"
 
 #include "dbf/Error.h"
+#include "exchange/WorkingFolder.h"
+#include "exchange/YedraDocument.h"
+#include "export/ExportContext.h"
+#include "export/Steps.h"
+#include "export/TableSetReplacement.h"
+#include "export/WorkingFolderLock.h"
+
+#include <optional>
 
 namespace pontrel::exporting {
 
-RunOutcome ExportRun::run() { throw Error("La exportación aún no está disponible."); }
+namespace fs = std::filesystem;
+
+namespace {
+
+// The busy cursor for the whole of the run's work, given back on every way out.
+class BusyCursor {
+  public:
+    explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+    ~BusyCursor() { release(); }
+    void release() {
+        if (busy_)
+            ui_.setBusy(false);
+        busy_ = false;
+    }
+
+  private:
+    UserInterface& ui_;
+    bool busy_ = true;
+};
+
+// The level table the session names, or NIVELCAN.DBF beside the program (in any letter case, as a
+// copy made under Wine may be named); nullopt when there is none.
+std::optional<fs::path> findLevelTable(const RunSession& session) {
+    std::error_code ec;
+    if (!session.levelTable.empty()) {
+        if (fs::is_regular_file(session.levelTable, ec))
+            return session.levelTable;
+        return std::nullopt;
+    }
+    if (session.programFolder.empty() || !fs::is_directory(session.programFolder, ec))
+        return std::nullopt;
+    return findTableFile(session.programFolder, "NIVELCAN.DBF");
+}
+
+// Every step makes its tables; a missing one means a step broke its promise, and replacing the old
+// set by an incomplete one would lose Velmora's table for nothing.
+void requireStagedTables(const fs::path& staging) {
+    std::error_code ec;
+    for (const auto& table : exportedTables())
+        if (!fs::is_regular_file(staging / (table + ".DBF"), ec))
+            throw Error("La exportación no ha creado la tabla " + table +
+                        ".DBF; no se ha cambiado ninguna tabla de la carpeta de trabajo.");
+}
+
+} // namespace
+
+const std::vector<std::string>& exportedTables() {
+    static const std::vector<std::string> tables = {"ASIGNOMT",    "ASIGNOMT2", "PROFT", "AULAT",
+                                                    "CURSOST",     "GRUPOST",   "ASIGT", "DIASHORAST",
+                                                    "DIASHORAST2", "PERIODOS"};
+    return tables;
+}
+
+RunOutcome ExportRun::run() {
+    // A cancelled dialog keeps the document chosen by an earlier run of either direction.
+    if (auto chosen = ui_.chooseDocument())
+        session_.documentPath = *chosen;
+    std::error_code ec;
+    if (session_.documentPath.empty() || !fs::is_regular_file(session_.documentPath, ec)) {
+        ui_.showMessage(kNoDocumentMessage);
+        return RunOutcome::DocumentMissing;
+    }
+    const auto levelTable = findLevelTable(session_);
+    if (!levelTable) {
+        ui_.showMessage(kNoLevelTableMessage);
+        return RunOutcome::Stopped;
+    }
+
+    // A document that does not load stops the run here, before any table is touched.
+    const YedraDocument document = YedraDocument::load(session_.documentPath);
+
+    BusyCursor busy(ui_);
+    const fs::path& folder = session_.workingFolder;
+    requireWorkingFolder(folder);
+    WorkingFolderLock lock(folder, options_.lockWait);
+    if (auto line = recoverWhileLocked(folder))
+        ui_.showMessage(*line);
+
+    // The steps build the new set where Velmora cannot see it; the old set stays untouched until the
+    // whole run has succeeded.
+    TableSetReplacement replacement(folder);
+    replacement.beforeEachMove = options_.beforeEachMove;
+    {
+        ExportContext context{.document = document,
+                              .tablesFolder = replacement.stagingFolder(),
+                              .levelTable = *levelTable,
+                              .documentPath = session_.documentPath,
+                              .ui = ui_,
+                              .task513 = false,
+                              .subjects = {}};
+        subjectStep(context);
+        activityStep(context);
+        teacherStep(context);
+        roomStep(context);
+        courseStep(context);
+        assignmentStep(context);
+        frameStep(context);
+    }
+    requireStagedTables(replacement.stagingFolder());
+    // PERIODOS never had its stale index removed; Velmora may keep one of its own.
+    replacement.commit({"PERIODOS"});
+    busy.release();
+
+    ui_.showMessage(kFinishedMessage);
+    return RunOutcome::Completed;
+}
 
 } // namespace pontrel::exporting

@@ -6,16 +6,40 @@
 #include "exchange/RunSession.h"
 #include "exchange/UserInterface.h"
 
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
 namespace pontrel::exporting {
 
+// The messages of the run, verbatim.
+inline constexpr const char* kNoDocumentMessage = "No existe archivo";
+inline constexpr const char* kNoLevelTableMessage =
+    "ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL";
+inline constexpr const char* kFinishedMessage = "Proceso finalizado";
+
+// The ten tables that a completed run leaves in the working folder, in the order the steps make them.
+const std::vector<std::string>& exportedTables();
+
+struct ExportOptions {
+    // How long a run waits for another Pontrel process that is writing the same working folder.
+    std::chrono::milliseconds lockWait{60000};
+    // Called before each move of the replacement; tests throw from it to break the replacement.
+    std::function<void(const std::string& stage)> beforeEachMove;
+};
+
 class ExportRun {
-public:
+  public:
     ExportRun(RunSession& session, UserInterface& ui) : session_(session), ui_(ui) {}
+    ExportRun(RunSession& session, UserInterface& ui, ExportOptions options)
+        : session_(session), ui_(ui), options_(std::move(options)) {}
     RunOutcome run();
 
-private:
+  private:
     RunSession& session_;
     UserInterface& ui_;
+    ExportOptions options_;
 };
 
 } // namespace pontrel::exporting

@@ -1,9 +1,182 @@
 #include "import/ImportRun.h"
 
 #include "dbf/Error.h"
+#include "dbf/Table.h"
+#include "exchange/Ansi.h"
+#include "exchange/WorkingFolder.h"
+#include "exchange/YedraDocument.h"
+#include "import/AcademicYear.h"
+#include "import/ActivityAssembler.h"
+#include "import/SolucEntry.h"
+#include "import/TeacherKeys.h"
+#include "import/TimetableDocumentWriter.h"
+
+#include <system_error>
+#include <unordered_set>
 
 namespace pontrel::importing {
 
-RunOutcome ImportRun::run() { throw Error("La importación aún no está disponible."); }
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path requireTable(const fs::path& folder, std::string_view name) {
+    if (auto found = findTableFile(folder, name))
+        return *found;
+    throw Error("No se encuentra la tabla " + std::string(name) + " en la carpeta de trabajo \xC2\xAB" +
+                folder.string() + "\xC2\xBB. No se ha escrito nada.");
+}
+
+dbf::Table openTable(const fs::path& folder, std::string_view name, dbf::OpenMode mode) {
+    return dbf::Table::open(requireTable(folder, name), mode, dbf::Access::ReadOnly);
+}
+
+// The tables the run holds from step 4 to its end, opened in the run's order. PROFT is shared: the
+// teacher data dialog edits it meanwhile; the others are held exclusively.
+struct WorkingTables {
+    dbf::Table soluc;
+    dbf::Table units;
+    dbf::Table courses;
+    dbf::Table teachers;
+    dbf::Table rooms;
+    dbf::Table subjects;
+    dbf::Table subjectsByOffer;
+    dbf::Table slots;
+    dbf::Table assignments;
+
+    static WorkingTables open(const fs::path& folder) {
+        using dbf::OpenMode;
+        // Braced initialisation runs in the order written, which is the order the tables are opened.
+        return WorkingTables{openTable(folder, "SOLUC.DBF", OpenMode::Exclusive),
+                             openTable(folder, "GRUPOST.DBF", OpenMode::Exclusive),
+                             openTable(folder, "CURSOST.DBF", OpenMode::Exclusive),
+                             openTable(folder, "PROFT.DBF", OpenMode::Shared),
+                             openTable(folder, "AULAT.DBF", OpenMode::Exclusive),
+                             openTable(folder, "ASIGNOMT.DBF", OpenMode::Exclusive),
+                             openTable(folder, "ASIGNOMT2.DBF", OpenMode::Exclusive),
+                             openTable(folder, "DIASHORAST.DBF", OpenMode::Exclusive),
+                             openTable(folder, "ASIGT.DBF", OpenMode::Exclusive)};
+    }
+};
+
+// The busy cursor from step 3 until the run ends, whichever way it ends.
+class BusyCursor {
+public:
+    explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
+    ~BusyCursor() { release(); }
+    void release() {
+        if (busy_)
+            ui_.setBusy(false);
+        busy_ = false;
+    }
+
+private:
+    UserInterface& ui_;
+    bool busy_ = true;
+};
+
+} // namespace
+
+RunOutcome ImportRun::run() {
+    summary_ = {};
+    if (auto chosen = ui_.chooseDocument())
+        session_.documentPath = *chosen;
+    std::error_code ec;
+    if (session_.documentPath.empty() || !fs::is_regular_file(session_.documentPath, ec)) {
+        ui_.showMessage(kNoDocumentMessage);
+        return RunOutcome::DocumentMissing;
+    }
+
+    BusyCursor busy(ui_);
+    TimetableDocumentWriter writer(clock_ ? clock_ : std::function<std::string()>(regionalTimestamp));
+    if (auto stop = convert(writer)) {
+        busy.release();
+        ui_.showMessage(stop->message);
+        return stop->outcome;
+    }
+    // The tables are closed by now; only a complete document reaches the disk.
+    summary_.output = writer.SaveDocument(session_.documentPath);
+    busy.release();
+    ui_.showMessage(kFinishedMessage);
+    return RunOutcome::Completed;
+}
+
+std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& writer) {
+    const fs::path folder = session_.workingFolder;
+    requireWorkingFolder(folder);
+    WorkingTables tables = WorkingTables::open(folder);
+
+    YedraDocument document = YedraDocument::load(session_.documentPath);
+    const std::string year = academicYear(document);
+
+    const auto periods = findTableFile(folder, "PERIODOS.DBF");
+    if (!periods)
+        return Stop{RunOutcome::Stopped, kNoPeriodsMessage};
+    std::string courseStart;
+    std::string courseEnd;
+    {
+        auto table = dbf::Table::open(*periods, dbf::OpenMode::Shared);
+        if (table.recordCount() > 0) {
+            courseStart = table.text(0, "FECINI");
+            courseEnd = table.text(0, "FECFIN");
+        }
+    }
+
+    writer.StartDocument(std::move(document), year);
+
+    // Teacher-key gate: PROFT read afresh through an opening of its own; the dialog at most once.
+    const fs::path proftPath = tables.teachers.path();
+    for (;;) {
+        bool incomplete = false;
+        {
+            auto gate = dbf::Table::open(proftPath, dbf::OpenMode::Shared);
+            incomplete = !incompleteTeachers(gate, true).empty();
+        }
+        if (!incomplete)
+            break;
+        if (summary_.teacherDialogShown)
+            return Stop{RunOutcome::TeacherDataMissing, kTeacherDataMissingMessage};
+        ui_.setBusy(false);
+        ui_.completeTeacherKeys(proftPath);
+        summary_.teacherDialogShown = true;
+        ui_.setBusy(true);
+    }
+    // The teacher pass must see what the dialog stored: a fresh opening replaces the run's own, the
+    // new one taken before the old one is let go so that PROFT stays held.
+    tables.teachers = dbf::Table::open(proftPath, dbf::OpenMode::Shared);
+
+    summary_.task513 = tables.subjects.locate({{"COD", dbf::Value{std::string("513")}}}).has_value();
+    const ActivityAssembler assembler(
+        LookupTables{tables.assignments, tables.subjects, tables.subjectsByOffer, tables.slots, tables.units},
+        courseStart, courseEnd, summary_.task513);
+
+    const dbf::Table& proft = tables.teachers;
+    const dbf::Table& soluc = tables.soluc;
+    const std::size_t teacherCount = proft.recordCount();
+    writer.StartTimetables(teacherCount);
+    std::unordered_set<std::string> abbreviations;
+    for (std::size_t t = 0; t < teacherCount; ++t) {
+        const std::string abbreviation = proft.text(t, "ABREV");
+        abbreviations.insert(abbreviation);
+        std::vector<std::size_t> placed;
+        for (std::size_t record : soluc.select("PROF", dbf::Value{abbreviation}))
+            if (solucWholeNumber(soluc, record, "DIA") != 0)
+                placed.push_back(record);
+        writer.AddTeacher(proft.text(t, "X_EMPLEADO"), proft.text(t, "F_TOMAPOS"), placed.size());
+        for (std::size_t record : placed) {
+            AssemblyGaps gaps;
+            writer.AddActivity(assembler.assemble(readSolucEntry(soluc, record), &gaps));
+            summary_.slotsNotFound += gaps.slotMissing;
+            summary_.unitsNotFound += gaps.unitMissing;
+            summary_.subjectsNotFound += gaps.subjectMissing;
+        }
+        summary_.entriesWritten += placed.size();
+    }
+    summary_.teachers = teacherCount;
+    for (std::size_t r = 0; r < soluc.recordCount(); ++r)
+        if (!abbreviations.count(soluc.text(r, "PROF")))
+            ++summary_.entriesWithoutTeacher;
+    return std::nullopt;
+}
 
 } // namespace pontrel::importing

@@ -1,20 +1,69 @@
 #pragma once
 // The import run: SOLUC and the working tables to the Yedra timetable document, saved next to the
 // input as "ResultadoDastel" followed by the input's file name.
+//
+// Messages, the teacher data dialog and the busy cursor go through the user interface; errors escape
+// as pontrel::Error after the tables have been closed and the cursor restored. Nothing is written to
+// the output before every teacher has been converted.
 
 #include "exchange/RunSession.h"
 #include "exchange/UserInterface.h"
 
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
 namespace pontrel::importing {
+
+class TimetableDocumentWriter;
+
+// What a completed run wrote, for front ends that report it (the command line).
+struct ImportSummary {
+    std::filesystem::path output;     // the document written
+    std::size_t teachers = 0;         // teacher groups (PROFT records)
+    std::size_t entriesWritten = 0;   // activity groups
+    std::size_t slotsNotFound = 0;    // entries with no DIASHORAST record for DIA, HORA and MARCO
+    std::size_t unitsNotFound = 0;    // entries with no GRUPOST record for CODGRUPO
+    std::size_t subjectsNotFound = 0; // entries left without a subject key
+    std::size_t entriesWithoutTeacher = 0; // SOLUC records whose PROF no PROFT record has
+    bool task513 = false;             // ASIGNOMT holds the activity "513"
+    bool teacherDialogShown = false;
+};
 
 class ImportRun {
 public:
     ImportRun(RunSession& session, UserInterface& ui) : session_(session), ui_(ui) {}
     RunOutcome run();
 
+    // Filled by a completed run.
+    const ImportSummary& summary() const { return summary_; }
+
+    // The `fecha` of the output document; the user's regional date and time unless set (tests).
+    void setClock(std::function<std::string()> clock) { clock_ = std::move(clock); }
+
 private:
+    struct Stop {
+        RunOutcome outcome;
+        std::string message;
+    };
+    std::optional<Stop> convert(TimetableDocumentWriter& writer);
+
     RunSession& session_;
     UserInterface& ui_;
+    ImportSummary summary_;
+    std::function<std::string()> clock_;
 };
+
+// The fixed messages of the run (UTF-8).
+inline constexpr const char* kNoDocumentMessage = "No existe archivo";
+inline constexpr const char* kNoPeriodsMessage =
+    "ATENCI\xC3\x93N - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA.";
+inline constexpr const char* kTeacherDataMissingMessage =
+    "\xC2\xA1" "Atenci\xC3\xB3n! Sigue habiendo alg\xC3\xBAn Profesor sin todos los DATOS.\n\r"
+    "Este proceso se dentendr\xC3\xA1 y deber\xC3\xA1 volver a ejecutar\n\r"
+    "la Importaci\xC3\xB3n, para poder corregir la incidencia";
+inline constexpr const char* kFinishedMessage = "Proceso finalizado";
 
 } // namespace pontrel::importing

@@ -1,0 +1,55 @@
+// Fuzz target: the Yedra document reader. Loads the input as a document and reads every field of
+// every record of every data group it holds, raw and trimmed, and a position past the last field.
+// A refusal (pontrel::Error) is an accepted outcome; anything else that escapes or trips a sanitizer
+// is a fault.
+
+#include "FuzzFile.h"
+
+#include "dbf/Error.h"
+#include "exchange/YedraDocument.h"
+
+#include <libxml/tree.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The groups the runs read, and whatever other `seq` names the document itself uses.
+std::vector<std::string> groupNames(const pontrel::YedraDocument& doc) {
+    std::vector<std::string> names = {"MATERIAS",          "ACTIVIDADES", "EMPLEADOS",          "DEPENDENCIAS",
+                                      "CURSOS_DEL_CENTRO", "UNIDADES",    "JORNADAS_ESCOLARES", "TRAMOS_HORARIOS"};
+    xmlNode* root = xmlDocGetRootElement(doc.xml());
+    for (xmlNode* block = root ? root->children : nullptr; block; block = block->next)
+        for (xmlNode* group = block->children; group; group = group->next) {
+            if (group->type != XML_ELEMENT_NODE)
+                continue;
+            if (xmlChar* seq = xmlGetProp(group, reinterpret_cast<const xmlChar*>("seq"))) {
+                names.emplace_back(reinterpret_cast<const char*>(seq));
+                xmlFree(seq);
+            }
+        }
+    return names;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto file = pontrel::fuzzing::scratchFolder() / "documento.xml";
+    pontrel::fuzzing::writeBytes(file, data, size);
+    try {
+        const auto doc = pontrel::YedraDocument::load(file);
+        std::size_t total = 0;
+        for (const auto& name : groupNames(doc)) {
+            for (const auto& record : doc.records(name))
+                for (std::size_t i = 0; i <= record.fieldCount(); ++i)
+                    total += record.value(i).size() + record.rawValue(i).size();
+            total += doc.loopRecords(name).size();
+        }
+        // Keeps the reads from being optimised away.
+        if (total == static_cast<std::size_t>(-1))
+            __builtin_trap();
+    } catch (const pontrel::Error&) {
+    }
+    return 0;
+}

@@ -1,0 +1,316 @@
+#include "app/ControlProfesores.h"
+
+#include "app/FixedColumnsGrid.h"
+#include "app/GradientPanel.h"
+#include "app/HelpAdapter.h"
+#include "app/Look.h"
+#include "app/MessageBoxes.h"
+#include "app/ProftTableModel.h"
+
+#include <QApplication>
+#include <algorithm>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+
+using pontrel::app::FixedColumnsGrid;
+using pontrel::app::GradientPanel;
+using pontrel::app::ProftTableModel;
+
+namespace {
+
+// The cells' editors carry the masks while typing: X_EMPLEADO takes only digits, F_TOMAPOS digits and
+// slashes, both at most 10 characters; the model checks the whole text when it is stored. Enter in an
+// editor stores the cell and moves to the next column.
+class MaskDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override {
+        auto* editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        editor->setMaxLength(10);
+        const bool employee = index.column() == ProftTableModel::XEmpleado;
+        editor->setObjectName(employee ? QStringLiteral("X_EMPLEADOEditor") : QStringLiteral("F_TOMAPOSEditor"));
+        const QRegularExpression allowed(employee ? QStringLiteral("[0-9]{0,10}") : QStringLiteral("[0-9/]{0,10}"));
+        editor->setValidator(new QRegularExpressionValidator(allowed, editor));
+        return editor;
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                auto* editor = qobject_cast<QWidget*>(object);
+                emit commitData(editor);
+                emit closeEditor(editor, QAbstractItemDelegate::EditNextItem);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+};
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry, const QFont& font,
+                  const QColor& colour) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    return label;
+}
+
+void fillBackground(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, colour);
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+}
+
+QFont boldWindowFont(int pixels = 0, bool underline = false) {
+    QFont font = pontrel::app::windowFont();
+    if (pixels > 0)
+        font.setPixelSize(pixels);
+    font.setBold(true);
+    font.setUnderline(underline);
+    return font;
+}
+
+} // namespace
+
+TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* parent) : QDialog(parent) {
+    using namespace pontrel::app;
+    setObjectName(QStringLiteral("ControlProfesores"));
+    setWindowTitle(QStringLiteral("Control de Profesores"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(windowFont());
+    setFixedSize(754, 499);
+    move(206, 182);
+    setProperty(kHelpContextProperty, kTeacherDialogHelpContext);
+
+    // The table opens with the dialog; it closes when the dialog is released.
+    model_ = new ProftTableModel(proftTablePath, this);
+
+    draw3D1_ = new GradientPanel(QColor(0x3A, 0x6E, 0xA5), QColor(0xF0, 0xFB, 0xFF), QColor(0x00, 0xFF, 0xFF), this);
+    draw3D1_->setObjectName(QStringLiteral("Draw3D1"));
+    draw3D1_->setGeometry(1, 1, 752, 496);
+    draw3D1_->setProperty(kHelpContextProperty, kTeacherDialogHelpContext);
+
+    QLabel* label1 = makeLabel(draw3D1_, "Label1", QStringLiteral("CONTROL DE DATOS DE LOS PROFESORES"),
+                               QRect(9, 12, 183, 32), boldWindowFont(13), Qt::black);
+    fillBackground(label1, Qt::yellow);
+
+    buildNavigator();
+
+    proftDBGrid_ = new FixedColumnsGrid(ProftTableModel::kFixedColumns, draw3D1_);
+    proftDBGrid_->setObjectName(QStringLiteral("ProftDBGrid"));
+    proftDBGrid_->setGeometry(9, 56, 490, 433);
+    proftDBGrid_->setProperty(kHelpContextProperty, kTeacherDialogHelpContext);
+    proftDBGrid_->setItemDelegate(new MaskDelegate(proftDBGrid_));
+    proftDBGrid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                                  QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    proftDBGrid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    proftDBGrid_->setSelectionBehavior(QAbstractItemView::SelectItems);
+    proftDBGrid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    proftDBGrid_->verticalHeader()->hide();
+    proftDBGrid_->setStyleSheet(QStringLiteral(
+        "QHeaderView::section { background-color: #FEE4A9; font-weight: bold; text-align: left; }"));
+    proftDBGrid_->setModel(model_);
+    // Widths in characters of the window font: 4, 40, 10, 10, plus the cell margins.
+    const int charWidth = proftDBGrid_->fontMetrics().averageCharWidth();
+    const int widths[ProftTableModel::ColumnCount] = {4, 40, 10, 10};
+    for (int c = 0; c < ProftTableModel::ColumnCount; ++c)
+        proftDBGrid_->setColumnWidth(c, widths[c] * charWidth + 8);
+    // Titles on two lines.
+    proftDBGrid_->horizontalHeader()->setFixedHeight(2 * proftDBGrid_->fontMetrics().height() + 6);
+    proftDBGrid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    proftDBGrid_->horizontalHeader()->setSectionsMovable(false);
+    if (model_->rowCount() > 0)
+        proftDBGrid_->setCurrentIndex(model_->index(0, ProftTableModel::XEmpleado));
+
+    makeLabel(draw3D1_, "Label3", QStringLiteral("INCIDENCIAS EN EL TRASPASO"), QRect(525, 66, 190, 13),
+              boldWindowFont(0, true), Qt::red)
+        ->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    fillBackground(draw3D1_->findChild<QLabel*>(QStringLiteral("Label3")), QColor(0xF0, 0xCA, 0xA6));
+    makeLabel(draw3D1_, "Label2",
+              QStringLiteral("Se ha detectado que existe algún Profesor sin todos los datos necesarios. (Seguramente "
+                             "hayan sido creados directamente desde Velmora.)      Para poder realizar correctamente "
+                             "la integración del Horario en YEDRA, deberán asignarlos en esta rejilla. "),
+              QRect(519, 91, 217, 104), boldWindowFont(), QColor(0x00, 0x00, 0x80));
+    makeLabel(draw3D1_, "Label4",
+              QStringLiteral("Los Profesores deberán estar creados previamente en YEDRA, con los mismos Datos de "
+                             "X_EMPLEADO y F_TOMAPOS. "),
+              QRect(519, 195, 216, 52), boldWindowFont(), Qt::red);
+    makeLabel(draw3D1_, "Label5",
+              QStringLiteral("YEDRA, dispone de un proceso mediante el cual pueden obtener la información de estos 2 "
+                             "datos mencionados. "),
+              QRect(519, 251, 205, 52), boldWindowFont(), QColor(0x00, 0x80, 0x00));
+    makeLabel(draw3D1_, "Label6",
+              QStringLiteral("Después de haber introducido los datos que faltan, pulsando \"Salir\", se reiniciará "
+                             "el proceso."),
+              QRect(519, 307, 214, 39), boldWindowFont(), QColor(0x00, 0x00, 0x80));
+
+    bitBtn1_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Salir"), draw3D1_);
+    bitBtn1_->setObjectName(QStringLiteral("BitBtn1"));
+    bitBtn1_->setGeometry(583, 368, 75, 25);
+    bitBtn1_->setFont(boldWindowFont());
+    bitBtn1_->setProperty(kHelpContextProperty, kTeacherDialogHelpContext);
+    connect(bitBtn1_, &QPushButton::clicked, this, &TControlProfesores::BitBtn1Click);
+
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* before, QWidget* now) {
+        const bool wasIn = inGrid(before);
+        const bool isIn = inGrid(now);
+        if (!wasIn && isIn)
+            ProftDBGridEnter();
+        else if (wasIn && !isIn)
+            ProftDBGridExit();
+    });
+    // Moving to another row stores the row being edited.
+    connect(proftDBGrid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex&) {
+                if (model_->isEditing() && model_->editingRow() != current.row())
+                    model_->post();
+                updateNavigator();
+            });
+    connect(model_, &ProftTableModel::stateChanged, this, &TControlProfesores::updateNavigator);
+    connect(model_, &ProftTableModel::modelReset, this, [this] {
+        if (model_->rowCount() > 0)
+            proftDBGrid_->setCurrentIndex(model_->index(0, ProftTableModel::XEmpleado));
+        updateNavigator();
+    });
+    connect(model_, &ProftTableModel::refused, this, &TControlProfesores::showRefusal);
+    connect(model_, &ProftTableModel::storeFailed, this,
+            [this](const QString& message) { pontrel::app::showErrorBox(this, message); });
+    updateNavigator();
+}
+
+TControlProfesores::~TControlProfesores() = default;
+
+bool TControlProfesores::inGrid(const QWidget* widget) const {
+    return widget && (widget == proftDBGrid_ || proftDBGrid_->isAncestorOf(widget));
+}
+
+void TControlProfesores::buildNavigator() {
+    wwDBNavigator1_ = new QWidget(draw3D1_);
+    wwDBNavigator1_->setObjectName(QStringLiteral("wwDBNavigator1"));
+    wwDBNavigator1_->setGeometry(224, 29, 275, 24);
+    auto* layout = new QHBoxLayout(wwDBNavigator1_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto button = [&](const char* name, QStyle::StandardPixmap glyph, const char* hint, auto action) {
+        auto* b = new QToolButton(wwDBNavigator1_);
+        b->setObjectName(QStringLiteral("wwDBNavigator1") + QString::fromLatin1(name));
+        b->setIcon(style()->standardIcon(glyph));
+        b->setToolTip(QString::fromLatin1(hint));
+        b->setAutoRepeat(true);
+        b->setAutoRepeatDelay(500);
+        b->setAutoRepeatInterval(100);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        layout->addWidget(b);
+        connect(b, &QToolButton::clicked, this, action);
+        return b;
+    };
+    auto row = [this] { return proftDBGrid_->currentIndex().isValid() ? proftDBGrid_->currentIndex().row() : 0; };
+    navFirst_ = button("First", QStyle::SP_MediaSkipBackward, "Move to first record", [this] { moveToRow(0); });
+    navPriorPage_ = button("PriorPage", QStyle::SP_MediaSeekBackward, "Move backward 10 records",
+                           [this, row] { moveToRow(row() - 10); });
+    navPrior_ = button("Prior", QStyle::SP_ArrowUp, "Move to prior record", [this, row] { moveToRow(row() - 1); });
+    navNext_ = button("Next", QStyle::SP_ArrowDown, "Move to next record", [this, row] { moveToRow(row() + 1); });
+    navNextPage_ = button("NextPage", QStyle::SP_MediaSeekForward, "Move forward 10 records",
+                          [this, row] { moveToRow(row() + 10); });
+    navLast_ = button("Last", QStyle::SP_MediaSkipForward, "Move to last record",
+                      [this] { moveToRow(model_->rowCount() - 1); });
+    navEdit_ = button("Edit", QStyle::SP_FileDialogDetailedView, "Edit current record",
+                      [this, row] { model_->edit(row()); });
+    navPost_ = button("Post", QStyle::SP_DialogApplyButton, "Post changes of current record", [this] {
+        proftDBGrid_->commitOpenEditor();
+        model_->post();
+    });
+    navCancel_ = button("Cancel", QStyle::SP_DialogCancelButton, "Cancel changes made to current record", [this] {
+        proftDBGrid_->discardOpenEditor();
+        model_->cancel();
+    });
+    navRefresh_ = button("Refresh", QStyle::SP_BrowserReload, "Refresh the contents of the dataset",
+                         [this] { model_->refresh(); });
+    // Post and cancel never repeat.
+    navPost_->setAutoRepeat(false);
+    navCancel_->setAutoRepeat(false);
+}
+
+void TControlProfesores::moveToRow(int row) {
+    const int last = model_->rowCount() - 1;
+    if (last < 0)
+        return;
+    row = std::clamp(row, 0, last);
+    const QModelIndex current = proftDBGrid_->currentIndex();
+    const int column = current.isValid() && current.column() >= ProftTableModel::kFixedColumns
+                           ? current.column()
+                           : int(ProftTableModel::XEmpleado);
+    proftDBGrid_->setCurrentIndex(model_->index(row, column));
+}
+
+void TControlProfesores::updateNavigator() {
+    const int rows = model_->rowCount();
+    const QModelIndex current = proftDBGrid_->currentIndex();
+    const int row = current.isValid() ? current.row() : -1;
+    const bool editing = model_->isEditing();
+    const bool atFirst = rows == 0 || row <= 0;
+    const bool atLast = rows == 0 || row >= rows - 1;
+    navFirst_->setEnabled(!atFirst);
+    navPriorPage_->setEnabled(!atFirst);
+    navPrior_->setEnabled(!atFirst);
+    navNext_->setEnabled(!atLast);
+    navNextPage_->setEnabled(!atLast);
+    navLast_->setEnabled(!atLast);
+    navEdit_->setEnabled(rows > 0 && !editing);
+    navPost_->setEnabled(editing);
+    navCancel_->setEnabled(editing);
+    navRefresh_->setEnabled(!editing);
+}
+
+void TControlProfesores::ProftDBGridEnter() {
+    const QModelIndex current = proftDBGrid_->currentIndex();
+    if (!model_->isEditing() && current.isValid())
+        model_->edit(current.row());
+}
+
+void TControlProfesores::ProftDBGridExit() {
+    if (model_->isEditing())
+        model_->post();
+}
+
+void TControlProfesores::BitBtn1Click() { close(); }
+
+void TControlProfesores::closeEvent(QCloseEvent* event) {
+    // Closing stores the row being edited, as leaving the grid does.
+    if (model_->isEditing())
+        model_->post();
+    event->accept();
+    QDialog::closeEvent(event);
+}
+
+void TControlProfesores::showRefusal(const QString& message) {
+    // Not modal to the program: the refusal must not stop the grid's own handling of the key.
+    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromLatin1(pontrel::app::kApplicationTitle), message,
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("MaskRefusal"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The teacher data dialog `ControlProfesores`: shown once by the import run when a teacher in PROFT
+// lacks X_EMPLEADO or F_TOMAPOS, so that the user can type the missing keys into PROFT. Edits are
+// stored in PROFT row by row as the user leaves a row or the grid; the run reads PROFT again after
+// the dialog has closed.
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+namespace pontrel::app {
+class GradientPanel;
+class ProftTableModel;
+
+class FixedColumnsGrid;
+} // namespace pontrel::app
+
+class TControlProfesores : public QDialog {
+    Q_OBJECT
+public:
+    // Opens PROFT at `proftTablePath` shared at once; an engine error escapes as pontrel::Error.
+    explicit TControlProfesores(const QString& proftTablePath, QWidget* parent = nullptr);
+    ~TControlProfesores() override;
+
+    pontrel::app::ProftTableModel* model() const { return model_; }
+
+    // Handlers.
+    void ProftDBGridEnter();
+    void ProftDBGridExit();
+    void BitBtn1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildNavigator();
+    void updateNavigator();
+    void moveToRow(int row);
+    void showRefusal(const QString& message);
+    bool inGrid(const QWidget* widget) const;
+
+    pontrel::app::ProftTableModel* model_ = nullptr;
+    pontrel::app::GradientPanel* draw3D1_ = nullptr;
+    pontrel::app::FixedColumnsGrid* proftDBGrid_ = nullptr;
+    QWidget* wwDBNavigator1_ = nullptr;
+    QToolButton* navFirst_ = nullptr;
+    QToolButton* navPriorPage_ = nullptr;
+    QToolButton* navPrior_ = nullptr;
+    QToolButton* navNext_ = nullptr;
+    QToolButton* navNextPage_ = nullptr;
+    QToolButton* navLast_ = nullptr;
+    QToolButton* navEdit_ = nullptr;
+    QToolButton* navPost_ = nullptr;
+    QToolButton* navCancel_ = nullptr;
+    QToolButton* navRefresh_ = nullptr;
+    QPushButton* bitBtn1_ = nullptr;
+};

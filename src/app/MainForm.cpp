@@ -1,0 +1,289 @@
+#include "app/MainForm.h"
+
+#include "app/GradientPanel.h"
+#include "app/HelpAdapter.h"
+#include "app/HostWindow.h"
+#include "app/IniResultFile.h"
+#include "app/Look.h"
+#include "app/MessageBoxes.h"
+#include "export/ExportRun.h"
+#include "import/ImportRun.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+using namespace pontrel::app;
+
+namespace pontrel::app {
+
+Runs Runs::standard() {
+    return Runs{
+        [](RunSession& session, UserInterface& ui) { return exporting::ExportRun(session, ui).run(); },
+        [](RunSession& session, UserInterface& ui) { return importing::ImportRun(session, ui).run(); },
+    };
+}
+
+} // namespace pontrel::app
+
+namespace {
+
+constexpr int kClientWidth = 632;
+constexpr int kClientHeight = 266;
+constexpr const char* kResultFile = "Velmora.ini";
+constexpr const char* kResultSection = "Transformadores";
+constexpr const char* kResultKey = "Transformado";
+
+// The direction words are compared after turning only the letters A to Z into lower case.
+QString lowerAsciiOnly(const QString& text) {
+    QString lower = text;
+    for (QChar& c : lower)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    return lower;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry, const QFont& font,
+                  const QColor& colour, bool wrap) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setWordWrap(wrap);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QIcon& icon, const QString& caption,
+                        const QRect& geometry) {
+    auto* button = new QPushButton(icon, caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    button->setProperty(kHelpContextProperty, kMainWindowHelpContext);
+    return button;
+}
+
+} // namespace
+
+TMForm::TMForm(QStringList arguments, RunSession session, Runs runs, HelpAdapter* help, QWidget* parent)
+    : QWidget(parent), arguments_(std::move(arguments)), session_(std::move(session)), runs_(std::move(runs)),
+      help_(help) {
+    endProgram_ = [] { QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); }); };
+    buildWindow();
+    ui_ = std::make_unique<QtUserInterface>(this, openDialogXML_);
+    FormCreate();
+}
+
+TMForm::~TMForm() = default;
+
+void TMForm::buildWindow() {
+    setObjectName(QStringLiteral("MForm"));
+    setWindowTitle(QStringLiteral("Exportar e importar datos entre Velmora y Yedra"));
+    // A fixed dialog frame: no resizing, no minimise or maximise box.
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(windowFont());
+    setProperty(kHelpContextProperty, kMainWindowHelpContext);
+
+    const QFont title = arialFont(16, true);
+    const QColor black(Qt::black);
+
+    auto* draw3D2 = new GradientPanel(QColor(0xF9, 0xD3, 0x7D), Qt::white, QColor(0xFF, 0xEE, 0xDD), this);
+    draw3D2->setObjectName(QStringLiteral("Draw3D2"));
+    draw3D2->setGeometry(1, 0, 315, 169);
+    draw3D2->setProperty(kHelpContextProperty, kMainWindowHelpContext);
+    makeLabel(draw3D2, "Label3", QStringLiteral("Transformar datos desde Yedra hacia Velmora "), QRect(24, 24, 265, 57),
+              title, black, true);
+    bExportar_ = makeButton(draw3D2, "BExportar", checkMarkIcon(), QStringLiteral("OK"), QRect(96, 120, 89, 25));
+
+    auto* draw3D3 = new GradientPanel(QColor(0xF9, 0xD3, 0x7D), Qt::white, QColor(0xFF, 0xEE, 0xDD), this);
+    draw3D3->setObjectName(QStringLiteral("Draw3D3"));
+    draw3D3->setGeometry(316, 0, 317, 169);
+    draw3D3->setProperty(kHelpContextProperty, kMainWindowHelpContext);
+    makeLabel(draw3D3, "Label4", QStringLiteral("Transformar datos desde Velmora hacia Yedra"), QRect(8, 24, 305, 57),
+              title, black, true);
+    bImportar_ = makeButton(draw3D3, "BImportar", checkMarkIcon(), QStringLiteral("OK"), QRect(96, 120, 89, 25));
+
+    // The bottom strip is drawn over the panels' last pixel row, as laid out.
+    auto* draw3D1 = new GradientPanel(QColor(0xC2, 0xCD, 0xFE), QColor(0xCF, 0xF2, 0xFE), QColor(0xCC, 0xD8, 0xE6), this);
+    draw3D1->setObjectName(QStringLiteral("Draw3D1"));
+    draw3D1->setGeometry(0, 168, 633, 97);
+    draw3D1->setProperty(kHelpContextProperty, kMainWindowHelpContext);
+    QFont versionFont = windowFont();
+    versionFont.setBold(true);
+    makeLabel(draw3D1, "Label1", QStringLiteral("Pontrel para RT48 V-1.0"), QRect(8, 72, 217, 13), versionFont,
+              QColor(Qt::red), false);
+    bClose_ = makeButton(draw3D1, "BClose", style()->standardIcon(QStyle::SP_DialogCloseButton),
+                         QStringLiteral("&Salir"), QRect(256, 32, 89, 25));
+    button1_ = makeButton(draw3D1, "Button1", QIcon(), QStringLiteral("F1 Ayuda"), QRect(264, 64, 75, 25));
+
+    openDialogXML_ = new QFileDialog(this, QStringLiteral("Archivo XML"));
+    openDialogXML_->setObjectName(QStringLiteral("OpenDialogXML"));
+    openDialogXML_->setOption(QFileDialog::DontUseNativeDialog);
+    openDialogXML_->setAcceptMode(QFileDialog::AcceptOpen);
+    // Any name may be typed: a document that does not exist is the run's "No existe archivo".
+    openDialogXML_->setFileMode(QFileDialog::AnyFile);
+    openDialogXML_->setNameFilter(QStringLiteral("*.xml"));
+    openDialogXML_->setDefaultSuffix(QStringLiteral("xml"));
+
+    connect(bExportar_, &QPushButton::clicked, this, &TMForm::BExportarClick);
+    connect(bImportar_, &QPushButton::clicked, this, &TMForm::BImportarClick);
+    connect(bClose_, &QPushButton::clicked, this, &TMForm::closeMainWindow);
+    connect(button1_, &QPushButton::clicked, this, &TMForm::Button1Click);
+}
+
+void TMForm::FormCreate() {
+    resultCode_ = 0;
+    if (arguments_.size() != 2) {
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+        return;
+    }
+    const QString handleText = arguments_.at(1);
+    const std::optional<quintptr> handle = parseHostHandle(handleText);
+    QString problem;
+    if (!handle)
+        problem = notHexadecimalMessage(handleText);
+    else if (!hostWindowExists(*handle))
+        problem = noSuchWindowMessage(handleText);
+    if (!problem.isEmpty()) {
+        // The window goes on as an ordinary one; its direction still runs when it is shown.
+        showErrorBox(nullptr, problem);
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+        return;
+    }
+    embedding_ = new HostEmbedding(*handle, this);
+    connect(embedding_, &HostEmbedding::hostGone, this, &TMForm::closeMainWindow);
+    embedded_ = true;
+}
+
+void TMForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    FormShow();
+}
+
+void TMForm::FormShow() {
+    // Counts the arguments itself: a bad handle leaves the window standalone, yet the direction runs.
+    if (arguments_.size() != 2)
+        return;
+    const QString direction = lowerAsciiOnly(arguments_.at(0));
+    if (direction == QLatin1String("importar"))
+        BImportarClick();
+    if (direction == QLatin1String("exportar"))
+        BExportarClick();
+}
+
+void TMForm::BExportarClick() { runDirection(runs_.exportRun); }
+
+void TMForm::BImportarClick() { runDirection(runs_.importRun); }
+
+void TMForm::runDirection(const RunFunction& run) {
+    if (!run || closed_)
+        return;
+    RunOutcome outcome;
+    try {
+        outcome = run(session_, *ui_);
+    } catch (const std::exception& error) {
+        // The run stops where it failed; result code, buttons and window stay as they are.
+        ui_->setBusy(false);
+        showErrorBox(this, QString::fromUtf8(error.what()));
+        return;
+    } catch (...) {
+        ui_->setBusy(false);
+        showErrorBox(this, QStringLiteral("Error inesperado: la transformación se ha detenido."));
+        return;
+    }
+    ui_->setBusy(false);
+    applyOutcome(outcome);
+}
+
+void TMForm::applyOutcome(RunOutcome outcome) {
+    bool close = false;
+    switch (outcome) {
+    case RunOutcome::Completed:
+        resultCode_ = 1;
+        bExportar_->setEnabled(false);
+        bImportar_->setEnabled(false);
+        close = embedded_;
+        break;
+    case RunOutcome::DocumentMissing:
+        if (embedded_) {
+            resultCode_ = -1;
+            close = true;
+        }
+        break;
+    case RunOutcome::TeacherDataMissing:
+        close = true;
+        break;
+    case RunOutcome::Stopped:
+        break;
+    }
+    // Queued: the run may have been started while the window was first being shown.
+    if (close)
+        QTimer::singleShot(0, this, &TMForm::closeMainWindow);
+}
+
+void TMForm::Button1Click() {
+    if (!help_)
+        return;
+    help_->setHelpFile(QStringLiteral("YEDRA.chm"));
+    help_->showContents();
+}
+
+void TMForm::closeMainWindow() {
+    if (closed_)
+        return;
+    if (!embedded_) {
+        close();
+        return;
+    }
+    // An embedded window refuses to close: do what closing does, then end the program.
+    closed_ = true;
+    FormClose();
+    hide();
+    endProgram_();
+}
+
+void TMForm::closeEvent(QCloseEvent* event) {
+    if (!closed_) {
+        closed_ = true;
+        FormClose();
+        endProgram_();
+    }
+    event->accept();
+}
+
+void TMForm::FormClose() {
+    if (!embedded_)
+        return;
+    const QString code = QString::number(resultCode_);
+#ifdef _WIN32
+    // The platform's INI service keeps the rest of the file itself.
+    const std::filesystem::path file = session_.programFolder / kResultFile;
+    WritePrivateProfileStringA(kResultSection, kResultKey, code.toLatin1().constData(), file.string().c_str());
+#else
+    try {
+        writeIniValue(session_.programFolder / kResultFile, kResultSection, kResultKey, code.toStdString());
+    } catch (const std::exception& error) {
+        showErrorBox(this, QString::fromUtf8(error.what()));
+    }
+#endif
+}

@@ -1,0 +1,91 @@
+#pragma once
+// The main window `MForm`: the two directions as buttons, help and "&Salir"; the state that lasts as
+// long as the program (document path, result code, embedded flag); the command line and the place
+// inside Velmora's window; the result code left in "Velmora.ini" when it closes.
+
+#include "app/QtUserInterface.h"
+#include "exchange/RunSession.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QFileDialog;
+class QLabel;
+class QPushButton;
+
+namespace pontrel::app {
+class GradientPanel;
+class HelpAdapter;
+class HostEmbedding;
+
+// A direction's run, as the window starts it. The tests put fakes in its place.
+using RunFunction = std::function<RunOutcome(RunSession&, UserInterface&)>;
+struct Runs {
+    RunFunction exportRun;
+    RunFunction importRun;
+    // The export and import runs themselves.
+    static Runs standard();
+};
+} // namespace pontrel::app
+
+class TMForm : public QWidget {
+    Q_OBJECT
+public:
+    // `arguments`: the program's own command-line arguments, counted before Qt took its options out.
+    TMForm(QStringList arguments, pontrel::RunSession session,
+           pontrel::app::Runs runs = pontrel::app::Runs::standard(), pontrel::app::HelpAdapter* help = nullptr,
+           QWidget* parent = nullptr);
+    ~TMForm() override;
+
+    int resultCode() const { return resultCode_; }
+    bool embedded() const { return embedded_; }
+    pontrel::RunSession& session() { return session_; }
+    QFileDialog* openDialogXML() const { return openDialogXML_; }
+
+    // What ends the program once the window has done its closing; by default a queued
+    // QCoreApplication::exit, since an embedded window cannot close itself and the first run may
+    // happen before the event loop runs.
+    void setEndProgram(std::function<void()> endProgram) { endProgram_ = std::move(endProgram); }
+
+    // Handlers.
+    void BExportarClick();
+    void BImportarClick();
+    void Button1Click();
+    // Every way of closing ends here: "&Salir", the system close, a run that closes the window,
+    // the host window going away.
+    void closeMainWindow();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void buildWindow();
+    void runDirection(const pontrel::app::RunFunction& run);
+    void applyOutcome(pontrel::RunOutcome outcome);
+
+    QStringList arguments_;
+    pontrel::RunSession session_;
+    pontrel::app::Runs runs_;
+    pontrel::app::HelpAdapter* help_;
+    std::function<void()> endProgram_;
+
+    int resultCode_ = 0;
+    bool embedded_ = false;
+    bool shownOnce_ = false;
+    bool closed_ = false;
+
+    QFileDialog* openDialogXML_ = nullptr;
+    QPushButton* bExportar_ = nullptr;
+    QPushButton* bImportar_ = nullptr;
+    QPushButton* bClose_ = nullptr;
+    QPushButton* button1_ = nullptr;
+    pontrel::app::HostEmbedding* embedding_ = nullptr;
+    std::unique_ptr<pontrel::app::QtUserInterface> ui_;
+};

@@ -1,0 +1,256 @@
+#include "app/Plantihoras.h"
+
+#include "app/GradientPanel.h"
+#include "app/HelpAdapter.h"
+#include "app/Look.h"
+#include "app/MessageBoxes.h"
+#include "exchange/Ansi.h"
+#include "exchange/YedraDocument.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+using pontrel::app::GradientPanel;
+
+namespace {
+
+constexpr const char* kFramesGroup = "JORNADAS_ESCOLARES";
+constexpr const char* kSlotsGroup = "TRAMOS_HORARIOS";
+constexpr std::size_t kCodeWidth = 10;
+constexpr int kMostFrames = 5;
+
+QString shown(const std::string& ansi) { return QString::fromUtf8(pontrel::ansi::toUtf8(ansi)); }
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
+                  const QFont& font, const QColor* colour = nullptr, bool wrap = false) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setWordWrap(wrap);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (colour) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, *colour);
+        label->setPalette(palette);
+    }
+    return label;
+}
+
+} // namespace
+
+TPlantillas::TPlantillas(std::filesystem::path documentPath, QWidget* parent)
+    : QDialog(parent), documentPath_(std::move(documentPath)) {
+    using namespace pontrel::app;
+    setObjectName(QStringLiteral("Plantillas"));
+    setWindowTitle(QStringLiteral("Planillas, Marcos o Jornadas Horarias"));
+    // A resizable frame whose caption bar has only the close box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFont(windowFont());
+    // 387 x 375 outside; the client area is that less the sizeable frame (4 pixels a side) and the
+    // caption bar, so the panel of 369 x 333 fits as it was drawn.
+    resize(379, 344);
+    move(368, 228);
+
+    draw3D4_ = new GradientPanel(QColor(0xA6, 0xCA, 0xF0), Qt::white, inactiveCaptionColour(), this);
+    draw3D4_->setObjectName(QStringLiteral("Draw3D4"));
+    draw3D4_->setGeometry(0, 0, 369, 333);
+    draw3D4_->setProperty(kHelpContextProperty, kMainWindowHelpContext);
+
+    const QColor red = maroon();
+    makeLabel(draw3D4_, "LabelPlantillas",
+              QStringLiteral("Seleccione los 5 días de la semana del Marco Horario que desea recoger en Velmora."),
+              QRect(16, 2, 321, 31), arialFont(13, true), nullptr, true);
+    makeLabel(draw3D4_, "LabelMarcos", QStringLiteral("MARCOS"), QRect(48, 37, 74, 16), arialFont(16, true), &red);
+    makeLabel(draw3D4_, "Label1", QStringLiteral("HORAS"), QRect(215, 37, 67, 18), arialFont(16, true), &red);
+
+    listBox2_ = new QListWidget(draw3D4_);
+    listBox2_->setObjectName(QStringLiteral("ListBox2"));
+    listBox2_->setGeometry(16, 55, 127, 83);
+    listBox2_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+    listBox1_ = new QListWidget(draw3D4_);
+    listBox1_->setObjectName(QStringLiteral("ListBox1"));
+    listBox1_->setGeometry(152, 55, 193, 155);
+    listBox1_->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    labelNombre_ = makeLabel(draw3D4_, "LabelNombre", QStringLiteral("-"), QRect(9, 208, 120, 41),
+                             arialFont(16, true, true), &red, true);
+    labelPlanFec1_ =
+        makeLabel(draw3D4_, "LabelPlanFec1", QStringLiteral("-"), QRect(9, 251, 120, 23), arialFont(16, true), &red);
+    labelPlanFec2_ =
+        makeLabel(draw3D4_, "LabelPlanFec2", QStringLiteral("-"), QRect(9, 277, 120, 23), arialFont(16, true), &red);
+
+    bitBtnContinuar_ = new QPushButton(checkMarkIcon(), QStringLiteral("Continuar"), draw3D4_);
+    bitBtnContinuar_->setObjectName(QStringLiteral("BitBtnContinuar"));
+    bitBtnContinuar_->setGeometry(255, 305, 89, 25);
+    QFont bold = windowFont();
+    bold.setBold(true);
+    bitBtnContinuar_->setFont(bold);
+    bitBtnContinuar_->setDefault(true);
+    bitBtnContinuar_->setProperty(kHelpContextProperty, kMainWindowHelpContext);
+
+    comboBoxPlantilla_ = new QComboBox(draw3D4_);
+    comboBoxPlantilla_->setObjectName(QStringLiteral("ComboBoxPlantilla"));
+    comboBoxPlantilla_->setGeometry(168, 307, 81, 21);
+    comboBoxPlantilla_->hide();
+
+    setTabOrder(bitBtnContinuar_, comboBoxPlantilla_);
+    setTabOrder(comboBoxPlantilla_, listBox1_);
+    setTabOrder(listBox1_, listBox2_);
+    bitBtnContinuar_->setFocus();
+
+    connect(listBox2_, &QListWidget::itemSelectionChanged, this, &TPlantillas::ListBox2Click);
+    connect(bitBtnContinuar_, &QPushButton::clicked, this, &TPlantillas::BitBtnContinuarClick);
+}
+
+int TPlantillas::frameCount() const { return listBox2_->count(); }
+
+void TPlantillas::fail(std::exception_ptr error) {
+    loadError_ = error;
+    closing_ = true;
+    // Not from inside the showing itself: the dialog's own loop must be running to be left.
+    QTimer::singleShot(0, this, [this] { QDialog::done(QDialog::Rejected); });
+}
+
+void TPlantillas::FormActivate() {
+    try {
+        // The dialog reads the document itself, anew at every activation.
+        const pontrel::YedraDocument document = pontrel::YedraDocument::load(documentPath_);
+        const auto frames = document.records(kFramesGroup);
+        if (frames.size() > 1) {
+            const QSignalBlocker block(listBox2_);
+            comboBoxPlantilla_->clear();
+            listBox2_->clear();
+            codes_.clear();
+            for (const auto& frame : frames) {
+                codes_.push_back(frame.rawValue(0));
+                comboBoxPlantilla_->addItem(shown(codes_.back()));
+                listBox2_->addItem(shown(codes_.back()));
+            }
+        }
+        comboBoxPlantilla_->setCurrentIndex(comboBoxPlantilla_->count() > 0 ? 0 : -1);
+        ComboBoxPlantillaChange();
+    } catch (...) {
+        fail(std::current_exception());
+    }
+}
+
+void TPlantillas::ComboBoxPlantillaChange() {
+    try {
+        labelNombre_->setText(QStringLiteral("-"));
+        labelPlanFec1_->setText(QStringLiteral("-"));
+        labelPlanFec2_->setText(QStringLiteral("-"));
+        const int current = comboBoxPlantilla_->currentIndex();
+        const std::string code = current >= 0 && current < int(codes_.size()) ? codes_[current] : std::string();
+
+        const pontrel::YedraDocument document = pontrel::YedraDocument::load(documentPath_);
+        const auto frames = document.records(kFramesGroup);
+        if (frames.size() > 1) {
+            // Several frames with the same code: the last one shows.
+            for (const auto& frame : frames) {
+                if (frame.rawValue(0) != code)
+                    continue;
+                labelNombre_->setText(shown(frame.rawValue(1)));
+                labelPlanFec1_->setText(shown(frame.rawValue(2)));
+                labelPlanFec2_->setText(shown(frame.rawValue(3)));
+            }
+        }
+        const auto slots = document.records(kSlotsGroup);
+        if (slots.size() > 1) {
+            listBox1_->clear();
+            for (const auto& slot : slots)
+                if (slot.rawValue(4) == code)
+                    listBox1_->addItem(shown(slot.rawValue(1)));
+        }
+    } catch (...) {
+        fail(std::current_exception());
+    }
+}
+
+void TPlantillas::ListBox2Click() {
+    // The entry that has the focus becomes current, whether the click selected it or took it out.
+    const int row = listBox2_->currentRow();
+    if (row < 0 || row >= comboBoxPlantilla_->count())
+        return;
+    comboBoxPlantilla_->setCurrentIndex(row);
+    ComboBoxPlantillaChange();
+}
+
+void TPlantillas::BitBtnContinuarClick() { close(); }
+
+void TPlantillas::FormClose() {
+    accepted_ = true;
+    selection_.clear();
+    // The selection is taken before any message: the message box's closing reactivates the dialog.
+    std::string selection;
+    int selected = 0;
+    for (int row = 0; row < listBox2_->count(); ++row) {
+        if (!listBox2_->item(row)->isSelected())
+            continue;
+        ++selected;
+        std::string piece = row < int(codes_.size()) ? codes_[row] : std::string();
+        piece.append(kCodeWidth, ' ');
+        selection += piece.substr(0, kCodeWidth);
+    }
+    if (selected > kMostFrames) {
+        pontrel::app::showPlainMessage(this, QStringLiteral("Demasiados Marcos Horarios seleccionados.\r\n"
+                                                            "Como máximo puede seleccionar 5 Marcos Horarios"));
+        accepted_ = false;
+    } else if (selected == 0) {
+        pontrel::app::showPlainMessage(this, QStringLiteral("Debe al menos seleccionar 1 Marco Horario."));
+        accepted_ = false;
+    }
+    selection_ = selection;
+}
+
+void TPlantillas::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        // The first frame is shown before the user sees the dialog.
+        FormActivate();
+    }
+}
+
+void TPlantillas::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || closing_)
+        return;
+    if (!isActiveWindow()) {
+        // Only a window of this program taking over counts; switching to another program does not.
+        QWidget* now = QApplication::activeWindow();
+        leftForOwnWindow_ = now != nullptr && now != this;
+        return;
+    }
+    if (!activatedOnce_) {
+        activatedOnce_ = true; // the showing already loaded the document
+        return;
+    }
+    if (leftForOwnWindow_) {
+        leftForOwnWindow_ = false;
+        FormActivate();
+    }
+}
+
+void TPlantillas::closeEvent(QCloseEvent* event) {
+    if (!closing_) {
+        closing_ = true;
+        FormClose();
+    }
+    QDialog::closeEvent(event);
+    event->accept();
+}
+
+void TPlantillas::reject() {
+    // Escape and the dialog's own rejection close it like the close box, so FormClose always runs.
+    if (!closing_) {
+        close();
+        return;
+    }
+    QDialog::reject();
+}

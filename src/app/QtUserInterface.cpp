@@ -1,0 +1,63 @@
+#include "app/QtUserInterface.h"
+
+#include "app/MessageBoxes.h"
+#include "app/Plantihoras.h"
+#include "dbf/Error.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+#include <memory>
+
+#if __has_include("app/ControlProfesores.h")
+#include "app/ControlProfesores.h"
+#define PONTREL_HAVE_TEACHER_DIALOG 1
+#endif
+
+namespace pontrel::app {
+
+QtUserInterface::~QtUserInterface() {
+    if (busy_)
+        QApplication::restoreOverrideCursor();
+}
+
+std::optional<std::filesystem::path> QtUserInterface::chooseDocument() {
+    if (fileDialog_->exec() != QDialog::Accepted || fileDialog_->selectedFiles().isEmpty())
+        return std::nullopt;
+    return std::filesystem::path(fileDialog_->selectedFiles().constFirst().toStdString());
+}
+
+void QtUserInterface::showMessage(const std::string& text) {
+    showPlainMessage(owner_, QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
+FrameChoice QtUserInterface::chooseFrames(const std::filesystem::path& document) {
+    TPlantillas dialog(document, owner_);
+    dialog.exec();
+    if (dialog.loadError())
+        std::rethrow_exception(dialog.loadError());
+    return FrameChoice{dialog.selectionString(), dialog.accepted(), dialog.frameCount()};
+}
+
+void QtUserInterface::completeTeacherKeys(const std::filesystem::path& proftTable) {
+#ifdef PONTREL_HAVE_TEACHER_DIALOG
+    // Created for this one request and released when the user has closed it.
+    auto dialog = std::make_unique<TControlProfesores>(QString::fromStdString(proftTable.string()), owner_);
+    dialog->exec();
+#else
+    throw Error("El diálogo de datos del profesorado no está disponible en esta versión (tabla \"" +
+                proftTable.string() + "\").");
+#endif
+}
+
+void QtUserInterface::setBusy(bool busy) {
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+} // namespace pontrel::app

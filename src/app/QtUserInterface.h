@@ -1,0 +1,32 @@
+#pragma once
+// The window's side of the interface through which the runs reach the user: the file dialog
+// `OpenDialogXML`, the plain message boxes, the frame dialog, the teacher data dialog, the busy cursor.
+
+#include "exchange/UserInterface.h"
+
+class QFileDialog;
+class QWidget;
+
+namespace pontrel::app {
+
+class QtUserInterface : public UserInterface {
+public:
+    // `owner` is the main window; `fileDialog` its `OpenDialogXML`.
+    QtUserInterface(QWidget* owner, QFileDialog* fileDialog) : owner_(owner), fileDialog_(fileDialog) {}
+    ~QtUserInterface() override;
+
+    std::optional<std::filesystem::path> chooseDocument() override;
+    void showMessage(const std::string& text) override;
+    FrameChoice chooseFrames(const std::filesystem::path& document) override;
+    void completeTeacherKeys(const std::filesystem::path& proftTable) override;
+    void setBusy(bool busy) override;
+
+    bool busy() const { return busy_; }
+
+private:
+    QWidget* owner_;
+    QFileDialog* fileDialog_;
+    bool busy_ = false;
+};
+
+} // namespace pontrel::app

@@ -1,0 +1,37 @@
+// Pontrel's window. Started by the planner with no arguments, or by Velmora with two: the direction
+// ("exportar" or "importar") and the handle of the Velmora window to live in, in hexadecimal.
+
+#include "app/HelpAdapter.h"
+#include "app/MainForm.h"
+#include "exchange/WorkingFolder.h"
+
+#include "app/QtSpanish.h"
+
+#include <QApplication>
+
+
+int main(int argc, char* argv[]) {
+    // Velmora's two arguments are counted before Qt takes its own options (-platform, -display...) out.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pontrel"));
+
+    // Qt's own dialogs (the file dialog) speak Spanish; the program's message boxes keep their "OK".
+    pontrel::app::installSpanishQtTranslations(app);
+
+    const QString programFolder = QApplication::applicationDirPath();
+    pontrel::app::HelpAdapter help(pontrel::app::makeSystemHelpViewer(), programFolder);
+    help.setHelpFile(QStringLiteral("YEDRA.chm"));
+    pontrel::app::installF1Help(help, &app);
+
+    pontrel::RunSession session;
+    session.workingFolder = pontrel::defaultWorkingFolder();
+    session.programFolder = std::filesystem::path(programFolder.toStdString());
+
+    TMForm form(arguments, session, pontrel::app::Runs::standard(), &help);
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,162 @@
+#include "cli/TerminalUserInterface.h"
+
+#include "exchange/Ansi.h"
+#include "exchange/YedraDocument.h"
+
+#include <istream>
+#include <ostream>
+#include <unistd.h>
+
+namespace pontrel::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A frame code takes 10 characters of the selection string, filled with blanks.
+constexpr std::size_t kCodeWidth = 10;
+constexpr int kMostFrames = 5;
+
+std::string shown(std::string_view ansi) {
+    return ansi::toUtf8(ansi::trimControls(ansi));
+}
+
+// The frame list of the dialog: the raw code of every JORNADAS_ESCOLARES record, in document order.
+std::vector<std::string> frameEntries(const std::vector<YedraRecord>& frames) {
+    std::vector<std::string> entries;
+    for (const auto& frame : frames)
+        entries.push_back(frame.rawValue(0));
+    return entries;
+}
+
+} // namespace
+
+FrameChoice selectFrames(const std::vector<std::string>& entries, const std::vector<std::string>& codes) {
+    FrameChoice choice;
+    choice.frameCount = static_cast<int>(entries.size());
+    int selected = 0;
+    for (const auto& entry : entries) {
+        const std::string_view code = ansi::trimControls(entry);
+        bool picked = false;
+        for (const auto& wanted : codes) {
+            const std::string_view given = ansi::trimControls(wanted);
+            if (!given.empty() && given == code)
+                picked = true;
+        }
+        if (!picked)
+            continue;
+        ++selected;
+        choice.selection += (entry + std::string(kCodeWidth, ' ')).substr(0, kCodeWidth);
+    }
+    choice.accepted = selected >= 1 && selected <= kMostFrames;
+    return choice;
+}
+
+std::string frameChoiceMessage(const FrameChoice& choice) {
+    const auto selected = choice.selection.size() / kCodeWidth;
+    if (selected > static_cast<std::size_t>(kMostFrames))
+        return kTooManyFramesMessage;
+    if (selected == 0)
+        return kNoFrameMessage;
+    return {};
+}
+
+std::vector<std::string> splitCodes(const std::string& utf8List) {
+    std::vector<std::string> codes;
+    std::size_t start = 0;
+    for (;;) {
+        const auto comma = utf8List.find(',', start);
+        const std::string piece =
+            utf8List.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::string code(ansi::trimControls(ansi::fromUtf8(piece)));
+        if (!code.empty())
+            codes.push_back(code);
+        if (comma == std::string::npos)
+            return codes;
+        start = comma + 1;
+    }
+}
+
+TerminalUserInterface::TerminalUserInterface(std::istream& in, std::ostream& out, std::ostream& err,
+                                             bool interactive)
+    : in_(in), out_(out), err_(err), interactive_(interactive) {}
+
+std::optional<fs::path> TerminalUserInterface::chooseDocument() {
+    if (!document_)
+        return std::nullopt;
+    std::error_code ec;
+    const fs::path full = fs::absolute(*document_, ec);
+    return ec ? *document_ : full;
+}
+
+void TerminalUserInterface::showMessage(const std::string& text) {
+    out_ << text << '\n' << std::flush;
+}
+
+FrameChoice TerminalUserInterface::chooseFrames(const fs::path& document) {
+    // Like the dialog, the choice reads its own copy of the document.
+    const YedraDocument copy = YedraDocument::load(document);
+    const auto frames = copy.records("JORNADAS_ESCOLARES");
+    const auto entries = frameEntries(frames);
+    if (frameCodes_) {
+        FrameChoice choice = selectFrames(entries, *frameCodes_);
+        if (!choice.accepted) {
+            showMessage(frameChoiceMessage(choice));
+            throw StopReported();
+        }
+        return choice;
+    }
+    if (interactive_)
+        return askForFrames(frames);
+    std::string codes;
+    for (const auto& entry : entries)
+        codes += (codes.empty() ? "" : ", ") + shown(entry);
+    err_ << "El documento tiene " << entries.size() << " marcos horarios (" << codes
+         << "). Indique con --frames COD[,COD...] cuáles recoger en Velmora (de 1 a 5); no se ha cambiado "
+            "ninguna "
+            "tabla.\n";
+    throw StopReported();
+}
+
+FrameChoice TerminalUserInterface::askForFrames(const std::vector<YedraRecord>& frames) {
+    const auto entries = frameEntries(frames);
+    out_ << "Marcos horarios del documento:\n";
+    for (const auto& frame : frames)
+        out_ << "  " << shown(frame.rawValue(0)) << "  " << shown(frame.rawValue(1)) << "  "
+             << shown(frame.rawValue(2)) << " - " << shown(frame.rawValue(3)) << '\n';
+    // As with the dialog, a choice of no frame or of more than five is refused and asked again.
+    for (;;) {
+        out_ << "Códigos de los marcos que desea recoger en Velmora, separados por comas (de 1 a 5): "
+             << std::flush;
+        std::string line;
+        if (!std::getline(in_, line)) {
+            out_ << '\n';
+            err_ << "No se ha elegido ningún marco horario; no se ha cambiado ninguna tabla.\n";
+            throw StopReported();
+        }
+        FrameChoice choice = selectFrames(entries, splitCodes(line));
+        if (choice.accepted)
+            return choice;
+        showMessage(frameChoiceMessage(choice));
+    }
+}
+
+void TerminalUserInterface::completeTeacherKeys(const fs::path& proftTable) {
+    if (teacherKeys_)
+        teacherKeys_(proftTable);
+}
+
+void TerminalUserInterface::reportProgress(const StepProgress& step) {
+    if (!interactive_)
+        return;
+    out_ << "  " << step.step << ": " << step.recordsRead << " registros leídos";
+    if (!step.tablesWritten.empty())
+        out_ << " -> " << step.tablesWritten;
+    out_ << '\n' << std::flush;
+}
+
+bool standardStreamsAreTerminal() {
+    return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
+}
+
+} // namespace pontrel::cli

@@ -1,0 +1,82 @@
+#pragma once
+// The user interface of pontrel-cli: answers from the command line where the window would ask, prints
+// messages as they stand (UTF-8) and, on a terminal, asks what the command line did not say.
+
+#include "exchange/UserInterface.h"
+#include "exchange/YedraDocument.h"
+
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pontrel::cli {
+
+// Thrown where the window would keep asking but the command line cannot: the user has already been
+// told why, so the front end ends with status 1 and prints nothing more.
+class StopReported : public std::exception {
+  public:
+    const char* what() const noexcept override { return "ejecución detenida"; }
+};
+
+// The frame dialog's messages, verbatim.
+inline constexpr const char* kTooManyFramesMessage =
+    "Demasiados Marcos Horarios seleccionados.\r\nComo máximo puede seleccionar 5 Marcos Horarios";
+inline constexpr const char* kNoFrameMessage = "Debe al menos seleccionar 1 Marco Horario.";
+
+// The frame dialog's results for the entries of its frame list (raw codes, ANSI) when the user picks
+// every entry whose code equals one of `codes` (ANSI; blanks around codes do not count, empty codes
+// pick nothing).
+FrameChoice selectFrames(const std::vector<std::string>& entries, const std::vector<std::string>& codes);
+
+// The message the dialog shows on closing with this choice; empty when it shows none.
+std::string frameChoiceMessage(const FrameChoice& choice);
+
+// "A, B ,C" as the codes A, B and C, each converted from UTF-8 to ANSI.
+std::vector<std::string> splitCodes(const std::string& utf8List);
+
+class TerminalUserInterface : public UserInterface {
+  public:
+    // `interactive`: standard input and output are a terminal, so questions can be asked and progress
+    // shown; otherwise the interface never waits for an answer.
+    TerminalUserInterface(std::istream& in, std::ostream& out, std::ostream& err, bool interactive);
+
+    // The document the command line names; chooseDocument answers with it (nullopt: "cancelled").
+    void setDocument(std::optional<std::filesystem::path> document) { document_ = std::move(document); }
+    // The frame codes the command line gives (ANSI); without them a terminal is asked.
+    void setFrameCodes(std::optional<std::vector<std::string>> codes) { frameCodes_ = std::move(codes); }
+    // What to do when a run needs teacher keys completed; without it nothing is done.
+    void setTeacherKeysHandler(std::function<void(const std::filesystem::path&)> handler) {
+        teacherKeys_ = std::move(handler);
+    }
+
+    std::optional<std::filesystem::path> chooseDocument() override;
+    void showMessage(const std::string& text) override;
+    FrameChoice chooseFrames(const std::filesystem::path& document) override;
+    void completeTeacherKeys(const std::filesystem::path& proftTable) override;
+    void setBusy(bool) override {}
+    void reportProgress(const StepProgress& step) override;
+
+    bool interactive() const { return interactive_; }
+    std::ostream& out() { return out_; }
+    std::ostream& err() { return err_; }
+
+  private:
+    FrameChoice askForFrames(const std::vector<YedraRecord>& frames);
+
+    std::istream& in_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool interactive_;
+    std::optional<std::filesystem::path> document_;
+    std::optional<std::vector<std::string>> frameCodes_;
+    std::function<void(const std::filesystem::path&)> teacherKeys_;
+};
+
+// True when both standard input and standard output are a terminal.
+bool standardStreamsAreTerminal();
+
+} // namespace pontrel::cli

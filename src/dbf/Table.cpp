@@ -1,0 +1,379 @@
+// Creating, opening, reading and looking up records.
+
+#include "dbf/FieldCodec.h"
+#include "dbf/Messages.h"
+#include "dbf/TableImpl.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace pontrel::dbf {
+
+std::string upperName(std::string_view name) {
+    std::string r(name);
+    for (char& c : r) {
+        auto b = static_cast<unsigned char>(c);
+        if (b >= 'a' && b <= 'z')
+            b = static_cast<unsigned char>(b - 32);
+        else if (b >= 0xE0 && b <= 0xFE && b != 0xF7) // Windows-1252 accented letters
+            b = static_cast<unsigned char>(b - 32);
+        c = static_cast<char>(b);
+    }
+    return r;
+}
+
+namespace {
+
+std::filesystem::path indexPathFor(const std::filesystem::path& table) {
+    std::filesystem::path mdx = table;
+    const std::string ext = table.extension().string();
+    const bool lower = !ext.empty() && std::all_of(ext.begin() + 1, ext.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    mdx.replace_extension(lower ? ".mdx" : ".MDX");
+    return mdx;
+}
+
+// The production index beside a table, its name matched without regard to letter case as
+// programs under Wine may write it.
+std::optional<std::filesystem::path> findIndexFile(const std::filesystem::path& table) {
+    const std::filesystem::path expected = indexPathFor(table);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(expected, ec))
+        return expected;
+    const std::string wanted = upperName(expected.filename().string());
+    const std::filesystem::path folder = table.has_parent_path() ? table.parent_path() : std::filesystem::path(".");
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        if (upperName(entry.path().filename().string()) == wanted && entry.is_regular_file(ec))
+            return entry.path();
+    return std::nullopt;
+}
+
+} // namespace
+
+// ---- RecordBuffer ----
+
+void RecordBuffer::setText(std::string_view field, std::string_view value) {
+    assigned_.emplace_back(std::string(field), std::string(value));
+}
+void RecordBuffer::setInteger(std::string_view field, std::int64_t value) {
+    assigned_.emplace_back(std::string(field), value);
+}
+void RecordBuffer::setDouble(std::string_view field, double value) { assigned_.emplace_back(std::string(field), value); }
+void RecordBuffer::setBool(std::string_view field, bool value) { assigned_.emplace_back(std::string(field), value); }
+void RecordBuffer::setNull(std::string_view field) { assigned_.emplace_back(std::string(field), std::monostate{}); }
+
+// ---- Impl helpers ----
+
+std::size_t Table::Impl::requireRecord(std::size_t position) const {
+    requireOpen();
+    if (position >= live.size())
+        throw messages::tableError(name, "no existe el registro " + std::to_string(position + 1) + " (la tabla tiene " +
+                                             std::to_string(live.size()) + ")");
+    return position;
+}
+
+std::size_t Table::Impl::requirePublicField(std::string_view field) const {
+    auto it = publicByName.find(upperName(field));
+    if (it == publicByName.end())
+        throw messages::tableError(name, "no tiene ningún campo llamado «" + messages::printable(field) + "»");
+    return it->second;
+}
+
+const FieldLayout& Table::Impl::publicField(std::size_t position) const {
+    if (position >= publicToLayout.size())
+        throw messages::tableError(name, "no tiene campo número " + std::to_string(position + 1) + " (tiene " +
+                                             std::to_string(publicToLayout.size()) + ")");
+    return layout.fields[publicToLayout[position]];
+}
+
+void Table::Impl::requireOpen() const {
+    if (closed)
+        throw messages::tableError(name, "la tabla ya está cerrada");
+}
+
+void Table::Impl::requireWritable() const {
+    requireOpen();
+    if (access != Access::ReadWrite)
+        throw messages::tableError(name, "la tabla está abierta solo para lectura");
+}
+
+std::string Table::Impl::combinedKey(const std::vector<std::size_t>& fields, std::size_t position) const {
+    const std::uint8_t* record = recordAt(position);
+    const FieldSite site{name, position};
+    if (fields.size() == 1)
+        return lookupKey(layout, layout.fields[fields[0]], record, site);
+    std::string key;
+    for (std::size_t f : fields) {
+        std::string part = lookupKey(layout, layout.fields[f], record, site);
+        key += std::to_string(part.size());
+        key += ':';
+        key += part;
+    }
+    return key;
+}
+
+Lookups::KeyOf Table::Impl::keyOf() const {
+    return [this](const std::vector<std::size_t>& fields, std::size_t position) {
+        return combinedKey(fields, position);
+    };
+}
+
+// ---- Table ----
+
+Table::Table(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Table::Table(Table&&) noexcept = default;
+Table& Table::operator=(Table&& other) noexcept {
+    if (this != &other) {
+        if (impl_) {
+            try {
+                close();
+            } catch (...) {
+            }
+        }
+        impl_ = std::move(other.impl_);
+    }
+    return *this;
+}
+
+Table::~Table() {
+    if (impl_) {
+        try {
+            close();
+        } catch (...) {
+            // A destructor cannot report; callers that care call close() themselves.
+        }
+    }
+}
+
+void Table::create(const std::filesystem::path& file, const std::vector<FieldSpec>& fields,
+                   const std::optional<IndexSpec>& index, const std::optional<Date>& date) {
+    const std::string name = file.string();
+    TableLayout layout = level7Layout(fields, name);
+    const Date stamp = date.value_or(today());
+    std::optional<MdxTagContent> tag;
+    if (index) {
+        const std::string wanted = upperName(index->field);
+        auto it = std::find_if(layout.fields.begin(), layout.fields.end(),
+                               [&](const FieldLayout& f) { return upperName(f.info.name) == wanted; });
+        if (it == layout.fields.end())
+            throw messages::tableError(name, "el índice «" + messages::printable(index->tag) +
+                                                 "» se refiere al campo «" + messages::printable(index->field) +
+                                                 "», que la tabla no tiene");
+        if (it->info.type != 'I')
+            throw messages::fieldError(name, messages::printable(it->info.name),
+                                       "solo se puede indexar un campo entero");
+        if (index->tag.empty() || index->tag.size() > 32)
+            throw messages::tableError(name, "el nombre del índice debe tener entre 1 y 32 caracteres");
+        it->indexed = true;
+        layout.hasProductionIndex = true;
+        tag = MdxTagContent{upperName(index->tag), it->info.name, 'I', 4, {}};
+    }
+    std::vector<std::uint8_t> bytes = buildLevel7Header(layout, stamp);
+    bytes.push_back(kEndOfFile);
+    TableFile::createNew(file, bytes);
+    if (tag) {
+        try {
+            TableFile::replaceWhole(indexPathFor(file), buildMdx(file.stem().string(), {*tag}, stamp));
+        } catch (...) {
+            std::error_code ignored;
+            std::filesystem::remove(file, ignored); // no table without the index it announces
+            throw;
+        }
+    }
+}
+
+Table Table::open(const std::filesystem::path& file, OpenMode mode, Access access) {
+    auto impl = std::make_unique<Impl>();
+    impl->path = file;
+    impl->name = file.string();
+    impl->access = access;
+    impl->file = TableFile::open(file, mode, access);
+    const std::vector<std::uint8_t> data = impl->file.readAll();
+    impl->layout = parseHeader(data.data(), data.size(), impl->name);
+    const TableLayout& layout = impl->layout;
+
+    for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+        if (layout.fields[i].system)
+            continue;
+        impl->publicByName.emplace(upperName(layout.fields[i].info.name), impl->publicFields.size());
+        impl->publicFields.push_back(layout.fields[i].info);
+        impl->publicToLayout.push_back(i);
+    }
+    impl->physicalCount = layout.recordCount;
+    impl->flushedCount = layout.recordCount;
+    const auto begin = data.begin() + static_cast<std::ptrdiff_t>(layout.headerLength);
+    impl->records.assign(begin, begin + static_cast<std::ptrdiff_t>(layout.recordCount * layout.recordLength));
+    impl->live.reserve(layout.recordCount);
+    for (std::size_t i = 0; i < layout.recordCount; ++i)
+        if (impl->records[i * layout.recordLength] != kDeletedMark)
+            impl->live.push_back(static_cast<std::uint32_t>(i));
+    if (layout.hasProductionIndex)
+        impl->mdxPath = findIndexFile(file);
+    return Table(std::move(impl));
+}
+
+void Table::close() {
+    if (!impl_ || impl_->closed)
+        return;
+    impl_->finish();
+}
+
+void Table::setUpdateDate(const Date& date) { impl_->updateDate = date; }
+
+const std::filesystem::path& Table::path() const { return impl_->path; }
+const std::vector<FieldInfo>& Table::fields() const { return impl_->publicFields; }
+
+std::optional<std::size_t> Table::fieldIndex(std::string_view name) const {
+    auto it = impl_->publicByName.find(upperName(name));
+    if (it == impl_->publicByName.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::size_t Table::recordCount() const { return impl_->live.size(); }
+
+Value Table::value(std::size_t record, std::size_t field) const {
+    const FieldLayout& f = impl_->publicField(field);
+    impl_->requireRecord(record);
+    return decodeField(impl_->layout, f, impl_->recordAt(record), FieldSite{impl_->name, record});
+}
+
+std::string Table::text(std::size_t record, std::size_t field) const {
+    const FieldLayout& f = impl_->publicField(field);
+    impl_->requireRecord(record);
+    return fieldText(impl_->layout, f, impl_->recordAt(record), FieldSite{impl_->name, record});
+}
+
+Value Table::value(std::size_t record, std::string_view field) const {
+    return value(record, impl_->requirePublicField(field));
+}
+
+std::string Table::text(std::size_t record, std::string_view field) const {
+    return text(record, impl_->requirePublicField(field));
+}
+
+namespace {
+// Text read as a number: blanks around it do not count, nor a leading '+'.
+std::string_view trimmed(std::string_view t) {
+    while (!t.empty() && t.front() == ' ')
+        t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ')
+        t.remove_suffix(1);
+    if (!t.empty() && t.front() == '+')
+        t.remove_prefix(1);
+    return t;
+}
+
+Error notA(const std::string& table, std::size_t record, std::string_view field, const Value& v, std::string_view what) {
+    std::string shown;
+    if (auto* s = std::get_if<std::string>(&v))
+        shown = messages::printable(*s);
+    else if (auto* b = std::get_if<bool>(&v))
+        shown = *b ? "verdadero" : "falso";
+    else if (auto* d = std::get_if<double>(&v))
+        shown = formatDouble(*d);
+    return messages::fieldError(table, messages::printable(field),
+                                "el registro " + std::to_string(record + 1) + " guarda «" + shown + "», que no es " +
+                                    std::string(what));
+}
+} // namespace
+
+std::optional<std::int64_t> Table::integer(std::size_t record, std::string_view field) const {
+    const Value v = value(record, field);
+    if (std::holds_alternative<std::monostate>(v))
+        return std::nullopt;
+    if (auto* i = std::get_if<std::int64_t>(&v))
+        return *i;
+    if (auto* d = std::get_if<double>(&v)) {
+        if (std::trunc(*d) == *d && std::fabs(*d) < 9.2e18)
+            return static_cast<std::int64_t>(*d);
+    } else if (auto* s = std::get_if<std::string>(&v)) {
+        std::string_view t = trimmed(*s);
+        if (t.empty())
+            return std::nullopt;
+        std::int64_t parsed = 0;
+        auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), parsed);
+        if (ec == std::errc() && end == t.data() + t.size())
+            return parsed;
+    }
+    throw notA(impl_->name, record, field, v, "un número entero");
+}
+
+std::optional<double> Table::number(std::size_t record, std::string_view field) const {
+    const Value v = value(record, field);
+    if (std::holds_alternative<std::monostate>(v))
+        return std::nullopt;
+    if (auto* i = std::get_if<std::int64_t>(&v))
+        return static_cast<double>(*i);
+    if (auto* d = std::get_if<double>(&v))
+        return *d;
+    if (auto* s = std::get_if<std::string>(&v)) {
+        std::string_view t = trimmed(*s);
+        if (t.empty())
+            return std::nullopt;
+        double parsed = 0;
+        auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), parsed);
+        if (ec == std::errc() && end == t.data() + t.size())
+            return parsed;
+    }
+    throw notA(impl_->name, record, field, v, "un número");
+}
+
+std::optional<bool> Table::boolean(std::size_t record, std::string_view field) const {
+    const Value v = value(record, field);
+    if (std::holds_alternative<std::monostate>(v))
+        return std::nullopt;
+    if (auto* b = std::get_if<bool>(&v))
+        return *b;
+    if (auto* s = std::get_if<std::string>(&v)) {
+        if (s->empty())
+            return std::nullopt;
+        if (*s == "T" || *s == "t" || *s == "Y" || *s == "y")
+            return true;
+        if (*s == "F" || *s == "f" || *s == "N" || *s == "n")
+            return false;
+    }
+    throw notA(impl_->name, record, field, v, "verdadero ni falso");
+}
+
+std::optional<std::size_t> Table::locate(const std::vector<std::pair<std::string, Value>>& equals) const {
+    impl_->requireOpen();
+    if (equals.empty())
+        return impl_->live.empty() ? std::nullopt : std::optional<std::size_t>(0);
+    std::vector<std::size_t> fields;
+    std::vector<std::string> parts;
+    for (const auto& [name, wanted] : equals) {
+        const std::size_t f = impl_->requireLayoutField(name);
+        auto key = queryKey(impl_->layout.fields[f], wanted);
+        if (!key)
+            return std::nullopt;
+        fields.push_back(f);
+        parts.push_back(std::move(*key));
+    }
+    std::string key;
+    if (parts.size() == 1) {
+        key = std::move(parts[0]);
+    } else {
+        for (const auto& part : parts)
+            key += std::to_string(part.size()) + ":" + part;
+    }
+    const auto* found = impl_->lookups.find(fields, key, impl_->live.size(), impl_->keyOf());
+    if (!found || found->empty())
+        return std::nullopt;
+    return found->front();
+}
+
+std::vector<std::size_t> Table::select(std::string_view field, const Value& equals) const {
+    impl_->requireOpen();
+    const std::size_t f = impl_->requireLayoutField(field);
+    auto key = queryKey(impl_->layout.fields[f], equals);
+    if (!key)
+        return {};
+    const auto* found = impl_->lookups.find({f}, *key, impl_->live.size(), impl_->keyOf());
+    if (!found)
+        return {};
+    return std::vector<std::size_t>(found->begin(), found->end());
+}
+
+} // namespace pontrel::dbf

@@ -1,0 +1,82 @@
+#pragma once
+// The state of an open table, shared by the files that implement Table.
+
+#include "dbf/Header.h"
+#include "dbf/Lookups.h"
+#include "dbf/MdxIndex.h"
+#include "dbf/Table.h"
+#include "dbf/TableFile.h"
+
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace pontrel::dbf {
+
+// How a tag's keys are rebuilt from the records: the raw bytes of one field, which compare as the
+// index compares (level-7 integers and doubles, text, dates).
+struct TagPlan {
+    std::string name;
+    std::string expression;
+    char keyType = 'I';
+    std::size_t field = 0; // position in layout.fields
+};
+
+struct Table::Impl {
+    std::filesystem::path path;
+    std::string name; // the path as error texts show it
+    TableFile file;
+    Access access = Access::ReadOnly;
+    TableLayout layout;
+
+    std::vector<FieldInfo> publicFields;      // without system columns
+    std::vector<std::size_t> publicToLayout;  // public position -> position in layout.fields
+    std::unordered_map<std::string, std::size_t> publicByName; // upper-case name -> public position
+
+    // Every physical record, raw, in stored order; `live` maps live positions to physical ones.
+    std::vector<std::uint8_t> records;
+    std::size_t physicalCount = 0;
+    std::vector<std::uint32_t> live;
+    std::size_t flushedCount = 0; // physical records that are in the file and counted by its header
+
+    bool appended = false;
+    bool changed = false;
+    std::optional<Date> updateDate;
+    bool closed = false;
+
+    // The production index.
+    std::optional<std::filesystem::path> mdxPath;
+    std::optional<MdxFile> mdx;
+    std::optional<std::vector<TagPlan>> tagPlans;
+    bool indexDirty = false;
+
+    mutable Lookups lookups;
+
+    const std::uint8_t* recordAt(std::size_t position) const {
+        return records.data() + static_cast<std::size_t>(live[position]) * layout.recordLength;
+    }
+
+    std::size_t requireRecord(std::size_t position) const;
+    std::size_t requirePublicField(std::string_view field) const; // public position
+    const FieldLayout& publicField(std::size_t position) const;
+    std::size_t requireLayoutField(std::string_view field) const { return publicToLayout[requirePublicField(field)]; }
+    void requireWritable() const;
+    void requireOpen() const;
+
+    std::string combinedKey(const std::vector<std::size_t>& fields, std::size_t position) const;
+    Lookups::KeyOf keyOf() const;
+
+    const MdxFile& loadMdx();
+    const std::vector<TagPlan>& plansForChange();
+    bool changesIndexKeys(const std::vector<std::size_t>& fields);
+    void rebuildIndex();
+
+    void flush();
+    void writeHeaderCount(std::size_t count);
+    void finish();
+};
+
+std::string upperName(std::string_view name);
+
+} // namespace pontrel::dbf

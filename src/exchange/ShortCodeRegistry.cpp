@@ -1,0 +1,81 @@
+#include "exchange/ShortCodeRegistry.h"
+
+#include "exchange/Ansi.h"
+
+#include <algorithm>
+#include <string>
+
+namespace pontrel {
+
+namespace {
+
+constexpr std::size_t kCodeWidth = 10; // the width of every short-code field (COD, ABREV)
+constexpr std::size_t kBaseLength = 9; // a numbered try keeps this much of the candidate
+
+std::string_view withoutTrailingBlanks(std::string_view code) {
+    std::size_t end = code.size();
+    while (end > 0 && code[end - 1] == ' ')
+        --end;
+    return code.substr(0, end);
+}
+
+// The form in which an un-numbered candidate ends up in its table: a table with shortening keeps the
+// first 8 and the last 2 characters of a long code, any other table cuts it to the field's width.
+std::string storedCandidate(std::string_view candidate, bool shortening) {
+    if (candidate.size() <= kCodeWidth)
+        return std::string(candidate);
+    if (shortening)
+        return std::string(candidate.substr(0, 8)).append(candidate.substr(candidate.size() - 2));
+    return std::string(candidate.substr(0, kCodeWidth));
+}
+
+// The stored form of the numbered try `base` + n. When the try is too long, as much of the base is kept
+// as leaves room for the whole number: for two-digit numbers that is exactly the first 8 characters of
+// the try plus its last 2, and a table that would only cut the try (PROFT) gets the same form, because
+// cutting would drop the number's last digit and give a code that may already be taken.
+std::string storedTry(std::string_view base, unsigned long n) {
+    const std::string number = std::to_string(n);
+    if (base.size() + number.size() <= kCodeWidth)
+        return std::string(base).append(number);
+    const std::size_t keep = number.size() >= kCodeWidth ? 0 : kCodeWidth - number.size();
+    return std::string(base.substr(0, std::min(keep, base.size()))).append(number);
+}
+
+} // namespace
+
+ShortCodeRegistry::ShortCodeRegistry(ShortCodeSettings settings) : settings_(settings) {}
+
+// dBase pads text fields with blanks, so "A12" and "A12 " are the same stored code.
+std::string ShortCodeRegistry::key(std::string_view code) const {
+    const std::string_view trimmed = withoutTrailingBlanks(code);
+    return settings_.ignoreCase ? ansi::upperAnsi(trimmed) : std::string(trimmed);
+}
+
+bool ShortCodeRegistry::contains(std::string_view storedForm) const {
+    const std::string k = key(storedForm);
+    return settings_.ignoreCase ? hashed_.count(k) != 0 : sorted_.count(k) != 0;
+}
+
+std::string ShortCodeRegistry::assign(std::string_view candidate) {
+    if (settings_.preCut)
+        candidate = candidate.substr(0, std::min(candidate.size(), kCodeWidth));
+
+    std::string code = storedCandidate(candidate, settings_.shortening);
+    if (contains(code)) {
+        // A taken code is numbered from 1 on; every try is tested in the form in which it would be
+        // stored, so the search always ends on a code that no other record of the table has.
+        const std::string_view base = candidate.substr(0, std::min(candidate.size(), kBaseLength));
+        for (unsigned long n = 1;; ++n) {
+            code = storedTry(base, n);
+            if (!contains(code))
+                break;
+        }
+    }
+    if (settings_.ignoreCase)
+        hashed_.insert(key(code));
+    else
+        sorted_.insert(key(code));
+    return code;
+}
+
+} // namespace pontrel

@@ -1,0 +1,180 @@
+#include "exchange/YedraDocument.h"
+
+#include "dbf/Error.h"
+#include "exchange/Ansi.h"
+#include "exchange/XmlFile.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstring>
+#include <system_error>
+
+namespace pontrel {
+
+namespace {
+
+// Element names are tested as a location path tests them: the local name, and no namespace.
+bool isElement(const xmlNode* node, const char* name) {
+    return node->type == XML_ELEMENT_NODE && node->ns == nullptr &&
+           std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+// The text content of a node: the concatenated text of the node and everything inside it.
+std::string contentOf(const xmlNode* node) {
+    // A `dato` usually holds one text node; reading it directly spares an allocation per field.
+    if (node->children != nullptr && node->children == node->last && node->children->type == XML_TEXT_NODE &&
+        node->children->content != nullptr)
+        return reinterpret_cast<const char*>(node->children->content);
+    xmlChar* text = xmlNodeGetContent(node);
+    if (text == nullptr)
+        return {};
+    std::string result(reinterpret_cast<const char*>(text));
+    xmlFree(text);
+    return result;
+}
+
+bool hasSeq(const xmlNode* group, std::string_view seq) {
+    for (const xmlAttr* attr = group->properties; attr != nullptr; attr = attr->next) {
+        if (attr->ns != nullptr || std::strcmp(reinterpret_cast<const char*>(attr->name), "seq") != 0)
+            continue;
+        xmlChar* value = xmlNodeGetContent(reinterpret_cast<const xmlNode*>(attr));
+        const bool equal = value != nullptr && seq == reinterpret_cast<const char*>(value);
+        xmlFree(value);
+        return equal;
+    }
+    return false;
+}
+
+bool isWhitespaceOnlyText(const xmlNode* node) {
+    return node->type == XML_TEXT_NODE && xmlIsBlankNode(const_cast<xmlNode*>(node));
+}
+
+// Text of a node as a parser that drops whitespace-only text between elements sees it.
+void appendSignificantText(const xmlNode* node, std::string& out) {
+    switch (node->type) {
+    case XML_TEXT_NODE:
+        if (!isWhitespaceOnlyText(node) && node->content != nullptr)
+            out += reinterpret_cast<const char*>(node->content);
+        break;
+    case XML_CDATA_SECTION_NODE:
+        if (node->content != nullptr)
+            out += reinterpret_cast<const char*>(node->content);
+        break;
+    case XML_ELEMENT_NODE:
+        for (const xmlNode* child = node->children; child != nullptr; child = child->next)
+            appendSignificantText(child, out);
+        break;
+    default:
+        out += contentOf(node); // entity references, comments, processing instructions
+        break;
+    }
+}
+
+std::string displayPath(const std::filesystem::path& file) {
+    return file.string();
+}
+
+} // namespace
+
+YedraRecord::YedraRecord(xmlNode* element) {
+    for (xmlNode* child = element->children; child != nullptr; child = child->next)
+        if (isElement(child, "dato"))
+            fields_.push_back(child);
+}
+
+std::string YedraRecord::value(std::size_t position) const {
+    if (position >= fields_.size())
+        return {};
+    const std::string text = contentOf(fields_[position]);
+    // Bytes up to 32 never occur inside a UTF-8 sequence, so the trimming can precede the conversion.
+    return ansi::fromUtf8(ansi::trimControls(text));
+}
+
+std::string YedraRecord::rawValue(std::size_t position) const {
+    if (position >= fields_.size())
+        return {};
+    return ansi::fromUtf8(contentOf(fields_[position]));
+}
+
+void YedraDocument::DocDeleter::operator()(xmlDoc* d) const {
+    xmlFreeDoc(d);
+}
+
+YedraDocument::YedraDocument(std::filesystem::path path, xmlDoc* doc) : path_(std::move(path)), doc_(doc) {}
+YedraDocument::YedraDocument(YedraDocument&&) noexcept = default;
+YedraDocument& YedraDocument::operator=(YedraDocument&&) noexcept = default;
+YedraDocument::~YedraDocument() = default;
+
+YedraDocument YedraDocument::load(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+        throw Error("No existe el documento de Yedra «" + displayPath(file) + "».");
+
+    xmlDoc* doc = parseXmlFile(file);
+    YedraDocument document(file, doc);
+
+    // A well-formed file of another kind would read as a document without data groups, and every
+    // table of the working folder would be replaced by an empty one: refuse it before anything is touched.
+    const xmlNode* root = xmlDocGetRootElement(doc);
+    if (root == nullptr || !isElement(root, "SERVICIO")) {
+        const std::string rootName =
+            root == nullptr ? std::string() : reinterpret_cast<const char*>(root->name);
+        throw Error("El archivo «" + displayPath(file) + "» no es un documento de Yedra (línea " +
+                    std::to_string(root == nullptr ? 1 : xmlGetLineNo(root)) + ": el elemento raíz es «" +
+                    rootName + "» y debe ser «SERVICIO»).");
+    }
+    return document;
+}
+
+std::vector<YedraRecord> YedraDocument::records(std::string_view group) const {
+    std::vector<YedraRecord> result;
+    const xmlNode* root = xmlDocGetRootElement(doc_.get());
+    if (root == nullptr)
+        return result;
+    // /SERVICIO/BLOQUE_DATOS/grupo_datos[@seq="GROUP"]/grupo_datos, walked along the child axis.
+    for (const xmlNode* block = root->children; block != nullptr; block = block->next) {
+        if (!isElement(block, "BLOQUE_DATOS"))
+            continue;
+        for (const xmlNode* g = block->children; g != nullptr; g = g->next) {
+            if (!isElement(g, "grupo_datos") || !hasSeq(g, group))
+                continue;
+            for (xmlNode* record = g->children; record != nullptr; record = record->next)
+                if (isElement(record, "grupo_datos"))
+                    result.emplace_back(record);
+        }
+    }
+    return result;
+}
+
+std::vector<YedraRecord> YedraDocument::loopRecords(std::string_view group) const {
+    std::vector<YedraRecord> all = records(group);
+    std::vector<YedraRecord> kept;
+    kept.reserve(all.size());
+    for (auto& record : all)
+        if (record.fieldCount() >= 2)
+            kept.push_back(std::move(record));
+    return kept;
+}
+
+std::optional<std::string> YedraDocument::academicYearSource() const {
+    const xmlNode* root = xmlDocGetRootElement(doc_.get());
+    if (root == nullptr)
+        return std::nullopt;
+    for (const xmlNode* block = root->children; block != nullptr; block = block->next) {
+        if (!isElement(block, "BLOQUE_DATOS"))
+            continue;
+        // Only the first BLOQUE_DATOS counts, whether or not it has a child.
+        for (const xmlNode* child = block->children; child != nullptr; child = child->next) {
+            if (isWhitespaceOnlyText(child))
+                continue;
+            std::string text;
+            appendSignificantText(child, text);
+            return ansi::fromUtf8(text);
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+} // namespace pontrel

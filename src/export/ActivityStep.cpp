@@ -1,0 +1,39 @@
+// ACTIVIDADES appended to ASIGNOMT beside the subjects, told apart by ESTAREA and CODTAREA. Activity
+// codes go in as Yedra gives them: not shortened, not made unique (one may equal a subject's code).
+
+#include "export/StepTable.h"
+#include "export/Steps.h"
+
+namespace pontrel::exporting {
+
+void activityStep(ExportContext& context) {
+    context.task513 = false;
+    const auto records = context.document.loopRecords("ACTIVIDADES");
+
+    // The subjects step made ASIGNOMT in this run; its subject records stay.
+    auto names = openRunTable(context.tablesFolder, "ASIGNOMT.DBF", dbf::Access::ReadWrite);
+    for (const auto& record : records) {
+        const std::string name = record.value(2);
+        const std::string code = record.value(1);
+
+        dbf::RecordBuffer row;
+        row.setText("COD", code);
+        row.setText("CODLARGO", leftChars(name, 10));
+        row.setText("NOMBRE", name);
+        row.setText("CODTAREA", code);
+        row.setBool("ESTAREA", true);
+        names.append(row);
+
+        // Activity 513 makes every subject assignment of the run carry the task code 513.
+        if (code == "513")
+            context.task513 = true;
+    }
+    names.close();
+
+    // The subject registries end with this step.
+    context.subjects = SubjectRegistries{};
+
+    context.ui.reportProgress({"Actividades", records.size(), "ASIGNOMT"});
+}
+
+} // namespace pontrel::exporting

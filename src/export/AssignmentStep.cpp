@@ -1,0 +1,123 @@
+// Subject assignments: one ASIGT record for every subject of MATERIAS and every class unit of its
+// course in GRUPOST, with the subject code that ASIGNOMT gave to the subject's name.
+
+#include "export/StepTable.h"
+#include "export/Steps.h"
+#include "export/WholeNumber.h"
+
+#include "dbf/Table.h"
+#include "exchange/Ansi.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace pontrel::exporting {
+
+namespace {
+
+using dbf::FieldSpec;
+using dbf::RecordBuffer;
+using dbf::Table;
+
+const std::vector<FieldSpec> kAssignmentFields = {
+    {"CASIG", 'C', 10},      {"CPROF", 'C', 10},    {"CGRUP", 'C', 10}, {"CAULA", 'C', 10},
+    {"TURNO", 'C', 10},      {"NIVEL", 'C', 5},     {"CURSO", 'C', 3},  {"GRUPO", 'C', 2},
+    {"HORAS", 'O', 0},       {"SESIONES", 'C', 20}, {"NCONEX", 'C', 4}, {"CLAVE", 'C', 10},
+    {"CLAVECURSO", 'C', 10}, {"CTAREA", 'C', 10},
+};
+
+// A subject record without minutes counts as four hours a week.
+const std::string kDefaultMinutes = "240";
+// Velmora's SESIONES pattern holds at most 13 single sessions; longer subjects put the rest in front.
+constexpr std::int64_t kSessionPlaces = 13;
+
+// The name as the subject lookup compares it: only a to z upper-cased, then trimmed.
+std::string nameKey(std::string_view name) {
+    return std::string(ansi::trimControls(ansi::upperAsciiOnly(name)));
+}
+
+// ASIGNOMT read once: name key -> COD of the first record with that key (even when its COD is empty,
+// since the first match decides).
+std::unordered_map<std::string, std::string> readSubjectCodes(const std::filesystem::path& folder) {
+    Table subjects = openRunTable(folder, "ASIGNOMT.DBF", dbf::Access::ReadOnly);
+    std::unordered_map<std::string, std::string> codes;
+    codes.reserve(subjects.recordCount());
+    for (std::size_t r = 0; r < subjects.recordCount(); ++r)
+        codes.emplace(nameKey(subjects.text(r, "NOMBRE")), subjects.text(r, "COD"));
+    subjects.close();
+    return codes;
+}
+
+std::int64_t weeklyHours(std::int32_t minutes) {
+    // Rounded up: 90 minutes are 2 hours, 60 are 1; nothing below one hour.
+    std::int64_t hours = minutes / 60 + (minutes % 60 > 0 ? 1 : 0);
+    return hours < 1 ? 1 : hours;
+}
+
+std::string sessionPattern(std::int64_t hours) {
+    if (hours <= kSessionPlaces)
+        return std::string(static_cast<std::size_t>(hours), '1');
+    return std::to_string(hours - kSessionPlaces) + std::string(kSessionPlaces, '1');
+}
+
+} // namespace
+
+void assignmentStep(ExportContext& context) {
+    auto tables = recreateStepTables(context.tablesFolder, {{"ASIGT", kAssignmentFields}});
+    Table& assignments = tables[0];
+    Table units = openRunTable(context.tablesFolder, "GRUPOST.DBF", dbf::Access::ReadOnly);
+    const auto subjectCodes = readSubjectCodes(context.tablesFolder);
+
+    const auto records = context.document.records("MATERIAS");
+    std::size_t read = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const YedraRecord& record = records[i];
+        if (record.fieldCount() < 2)
+            continue;
+        ++read;
+        const std::string courseKey = record.value(0);
+        const std::string subjectKey = record.value(1);
+        const std::string name = record.value(2);
+        std::string minutes = record.value(4);
+
+        auto code = subjectCodes.find(nameKey(std::string_view(name).substr(0, 80)));
+        if (code == subjectCodes.end() || code->second.empty())
+            continue;
+        const auto courseUnits = units.select("CLAVECURSO", dbf::Value{courseKey});
+        if (courseUnits.empty())
+            continue;
+
+        // The minutes are converted only for a subject that yields assignments.
+        if (minutes.empty())
+            minutes = kDefaultMinutes;
+        const std::int64_t hours = weeklyHours(requireWholeNumber(
+            minutes, {"MATERIAS", i + 1, 4, "minutos semanales", context.document.path().string()}));
+        const std::string sessions = sessionPattern(hours);
+
+        for (std::size_t unit : courseUnits) {
+            RecordBuffer row;
+            row.setText("CASIG", code->second);
+            row.setText("CGRUP", units.text(unit, "ABREV"));
+            row.setText("CAULA", "");
+            row.setText("TURNO", "");
+            row.setText("NIVEL", units.text(unit, "NIVEL"));
+            row.setText("CURSO", units.text(unit, "CURSO"));
+            row.setText("GRUPO", units.text(unit, "GRUPO"));
+            row.setDouble("HORAS", static_cast<double>(hours));
+            row.setText("SESIONES", sessions);
+            row.setText("CLAVE", subjectKey);
+            row.setText("CLAVECURSO", courseKey);
+            if (context.task513)
+                row.setText("CTAREA", "513");
+            assignments.append(row);
+        }
+    }
+    units.close();
+    assignments.close();
+
+    context.ui.reportProgress({"Asignaciones de materias", read, "ASIGT"});
+}
+
+} // namespace pontrel::exporting

@@ -1,0 +1,43 @@
+// DEPENDENCIAS -> AULAT, one record per room. The room code is the Yedra key whenever it is present,
+// unique and short enough: the import sends it back unchanged, so only such codes find their room again.
+
+#include "export/StepTable.h"
+#include "export/Steps.h"
+
+#include "exchange/ShortCodeRegistry.h"
+
+namespace pontrel::exporting {
+namespace {
+
+StepTableLayout roomsLayout() {
+    return {"AULAT",
+            {{"ABREV", 'C', 10},
+             {"NOMBRE", 'C', 80},
+             {"EDIFICIO", 'C', 1},
+             {"MAXALUM", 'I'},
+             {"DEPCENTRO", 'C', 10}}};
+}
+
+} // namespace
+
+void roomStep(ExportContext& context) {
+    auto tables = recreateStepTables(context.tablesFolder, {roomsLayout()});
+    dbf::Table& rooms = tables[0];
+    ShortCodeRegistry codes{ShortCodeSettings{.preCut = false, .shortening = true, .ignoreCase = true}};
+
+    const auto records = context.document.loopRecords("DEPENDENCIAS");
+    for (const auto& record : records) {
+        const std::string key = record.value(0);
+        const std::string name = record.value(1);
+
+        dbf::RecordBuffer row; // EDIFICIO, MAXALUM and DEPCENTRO stay empty
+        row.setText("ABREV", codes.assign(key.empty() ? leftChars(name, 10) : key));
+        row.setText("NOMBRE", name);
+        rooms.append(row);
+    }
+    rooms.close();
+
+    context.ui.reportProgress({"Dependencias", records.size(), "AULAT"});
+}
+
+} // namespace pontrel::exporting

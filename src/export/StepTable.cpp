@@ -1,0 +1,41 @@
+#include "export/StepTable.h"
+
+#include "dbf/Error.h"
+#include "exchange/WorkingFolder.h"
+
+namespace pontrel::exporting {
+
+std::vector<dbf::Table> recreateStepTables(const std::filesystem::path& folder,
+                                           const std::vector<StepTableLayout>& layouts) {
+    // Velmora expects all of a step's tables to be replaced together: every one is created before
+    // the first is opened, so a failed creation never leaves a filled table beside a missing one.
+    for (const auto& layout : layouts)
+        recreateTable(folder, layout.name, layout.fields, layout.index, layout.deleteMdx);
+
+    std::vector<dbf::Table> tables;
+    tables.reserve(layouts.size());
+    for (const auto& layout : layouts)
+        tables.push_back(
+            dbf::Table::open(folder / (layout.name + ".DBF"), dbf::OpenMode::Shared, dbf::Access::ReadWrite));
+    return tables;
+}
+
+dbf::Table openRunTable(const std::filesystem::path& folder, std::string_view fileName, dbf::Access access) {
+    const auto file = findTableFile(folder, fileName);
+    if (!file)
+        throw Error("No se encuentra la tabla " + std::string(fileName) + " en la carpeta «" +
+                    folder.string() + "»: debía crearla un paso anterior de esta exportación.");
+    return dbf::Table::open(*file, dbf::OpenMode::Shared, access);
+}
+
+std::string leftChars(std::string_view text, std::size_t count) {
+    return std::string(text.substr(0, count));
+}
+
+std::string storedText(std::string_view text, std::size_t width) {
+    auto stored = text.substr(0, width);
+    const auto last = stored.find_last_not_of(' ');
+    return std::string(last == std::string_view::npos ? std::string_view{} : stored.substr(0, last + 1));
+}
+
+} // namespace pontrel::exporting

@@ -1,0 +1,121 @@
+// MATERIAS -> ASIGNOMT (one record per distinct subject) and ASIGNOMT2 (one per subject and offer).
+// Yedra lists a subject once for every enrolment offer that teaches it; the repeats fold into one
+// short code, and every (subject key, offer key) pair is kept under that code in ASIGNOMT2.
+
+#include "export/StepTable.h"
+#include "export/Steps.h"
+
+#include "exchange/Ansi.h"
+
+namespace pontrel::exporting {
+namespace {
+
+constexpr std::size_t codeWidth = 10;
+constexpr std::size_t nameWidth = 80;
+constexpr std::size_t keyWidth = 20;
+
+StepTableLayout subjectNamesLayout() {
+    return {"ASIGNOMT",
+            {{"COD", 'C', 10},
+             {"CODLARGO", 'C', 10},
+             {"NOMBRE", 'C', 80},
+             {"CODTAREA", 'C', 12},
+             {"ESTAREA", 'L'}}};
+}
+
+StepTableLayout subjectOffersLayout() {
+    return {"ASIGNOMT2",
+            {{"COD", 'C', 10},
+             {"CODLARGO", 'C', 10},
+             {"NOMBRE", 'C', 80},
+             {"MATERIA", 'C', 20},
+             {"OFERTAMATRI", 'C', 20},
+             {"CODTAREA", 'C', 12},
+             {"ESTAREA", 'L'}}};
+}
+
+struct SubjectRecord {
+    std::string offerKey;   // position 0
+    std::string subjectKey; // position 1
+    std::string name;       // position 2
+    std::string longCode;   // position 3, or the name's first 10 characters when it is empty
+};
+
+SubjectRecord readSubject(const YedraRecord& record) {
+    SubjectRecord subject{record.value(0), record.value(1), record.value(2), record.value(3)};
+    if (subject.longCode.empty())
+        subject.longCode = leftChars(subject.name, codeWidth);
+    return subject;
+}
+
+bool isRegistered(const SubjectRegistries& registries, const SubjectRecord& subject) {
+    return registries.upperNames.contains(ansi::upperAsciiOnly(subject.name)) &&
+           registries.longCodes.contains(subject.longCode) &&
+           registries.pairs.contains({subject.longCode, subject.name});
+}
+
+void appendOffer(dbf::Table& offers, std::string_view shortCode, const SubjectRecord& subject) {
+    dbf::RecordBuffer row;
+    row.setText("COD", shortCode);
+    row.setText("CODLARGO", subject.longCode);
+    row.setText("NOMBRE", subject.name);
+    row.setText("MATERIA", subject.subjectKey);
+    row.setText("OFERTAMATRI", subject.offerKey);
+    row.setBool("ESTAREA", false);
+    offers.append(row);
+}
+
+// A subject already registered in another offer: only its (subject key, offer key) pair may be new.
+void addOfferOfRegisteredSubject(dbf::Table& names, dbf::Table& offers, const SubjectRecord& subject) {
+    // Keys longer than the field are compared as stored, cut to its width.
+    if (offers.locate({{"MATERIA", storedText(subject.subjectKey, keyWidth)},
+                       {"OFERTAMATRI", storedText(subject.offerKey, keyWidth)}}))
+        return;
+    const auto first = names.locate({{"CODLARGO", storedText(subject.longCode, codeWidth)},
+                                     {"NOMBRE", storedText(subject.name, nameWidth)}});
+    if (!first)
+        return;
+    appendOffer(offers, names.text(*first, "COD"), subject);
+}
+
+void addNewSubject(SubjectRegistries& registries, dbf::Table& names, dbf::Table& offers,
+                   const SubjectRecord& subject) {
+    registries.upperNames.insert(ansi::upperAsciiOnly(subject.name));
+    registries.longCodes.insert(subject.longCode);
+    registries.pairs.insert({subject.longCode, subject.name});
+    const std::string shortCode = registries.shortCodes.assign(subject.longCode);
+
+    dbf::RecordBuffer row; // CODTAREA stays empty: only activities carry a task code
+    row.setText("COD", shortCode);
+    row.setText("CODLARGO", subject.longCode);
+    row.setText("NOMBRE", subject.name);
+    row.setBool("ESTAREA", false);
+    names.append(row);
+    appendOffer(offers, shortCode, subject);
+}
+
+} // namespace
+
+void subjectStep(ExportContext& context) {
+    // A run that stopped earlier may have left values behind; this step starts from empty registries.
+    context.subjects = SubjectRegistries{};
+
+    auto tables = recreateStepTables(context.tablesFolder, {subjectNamesLayout(), subjectOffersLayout()});
+    dbf::Table& names = tables[0];
+    dbf::Table& offers = tables[1];
+
+    const auto records = context.document.loopRecords("MATERIAS");
+    for (const auto& record : records) {
+        const SubjectRecord subject = readSubject(record);
+        if (isRegistered(context.subjects, subject))
+            addOfferOfRegisteredSubject(names, offers, subject);
+        else
+            addNewSubject(context.subjects, names, offers, subject);
+    }
+    names.close();
+    offers.close();
+
+    context.ui.reportProgress({"Materias", records.size(), "ASIGNOMT, ASIGNOMT2"});
+}
+
+} // namespace pontrel::exporting

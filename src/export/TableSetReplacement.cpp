@@ -1,0 +1,341 @@
+#include "export/TableSetReplacement.h"
+
+#include "dbf/Error.h"
+#include "exchange/Ansi.h"
+#include "export/WorkingFolderLock.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+namespace pontrel::exporting {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kJournalHeader = "PONTREL DIARIO 1";
+constexpr const char* kPending = "ESTADO REEMPLAZANDO";
+constexpr const char* kConfirmed = "ESTADO CONFIRMADO";
+constexpr const char* kOldPrefix = "ANTERIOR ";
+constexpr const char* kNewPrefix = "NUEVO ";
+
+// The moves of one replacement, written before the first move is made.
+struct Journal {
+    bool confirmed = false;
+    std::vector<std::string> oldFiles; // names in the working folder, moved into the backup folder
+    std::vector<std::string> newFiles; // names in the staging folder, moved into the working folder
+};
+
+std::string upper(std::string_view name) {
+    return ansi::upperAsciiOnly(name);
+}
+
+bool endsWith(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+std::string systemText(int error) {
+    return std::strerror(error);
+}
+
+// Makes a finished file or a folder's list of names survive a power cut as well as a killed process.
+void sync(const fs::path& path, bool folder) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+    if (fd < 0)
+        throw Error("No se puede abrir " + path.string() + " (" + systemText(errno) + ").");
+    const int result = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (result != 0 && error != EINVAL)
+        throw Error("No se puede asegurar en disco " + path.string() + " (" + systemText(error) + ").");
+}
+
+std::vector<std::string> regularFiles(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file())
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void writeJournal(const fs::path& folder, const Journal& journal) {
+    const fs::path file = folder / kJournalFileName;
+    const fs::path temporary = folder / (std::string(kJournalFileName) + ".tmp");
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << kJournalHeader << '\n' << (journal.confirmed ? kConfirmed : kPending) << '\n';
+        for (const auto& name : journal.oldFiles)
+            out << kOldPrefix << name << '\n';
+        for (const auto& name : journal.newFiles)
+            out << kNewPrefix << name << '\n';
+        out.flush();
+        if (!out)
+            throw Error("No se puede escribir el diario " + temporary.string() +
+                        " en la carpeta de trabajo; compruebe el espacio libre y los permisos.");
+    }
+    sync(temporary, false);
+    // A rename replaces the journal in one step: a reader finds the old version or the new one whole.
+    fs::rename(temporary, file);
+    sync(folder, true);
+}
+
+std::optional<Journal> readJournal(const fs::path& folder) {
+    const fs::path file = folder / kJournalFileName;
+    std::error_code ec;
+    if (!fs::exists(file, ec))
+        return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    Journal journal;
+    bool stateSeen = false;
+    const auto damaged = [&] {
+        return Error("El diario " + file.string() +
+                     " de una exportación interrumpida está dañado y no se puede usar. Revise las tablas de "
+                     "la carpeta de trabajo y las carpetas " +
+                     std::string(kBackupFolderName) + " y " + kStagingFolderName + ", y borre el diario.");
+    };
+    if (!std::getline(in, line) || line != kJournalHeader)
+        throw damaged();
+    while (std::getline(in, line)) {
+        if (line == kPending || line == kConfirmed) {
+            journal.confirmed = line == kConfirmed;
+            stateSeen = true;
+        } else if (line.rfind(kOldPrefix, 0) == 0) {
+            journal.oldFiles.push_back(line.substr(std::strlen(kOldPrefix)));
+        } else if (line.rfind(kNewPrefix, 0) == 0) {
+            journal.newFiles.push_back(line.substr(std::strlen(kNewPrefix)));
+        } else if (!line.empty()) {
+            throw damaged();
+        }
+    }
+    if (!stateSeen)
+        throw damaged();
+    for (const auto& name : journal.oldFiles)
+        if (name.empty() || name.find('/') != std::string::npos)
+            throw damaged();
+    for (const auto& name : journal.newFiles)
+        if (name.empty() || name.find('/') != std::string::npos)
+            throw damaged();
+    return journal;
+}
+
+// Puts the old files back. All old files are moved aside before the first new file moves in, so a new
+// name missing from the staging folder is one that was moved in and has to go.
+void undo(const fs::path& folder, const Journal& journal) {
+    const fs::path staging = folder / kStagingFolderName;
+    const fs::path backup = folder / kBackupFolderName;
+    for (const auto& name : journal.newFiles)
+        if (!fs::exists(staging / name) && fs::exists(folder / name))
+            fs::remove(folder / name);
+    for (const auto& name : journal.oldFiles)
+        if (fs::exists(backup / name))
+            fs::rename(backup / name, folder / name);
+    sync(folder, true);
+}
+
+// Drops what a replacement leaves besides the tables: the backup, the staging folder, the journal.
+void finish(const fs::path& folder) {
+    fs::remove_all(folder / kBackupFolderName);
+    fs::remove_all(folder / kStagingFolderName);
+    fs::remove(folder / kJournalFileName);
+    fs::remove(folder / (std::string(kJournalFileName) + ".tmp"));
+}
+
+// Exclusive locks on the old tables, held until the new ones are in place: another program that has
+// one open keeps the whole set from changing, and none can open one while the files move.
+class HeldTables {
+  public:
+    HeldTables() = default;
+    HeldTables(const HeldTables&) = delete;
+    HeldTables& operator=(const HeldTables&) = delete;
+    ~HeldTables() {
+        for (int fd : fds_)
+            ::close(fd);
+    }
+
+    void take(const fs::path& table) {
+        int fd = ::open(table.c_str(), O_RDWR | O_CLOEXEC);
+        short type = F_WRLCK;
+        if (fd < 0 && errno == EACCES) {
+            // A read-only file can only take a shared lock; it still meets an exclusive opening.
+            fd = ::open(table.c_str(), O_RDONLY | O_CLOEXEC);
+            type = F_RDLCK;
+        }
+        if (fd < 0)
+            throw Error("No se puede abrir la tabla " + table.filename().string() +
+                        " de la carpeta de trabajo " + table.parent_path().string() + " (" +
+                        systemText(errno) + "); no se ha cambiado ninguna tabla.");
+        struct flock lock {};
+        lock.l_type = type;
+        lock.l_whence = SEEK_SET;
+        if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EAGAIN || error == EACCES)
+                throw Error(
+                    "La tabla " + table.filename().string() + " de la carpeta de trabajo " +
+                    table.parent_path().string() +
+                    " está abierta en otro programa (¿Velmora?). Ciérrelo y vuelva a exportar; no se ha "
+                    "cambiado ninguna tabla.");
+            throw Error("No se puede bloquear la tabla " + table.string() + " (" + systemText(error) +
+                        "); no se ha cambiado ninguna tabla.");
+        }
+        fds_.push_back(fd);
+    }
+
+  private:
+    std::vector<int> fds_;
+};
+
+std::string describe(const std::exception& e) {
+    if (const auto* filesystem = dynamic_cast<const fs::filesystem_error*>(&e))
+        return filesystem->code().message() + ": " + filesystem->path1().string();
+    return e.what();
+}
+
+} // namespace
+
+TableSetReplacement::TableSetReplacement(const fs::path& workingFolder)
+    : folder_(workingFolder), staging_(workingFolder / kStagingFolderName) {
+    std::error_code ec;
+    fs::remove_all(staging_, ec);
+    if (!fs::create_directory(staging_, ec) || ec)
+        throw Error("No se puede crear la carpeta " + staging_.string() + " en la carpeta de trabajo (" +
+                    ec.message() + "). Compruebe que tiene permiso de escritura y espacio libre.");
+}
+
+TableSetReplacement::~TableSetReplacement() {
+    if (committed_)
+        return;
+    // A journal left by a commit that could not be undone needs the staging folder to be put right.
+    std::error_code ec;
+    if (!fs::exists(folder_ / kJournalFileName, ec))
+        fs::remove_all(staging_, ec);
+}
+
+void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
+    Journal journal;
+    journal.newFiles = regularFiles(staging_);
+
+    std::set<std::string> newNames, replacedTables, keep;
+    for (const auto& name : journal.newFiles) {
+        newNames.insert(upper(name));
+        if (endsWith(upper(name), ".DBF"))
+            replacedTables.insert(upper(name).substr(0, name.size() - 4));
+    }
+    for (const auto& name : keepIndexOf)
+        keep.insert(upper(name));
+    for (const auto& name : regularFiles(folder_)) {
+        const std::string key = upper(name);
+        if (name == kJournalFileName || name == kLockFileName)
+            continue;
+        const bool staleIndex = endsWith(key, ".MDX") &&
+                                replacedTables.count(key.substr(0, key.size() - 4)) &&
+                                !keep.count(key.substr(0, key.size() - 4));
+        if (newNames.count(key) || staleIndex)
+            journal.oldFiles.push_back(name);
+    }
+
+    HeldTables held;
+    for (const auto& name : journal.oldFiles)
+        if (endsWith(upper(name), ".DBF"))
+            held.take(folder_ / name);
+
+    for (const auto& name : journal.newFiles)
+        sync(staging_ / name, false);
+    sync(staging_, true);
+
+    const fs::path backup = folder_ / kBackupFolderName;
+    try {
+        writeJournal(folder_, journal);
+        fs::remove_all(backup);
+        fs::create_directory(backup);
+        for (const auto& name : journal.oldFiles) {
+            if (beforeEachMove)
+                beforeEachMove("apartar " + name);
+            fs::rename(folder_ / name, backup / name);
+        }
+        for (const auto& name : journal.newFiles) {
+            if (beforeEachMove)
+                beforeEachMove("colocar " + name);
+            fs::rename(staging_ / name, folder_ / name);
+        }
+        sync(folder_, true);
+        if (beforeEachMove)
+            beforeEachMove("confirmar");
+        journal.confirmed = true;
+        writeJournal(folder_, journal);
+    } catch (const std::exception& failure) {
+        const std::string what = describe(failure);
+        try {
+            undo(folder_, journal);
+            finish(folder_);
+        } catch (const std::exception& second) {
+            throw Error("No se pudieron colocar las tablas nuevas en la carpeta de trabajo " +
+                        folder_.string() + " (" + what + ") ni volver a dejar las anteriores (" +
+                        describe(second) + "). Pontrel lo intentará de nuevo la próxima vez que arranque.");
+        }
+        throw Error("No se pudieron colocar las tablas nuevas en la carpeta de trabajo " + folder_.string() +
+                    " (" + what + "); las tablas anteriores siguen en su sitio.");
+    }
+    committed_ = true;
+    // The new set is complete; what remains is clean-up that the next start repeats if it fails here.
+    if (beforeEachMove)
+        beforeEachMove("limpiar");
+    std::error_code ec;
+    fs::remove_all(backup, ec);
+    fs::remove_all(staging_, ec);
+    fs::remove(folder_ / kJournalFileName, ec);
+}
+
+std::optional<std::string> recoverWhileLocked(const fs::path& folder) {
+    try {
+        const auto journal = readJournal(folder);
+        if (!journal) {
+            // A run killed before its replacement began: only its staging folder is left over.
+            finish(folder);
+            return std::nullopt;
+        }
+        if (journal->confirmed) {
+            finish(folder);
+            return "Pontrel ha terminado de sustituir las tablas de trabajo de " + folder.string() +
+                   " que una ejecución interrumpida dejó a medias: están las tablas nuevas.";
+        }
+        undo(folder, *journal);
+        finish(folder);
+        return "Pontrel ha deshecho la sustitución de tablas que una ejecución interrumpida dejó a medias "
+               "en " +
+               folder.string() + ": siguen las tablas anteriores.";
+    } catch (const Error&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw Error("No se puede reparar la carpeta de trabajo " + folder.string() +
+                    ", que una exportación interrumpida dejó a medias (" + describe(e) +
+                    "). Compruebe los permisos de la carpeta y vuelva a arrancar Pontrel.");
+    }
+}
+
+std::optional<std::string> recoverInterruptedReplacement(const fs::path& folder) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        return std::nullopt;
+    const bool leftovers = fs::exists(folder / kJournalFileName, ec) ||
+                           fs::exists(folder / (std::string(kJournalFileName) + ".tmp"), ec) ||
+                           fs::exists(folder / kStagingFolderName, ec) ||
+                           fs::exists(folder / kBackupFolderName, ec);
+    if (!leftovers)
+        return std::nullopt;
+    auto lock = WorkingFolderLock::tryAcquire(folder);
+    if (!lock)
+        return std::nullopt;
+    return recoverWhileLocked(folder);
+}
+
+} // namespace pontrel::exporting

@@ -1,0 +1,107 @@
+#include "import/ActivityAssembler.h"
+
+#include "dbf/Error.h"
+#include "exchange/Ansi.h"
+
+#include <charconv>
+
+namespace pontrel::importing {
+
+namespace {
+
+using Match = std::vector<std::pair<std::string, dbf::Value>>;
+
+dbf::Value text(const std::string& s) { return dbf::Value{s}; }
+
+// A two-character part of a time text read as an integer, with leading blanks allowed as the
+// platform's text-to-number conversion allows them.
+bool integerValue(std::string_view part, int& value) {
+    while (!part.empty() && part.front() == ' ')
+        part.remove_prefix(1);
+    if (!part.empty() && part.front() == '+')
+        part.remove_prefix(1);
+    if (part.empty())
+        return false;
+    const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return error == std::errc() && end == part.data() + part.size();
+}
+
+} // namespace
+
+std::string minuteCount(std::string_view timeText, const std::string& where) {
+    std::string time(timeText);
+    if (time.size() < 5)
+        time.insert(0, "0");
+    // First and last two characters; a one-character text gives the same character both times.
+    const std::string_view hoursPart = std::string_view(time).substr(0, 2);
+    const std::string_view minutesPart = std::string_view(time).substr(time.size() >= 2 ? time.size() - 2 : 0);
+    int hours = 0;
+    int minutes = 0;
+    if (!integerValue(hoursPart, hours) || !integerValue(minutesPart, minutes))
+        throw Error(where + ": la hora \xC2\xAB" + ansi::toUtf8(timeText) +
+                    "\xC2\xBB no tiene la forma HH:MM. No se ha escrito nada.");
+    return std::to_string(hours * 60 + minutes);
+}
+
+ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps* gaps) const {
+    ActivityValues v;
+    std::string subjectKey;
+    std::string offerKey;
+    std::string task = entry.task;
+
+    // The assignment gives both keys at once.
+    if (auto a = tables_.assignments.locate(Match{{"CASIG", text(entry.subject)}, {"CGRUP", text(entry.unit)}})) {
+        subjectKey = tables_.assignments.text(*a, "CLAVE");
+        offerKey = tables_.assignments.text(*a, "CLAVECURSO");
+    }
+
+    if (ansi::isBlank(task))
+        if (auto s = tables_.subjects.locate(Match{{"COD", text(entry.subject)}}))
+            task = tables_.subjects.text(*s, "CODTAREA");
+
+    // The slot key is built as the frames step builds DIHO: day then hour, decimal, no separator.
+    std::string start;
+    std::string end;
+    const std::string slotKey = std::to_string(entry.day) + std::to_string(entry.hour);
+    std::string where;
+    if (auto s = tables_.slots.locate(Match{{"DIHO", text(slotKey)}, {"MARCO", text(entry.frame)}})) {
+        v.N_DIASEMANA = tables_.slots.text(*s, "DIA");
+        v.X_TRAMO = tables_.slots.text(*s, "CODDIHO");
+        start = tables_.slots.text(*s, "HORADESDE");
+        end = tables_.slots.text(*s, "HORAHASTA");
+        where = "La tabla DIASHORAST, registro " + std::to_string(*s + 1);
+    } else if (gaps) {
+        gaps->slotMissing = true;
+    }
+
+    if (!ansi::isBlank(entry.room))
+        v.X_DEPENDENCIA = entry.room;
+
+    // The class unit fills the offer key only when the assignment left it blank.
+    if (auto u = tables_.units.locate(Match{{"ABREV", text(entry.unit)}})) {
+        v.X_UNIDAD = tables_.units.text(*u, "CLAVE");
+        if (ansi::isBlank(offerKey))
+            offerKey = tables_.units.text(*u, "CLAVECURSO");
+    } else if (gaps) {
+        gaps->unitMissing = true;
+    }
+
+    // The subject fallback searches with the offer key as the class unit completed it.
+    if (ansi::isBlank(subjectKey))
+        if (auto s = tables_.subjectsByOffer.locate(
+                Match{{"COD", text(entry.subject)}, {"OFERTAMATRI", text(offerKey)}}))
+            subjectKey = tables_.subjectsByOffer.text(*s, "MATERIA");
+    if (gaps && ansi::isBlank(subjectKey))
+        gaps->subjectMissing = true;
+
+    v.X_OFERTAMATRIG = offerKey;
+    v.X_MATERIAOMG = subjectKey;
+    v.F_INICIO = courseStart_;
+    v.F_FIN = courseEnd_;
+    v.N_HORINI = minuteCount(start, where);
+    v.N_HORFIN = minuteCount(end, where);
+    v.X_ACTIVIDAD = ansi::isBlank(task) && task513_ ? std::string("513") : task;
+    return v;
+}
+
+} // namespace pontrel::importing

@@ -1,0 +1,32 @@
+#pragma once
+// One timetable entry of SOLUC, the table Velmora writes. Its storage types are Velmora's: DIA and
+// HORA may be numeric (N), integer (I) or text (C) fields, at any dBase level.
+
+#include "dbf/Table.h"
+
+#include <cstdint>
+#include <string>
+
+namespace pontrel::importing {
+
+struct SolucEntry {
+    std::size_t record = 0; // position in SOLUC, from 0
+    std::int64_t day = 0;   // DIA
+    std::int64_t hour = 0;  // HORA
+    std::string frame;      // MARCO
+    std::string subject;    // ASIG: subject or task short code
+    std::string unit;       // CODGRUPO: class unit short code
+    std::string task;       // TAREA, may be blank
+    std::string room;       // AULA
+};
+
+// A whole number read from a SOLUC field of any type. An empty field reads as 0, as a dBase engine
+// reads an empty number; anything that is not a whole number stops the run with a message that names
+// the record and the value.
+std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::string_view field);
+
+// Reads the fields of one entry that is to be written (the run reads only DIA of entries whose DIA
+// is 0, which are never written).
+SolucEntry readSolucEntry(const dbf::Table& soluc, std::size_t record);
+
+} // namespace pontrel::importing

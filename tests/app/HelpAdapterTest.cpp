@@ -1,0 +1,116 @@
+// The help adapter: which help files it serves, where it finds them, and F1's help contexts.
+
+#include "app/HelpAdapter.h"
+#include "app/Plantihoras.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using pontrel::app::HelpAdapter;
+using pontrel::app::HelpViewer;
+
+namespace {
+
+struct RecordingViewer : HelpViewer {
+    QStringList* calls;
+    bool works;
+    RecordingViewer(QStringList* c, bool w = true) : calls(c), works(w) {}
+    bool showContents(const QString& chm) override {
+        *calls << "contents " + chm;
+        return works;
+    }
+    bool showContext(const QString& chm, int context) override {
+        *calls << QString("context %1 %2").arg(context).arg(chm);
+        return works;
+    }
+};
+
+class HelpAdapterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(programFolder.isValid() && elsewhere.isValid());
+        touch(programFolder.filePath("YEDRA.chm"));
+        touch(programFolder.filePath("ayuda.hlp"));
+        touch(elsewhere.filePath("Otra.CHM"));
+    }
+    static void touch(const QString& file) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QTemporaryDir programFolder, elsewhere;
+    QStringList calls;
+};
+
+TEST_F(HelpAdapterTest, ServesOnlyChmFilesItCanFind) {
+    struct Case {
+        QString helpFile;
+        QString shown; // empty: the viewer is not asked
+    };
+    const Case cases[] = {
+        {"YEDRA.chm", programFolder.filePath("YEDRA.chm")},
+        {elsewhere.filePath("Otra.CHM"), elsewhere.filePath("Otra.CHM")}, // letter case ignored, folder kept
+        {"ayuda.hlp", {}},                                                // not a compiled help file
+        {"NOESTA.chm", {}},                                               // missing beside the program
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        calls.clear();
+        HelpAdapter help(std::make_unique<RecordingViewer>(&calls), programFolder.path());
+        help.setHelpFile(c.helpFile);
+        const bool shownContents = help.showContents();
+        const bool shownContext = help.showContext(3);
+        if (c.shown.isEmpty()) {
+            EXPECT_TRUE(calls.isEmpty()) << c.helpFile.toStdString();
+            EXPECT_FALSE(shownContents || shownContext);
+        } else {
+            EXPECT_EQ(calls, QStringList({"contents " + c.shown, "context 3 " + c.shown})) << c.helpFile.toStdString();
+        }
+    }
+}
+
+TEST_F(HelpAdapterTest, ShowsNothingWithoutAViewer) {
+    HelpAdapter help(nullptr, programFolder.path());
+    help.setHelpFile("YEDRA.chm");
+    EXPECT_FALSE(help.showContents());
+    EXPECT_FALSE(help.showContext(1));
+}
+
+TEST_F(HelpAdapterTest, F1AsksForTheFocusedControlsContext) {
+    HelpAdapter help(std::make_unique<RecordingViewer>(&calls), programFolder.path());
+    help.setHelpFile("YEDRA.chm");
+    std::unique_ptr<QObject> f1(pontrel::app::installF1Help(help, qApp));
+    const QString chm = programFolder.filePath("YEDRA.chm");
+
+    // The frame dialog's button carries context 3.
+    TPlantillas dialog("/no/existe.xml");
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    auto* continuar = dialog.findChild<QPushButton*>("BitBtnContinuar");
+    continuar->setFocus();
+    QTest::keyClick(continuar, Qt::Key_F1);
+    dialog.hide();
+
+    // The teacher dialog's context reaches a control that sets none of its own.
+    QDialog teacher;
+    teacher.setProperty(pontrel::app::kHelpContextProperty, 1);
+    auto* field = new QLineEdit(&teacher);
+    teacher.show();
+    QApplication::setActiveWindow(&teacher);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_F1);
+    teacher.hide();
+
+    f1.reset();
+    QTest::keyClick(field, Qt::Key_F1); // no longer handled
+    ASSERT_EQ(calls.size(), 2);
+    EXPECT_EQ(calls[0], "context 3 " + chm);
+    EXPECT_EQ(calls[1], "context 1 " + chm);
+}
+
+} // namespace

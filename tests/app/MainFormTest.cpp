@@ -1,0 +1,286 @@
+// The main window: its components, the command line, and what each way a run ends does to the
+// result code, the buttons and the window.
+
+#include "ModalBoxes.h"
+
+#include "app/GradientPanel.h"
+#include "app/HelpAdapter.h"
+#include "app/MainForm.h"
+#include "dbf/Error.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using pontrel::RunOutcome;
+using pontrel::RunSession;
+using pontrel::UserInterface;
+using pontrel::app::Runs;
+using pontrel::testing::ModalBoxes;
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+}
+
+// Runs that record their calls and end as the test says.
+struct FakeRuns {
+    std::vector<std::string> calls;
+    std::function<RunOutcome(RunSession&, UserInterface&)> behaviour = [](RunSession&, UserInterface&) {
+        return RunOutcome::Stopped;
+    };
+    Runs runs() {
+        return Runs{[this](RunSession& s, UserInterface& ui) {
+                        calls.push_back("exportar");
+                        return behaviour(s, ui);
+                    },
+                    [this](RunSession& s, UserInterface& ui) {
+                        calls.push_back("importar");
+                        return behaviour(s, ui);
+                    }};
+    }
+};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(programFolder.isValid());
+        session.programFolder = programFolder.path().toStdString();
+    }
+    std::unique_ptr<TMForm> makeForm(const QStringList& arguments) {
+        auto form = std::make_unique<TMForm>(arguments, session, fake.runs());
+        form->setEndProgram([this] { ++programEnds; });
+        return form;
+    }
+    QPushButton* button(const TMForm& form, const char* name) {
+        return form.findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    bool resultFileWritten() const { return QFile::exists(programFolder.filePath("Velmora.ini")); }
+
+    QTemporaryDir programFolder;
+    RunSession session;
+    FakeRuns fake;
+    int programEnds = 0;
+};
+
+TEST_F(MainFormTest, ComponentsByNameWithGeometryCaptionsAndLook) {
+    auto form = makeForm({});
+    EXPECT_EQ(form->objectName(), "MForm");
+    EXPECT_EQ(form->windowTitle(), "Exportar e importar datos entre Velmora y Yedra");
+    EXPECT_EQ(form->size(), QSize(632, 266));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "no resizing";
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form->font().pixelSize(), 11);
+
+    struct Expected {
+        const char* name;
+        const char* parent;
+        QRect geometry;
+        const char* text;
+    };
+    const Expected components[] = {
+        {"Draw3D2", "MForm", {1, 0, 315, 169}, nullptr},
+        {"Label3", "Draw3D2", {24, 24, 265, 57}, "Transformar datos desde Yedra hacia Velmora "},
+        {"BExportar", "Draw3D2", {96, 120, 89, 25}, "OK"},
+        {"Draw3D3", "MForm", {316, 0, 317, 169}, nullptr},
+        {"Label4", "Draw3D3", {8, 24, 305, 57}, "Transformar datos desde Velmora hacia Yedra"},
+        {"BImportar", "Draw3D3", {96, 120, 89, 25}, "OK"},
+        {"Draw3D1", "MForm", {0, 168, 633, 97}, nullptr},
+        {"Label1", "Draw3D1", {8, 72, 217, 13}, "Pontrel para RT48 V-1.0"},
+        {"BClose", "Draw3D1", {256, 32, 89, 25}, "&Salir"},
+        {"Button1", "Draw3D1", {264, 64, 75, 25}, "F1 Ayuda"},
+    };
+    for (const auto& c : components) {
+        auto* widget = form->findChild<QWidget*>(QString::fromLatin1(c.name));
+        ASSERT_NE(widget, nullptr) << c.name;
+        EXPECT_EQ(widget->parentWidget()->objectName(), c.parent) << c.name;
+        EXPECT_EQ(widget->geometry(), c.geometry) << c.name;
+        EXPECT_EQ(pontrel::app::HelpAdapter::contextOf(widget), 3) << c.name;
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            EXPECT_EQ(label->text(), QString::fromUtf8(c.text)) << c.name;
+        if (auto* b = qobject_cast<QPushButton*>(widget))
+            EXPECT_EQ(b->text(), QString::fromUtf8(c.text)) << c.name;
+    }
+    for (const char* name : {"Label3", "Label4"}) {
+        auto* label = form->findChild<QLabel*>(name);
+        EXPECT_EQ(label->font().pixelSize(), 16) << name;
+        EXPECT_TRUE(label->font().bold()) << name;
+        EXPECT_TRUE(label->wordWrap()) << name;
+        EXPECT_FALSE(label->autoFillBackground()) << name;
+    }
+    auto* version = form->findChild<QLabel*>("Label1");
+    EXPECT_TRUE(version->font().bold());
+    EXPECT_EQ(version->palette().color(QPalette::WindowText), QColor(Qt::red));
+    EXPECT_FALSE(button(*form, "BExportar")->icon().isNull());
+
+    auto* exportSide = form->findChild<pontrel::app::GradientPanel*>("Draw3D2");
+    EXPECT_EQ(exportSide->startColour(), QColor(0xF9, 0xD3, 0x7D));
+    EXPECT_EQ(exportSide->middleColour(), QColor(Qt::white));
+    EXPECT_EQ(exportSide->endColour(), QColor(0xFF, 0xEE, 0xDD));
+    auto* strip = form->findChild<pontrel::app::GradientPanel*>("Draw3D1");
+    EXPECT_EQ(strip->startColour(), QColor(0xC2, 0xCD, 0xFE));
+    EXPECT_EQ(strip->middleColour(), QColor(0xCF, 0xF2, 0xFE));
+    EXPECT_EQ(strip->endColour(), QColor(0xCC, 0xD8, 0xE6));
+
+    QFileDialog* files = form->openDialogXML();
+    EXPECT_EQ(files->objectName(), "OpenDialogXML");
+    EXPECT_EQ(files->windowTitle(), "Archivo XML");
+    EXPECT_EQ(files->nameFilters(), QStringList{"*.xml"});
+    EXPECT_EQ(files->defaultSuffix(), "xml");
+    EXPECT_TRUE(files->testOption(QFileDialog::DontUseNativeDialog));
+}
+
+// What a run's ending does in a standalone window.
+struct OutcomeCase {
+    const char* name;
+    RunOutcome outcome;
+    int resultCode;
+    bool buttonsEnabled;
+    bool windowCloses;
+};
+
+class MainFormOutcome : public MainFormTest, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(MainFormOutcome, ResultButtonsAndWindow) {
+    const OutcomeCase& c = GetParam();
+    fake.behaviour = [&](RunSession&, UserInterface&) { return c.outcome; };
+    auto form = makeForm({});
+    form->show();
+    button(*form, "BExportar")->click();
+    settle();
+    EXPECT_EQ(fake.calls, std::vector<std::string>{"exportar"});
+    EXPECT_EQ(form->resultCode(), c.resultCode);
+    EXPECT_EQ(button(*form, "BExportar")->isEnabled(), c.buttonsEnabled);
+    EXPECT_EQ(button(*form, "BImportar")->isEnabled(), c.buttonsEnabled);
+    EXPECT_EQ(programEnds, c.windowCloses ? 1 : 0);
+    EXPECT_FALSE(resultFileWritten()) << "a standalone window never writes the result file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Standalone, MainFormOutcome,
+                         ::testing::Values(OutcomeCase{"Completed", RunOutcome::Completed, 1, false, false},
+                                           OutcomeCase{"DocumentMissing", RunOutcome::DocumentMissing, 0, true, false},
+                                           OutcomeCase{"Stopped", RunOutcome::Stopped, 0, true, false},
+                                           OutcomeCase{"TeacherDataMissing", RunOutcome::TeacherDataMissing, 0, true,
+                                                       true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainFormTest, AnErrorThatEscapesARunIsShownAndChangesNothing) {
+    fake.behaviour = [](RunSession&, UserInterface& ui) -> RunOutcome {
+        ui.setBusy(true);
+        throw pontrel::Error("La tabla \"PROFT\" está abierta por otro programa.");
+    };
+    ModalBoxes boxes;
+    auto form = makeForm({});
+    form->show();
+    button(*form, "BImportar")->click();
+    settle();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].title, "Pontrel");
+    EXPECT_EQ(boxes.boxes[0].text, "La tabla \"PROFT\" está abierta por otro programa.");
+    EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes.boxes[0].buttons, QStringList{"OK"});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor is taken back";
+    EXPECT_TRUE(button(*form, "BExportar")->isEnabled());
+    EXPECT_EQ(form->resultCode(), 0);
+    EXPECT_EQ(programEnds, 0);
+}
+
+TEST_F(MainFormTest, TheDocumentPathCarriesOverFromOneRunToTheNext) {
+    std::vector<std::filesystem::path> seen;
+    fake.behaviour = [&](RunSession& s, UserInterface&) {
+        seen.push_back(s.documentPath);
+        s.documentPath = "/escuela/centro.xml";
+        return RunOutcome::Stopped;
+    };
+    auto form = makeForm({});
+    button(*form, "BExportar")->click();
+    button(*form, "BImportar")->click();
+    EXPECT_EQ(seen, (std::vector<std::filesystem::path>{"", "/escuela/centro.xml"}));
+}
+
+// The command line as the window reads it when no host window can be embedded (offscreen).
+struct CommandLineCase {
+    const char* name;
+    QStringList arguments;
+    std::vector<std::string> runsOnShow;
+    QString errorBox; // empty: none
+};
+
+class MainFormCommandLine : public MainFormTest, public ::testing::WithParamInterface<CommandLineCase> {};
+
+TEST_P(MainFormCommandLine, DirectionAndHandle) {
+    const CommandLineCase& c = GetParam();
+    ModalBoxes boxes;
+    auto form = makeForm(c.arguments);
+    EXPECT_FALSE(form->embedded());
+    form->show();
+    settle();
+    EXPECT_EQ(fake.calls, c.runsOnShow);
+    if (c.errorBox.isEmpty()) {
+        EXPECT_TRUE(boxes.boxes.empty()) << boxes.texts().join("|").toStdString();
+    } else {
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, c.errorBox);
+        EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Critical);
+        EXPECT_EQ(boxes.boxes[0].buttons, QStringList{"OK"});
+    }
+    // Showing again later does not start the direction a second time.
+    form->hide();
+    form->show();
+    settle();
+    EXPECT_EQ(fake.calls, c.runsOnShow);
+    form->findChild<QPushButton*>("BClose")->click();
+    EXPECT_EQ(programEnds, 1);
+    EXPECT_FALSE(resultFileWritten());
+}
+
+const QString kNoWindow = QString::fromUtf8("No existe ninguna ventana con el identificador hexadecimal '1A2B': Pontrel "
+                                            "se abre como ventana independiente y no dejará resultado para Velmora.");
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, MainFormCommandLine,
+    ::testing::Values(
+        CommandLineCase{"None", {}, {}, {}}, CommandLineCase{"One", {"exportar"}, {}, {}},
+        CommandLineCase{"Three", {"exportar", "1A2B", "x"}, {}, {}},
+        CommandLineCase{"BadHexStillRunsExport", {"EXPORTAR", "XYZ"}, {"exportar"},
+                        QString::fromUtf8("'XYZ' no es un número hexadecimal válido")},
+        CommandLineCase{"BadHexStillRunsImport", {"Importar", "0x1f"}, {"importar"},
+                        QString::fromUtf8("'0x1f' no es un número hexadecimal válido")},
+        CommandLineCase{"HandleOfNoWindow", {"exportar", "1A2B"}, {"exportar"}, kNoWindow},
+        CommandLineCase{"UnknownWordRunsNothing", {"exportarr", "1A2B"}, {}, kNoWindow},
+        // Only A to Z are folded: a dotless capital I is another word.
+        CommandLineCase{"OnlyAsciiFolded", {QString::fromUtf8("İMPORTAR"), "1A2B"}, {}, kNoWindow}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A viewer that records what the adapter asks of it.
+struct RecordingViewer : pontrel::app::HelpViewer {
+    QStringList* calls;
+    explicit RecordingViewer(QStringList* c) : calls(c) {}
+    bool showContents(const QString& chm) override {
+        *calls << "contents " + chm;
+        return true;
+    }
+    bool showContext(const QString& chm, int context) override {
+        *calls << QString("context %1 %2").arg(context).arg(chm);
+        return true;
+    }
+};
+
+TEST_F(MainFormTest, HelpButtonOpensTheContentsOfTheFileBesideTheProgram) {
+    QFile chm(programFolder.filePath("YEDRA.chm"));
+    ASSERT_TRUE(chm.open(QIODevice::WriteOnly));
+    chm.close();
+    QStringList calls;
+    pontrel::app::HelpAdapter help(std::make_unique<RecordingViewer>(&calls), programFolder.path());
+    help.setHelpFile("otra.hlp");
+    TMForm form({}, session, fake.runs(), &help);
+    form.findChild<QPushButton*>("Button1")->click();
+    EXPECT_EQ(calls, QStringList{"contents " + programFolder.filePath("YEDRA.chm")});
+}
+
+} // namespace

@@ -1,0 +1,131 @@
+#include "cli/Commands.h"
+
+#include "dbf/Table.h"
+#include "exchange/ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace pontrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using exchangetest::ScratchFolder;
+
+struct DumpResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the subcommand in this process with standard output and error captured.
+DumpResult dump(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
+    std::streambuf* oldErr = std::cerr.rdbuf(err.rdbuf());
+    DumpResult result;
+    try {
+        result.status = dumpCommand(args);
+    } catch (...) {
+        std::cout.rdbuf(oldOut);
+        std::cerr.rdbuf(oldErr);
+        throw;
+    }
+    std::cout.rdbuf(oldOut);
+    std::cerr.rdbuf(oldErr);
+    result.out = out.str();
+    result.err = err.str();
+    return result;
+}
+
+TEST(DumpCommand, WritesEveryTypeAsCsvInUtf8) {
+    ScratchFolder folder;
+    const fs::path file = folder.path() / "PRUEBA.DBF";
+    dbf::Table::create(
+        file, {{"COD", 'C', 10}, {"NOMBRE", 'C', 40}, {"DNI", 'I'}, {"ESTAREA", 'L'}, {"HORAS", 'O'}});
+    {
+        dbf::Table table = dbf::Table::open(file, dbf::OpenMode::Exclusive, dbf::Access::ReadWrite);
+        dbf::RecordBuffer r;
+        r.setText("COD", "MAT  ");
+        r.setText("NOMBRE", "Matem\xE1ticas, 1\xBA \x80"); // Matemáticas, 1º €
+        r.setInteger("DNI", -42);
+        r.setBool("ESTAREA", true);
+        r.setDouble("HORAS", 2.5);
+        table.append(r);
+
+        dbf::RecordBuffer quotes;
+        quotes.setText("COD", "A\"B");
+        quotes.setText("NOMBRE", "l\xEDnea 1\nl\xEDnea 2");
+        quotes.setBool("ESTAREA", false);
+        quotes.setDouble("HORAS", -0.125);
+        table.append(quotes);
+
+        table.append(dbf::RecordBuffer{}); // every field NULL
+        table.close();
+    }
+
+    const DumpResult result = dump({file.string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, "COD,NOMBRE,DNI,ESTAREA,HORAS\n"
+                          "MAT,\"Matemáticas, 1º €\",-42,T,2.5\n"
+                          "\"A\"\"B\",\"línea 1\nlínea 2\",,F,-0.125\n"
+                          ",,,,\n");
+}
+
+TEST(DumpCommand, ReadsATableWrittenByAnotherProgram) {
+    const fs::path fixture = fs::path(PONTREL_SHARED_FIXTURES_DIR) / "dbf" / "dbase_03.dbf";
+    if (!fs::exists(fixture))
+        GTEST_SKIP() << "the shared dBase fixtures are not present: " << fixture;
+    const DumpResult result = dump({fixture.string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string header = result.out.substr(0, result.out.find('\n'));
+    EXPECT_EQ(header,
+              "Point_ID,Type,Shape,Circular_D,Non_circul,Flow_prese,Condition,Comments,Date_Visit,Time,"
+              "Max_PDOP,Max_HDOP,Corr_Type,Rcvr_Type,GPS_Date,GPS_Time,Update_Sta,Feat_Name,Datafile,"
+              "Unfilt_Pos,Filt_Pos,Data_Dicti,GPS_Week,GPS_Second,GPS_Height,Vert_Prec,Horz_Prec,Std_Dev,"
+              "Northing,Easting,Point_ID");
+    std::size_t lines = 0;
+    for (char c : result.out)
+        lines += c == '\n';
+    EXPECT_EQ(lines, 15u); // the header and 14 records
+}
+
+TEST(DumpCommand, UnreadableFilesStopWithStatus1) {
+    ScratchFolder folder;
+    struct BadCase {
+        const char* name;
+        fs::path file;
+    };
+    const std::vector<BadCase> cases = {
+        {"Missing", folder.path() / "NOESTA.DBF"},
+        {"Folder", folder.path()},
+        {"Empty", folder.write("VACIA.DBF", "")},
+        {"NotATable", folder.write("TEXTO.DBF", "Esto no es una tabla de dBase, solo texto sin cabecera.\n")},
+    };
+    for (const BadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DumpResult result = dump({c.file.string()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find(c.file.string()), std::string::npos) << result.err;
+    }
+}
+
+TEST(DumpCommand, UsageErrorsGiveStatus2) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{}, {"A.DBF", "B.DBF"}, {""}}) {
+        const DumpResult result = dump(args);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find("pontrel-cli dump TABLA.DBF"), std::string::npos) << result.err;
+    }
+}
+
+} // namespace
+} // namespace pontrel::cli

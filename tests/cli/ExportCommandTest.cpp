@@ -1,0 +1,305 @@
+// pontrel-cli export: its arguments, the frame choice made on the command line or at a terminal with
+// the dialog's rules and messages, exit statuses, and what it prints.
+
+#include "cli/ExportCommand.h"
+#include "cli/TerminalUserInterface.h"
+
+#include "dbf/Table.h"
+#include "export/TableSetReplacement.h"
+#include "support/ExportFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace pontrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempFolder;
+
+const fs::path kSample = fs::path(PONTREL_SOURCE_DIR) / "data" / "sample" / "colegio.xml";
+const fs::path kExportData = fs::path(PONTREL_TEST_DATA_DIR) / "export";
+
+// ---- The dialog's rules applied to codes from the command line ----
+
+struct FrameCase {
+    std::vector<std::string> codes;
+    std::string selection;
+    bool accepted;
+    std::string message;
+};
+
+TEST(FrameSelection, PicksEveryEntryWhoseCodeMatchesAndBuildsTheSelectionAsTheDialogDoes) {
+    // Raw codes as the frame list holds them: a leading blank, a long code, a code listed twice.
+    const std::vector<std::string> entries = {"JOR1", " JOR2", "JORNADA-LARGA", "JOR1", "ext"};
+    const std::vector<FrameCase> cases = {
+        {{"JOR1"}, "JOR1      JOR1      ", true, ""},
+        {{" JOR2 "}, " JOR2     ", true, ""},
+        {{"JORNADA-LARGA", "ext"}, "JORNADA-LAext       ", true, ""},
+        {{"EXT"}, "", false, kNoFrameMessage}, // letter case counts
+        {{}, "", false, kNoFrameMessage},
+        {{"JOR1", "JOR2", "JORNADA-LARGA", "ext"},
+         "JOR1       JOR2     JORNADA-LAJOR1      ext       ",
+         true,
+         ""},
+    };
+    for (const auto& c : cases) {
+        const FrameChoice choice = selectFrames(entries, c.codes);
+        EXPECT_EQ(choice.selection, c.selection) << ::testing::PrintToString(c.codes);
+        EXPECT_EQ(choice.accepted, c.accepted) << ::testing::PrintToString(c.codes);
+        EXPECT_EQ(choice.frameCount, 5);
+        EXPECT_EQ(frameChoiceMessage(choice), c.message);
+    }
+}
+
+TEST(FrameSelection, MoreThanFiveSelectedIsRefusedWithTheDialogsTwoLineMessage) {
+    const std::vector<std::string> entries(6, "M");
+    const FrameChoice choice = selectFrames(entries, {"M"});
+    EXPECT_FALSE(choice.accepted);
+    EXPECT_EQ(choice.selection.size(), 60u);
+    EXPECT_EQ(frameChoiceMessage(choice),
+              "Demasiados Marcos Horarios seleccionados.\r\nComo máximo puede seleccionar 5 Marcos Horarios");
+}
+
+TEST(FrameSelection, CodeListsAreSplitAtCommasTrimmedAndConvertedToAnsi) {
+    EXPECT_EQ(splitCodes(" JOR1, JOR2 ,,MAÑANA"), (std::vector<std::string>{"JOR1", "JOR2",
+                                                                            "MA\xD1"
+                                                                            "ANA"}));
+    EXPECT_TRUE(splitCodes("").empty());
+}
+
+// ---- The subcommand, run in this process ----
+
+// The first line of `text` that starts with `start`.
+std::string lineOf(const std::string& text, const std::string& start) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(start, 0) == 0)
+            return line;
+    return "";
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class ExportCommandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        work = root.path() / "VTEMP";
+        fs::create_directory(work);
+        std::ofstream(work / "SOLUC.DBF") << "tabla de Velmora";
+    }
+
+    Outcome exportWith(std::vector<std::string> args, bool interactive = false,
+                       const std::string& typed = "") {
+        std::istringstream in(typed);
+        std::ostringstream out, err;
+        CommandEnvironment environment{in, out, err, interactive, PONTREL_BIN_DIR};
+        Outcome outcome;
+        outcome.status = runExportCommand(args, environment);
+        outcome.out = out.str();
+        outcome.err = err.str();
+        return outcome;
+    }
+
+    std::vector<std::string> withWorkdir(std::vector<std::string> args) const {
+        args.push_back("--workdir");
+        args.push_back(work.string());
+        return args;
+    }
+
+    std::size_t records(const std::string& table) const {
+        return dbf::Table::open(work / table, dbf::OpenMode::Shared).recordCount();
+    }
+
+    std::set<std::string> names() const {
+        std::set<std::string> found;
+        for (const auto& entry : fs::directory_iterator(work))
+            found.insert(entry.path().filename().string());
+        return found;
+    }
+
+    TempFolder root;
+    fs::path work;
+};
+
+TEST_F(ExportCommandTest, SampleSchoolWithOneChosenFrameWritesTheTablesAndListsThem) {
+    const auto result = exportWith(withWorkdir({kSample.string(), "--frames", "JOR1"}));
+    ASSERT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_EQ(result.out.rfind("Proceso finalizado\n", 0), 0u) << result.out;
+    EXPECT_EQ(lineOf(result.out, "  PROFT.DBF "), "  PROFT.DBF            40 registros");
+    EXPECT_EQ(lineOf(result.out, "  DIASHORAST.DBF "), "  DIASHORAST.DBF       49 registros");
+    EXPECT_NE(result.out.find("DIASHORAST2.MDX"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("registros leídos"), std::string::npos) << "progress only on a terminal";
+    EXPECT_TRUE(result.err.empty()) << result.err;
+    EXPECT_EQ(records("DIASHORAST2.DBF"), 7u);
+    EXPECT_EQ(testing::readColumn(work / "PERIODOS.DBF", "CJORNADA"), std::vector<std::string>{"JOR1"});
+}
+
+TEST_F(ExportCommandTest, TwoChosenFramesGiveTheirSlotsOnAlternateDays) {
+    const auto result = exportWith(withWorkdir({kSample.string(), "--frames=JOR2, JOR1"}));
+    ASSERT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_EQ(records("DIASHORAST2.DBF"), 14u);
+    EXPECT_EQ(records("DIASHORAST.DBF"), 14u);
+    // The first chosen frame is the first in the list, whatever the order on the command line.
+    EXPECT_EQ(testing::readColumn(work / "PERIODOS.DBF", "CJORNADA"), std::vector<std::string>{"JOR1"});
+}
+
+// Every stop leaves the working folder as it was and ends with status 1.
+struct CommandStop {
+    const char* name;
+    std::vector<std::string> args; // the working folder is added
+    bool interactive;
+    const char* typed;
+    const char* out; // part of standard output
+    const char* err; // part of standard error
+};
+
+class ExportCommandStops : public ExportCommandTest, public ::testing::WithParamInterface<CommandStop> {};
+
+TEST_P(ExportCommandStops, EndWithStatusOneAndTouchNothing) {
+    const auto& stop = GetParam();
+    const auto before = names();
+    const auto result = exportWith(withWorkdir(stop.args), stop.interactive, stop.typed);
+    EXPECT_EQ(result.status, 1) << result.out << result.err;
+    EXPECT_NE(result.out.find(stop.out), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find(stop.err), std::string::npos) << result.err;
+    EXPECT_EQ(names(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExportCommandStops,
+                         ::testing::Values(CommandStop{"FramesSelectNothing",
+                                                       {kSample.string(), "--frames", "JOR9"},
+                                                       false,
+                                                       "",
+                                                       "Debe al menos seleccionar 1 Marco Horario.\n",
+                                                       ""},
+                                           CommandStop{"SeveralFramesAndNoTerminal",
+                                                       {kSample.string()},
+                                                       false,
+                                                       "",
+                                                       "",
+                                                       "marcos horarios (JOR1, JOR2). Indique con --frames"},
+                                           CommandStop{"TerminalGivesNoAnswer",
+                                                       {kSample.string()},
+                                                       true,
+                                                       "",
+                                                       "Marcos horarios del documento:",
+                                                       "No se ha elegido ningún marco horario"},
+                                           CommandStop{"DocumentMissing",
+                                                       {(kExportData / "no_such.xml").string()},
+                                                       false,
+                                                       "",
+                                                       "No existe archivo\n",
+                                                       ""},
+                                           CommandStop{
+                                               "LevelTableMissing",
+                                               {(kExportData / "run_small.xml").string(), "--level-table",
+                                                (kExportData / "NADA.DBF").string()},
+                                               false,
+                                               "",
+                                               "ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL\n",
+                                               ""},
+                                           CommandStop{"CourseKeyNotAWholeNumber",
+                                                       {(kExportData / "run_bad_course_key.xml").string()},
+                                                       false,
+                                                       "",
+                                                       "",
+                                                       "\"30A\""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ExportCommandTest, TerminalListsTheFramesAsksAgainAfterARefusedChoiceAndShowsProgress) {
+    const auto result = exportWith({kSample.string(), "--workdir", work.string()}, true, "jor2\nJOR2\n");
+    ASSERT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("  JOR2  Jornada de tarde Formación Profesional  15/09/2025 - 19/06/2026"),
+              std::string::npos)
+        << result.out;
+    const auto refused = result.out.find("Debe al menos seleccionar 1 Marco Horario.");
+    ASSERT_NE(refused, std::string::npos) << result.out;
+    EXPECT_LT(refused, result.out.find("Proceso finalizado"));
+    EXPECT_NE(result.out.find("Materias: 94 registros leídos -> ASIGNOMT, ASIGNOMT2"), std::string::npos)
+        << result.out;
+    EXPECT_EQ(testing::readColumn(work / "PERIODOS.DBF", "CJORNADA"), std::vector<std::string>{"JOR2"});
+}
+
+TEST_F(ExportCommandTest, UsageErrorsEndWithStatusTwo) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"a.xml", "b.xml"},
+        {"a.xml", "--workdir"},
+        {"a.xml", "--bogus", "x"},
+        {"a.xml", "--frames", "A", "--frames", "B"},
+        {"a.xml", "--workdir="},
+    };
+    for (const auto& args : cases) {
+        const auto result = exportWith(args);
+        EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(result.err.find("Uso: pontrel-cli export"), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(names(), std::set<std::string>{"SOLUC.DBF"});
+}
+
+TEST_F(ExportCommandTest, StartPutsRightAReplacementThatAKilledRunLeftAndSaysSo) {
+    // A replacement killed after its journal confirmed the new set: only the backup is left to drop.
+    fs::create_directory(work / exporting::kBackupFolderName);
+    std::ofstream(work / exporting::kBackupFolderName / "PROFT.DBF") << "tabla anterior";
+    std::ofstream(work / exporting::kJournalFileName)
+        << "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\n";
+
+    const auto result = exportWith(withWorkdir({(kExportData / "no_such.xml").string()}));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out.find("Pontrel ha terminado de sustituir las tablas de trabajo"), 0u) << result.out;
+    EXPECT_NE(result.out.find("No existe archivo"), std::string::npos) << result.out;
+    EXPECT_EQ(names(), std::set<std::string>{"SOLUC.DBF"});
+}
+
+// ---- Two processes at once ----
+
+std::map<std::string, std::string> tableBytes(const fs::path& folder) {
+    std::map<std::string, std::string> bytes;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream content;
+        content << in.rdbuf();
+        bytes[entry.path().filename().string()] = content.str();
+    }
+    return bytes;
+}
+
+TEST_F(ExportCommandTest, TwoProcessesExportingIntoOneFolderEndWithOneCompleteSet) {
+    const fs::path cli = fs::path(PONTREL_BIN_DIR) / "pontrel-cli";
+    ASSERT_TRUE(fs::exists(cli)) << "pontrel-cli is not built: " << cli;
+    const fs::path reference = root.path() / "referencia";
+    fs::create_directory(reference);
+    std::ofstream(reference / "SOLUC.DBF") << "tabla de Velmora";
+    const std::string command = cli.string() + " export '" + kSample.string() + "' --frames JOR1 --workdir ";
+    ASSERT_EQ(std::system((command + "'" + reference.string() + "' >/dev/null 2>&1").c_str()), 0);
+
+    FILE* first = ::popen((command + "'" + work.string() + "' 2>&1").c_str(), "r");
+    FILE* second = ::popen((command + "'" + work.string() + "' 2>&1").c_str(), "r");
+    ASSERT_TRUE(first && second);
+    const auto finish = [](FILE* process) {
+        std::string output;
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, process))
+            output += buffer;
+        const int status = ::pclose(process);
+        return std::make_pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, output);
+    };
+    const auto [firstStatus, firstOutput] = finish(first);
+    const auto [secondStatus, secondOutput] = finish(second);
+    EXPECT_EQ(firstStatus, 0) << firstOutput;
+    EXPECT_EQ(secondStatus, 0) << secondOutput;
+    EXPECT_EQ(tableBytes(work), tableBytes(reference));
+}
+
+} // namespace
+} // namespace pontrel::cli

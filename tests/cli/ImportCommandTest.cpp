@@ -1,0 +1,143 @@
+// `pontrel-cli import`: the same run without a window; teacher keys from a file; exit statuses.
+
+#include "import/WorkingTablesFixture.h"
+
+#include "cli/Commands.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+namespace pontrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScratchFolder;
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Result runImport(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    auto* oldOut = std::cout.rdbuf(out.rdbuf());
+    auto* oldErr = std::cerr.rdbuf(err.rdbuf());
+    int status = -1;
+    try {
+        status = importCommand(args);
+    } catch (...) {
+        std::cout.rdbuf(oldOut);
+        std::cerr.rdbuf(oldErr);
+        throw;
+    }
+    std::cout.rdbuf(oldOut);
+    std::cerr.rdbuf(oldErr);
+    return {status, out.str(), err.str()};
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class ImportCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        document = docs.path() / "centro.xml";
+        testing::writeFile(document, testing::schoolDocument());
+        school.soluc = {{"ANA", "1", "1", "0", "MAT", "1A", "", "A1"},
+                        {"LUIS", "2", "1", "0", "MAT", "1A", "", "A1"},
+                        {"EVA", "3", "9", "0", "MAT", "9Z", "", "A1"},  // no slot, no unit
+                        {"PEPE", "3", "1", "0", "MAT", "1A", "", "A1"}}; // not in PROFT
+    }
+    std::vector<std::string> args(std::vector<std::string> extra = {}) const {
+        std::vector<std::string> a{document.string(), "--workdir", work.path().string()};
+        a.insert(a.end(), extra.begin(), extra.end());
+        return a;
+    }
+    fs::path output() const { return docs.path() / "ResultadoDastelcentro.xml"; }
+    std::string employeeKeyOf(std::size_t record) const {
+        return dbf::Table::open(work.path() / "PROFT.DBF", dbf::OpenMode::Shared).text(record, "X_EMPLEADO");
+    }
+
+    ScratchFolder work, docs;
+    fs::path document;
+    testing::SchoolTables school;
+};
+
+TEST_F(ImportCommand, CompletedRunPrintsTheOutputAndASummary) {
+    school.write(work.path());
+    const auto r = runImport(args());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Proceso finalizado\n"));
+    EXPECT_TRUE(contains(r.out, "Documento escrito: " + output().string() + "\n")) << r.out;
+    for (const char* line : {"Profesores: 3\n", "Entradas escritas: 3\n", "Entradas sin tramo horario en DIASHORAST: 1\n",
+                             "Entradas sin unidad en GRUPOST: 1\n",
+                             "Entradas de SOLUC cuyo profesor no est\xC3\xA1 en PROFT: 1\n"})
+        EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
+    EXPECT_TRUE(fs::exists(output()));
+}
+
+TEST_F(ImportCommand, IncompleteTeachersAreListedAndTheRunStops) {
+    school.proft[1]["X_EMPLEADO"] = "";
+    school.proft[2]["X_EMPLEADO"] = "";
+    school.proft[2]["F_TOMAPOS"] = "";
+    school.write(work.path());
+    const auto r = runImport(args());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "LUIS\tLuis G\xC3\xB3mez\tfalta X_EMPLEADO\n")) << r.err;
+    EXPECT_TRUE(contains(r.err, "EVA\tEva Mu\xC3\xB1oz\tfalta X_EMPLEADO y F_TOMAPOS\n")) << r.err;
+    EXPECT_TRUE(contains(r.err, "los DATOS.\nEste proceso se dentendr\xC3\xA1 y deber\xC3\xA1 volver a ejecutar\nla "))
+        << "the message's line breaks as a terminal shows them: " << r.err;
+    EXPECT_FALSE(fs::exists(output()));
+}
+
+TEST_F(ImportCommand, TeacherKeysFileCompletesTheTeachers) {
+    school.proft[1]["X_EMPLEADO"] = "";
+    school.write(work.path());
+    testing::writeFile(docs.path() / "claves.csv", "LUIS;2002;01/09/2011\n");
+    const auto r = runImport(args({"--teacher-keys", (docs.path() / "claves.csv").string()}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(employeeKeyOf(1), "2002");
+    EXPECT_TRUE(fs::exists(output()));
+}
+
+TEST_F(ImportCommand, KeysFileThatLeavesATeacherIncompleteStops) {
+    school.proft[1]["X_EMPLEADO"] = "";
+    school.proft[2]["F_TOMAPOS"] = "";
+    school.write(work.path());
+    testing::writeFile(docs.path() / "claves.csv", "LUIS;2002;\n");
+    const auto r = runImport(args({"--teacher-keys", (docs.path() / "claves.csv").string()}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(employeeKeyOf(1), "2002") << "what the file gives is stored";
+    EXPECT_TRUE(contains(r.err, "EVA\tEva Mu\xC3\xB1oz\tfalta F_TOMAPOS\n")) << r.err;
+    EXPECT_FALSE(contains(r.err, "LUIS\t")) << r.err;
+    EXPECT_FALSE(fs::exists(output()));
+}
+
+TEST_F(ImportCommand, BadKeysFileStopsBeforeAnythingIsStored) {
+    school.proft[1]["X_EMPLEADO"] = "";
+    school.write(work.path());
+    testing::writeFile(docs.path() / "claves.csv", "LUIS;2002;01/09/2011\nEVA;12A45;01/09/2012\n");
+    const auto r = runImport(args({"--teacher-keys", (docs.path() / "claves.csv").string()}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "l\xC3\xADnea 2")) << r.err;
+    EXPECT_EQ(employeeKeyOf(1), "");
+}
+
+TEST_F(ImportCommand, MissingDocumentAndUsageErrors) {
+    const auto missing = runImport({(docs.path() / "otro.xml").string(), "--workdir", work.path().string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(contains(missing.err, "No existe archivo")) << missing.err;
+
+    const std::vector<std::vector<std::string>> usages{
+        {}, {"--workdir"}, {document.string(), "--workdir"}, {document.string(), "--otra"}, {"a.xml", "b.xml"}};
+    for (const auto& a : usages) {
+        const auto r = runImport(a);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(a);
+        EXPECT_TRUE(contains(r.err, "Uso: pontrel-cli import")) << r.err;
+    }
+}
+
+} // namespace
+} // namespace pontrel::cli

@@ -1,0 +1,321 @@
+#include "exchange/YedraDocument.h"
+
+#include "dbf/Error.h"
+#include "exchange/ScratchFolder.h"
+
+#include <gtest/gtest.h>
+#include <libxml/xmlerror.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pontrel {
+namespace {
+
+using exchangetest::ScratchFolder;
+using Rows = std::vector<std::vector<std::string>>;
+
+const std::filesystem::path kData = std::filesystem::path(PONTREL_TEST_DATA_DIR) / "exchange";
+
+std::string envelope(const std::string& blockContent) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SERVICIO>\n <BLOQUE_DATOS>\n" + blockContent +
+           "\n </BLOQUE_DATOS>\n</SERVICIO>\n";
+}
+
+// Every field value of every record, in order.
+Rows rowsOf(const std::vector<YedraRecord>& records) {
+    Rows rows;
+    for (const YedraRecord& record : records) {
+        std::vector<std::string> row;
+        for (std::size_t i = 0; i < record.fieldCount(); ++i)
+            row.push_back(record.value(i));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+YedraDocument loadText(const ScratchFolder& folder, const std::string& xml) {
+    return YedraDocument::load(folder.write("documento.xml", xml));
+}
+
+std::string errorOf(const std::filesystem::path& file) {
+    try {
+        YedraDocument::load(file);
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+struct SelectionCase {
+    const char* name;
+    std::string xml;
+    const char* group;
+    Rows records;     // every record selected, whatever its field count
+    Rows loopRecords; // those that the record loop reads
+};
+
+const std::string kRecordA = "<grupo_datos><dato>11</dato><dato>A</dato></grupo_datos>";
+const std::string kRecordB = "<grupo_datos><dato>12</dato><dato>B</dato><dato>b</dato></grupo_datos>";
+
+std::vector<SelectionCase> selectionCases() {
+    return {
+        {"GroupMissing",
+         envelope("<grupo_datos seq=\"MATERIAS\">" + kRecordA + "</grupo_datos>"),
+         "DEPENDENCIAS",
+         {},
+         {}},
+        {"TwoGroupsOfTheSameNameInDocumentOrder",
+         envelope("<grupo_datos seq=\"MATERIAS\">" + kRecordA +
+                  "</grupo_datos>"
+                  "<grupo_datos "
+                  "seq=\"UNIDADES\"><grupo_datos><dato>u</dato><dato>v</dato></grupo_datos></grupo_datos>"
+                  "<grupo_datos seq=\"MATERIAS\">" +
+                  kRecordB + "</grupo_datos>"),
+         "MATERIAS",
+         {{"11", "A"}, {"12", "B", "b"}},
+         {{"11", "A"}, {"12", "B", "b"}}},
+        {"SeqComparedWithLetterCase",
+         envelope("<grupo_datos seq=\"materias\">" + kRecordA + "</grupo_datos>"),
+         "MATERIAS",
+         {},
+         {}},
+        {"SeqComparedWhole",
+         envelope("<grupo_datos seq=\"MATERIAS \">" + kRecordA + "</grupo_datos>"),
+         "MATERIAS",
+         {},
+         {}},
+        {"FieldCountsAndTheRecordLoop",
+         envelope("<grupo_datos seq=\"MATERIAS\">"
+                  "<grupo_datos/>"
+                  "<grupo_datos><dato>solo</dato></grupo_datos>" +
+                  kRecordA + "</grupo_datos>"),
+         "MATERIAS",
+         {{}, {"solo"}, {"11", "A"}},
+         {{"11", "A"}}},
+        {"DeeperNestingNotSelected",
+         envelope("<grupo_datos seq=\"MATERIAS\">"
+                  "<grupo_datos><dato>11</dato><dato>A</dato>"
+                  "<grupo_datos><dato>hondo</dato><dato>x</dato></grupo_datos>"
+                  "<otro><dato>no</dato></otro></grupo_datos>"
+                  "<envoltorio>" +
+                  kRecordB +
+                  "</envoltorio></grupo_datos>"
+                  "<otro><grupo_datos seq=\"MATERIAS\">" +
+                  kRecordB + "</grupo_datos></otro>"),
+         "MATERIAS",
+         {{"11", "A"}},
+         {{"11", "A"}}},
+        {"GroupOutsideTheDataBlockNotSelected",
+         "<SERVICIO><grupo_datos seq=\"MATERIAS\">" + kRecordA + "</grupo_datos><BLOQUE_DATOS/></SERVICIO>",
+         "MATERIAS",
+         {},
+         {}},
+        {"TwoDataBlocksBothRead",
+         "<SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"MATERIAS\">" + kRecordA +
+             "</grupo_datos></BLOQUE_DATOS><BLOQUE_DATOS><grupo_datos seq=\"MATERIAS\">" + kRecordB +
+             "</grupo_datos></BLOQUE_DATOS></SERVICIO>",
+         "MATERIAS",
+         {{"11", "A"}, {"12", "B", "b"}},
+         {{"11", "A"}, {"12", "B", "b"}}},
+        {"OtherElementsTextAndAttributesIgnored",
+         envelope("<grupo_datos seq=\"MATERIAS\" otro=\"1\">texto suelto<!-- nota -->"
+                  "<grupo_datos nombre=\"x\">antes<dato nombre_dato=\"A\">11</dato><nota>n</nota>medio"
+                  "<dato>A</dato>despues</grupo_datos></grupo_datos>"),
+         "MATERIAS",
+         {{"11", "A"}},
+         {{"11", "A"}}},
+        {"NamespacedElementsAreOtherElements",
+         "<SERVICIO xmlns:y=\"urn:y\"><BLOQUE_DATOS><grupo_datos seq=\"MATERIAS\">"
+         "<grupo_datos><dato>11</dato><y:dato>no</y:dato><dato>A</dato></grupo_datos>"
+         "<y:grupo_datos><dato>1</dato><dato>2</dato></y:grupo_datos></grupo_datos>"
+         "<grupo_datos y:seq=\"MATERIAS\">" +
+             kRecordB + "</grupo_datos></BLOQUE_DATOS></SERVICIO>",
+         "MATERIAS",
+         {{"11", "A"}},
+         {{"11", "A"}}},
+    };
+}
+
+TEST(YedraDocumentSelection, FollowsTheChildAxisInDocumentOrder) {
+    ScratchFolder folder;
+    for (const SelectionCase& c : selectionCases()) {
+        SCOPED_TRACE(c.name);
+        const YedraDocument document = loadText(folder, c.xml);
+        EXPECT_EQ(rowsOf(document.records(c.group)), c.records);
+        EXPECT_EQ(rowsOf(document.loopRecords(c.group)), c.loopRecords);
+    }
+}
+
+TEST(YedraDocumentFields, ValuesAreTrimmedAndConvertedRawValuesOnlyConverted) {
+    ScratchFolder folder;
+    const YedraDocument document = loadText(
+        folder, envelope("<grupo_datos seq=\"EMPLEADOS\"><grupo_datos>"
+                         "<dato> \t\n MAT 1 \t\n</dato>"   // 0: blanks, a tab, line breaks around
+                         "<dato>&#160;GARCIA&#160;</dato>" // 1: non-breaking spaces stay
+                         "<dato>Matemáticas Ñ €</dato>"    // 2: in the code page
+                         "<dato> Ā中😀 </dato>"             // 3: not in the code page
+                         "<dato/>"                         // 4: empty
+                         "<dato>A<b>B<c>C</c></b><![CDATA[<D>]]></dato>" // 5: text of everything inside
+                         "<dato>&amp;&lt;&#x41;</dato>"                  // 6: references
+                         "</grupo_datos></grupo_datos>"));
+    const std::vector<YedraRecord> records = document.records("EMPLEADOS");
+    ASSERT_EQ(records.size(), 1u);
+    const YedraRecord& r = records[0];
+    ASSERT_EQ(r.fieldCount(), 7u);
+
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"MAT 1", " \t\n MAT 1 \t\n"},
+        {"\xA0GARCIA\xA0", "\xA0GARCIA\xA0"},
+        {"Matem\xE1ticas \xD1 \x80", "Matem\xE1ticas \xD1 \x80"},
+        {"???", " ??? "},
+        {"", ""},
+        {"ABC<D>", "ABC<D>"},
+        {"&<A", "&<A"},
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r.value(i), expected[i].first);
+        EXPECT_EQ(r.rawValue(i), expected[i].second);
+    }
+    // A position beyond the last field reads as empty.
+    EXPECT_EQ(r.value(7), "");
+    EXPECT_EQ(r.rawValue(100), "");
+}
+
+TEST(YedraDocumentFields, DeclaredEncodingsReachTheCodePage) {
+    struct EncodingCase {
+        const char* encoding;
+        std::string textBytes; // the field's text in that encoding
+        std::string ansi;
+    };
+    const std::vector<EncodingCase> cases = {
+        {"ISO-8859-1", "Espa\xF1ol", "Espa\xF1ol"},
+        {"windows-1252",
+         "\x80 \x93"
+         "cita\x94",
+         "\x80 \x93"
+         "cita\x94"},
+        {"UTF-8", "Espa\xC3\xB1ol", "Espa\xF1ol"},
+    };
+    ScratchFolder folder;
+    for (const EncodingCase& c : cases) {
+        SCOPED_TRACE(c.encoding);
+        const std::string xml = std::string("<?xml version=\"1.0\" encoding=\"") + c.encoding +
+                                "\"?><SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"G\"><grupo_datos><dato>" +
+                                c.textBytes +
+                                "</dato><dato>x</dato></grupo_datos></grupo_datos></BLOQUE_DATOS></SERVICIO>";
+        const YedraDocument document = loadText(folder, xml);
+        const std::vector<YedraRecord> records = document.loopRecords("G");
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].value(0), c.ansi);
+    }
+}
+
+TEST(YedraDocumentFields, InternalEntitiesExpandExternalOnesAreNeverRead) {
+    ScratchFolder folder;
+    const YedraDocument internal = loadText(
+        folder, "<!DOCTYPE SERVICIO [<!ENTITY centro \"IES Sur\">]><SERVICIO><BLOQUE_DATOS>"
+                "<grupo_datos seq=\"G\"><grupo_datos><dato>&centro;</dato><dato>x</dato></grupo_datos>"
+                "</grupo_datos></BLOQUE_DATOS></SERVICIO>");
+    EXPECT_EQ(internal.loopRecords("G").at(0).value(0), "IES Sur");
+
+    // secret.txt lies beside the document, where the entity's relative path would find it.
+    ASSERT_TRUE(std::filesystem::exists(kData / "secret.txt"));
+    const YedraDocument external = YedraDocument::load(kData / "external-entity.xml");
+    const std::vector<YedraRecord> records = external.loopRecords("DEPENDENCIAS");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].value(0), "A1");
+    EXPECT_EQ(records[0].value(1), "Aula");
+}
+
+TEST(YedraDocumentLoad, RefusesWhatIsNotAYedraDocument) {
+    ScratchFolder folder;
+    struct BrokenCase {
+        const char* name;
+        std::filesystem::path file;
+        int line;
+        std::string reasonPart;
+    };
+    const std::vector<BrokenCase> cases = {
+        {"TagMismatch", kData / "tag-mismatch.xml", 6, "«grupo_datos»"},
+        {"WrongRoot", kData / "wrong-root.xml", 3, "«HORARIOS»"},
+        {"RootInOtherLetterCase", folder.write("minusculas.xml", "<?xml version=\"1.0\"?>\n<servicio/>\n"), 2,
+         "«SERVICIO»"},
+        {"BillionLaughs", kData / "billion-laughs.xml", 17, "expanden sin fin"},
+        {"Truncated", folder.write("cortado.xml", "<SERVICIO>\n<BLOQUE_DATOS>\n<grupo_datos seq=\"M\">"), 3,
+         ""},
+        {"Empty", folder.write("vacio.xml", ""), 1, "vacío"},
+        {"LooseAmpersand",
+         folder.write("ampersand.xml", "<SERVICIO>\n<BLOQUE_DATOS>\n<dato>A & B</dato>\n"
+                                       "</BLOQUE_DATOS></SERVICIO>"),
+         3, ""},
+        {"TextAfterTheRoot", folder.write("resto.xml", "<SERVICIO/>\n\nbasura"), 3, "después"},
+        {"BadBytesForTheEncoding",
+         folder.write("bytes.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                   "<SERVICIO>\xFF\xFE</SERVICIO>"),
+         2, ""},
+    };
+    for (const BrokenCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string message = errorOf(c.file);
+        EXPECT_NE(message.find("El archivo «" + c.file.string() + "» no es un documento"), std::string::npos)
+            << message;
+        if (c.line > 0)
+            EXPECT_NE(message.find("(línea " + std::to_string(c.line) + ": "), std::string::npos) << message;
+        else
+            EXPECT_NE(message.find("(línea "), std::string::npos) << message;
+        EXPECT_NE(message.find(c.reasonPart), std::string::npos) << message;
+    }
+}
+
+// The parser's errors are caught for one load only: whoever had the error handler before gets it back.
+TEST(YedraDocumentLoad, GivesBackTheErrorHandler) {
+    static int reports = 0;
+    const xmlStructuredErrorFunc own = [](void*, xmlErrorPtr) { ++reports; };
+    xmlSetStructuredErrorFunc(nullptr, own);
+    EXPECT_NE(errorOf(kData / "tag-mismatch.xml").find("línea 6"), std::string::npos);
+    EXPECT_EQ(reports, 0);
+    EXPECT_EQ(xmlStructuredError, own);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+}
+
+TEST(YedraDocumentLoad, MissingFileNamesIt) {
+    ScratchFolder folder;
+    const std::filesystem::path missing = folder.path() / "no-esta.xml";
+    const std::string message = errorOf(missing);
+    EXPECT_NE(message.find(missing.string()), std::string::npos) << message;
+    EXPECT_NE(message.find("No existe"), std::string::npos) << message;
+}
+
+TEST(YedraDocumentAcademicYear, FirstChildOfTheDataBlock) {
+    struct YearCase {
+        const char* name;
+        std::string xml;
+        std::optional<std::string> text;
+    };
+    const std::vector<YearCase> cases = {
+        {"GroupWithOneField",
+         envelope("  <grupo_datos seq=\"ANNO\"><dato>2024</dato></grupo_datos>\n  <grupo_datos seq=\"M\"/>"),
+         "2024"},
+        {"WhitespaceInsideDoesNotCount",
+         envelope("<grupo_datos seq=\"ANNO\">\n   <dato>2023</dato>\n   <dato>x</dato>\n  </grupo_datos>"),
+         "2023x"},
+        {"TextNodeFirst", "<SERVICIO><BLOQUE_DATOS>2025<grupo_datos/></BLOQUE_DATOS></SERVICIO>", "2025"},
+        {"ConvertedToTheCodePage", envelope("<a>Año</a>"), "A\xF1o"},
+        {"EmptyDataBlock", envelope("   \n  "), std::nullopt},
+        {"NoDataBlock", "<SERVICIO><OTRO>2024</OTRO></SERVICIO>", std::nullopt},
+        {"OnlyTheFirstDataBlock",
+         "<SERVICIO><BLOQUE_DATOS/><BLOQUE_DATOS><a>2024</a></BLOQUE_DATOS></SERVICIO>", std::nullopt},
+    };
+    ScratchFolder folder;
+    for (const YearCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(loadText(folder, c.xml).academicYearSource(), c.text);
+    }
+}
+
+} // namespace
+} // namespace pontrel

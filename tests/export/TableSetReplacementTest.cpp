@@ -1,0 +1,192 @@
+// The all-or-nothing replacement of the working tables: a failure between any two moves puts the old
+// set back, a process killed at any point is put right by the next start, and two Pontrel processes
+// never write the folder at once.
+
+#include "export/RunFolderFixture.h"
+
+#include "dbf/Error.h"
+#include "export/TableSetReplacement.h"
+#include "export/WorkingFolderLock.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace pontrel::exporting {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::folderContents;
+using testing::TempFolder;
+using testing::writeFile;
+using testing::writeMarkedTable;
+using Contents = std::map<std::string, std::string>;
+
+constexpr std::chrono::milliseconds kNoWait{0};
+
+// The new set a run stages: some tables in a different letter case than the old files, and the index.
+void stageNewSet(const fs::path& staging) {
+    for (const char* table : {"ASIGNOMT.DBF", "PROFT.DBF", "PERIODOS.DBF", "DIASHORAST2.DBF", "AULAT.DBF"})
+        writeMarkedTable(staging / table, std::string("nuevo ") + table);
+    writeFile(staging / "DIASHORAST2.MDX", "indice nuevo de DIASHORAST2");
+}
+
+class TableSetReplacementTest : public ::testing::Test {
+  protected:
+    fs::path freshFolder(const std::string& name) {
+        const fs::path folder = root.path() / name;
+        fs::create_directory(folder);
+        testing::fillWithEarlierSet(folder);
+        return folder;
+    }
+
+    // Commits the staged new set into `folder`, with `hook` before each move.
+    void replace(const fs::path& folder, std::function<void(const std::string&)> hook = {}) {
+        WorkingFolderLock lock(folder, kNoWait);
+        TableSetReplacement replacement(folder);
+        stageNewSet(replacement.stagingFolder());
+        replacement.beforeEachMove = std::move(hook);
+        replacement.commit({"PERIODOS"});
+    }
+
+    TempFolder root;
+};
+
+TEST_F(TableSetReplacementTest, CommitMovesTheNewSetInAndRemovesStaleIndexesExceptKeptOnes) {
+    const fs::path work = freshFolder("VTEMP");
+    const Contents before = folderContents(work);
+    replace(work);
+    const Contents after = folderContents(work);
+
+    for (const char* gone : {"proft.dbf", "proft.mdx"})
+        EXPECT_FALSE(after.count(gone)) << gone;
+    for (const char* kept : {"PERIODOS.MDX", "SOLUC.DBF", "notas.txt", "ASIGT.DBF", "GRUPOST.DBF"})
+        EXPECT_EQ(after.at(kept), before.at(kept)) << kept;
+    EXPECT_EQ(after.at("DIASHORAST2.MDX"), "indice nuevo de DIASHORAST2");
+    EXPECT_EQ(testing::readColumn(work / "PROFT.DBF", "MARCA"), std::vector<std::string>{"nuevo PROFT.DBF"});
+    for (const char* leftover : {kStagingFolderName, kBackupFolderName, kJournalFileName, kLockFileName})
+        EXPECT_FALSE(after.count(leftover)) << leftover;
+}
+
+TEST_F(TableSetReplacementTest, FailureBeforeAnyMoveOrBetweenMovesPutsEverythingBack) {
+    std::vector<std::string> stages;
+    replace(freshFolder("cuenta"), [&](const std::string& stage) { stages.push_back(stage); });
+    ASSERT_GT(stages.size(), 10u);
+
+    for (std::size_t breakAt = 0; breakAt < stages.size(); ++breakAt) {
+        if (stages[breakAt] == "limpiar")
+            continue; // past the point of no return: the new set is complete
+        const fs::path work = freshFolder("roto" + std::to_string(breakAt));
+        const Contents before = folderContents(work);
+        std::size_t calls = 0;
+        try {
+            replace(work, [&](const std::string& stage) {
+                if (calls++ == breakAt)
+                    throw std::runtime_error("fallo simulado al " + stage);
+            });
+            ADD_FAILURE() << "no failure at " << stages[breakAt];
+        } catch (const Error& error) {
+            EXPECT_NE(std::string(error.what()).find("las tablas anteriores siguen en su sitio"),
+                      std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(folderContents(work), before) << "broken at " << stages[breakAt];
+    }
+}
+
+// A kill at any point is simulated by copying the folder as it stands at that point; the next start
+// must turn the copy into the complete old set, or, once the journal confirms the new set, the new one.
+TEST_F(TableSetReplacementTest, NextStartUndoesOrCompletesAReplacementKilledAtAnyPoint) {
+    const fs::path reference = freshFolder("referencia");
+    const Contents oldSet = folderContents(reference);
+    std::vector<std::string> stages;
+    replace(reference, [&](const std::string& stage) { stages.push_back(stage); });
+    const Contents newSet = folderContents(reference);
+    ASSERT_NE(oldSet, newSet);
+
+    for (std::size_t killAt = 0; killAt < stages.size(); ++killAt) {
+        const fs::path work = freshFolder("viva" + std::to_string(killAt));
+        const fs::path image = root.path() / ("muerta" + std::to_string(killAt));
+        std::size_t calls = 0;
+        replace(work, [&](const std::string&) {
+            if (calls++ == killAt)
+                fs::copy(work, image, fs::copy_options::recursive);
+        });
+        ASSERT_TRUE(fs::exists(image / kJournalFileName)) << stages[killAt];
+
+        const auto line = recoverInterruptedReplacement(image);
+        ASSERT_TRUE(line.has_value()) << stages[killAt];
+        const bool confirmed = stages[killAt] == "limpiar";
+        EXPECT_EQ(folderContents(image), confirmed ? newSet : oldSet) << "killed at " << stages[killAt];
+        EXPECT_NE(line->find(confirmed ? "están las tablas nuevas" : "siguen las tablas anteriores"),
+                  std::string::npos)
+            << *line;
+        EXPECT_EQ(recoverInterruptedReplacement(image), std::nullopt); // put right once, then nothing to do
+    }
+}
+
+TEST_F(TableSetReplacementTest, RunKilledWhileStagingLeavesOnlyItsStagingFolderWhichTheNextStartDrops) {
+    const fs::path work = freshFolder("VTEMP");
+    const Contents before = folderContents(work);
+    fs::create_directory(work / kStagingFolderName);
+    writeMarkedTable(work / kStagingFolderName / "ASIGNOMT.DBF", "a medio escribir");
+
+    EXPECT_EQ(recoverInterruptedReplacement(work), std::nullopt);
+    EXPECT_EQ(folderContents(work), before);
+}
+
+TEST_F(TableSetReplacementTest, RecoveryLeavesAFolderAloneWhileAnotherPontrelHoldsIt) {
+    const fs::path work = freshFolder("VTEMP");
+    fs::create_directory(work / kStagingFolderName);
+    {
+        WorkingFolderLock busy(work, kNoWait);
+        const Contents during = folderContents(work);
+        EXPECT_EQ(recoverInterruptedReplacement(work), std::nullopt);
+        EXPECT_EQ(folderContents(work), during);
+    }
+    recoverInterruptedReplacement(work);
+    EXPECT_FALSE(fs::exists(work / kStagingFolderName));
+}
+
+TEST_F(TableSetReplacementTest, DamagedJournalIsReportedAndNothingIsGuessed) {
+    const fs::path work = freshFolder("VTEMP");
+    fs::create_directory(work / kBackupFolderName);
+    writeFile(work / kJournalFileName, "esto no es un diario\n");
+    const Contents before = folderContents(work);
+    try {
+        recoverInterruptedReplacement(work);
+        FAIL() << "a damaged journal must be reported";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find(kJournalFileName), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(folderContents(work), before);
+}
+
+TEST_F(TableSetReplacementTest, SecondHolderStopsWithAClearMessageOrWaitsForTheFirst) {
+    const fs::path work = freshFolder("VTEMP");
+    auto first = std::make_unique<WorkingFolderLock>(work, kNoWait);
+    try {
+        WorkingFolderLock second(work, kNoWait);
+        FAIL() << "two holders at once";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find("Otra ejecución de Pontrel"), std::string::npos)
+            << error.what();
+    }
+
+    std::atomic<bool> released{false};
+    std::atomic<bool> acquiredBeforeRelease{false};
+    std::thread waiter([&] {
+        WorkingFolderLock second(work, std::chrono::milliseconds(20000));
+        acquiredBeforeRelease = !released;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    released = true;
+    first.reset();
+    waiter.join();
+    EXPECT_FALSE(acquiredBeforeRelease);
+    EXPECT_FALSE(fs::exists(work / kLockFileName));
+}
+
+} // namespace
+} // namespace pontrel::exporting

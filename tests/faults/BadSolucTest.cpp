@@ -1,0 +1,81 @@
+// A SOLUC that another program left damaged: the import stops with a message that names SOLUC, the
+// earlier output stays as it was and the working tables are not touched.
+
+#include "DbaseIIIWriter.h"
+#include "FaultFixtures.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace pontrel::faults {
+namespace {
+
+void putLe16(std::string& b, std::size_t at, unsigned v) {
+    b[at] = static_cast<char>(v & 0xFF);
+    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+void putLe32(std::string& b, std::size_t at, unsigned v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+unsigned le16(const std::string& b, std::size_t at) {
+    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
+}
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+class DamagedSoluc : public FaultTest {};
+
+TEST_F(DamagedSoluc, StopsTheImportWithAMessageAndKeepsTheEarlierOutput) {
+    const auto school = makeSchool("escuela", 1, 21);
+    const fs::path work = makeWorkingFolder("vtemp");
+    ASSERT_EQ(exportInto(school, work).exitCode, 0);
+    const std::string good = readFile(school.soluc);
+    const unsigned recordLength = le16(good, 10);
+    const fs::path output = school.document.parent_path() / ("ResultadoDastel" + school.document.filename().string());
+    const std::string earlier = "documento anterior";
+
+    auto damaged = [&](auto change) {
+        std::string b = good;
+        change(b);
+        return b;
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"cortado a la mitad", good.substr(0, good.size() / 2)},
+        {"cortado dentro de la cabecera", good.substr(0, 40)},
+        {"diez bytes", good.substr(0, 10)},
+        {"vacío", ""},
+        {"más registros de los que hay",
+         damaged([&](std::string& b) { putLe32(b, 4, static_cast<unsigned>((good.size() / recordLength) + 500)); })},
+        {"cabecera más larga que el archivo",
+         damaged([&](std::string& b) { putLe16(b, 8, static_cast<unsigned>(good.size() + 100)); })},
+        {"cabecera más corta que sus campos", damaged([&](std::string& b) { putLe16(b, 8, 40); })},
+        {"registro más largo de lo escrito", damaged([&](std::string& b) { putLe16(b, 10, recordLength + 7); })},
+        {"registro de longitud cero", damaged([&](std::string& b) { putLe16(b, 10, 0); })},
+        {"campo que se sale del registro",
+         damaged([&](std::string& b) { b[32 + 32 * 4 + 16] = static_cast<char>(250); })},
+    };
+    const auto tablesBefore = snapshot(work);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(work / "SOLUC.DBF", c.bytes);
+        writeFile(output, earlier);
+        const auto r = runCli({"import", school.document.string(), "--workdir", work.string()}, work, scratch(),
+                              std::chrono::minutes(3));
+        ASSERT_TRUE(endedCleanly(r)) << describe(r);
+        EXPECT_EQ(r.exitCode, 1) << describe(r);
+        EXPECT_NE(lower(r.output).find("soluc"), std::string::npos) << describe(r);
+        EXPECT_EQ(readFile(output), earlier);
+        fs::remove(work / "SOLUC.DBF");
+        EXPECT_EQ(describeDifference(tablesBefore, snapshot(work)), "");
+    }
+}
+
+} // namespace
+} // namespace pontrel::faults

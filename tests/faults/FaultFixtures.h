@@ -1,0 +1,101 @@
+#pragma once
+// What the fault tests share: a private scratch folder per test, synthetic schools, and the
+// pontrel-cli commands that export and import them.
+
+#include "CliProcess.h"
+#include "FolderSnapshot.h"
+#include "SchoolGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+namespace pontrel::faults {
+
+namespace fs = std::filesystem;
+
+inline long envNumber(const char* name, long fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? std::strtol(v, nullptr, 10) : fallback;
+}
+
+inline std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void writeFile(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// True when the process ended by itself with a status of pontrel-cli's own (0, 1 or 2), not by a
+// signal, a time limit or a sanitizer report.
+inline bool endedCleanly(const CliResult& r) {
+    return !r.timedOut && r.signal == 0 && r.exitCode >= 0 && r.exitCode <= 2;
+}
+
+inline std::string describe(const CliResult& r) {
+    return "estado " + std::to_string(r.exitCode) + ", señal " + std::to_string(r.signal) +
+           (r.timedOut ? ", tiempo agotado" : "") + ", salida:\n" + r.output;
+}
+
+class FaultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        root_ = fs::temp_directory_path() /
+                ("pontrel-faults-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "salidas");
+        ASSERT_TRUE(fs::exists(cliPath())) << "pontrel-cli no está construido: " << cliPath();
+    }
+    void TearDown() override {
+        if (!HasFailure() || !std::getenv("PONTREL_FAULTS_KEEP"))
+            fs::remove_all(root_);
+    }
+
+    const fs::path& root() const { return root_; }
+    fs::path scratch() const { return root_ / "salidas"; }
+
+    // A school written into root/<name>/.
+    bench::GeneratedSchool makeSchool(const std::string& name, int scale, std::uint32_t seed) {
+        const fs::path folder = root_ / name;
+        fs::create_directories(folder);
+        return bench::generateSchool(bench::shapeForScale(scale), seed, folder);
+    }
+
+    // A working folder with what Velmora keeps there besides Pontrel's tables, which every run must
+    // leave alone.
+    fs::path makeWorkingFolder(const std::string& name) {
+        const fs::path folder = root_ / name;
+        fs::create_directories(folder);
+        writeFile(folder / "VELMORA.CFG", "[Centro]\r\nNombre=Prueba\r\n");
+        writeFile(folder / "PERIODOS.MDX", std::string(1024, '\x01'));
+        return folder;
+    }
+
+    std::vector<std::string> exportArgs(const bench::GeneratedSchool& school, const fs::path& work) const {
+        return {"export", school.document.string(), "--workdir", work.string(), "--level-table",
+                school.levelTable.string(), "--frames", school.firstFrameCode};
+    }
+
+    CliResult exportInto(const bench::GeneratedSchool& school, const fs::path& work) {
+        return runCli(exportArgs(school, work), work, scratch());
+    }
+
+    // One more start of Pontrel: any command recovers the working folder first.
+    CliResult startAgain(const fs::path& work) {
+        return runCli({"export", (root_ / "no-existe.xml").string(), "--workdir", work.string()}, work, scratch());
+    }
+
+private:
+    fs::path root_;
+};
+
+} // namespace pontrel::faults

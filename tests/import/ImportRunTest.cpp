@@ -1,0 +1,268 @@
+// The import run over a small school's working tables: how each way out ends, the teacher-key gate,
+// and the document it writes, checked element by element.
+
+#include "import/WorkingTablesFixture.h"
+#include "import/XmlProbe.h"
+#include "support/ScriptedUserInterface.h"
+
+#include "dbf/Error.h"
+#include "import/ImportRun.h"
+#include "import/TeacherKeys.h"
+
+#include <gtest/gtest.h>
+
+namespace pontrel::importing {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScratchFolder;
+using testing::SolucStorage;
+using testing::XmlProbe;
+using Datos = std::vector<std::pair<std::string, std::string>>;
+
+const std::string kFinished = "Proceso finalizado";
+const std::string kThreeLines = "¡Atención! Sigue habiendo algún Profesor sin todos los DATOS.\n\r"
+                                "Este proceso se dentendrá y deberá volver a ejecutar\n\r"
+                                "la Importación, para poder corregir la incidencia";
+
+Datos activityDatos(const std::vector<std::string>& v) {
+    static const std::vector<std::string> names{"N_DIASEMANA", "X_TRAMO",  "X_DEPENDENCIA", "X_UNIDAD",
+                                                "X_OFERTAMATRIG", "X_MATERIAOMG", "F_INICIO", "F_FIN",
+                                                "N_HORINI", "N_HORFIN", "X_ACTIVIDAD"};
+    Datos out;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        out.emplace_back(names[i], v.at(i));
+    return out;
+}
+
+class ImportRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        document = docs.path() / "exportacion.xml";
+        testing::writeFile(document, testing::schoolDocument("2025/2026"));
+        session.workingFolder = work.path();
+        // ANA: two placed entries with a DIA 0 entry between them; LUIS: DIA 0 only; EVA: one entry
+        // whose unit has no assignment; PEPE is no teacher of PROFT.
+        school.soluc = {{"ANA", "1", "1", "0", "MAT", "1A", "", "A1"},
+                        {"LUIS", "0", "1", "0", "MAT", "1A", "", "A1"},
+                        {"ANA", "0", "2", "0", "MAT", "1A", "", "A1"},
+                        {"PEPE", "3", "1", "0", "MAT", "1A", "", "A1"},
+                        {"ANA", "2", "2", "0", "GUA", "1A", "", "A1"},
+                        {"EVA", "5", "2", "0", "MAT", "2A", "", ""}};
+    }
+
+    RunOutcome runImport() {
+        school.write(work.path());
+        ui.documents.push_back(document);
+        ImportRun run(session, ui);
+        run.setClock([] { return "10/12/2026 11:43:52"; });
+        const RunOutcome outcome = run.run();
+        summary = run.summary();
+        return outcome;
+    }
+
+    fs::path output() const { return docs.path() / "ResultadoDastelexportacion.xml"; }
+
+    // Every table the run opens can be opened exclusively again: the run has let go of it.
+    void expectTablesReleased() const {
+        for (const char* name : {"SOLUC.DBF", "GRUPOST.DBF", "CURSOST.DBF", "PROFT.DBF", "AULAT.DBF", "ASIGNOMT.DBF",
+                                 "ASIGNOMT2.DBF", "DIASHORAST.DBF", "ASIGT.DBF", "PERIODOS.DBF"})
+            if (fs::exists(work.path() / name))
+                EXPECT_NO_THROW(dbf::Table::open(work.path() / name, dbf::OpenMode::Exclusive)) << name;
+    }
+
+    ScratchFolder work;
+    ScratchFolder docs;
+    fs::path document;
+    testing::SchoolTables school;
+    RunSession session;
+    testing::ScriptedUserInterface ui;
+    ImportSummary summary;
+};
+
+TEST_F(ImportRunTest, WritesEveryTeacherWithThePlacedEntriesOfSoluc) {
+    ASSERT_EQ(runImport(), RunOutcome::Completed);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{kFinished});
+    EXPECT_EQ(ui.teacherDialogs, 0);
+    EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
+    EXPECT_EQ(session.documentPath, document);
+    expectTablesReleased();
+
+    EXPECT_EQ(summary.output, output());
+    EXPECT_EQ(summary.teachers, 3u);
+    EXPECT_EQ(summary.entriesWritten, 3u);
+    EXPECT_EQ(summary.slotsNotFound, 0u);
+    EXPECT_EQ(summary.unitsNotFound, 0u);
+    EXPECT_EQ(summary.subjectsNotFound, 1u); // GUA is an activity: no subject key
+    EXPECT_EQ(summary.entriesWithoutTeacher, 1u);
+    EXPECT_TRUE(summary.task513);
+
+    XmlProbe probe(output());
+    const auto block = XmlProbe::elements(probe.root()).at(0);
+    EXPECT_EQ(XmlProbe::datos(XmlProbe::groups(block).at(0)), (Datos{{"C_ANNO", "2025"}}));
+    const auto timetables = probe.timetables();
+    EXPECT_EQ(XmlProbe::attribute(timetables, "registros"), "3");
+    const auto teachers = XmlProbe::groups(timetables);
+    ASSERT_EQ(teachers.size(), 3u);
+
+    EXPECT_EQ(XmlProbe::attribute(teachers[0], "registros"), "2");
+    EXPECT_EQ(XmlProbe::datos(teachers[0]), (Datos{{"X_EMPLEADO", "1001"}, {"F_TOMAPOS", "01/09/2010"}}));
+    const auto ana = XmlProbe::groups(teachers[0]);
+    ASSERT_EQ(ana.size(), 2u);
+    EXPECT_EQ(XmlProbe::attribute(ana[0], "seq"), "ACTIVIDAD_1");
+    EXPECT_EQ(XmlProbe::datos(ana[0]), activityDatos({"1", "T1", "A1", "U1A", "11", "101", "15/09/2025", "22/06/2026",
+                                                      "510", "565", "513"}));
+    EXPECT_EQ(XmlProbe::attribute(ana[1], "seq"), "ACTIVIDAD_2") << "the DIA 0 entry leaves no gap";
+    EXPECT_EQ(XmlProbe::datos(ana[1]), activityDatos({"2", "T2", "A1", "U1A", "11", "", "15/09/2025", "22/06/2026",
+                                                      "565", "620", "GUA77"}));
+
+    EXPECT_EQ(XmlProbe::attribute(teachers[1], "registros"), "0");
+    EXPECT_EQ(XmlProbe::elements(teachers[1]).size(), 2u) << "only X_EMPLEADO and F_TOMAPOS";
+
+    const auto eva = XmlProbe::groups(teachers[2]);
+    ASSERT_EQ(eva.size(), 1u);
+    EXPECT_EQ(XmlProbe::attribute(eva[0], "seq"), "ACTIVIDAD_1");
+    EXPECT_EQ(XmlProbe::datos(eva[0]), activityDatos({"5", "T2", "", "U2A", "12", "102", "15/09/2025", "22/06/2026",
+                                                      "565", "620", "513"}));
+}
+
+TEST_F(ImportRunTest, SolucStorageTypesGiveTheSameDocument) {
+    std::vector<std::string> outputs;
+    for (auto storage : {SolucStorage::DbaseIIINumeric, SolucStorage::DbaseIIIText, SolucStorage::Level7Integer}) {
+        for (const auto& entry : fs::directory_iterator(work.path()))
+            fs::remove(entry.path());
+        school.solucStorage = storage;
+        ASSERT_EQ(runImport(), RunOutcome::Completed);
+        outputs.push_back(testing::readFile(output()));
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_EQ(outputs[0], outputs[2]);
+}
+
+TEST_F(ImportRunTest, NoDocumentMeansNoRun) {
+    struct Case {
+        const char* what;
+        std::optional<fs::path> chosen;
+    };
+    for (const auto& c : {Case{"cancelled with no earlier document", std::nullopt},
+                          Case{"a file that does not exist", docs.path() / "no-existe.xml"},
+                          Case{"a folder", docs.path()}}) {
+        SCOPED_TRACE(c.what);
+        RunSession fresh;
+        fresh.workingFolder = work.path();
+        testing::ScriptedUserInterface quiet;
+        quiet.documents.push_back(c.chosen);
+        EXPECT_EQ(ImportRun(fresh, quiet).run(), RunOutcome::DocumentMissing);
+        EXPECT_EQ(quiet.messages, std::vector<std::string>{"No existe archivo"});
+        EXPECT_TRUE(quiet.busyStates.empty());
+    }
+}
+
+TEST_F(ImportRunTest, CancelledDialogUsesTheDocumentChosenBefore) {
+    session.documentPath = document;
+    school.write(work.path());
+    ui.documents.push_back(std::nullopt);
+    EXPECT_EQ(ImportRun(session, ui).run(), RunOutcome::Completed);
+    EXPECT_TRUE(fs::exists(output()));
+}
+
+TEST_F(ImportRunTest, MissingPeriodosStopsWithItsMessage) {
+    school.withPeriodos = false;
+    EXPECT_EQ(runImport(), RunOutcome::Stopped);
+    EXPECT_EQ(ui.messages,
+              std::vector<std::string>{"ATENCIÓN - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA."});
+    EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(fs::exists(output()));
+    expectTablesReleased();
+}
+
+TEST_F(ImportRunTest, DialogCompletesTheMissingKeysOnceAndTheRunGoesOn) {
+    school.proft[2]["F_TOMAPOS"] = "";
+    bool busyDuringDialog = true;
+    ui.onTeacherDialog = [&](const fs::path& proftPath) {
+        busyDuringDialog = ui.busyStates.back();
+        auto proft = dbf::Table::open(proftPath, dbf::OpenMode::Shared, dbf::Access::ReadWrite);
+        storeTeacherKeys(proft, 2, std::nullopt, std::string("01/09/2012"));
+    };
+    ASSERT_EQ(runImport(), RunOutcome::Completed);
+    EXPECT_EQ(ui.teacherDialogs, 1);
+    EXPECT_FALSE(busyDuringDialog);
+    EXPECT_EQ(ui.busyStates.back(), false);
+    EXPECT_TRUE(summary.teacherDialogShown);
+    XmlProbe probe(output());
+    EXPECT_EQ(XmlProbe::datos(XmlProbe::groups(probe.timetables()).at(2)).at(1),
+              (std::pair<std::string, std::string>{"F_TOMAPOS", "01/09/2012"}));
+}
+
+TEST_F(ImportRunTest, TeacherStillIncompleteAfterTheDialogStopsTheRun) {
+    school.proft[1]["X_EMPLEADO"] = "  ";
+    testing::writeFile(output(), "earlier output");
+    EXPECT_EQ(runImport(), RunOutcome::TeacherDataMissing);
+    EXPECT_EQ(ui.teacherDialogs, 1) << "the dialog is shown once";
+    EXPECT_EQ(ui.messages, std::vector<std::string>{kThreeLines});
+    EXPECT_EQ(ui.busyStates.back(), false);
+    EXPECT_EQ(testing::readFile(output()), "earlier output");
+    expectTablesReleased();
+}
+
+TEST_F(ImportRunTest, DocumentWithoutAcademicYearStopsBeforeWriting) {
+    for (const std::string xml : {"<SERVICIO><OTRO/></SERVICIO>", "<SERVICIO><BLOQUE_DATOS>\n  \n</BLOQUE_DATOS></SERVICIO>"}) {
+        SCOPED_TRACE(xml);
+        testing::writeFile(document, xml);
+        ui.busyStates.clear();
+        try {
+            runImport();
+            ADD_FAILURE() << "the run must stop";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("BLOQUE_DATOS"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
+        EXPECT_FALSE(fs::exists(output()));
+        expectTablesReleased();
+        for (const auto& entry : fs::directory_iterator(work.path()))
+            fs::remove(entry.path());
+    }
+}
+
+TEST_F(ImportRunTest, DayThatIsNotANumberStopsAndKeepsTheEarlierOutput) {
+    school.solucStorage = SolucStorage::DbaseIIIText;
+    school.soluc[4].dia = "x";
+    testing::writeFile(output(), "earlier output");
+    try {
+        runImport();
+        ADD_FAILURE() << "the run must stop";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("registro 5"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(testing::readFile(output()), "earlier output");
+    EXPECT_EQ(ui.busyStates.back(), false);
+    expectTablesReleased();
+}
+
+TEST_F(ImportRunTest, MissingWorkingTableIsNamed) {
+    school.write(work.path());
+    fs::remove(work.path() / "ASIGT.DBF");
+    ui.documents.push_back(document);
+    try {
+        ImportRun(session, ui).run();
+        ADD_FAILURE() << "the run must stop";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("ASIGT.DBF"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
+    expectTablesReleased();
+}
+
+TEST_F(ImportRunTest, TableNamesInAnyLetterCase) {
+    school.write(work.path());
+    fs::rename(work.path() / "SOLUC.DBF", work.path() / "soluc.dbf");
+    fs::rename(work.path() / "PROFT.DBF", work.path() / "Proft.DBF");
+    fs::rename(work.path() / "PERIODOS.DBF", work.path() / "periodos.dbf");
+    ui.documents.push_back(document);
+    EXPECT_EQ(ImportRun(session, ui).run(), RunOutcome::Completed);
+    XmlProbe probe(output());
+    EXPECT_EQ(XmlProbe::groups(XmlProbe::groups(probe.timetables()).at(0)).size(), 2u);
+}
+
+} // namespace
+} // namespace pontrel::importing

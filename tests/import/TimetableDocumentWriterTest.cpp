@@ -1,0 +1,294 @@
+// The timetable document: what it keeps of the loaded document, its structure, its texts and how
+// it is saved.
+
+#include "import/WorkingTablesFixture.h"
+#include "import/XmlProbe.h"
+
+#include "dbf/Error.h"
+#include "exchange/Ansi.h"
+#include "exchange/YedraDocument.h"
+#include "import/TimetableDocumentWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <regex>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace pontrel::importing {
+namespace {
+
+using testing::ScratchFolder;
+using testing::XmlProbe;
+namespace fs = std::filesystem;
+
+const fs::path kLatin1Document = fs::path(PONTREL_TEST_DATA_DIR) / "import" / "matricula-latin1.xml";
+
+ActivityValues activity(const std::string& room = "A1") {
+    return ActivityValues{"1", "T1", room, "U1A", "11", "101", "15/09/2025", "22/06/2026", "510", "565", "513"};
+}
+
+// Copies `source` into `folder` under `name` and returns the copy's path.
+fs::path copyInto(const fs::path& source, const fs::path& folder, const std::string& name) {
+    const auto target = folder / name;
+    fs::copy_file(source, target);
+    return target;
+}
+
+TEST(TimetableDocumentWriter, KeepsNodesOutsideTheRootAndBuildsTheTimetablesInOrder) {
+    ScratchFolder folder;
+    const auto input = copyInto(kLatin1Document, folder.path(), "exportacion.xml");
+    int clockCalls = 0;
+    TimetableDocumentWriter writer([&] { return ++clockCalls == 1 ? "10/12/2026 9:05:07" : "later"; });
+    writer.StartDocument(YedraDocument::load(input), "2025");
+    writer.StartTimetables(3);
+    writer.AddTeacher("1001", "01/09/2010", 2);
+    writer.AddActivity(activity());
+    writer.AddActivity(activity());
+    writer.AddTeacher("1002", "01/09/2011", 0);
+    writer.AddTeacher("1003", "01/09/2012", 1);
+    writer.AddActivity(activity());
+    const auto output = writer.SaveDocument(input);
+
+    EXPECT_EQ(output, folder.path() / "ResultadoDastelexportacion.xml");
+    EXPECT_EQ(clockCalls, 1) << "the timestamp is taken when the document is started, not when it is saved";
+
+    const std::string bytes = testing::readFile(output);
+    EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", 0), 0u) << bytes.substr(0, 80);
+    const auto leadingComment = bytes.find("<!-- Exportaci\xF3n de Yedra: centro 41000001 -->");
+    const auto instruction = bytes.find("<?yedra-version 3.2?>");
+    const auto trailingComment = bytes.find("<!-- fin del documento -->");
+    const auto root = bytes.find("<SERVICIO");
+    ASSERT_NE(leadingComment, std::string::npos);
+    ASSERT_NE(instruction, std::string::npos);
+    ASSERT_NE(trailingComment, std::string::npos);
+    EXPECT_LT(leadingComment, instruction);
+    EXPECT_LT(instruction, trailingComment);
+    EXPECT_LT(trailingComment, root) << "the new root is the last node of the document";
+    EXPECT_EQ(bytes.find("MATERIAS"), std::string::npos) << "the old root's content is gone";
+    EXPECT_EQ(bytes.find("EXPORTACION"), std::string::npos);
+
+    XmlProbe probe(output);
+    xmlNode* servicio = probe.root();
+    EXPECT_EQ(XmlProbe::name(servicio), "SERVICIO");
+    EXPECT_EQ(XmlProbe::attributeNames(servicio), (std::vector<std::string>{"modulo", "tipo", "autor", "fecha"}));
+    EXPECT_EQ(XmlProbe::attribute(servicio, "modulo"), "HORARIOS");
+    EXPECT_EQ(XmlProbe::attribute(servicio, "tipo"), "I");
+    EXPECT_EQ(XmlProbe::attribute(servicio, "autor"), "HORARIOS");
+    EXPECT_EQ(XmlProbe::attribute(servicio, "fecha"), "10/12/2026 9:05:07");
+
+    const auto blocks = XmlProbe::elements(servicio);
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(XmlProbe::name(blocks[0]), "BLOQUE_DATOS");
+    EXPECT_TRUE(XmlProbe::attributeNames(blocks[0]).empty());
+    const auto groups = XmlProbe::elements(blocks[0]);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(XmlProbe::attributeNames(groups[0]), std::vector<std::string>{"seq"});
+    EXPECT_EQ(XmlProbe::attribute(groups[0], "seq"), "ANNO_ACADEMICO");
+    EXPECT_EQ(XmlProbe::datos(groups[0]), (std::vector<std::pair<std::string, std::string>>{{"C_ANNO", "2025"}}));
+    EXPECT_EQ(XmlProbe::attributeNames(groups[1]), (std::vector<std::string>{"seq", "registros"}));
+    EXPECT_EQ(XmlProbe::attribute(groups[1], "seq"), "HORARIOS_REGULARES");
+    EXPECT_EQ(XmlProbe::attribute(groups[1], "registros"), "3");
+
+    const auto teachers = XmlProbe::groups(groups[1]);
+    ASSERT_EQ(teachers.size(), 3u);
+    const std::vector<std::tuple<std::string, std::string, std::string, std::vector<std::string>>> expected{
+        {"HORARIO_REGULAR_PROFESOR_1", "2", "1001", {"ACTIVIDAD_1", "ACTIVIDAD_2"}},
+        {"HORARIO_REGULAR_PROFESOR_2", "0", "1002", {}},
+        {"HORARIO_REGULAR_PROFESOR_3", "1", "1003", {"ACTIVIDAD_1"}}};
+    const std::vector<std::string> datoNames{"N_DIASEMANA", "X_TRAMO",  "X_DEPENDENCIA", "X_UNIDAD",
+                                             "X_OFERTAMATRIG", "X_MATERIAOMG", "F_INICIO", "F_FIN",
+                                             "N_HORINI", "N_HORFIN", "X_ACTIVIDAD"};
+    for (std::size_t t = 0; t < teachers.size(); ++t) {
+        const auto& [seq, count, employee, activities] = expected[t];
+        SCOPED_TRACE(seq);
+        EXPECT_EQ(XmlProbe::attributeNames(teachers[t]), (std::vector<std::string>{"seq", "registros"}));
+        EXPECT_EQ(XmlProbe::attribute(teachers[t], "seq"), seq);
+        EXPECT_EQ(XmlProbe::attribute(teachers[t], "registros"), count);
+        const auto children = XmlProbe::elements(teachers[t]);
+        ASSERT_EQ(children.size(), 2 + activities.size());
+        EXPECT_EQ(XmlProbe::attribute(children[0], "nombre_dato"), "X_EMPLEADO");
+        EXPECT_EQ(XmlProbe::text(children[0]), employee);
+        EXPECT_EQ(XmlProbe::attribute(children[1], "nombre_dato"), "F_TOMAPOS");
+        for (std::size_t a = 0; a < activities.size(); ++a) {
+            const xmlNode* group = children[2 + a];
+            EXPECT_EQ(XmlProbe::attributeNames(group), std::vector<std::string>{"seq"});
+            EXPECT_EQ(XmlProbe::attribute(group, "seq"), activities[a]);
+            std::vector<std::string> names;
+            for (const auto& [name, value] : XmlProbe::datos(group))
+                names.push_back(name);
+            EXPECT_EQ(names, datoNames);
+        }
+    }
+}
+
+TEST(TimetableDocumentWriter, WritesTextsInTheDeclaredEncodingEscapedAndEmptyValuesAsEmptyElements) {
+    ScratchFolder folder;
+    const auto input = copyInto(kLatin1Document, folder.path(), "centro.xml");
+    TimetableDocumentWriter writer([] { return "x"; });
+    writer.StartDocument(YedraDocument::load(input), "2025");
+    writer.StartTimetables(1);
+    writer.AddTeacher(" 1001 ", "", 1); // untrimmed, and an empty date
+    ActivityValues values = activity("Lab. F\xEDsica & Qu\xEDmica <1>");
+    values.X_TRAMO.clear();
+    values.N_DIASEMANA.clear();
+    writer.AddActivity(values);
+    const auto output = writer.SaveDocument(input);
+
+    const std::string bytes = testing::readFile(output);
+    EXPECT_NE(bytes.find("Lab. F\xEDsica &amp; Qu\xEDmica &lt;1&gt;"), std::string::npos)
+        << "ISO-8859-1 letters as single bytes, markup escaped";
+    EXPECT_EQ(bytes.find("\xC3\xAD"), std::string::npos) << "no UTF-8 sequences in an ISO-8859-1 document";
+
+    XmlProbe probe(output);
+    const auto teacher = XmlProbe::groups(probe.timetables()).at(0);
+    const auto teacherDatos = XmlProbe::datos(teacher);
+    EXPECT_EQ(teacherDatos.at(0).second, " 1001 ");
+    EXPECT_EQ(teacherDatos.at(1).second, "");
+    const auto activityGroup = XmlProbe::groups(teacher).at(0);
+    const auto datos = XmlProbe::datos(activityGroup);
+    ASSERT_EQ(datos.size(), 11u);
+    EXPECT_EQ(datos[0], (std::pair<std::string, std::string>{"N_DIASEMANA", ""}));
+    EXPECT_EQ(datos[1], (std::pair<std::string, std::string>{"X_TRAMO", ""}));
+    EXPECT_EQ(datos[2].second, "Lab. F\xC3\xADsica & Qu\xC3\xADmica <1>") << "read back as the same text";
+    EXPECT_EQ(XmlProbe::elements(probe.timetables()).size(), 1u);
+}
+
+TEST(TimetableDocumentWriter, DocumentWithoutDeclarationIsWrittenAsUtf8) {
+    ScratchFolder folder;
+    const auto input = folder.path() / "sin-declaracion.xml";
+    testing::writeFile(input, "<SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"ANNO_ACADEMICO\"><dato>2024</dato>"
+                              "</grupo_datos></BLOQUE_DATOS></SERVICIO>");
+    TimetableDocumentWriter writer([] { return "x"; });
+    writer.StartDocument(YedraDocument::load(input), "2024");
+    writer.StartTimetables(1);
+    writer.AddTeacher("7", "01/09/2020", 1);
+    writer.AddActivity(activity("Espa\xF1" "a"));
+    const std::string bytes = testing::readFile(writer.SaveDocument(input));
+    EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u) << bytes.substr(0, 60);
+    EXPECT_NE(bytes.find("Espa\xC3\xB1" "a"), std::string::npos);
+}
+
+TEST(TimetableDocumentWriter, OutputGoesNextToTheInputWithThePrefix) {
+    const std::vector<std::pair<fs::path, fs::path>> cases{
+        {"/datos/exportacion.xml", "/datos/ResultadoDastelexportacion.xml"},
+        {"exportacion.xml", "ResultadoDastelexportacion.xml"},
+        {"/datos/curso 25/Centro.XML", "/datos/curso 25/ResultadoDastelCentro.XML"}};
+    for (const auto& [input, output] : cases)
+        EXPECT_EQ(timetableDocumentPath(input), output) << input;
+}
+
+TEST(TimetableDocumentWriter, SavingAgainReplacesTheEarlierOutput) {
+    ScratchFolder folder;
+    const auto input = copyInto(kLatin1Document, folder.path(), "exportacion.xml");
+    for (const std::string year : {"2024", "2025"}) {
+        TimetableDocumentWriter writer([] { return "x"; });
+        writer.StartDocument(YedraDocument::load(input), year);
+        writer.StartTimetables(0);
+        writer.SaveDocument(input);
+    }
+    XmlProbe probe(folder.path() / "ResultadoDastelexportacion.xml");
+    const auto block = XmlProbe::elements(probe.root()).at(0);
+    EXPECT_EQ(XmlProbe::datos(XmlProbe::groups(block).at(0)).at(0).second, "2025");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 2)
+        << "no temporary file is left behind";
+}
+
+TEST(TimetableDocumentWriter, OperationsOutOfOrderAreRefused) {
+    TimetableDocumentWriter writer([] { return "x"; });
+    EXPECT_THROW(writer.StartTimetables(1), Error);
+    EXPECT_THROW(writer.AddTeacher("1", "01/01/2000", 0), Error);
+    EXPECT_THROW(writer.AddActivity(activity()), Error);
+    EXPECT_THROW(writer.SaveDocument("/tmp/x.xml"), Error);
+}
+
+// A document ready to be saved, for the failure cases.
+struct ReadyWriter {
+    fs::path input;
+    TimetableDocumentWriter writer{[] { return "x"; }};
+    explicit ReadyWriter(const fs::path& folder) : input(copyInto(kLatin1Document, folder, "exportacion.xml")) {
+        writer.StartDocument(YedraDocument::load(input), "2025");
+        writer.StartTimetables(1);
+        writer.AddTeacher("1001", "01/09/2010", 1);
+        writer.AddActivity(activity());
+    }
+};
+
+std::size_t entriesIn(const fs::path& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+// A disk that fills up while the document is written: the file-size limit makes every write past 64
+// bytes fail, also for root.
+TEST(TimetableDocumentWriterSaving, WriteFailureLeavesTheEarlierOutputIntact) {
+    ScratchFolder folder;
+    ReadyWriter ready(folder.path());
+    const auto target = folder.path() / "ResultadoDastelexportacion.xml";
+    testing::writeFile(target, "earlier output");
+
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::string message;
+    try {
+        ready.writer.SaveDocument(ready.input);
+    } catch (const Error& e) {
+        message = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_NE(message.find(target.string()), std::string::npos) << message;
+    EXPECT_EQ(testing::readFile(target), "earlier output");
+    EXPECT_EQ(entriesIn(folder.path()), 2u) << "the temporary file is removed";
+}
+
+TEST(TimetableDocumentWriterSaving, ReadOnlyFolderLeavesTheEarlierOutputIntact) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "running as root, where folder permissions do not stop writes; the write-failure and "
+                        "folder-in-the-way cases cover the save's failure paths";
+    ScratchFolder folder;
+    ReadyWriter ready(folder.path());
+    const auto target = folder.path() / "ResultadoDastelexportacion.xml";
+    testing::writeFile(target, "earlier output");
+    fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_THROW(ready.writer.SaveDocument(ready.input), Error);
+    fs::permissions(folder.path(), fs::perms::owner_all);
+    EXPECT_EQ(testing::readFile(target), "earlier output");
+}
+
+TEST(TimetableDocumentWriterSaving, FolderInThePlaceOfTheOutputIsLeftAlone) {
+    ScratchFolder folder;
+    ReadyWriter ready(folder.path());
+    const auto target = folder.path() / "ResultadoDastelexportacion.xml";
+    fs::create_directory(target);
+    testing::writeFile(target / "dentro.txt", "kept");
+    try {
+        ready.writer.SaveDocument(ready.input);
+        ADD_FAILURE() << "saving over a folder must fail";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("ResultadoDastelexportacion.xml"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(testing::readFile(target / "dentro.txt"), "kept");
+    EXPECT_EQ(entriesIn(folder.path()), 2u) << "the temporary file is removed";
+}
+
+TEST(RegionalTimestamp, ShortDateBlankLongTimeWithoutTimeZone) {
+    const char* previous = std::getenv("LC_ALL");
+    const std::string kept = previous ? previous : "";
+    setenv("LC_ALL", "C", 1);
+    const std::string stamp = regionalTimestamp();
+    if (previous)
+        setenv("LC_ALL", kept.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+    // The C locale's short date is %m/%d/%y and its long time %H:%M:%S.
+    EXPECT_TRUE(std::regex_match(stamp, std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d:\d\d)"))) << stamp;
+}
+
+} // namespace
+} // namespace pontrel::importing

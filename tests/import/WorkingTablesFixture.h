@@ -1,0 +1,236 @@
+#pragma once
+// A small school's working tables written straight into a scratch folder, as the export run and the
+// timetable tool would leave them: the engine's level-7 tables for the converter's own tables, and
+// SOLUC as another program writes it (dBase III with numeric or text DIA/HORA, or level 7 integers).
+
+#include "support/DbaseIIIWriter.h"
+
+#include "dbf/Table.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pontrel::testing {
+
+namespace fs = std::filesystem;
+
+// A fresh folder, removed with its content at the end.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = (fs::temp_directory_path() / "pontrel-import-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot create a scratch folder");
+        path_ = pattern;
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// Field name -> value as text (ANSI); fields not named stay NULL.
+using Row = std::map<std::string, std::string>;
+
+inline std::vector<dbf::FieldSpec> text(std::initializer_list<std::pair<const char*, int>> fields) {
+    std::vector<dbf::FieldSpec> specs;
+    for (auto [name, width] : fields)
+        specs.push_back({name, 'C', width, 0});
+    return specs;
+}
+
+// Layouts as the export run creates them.
+inline std::vector<dbf::FieldSpec> proftLayout() {
+    return {{"ABREV", 'C', 10, 0},      {"NOMBRE", 'C', 80, 0},   {"DEPART", 'C', 40, 0}, {"EMAIL", 'C', 100, 0},
+            {"DNI", 'I', 0, 0},         {"X_EMPLEADO", 'C', 10, 0}, {"F_TOMAPOS", 'C', 10, 0}};
+}
+inline std::vector<dbf::FieldSpec> asignomtLayout() {
+    return {{"COD", 'C', 10, 0}, {"CODLARGO", 'C', 10, 0}, {"NOMBRE", 'C', 80, 0}, {"CODTAREA", 'C', 12, 0},
+            {"ESTAREA", 'L', 0, 0}};
+}
+inline std::vector<dbf::FieldSpec> asignomt2Layout() {
+    return {{"COD", 'C', 10, 0},     {"CODLARGO", 'C', 10, 0},    {"NOMBRE", 'C', 80, 0},  {"MATERIA", 'C', 20, 0},
+            {"OFERTAMATRI", 'C', 20, 0}, {"CODTAREA", 'C', 12, 0}, {"ESTAREA", 'L', 0, 0}};
+}
+inline std::vector<dbf::FieldSpec> aulatLayout() {
+    return {{"ABREV", 'C', 10, 0}, {"NOMBRE", 'C', 80, 0}, {"EDIFICIO", 'C', 1, 0}, {"MAXALUM", 'I', 0, 0},
+            {"DEPCENTRO", 'C', 10, 0}};
+}
+inline std::vector<dbf::FieldSpec> cursostLayout() {
+    return text({{"ABREV", 3}, {"TURNO", 1}, {"NIVEL", 5}, {"CURSO", 3}, {"CLAVE", 10}, {"ESTUD", 80}});
+}
+inline std::vector<dbf::FieldSpec> grupostLayout() {
+    return text({{"ABREV", 10}, {"TURNO", 1}, {"NIVEL", 5}, {"CURSO", 3}, {"GRUPO", 2}, {"CLAVE", 10},
+                 {"CLAVECURSO", 10}, {"DESCRIP", 80}});
+}
+inline std::vector<dbf::FieldSpec> asigtLayout() {
+    auto fields = text({{"CASIG", 10}, {"CPROF", 10}, {"CGRUP", 10}, {"CAULA", 10}, {"TURNO", 10}, {"NIVEL", 5},
+                        {"CURSO", 3}, {"GRUPO", 2}});
+    fields.push_back({"HORAS", 'O', 0, 0});
+    for (auto& f : text({{"SESIONES", 20}, {"NCONEX", 4}, {"CLAVE", 10}, {"CLAVECURSO", 10}, {"CTAREA", 10}}))
+        fields.push_back(f);
+    return fields;
+}
+inline std::vector<dbf::FieldSpec> diashorastLayout() {
+    return text({{"DIHO", 10}, {"CODDIHO", 10}, {"DIA", 20}, {"TEXTODIA", 20}, {"HORA", 8}, {"TEXTOHOR", 15},
+                 {"HORADESDE", 8}, {"HORAHASTA", 8}, {"MINUTOS", 8}, {"MARCO", 1}, {"MARCOXML", 10}});
+}
+inline std::vector<dbf::FieldSpec> periodosLayout() {
+    return text({{"CJORNADA", 10}, {"JORNADA", 40}, {"FECINI", 10}, {"FECFIN", 10}});
+}
+
+inline void writeTable(const fs::path& file, const std::vector<dbf::FieldSpec>& layout, const std::vector<Row>& rows) {
+    dbf::Table::create(file, layout);
+    auto table = dbf::Table::open(file, dbf::OpenMode::Exclusive, dbf::Access::ReadWrite);
+    for (const auto& row : rows) {
+        dbf::RecordBuffer values;
+        for (const auto& [field, value] : row) {
+            char type = 'C';
+            for (const auto& spec : layout)
+                if (spec.name == field)
+                    type = spec.type;
+            if (type == 'I')
+                values.setInteger(field, std::stoll(value));
+            else if (type == 'O')
+                values.setDouble(field, std::stod(value));
+            else if (type == 'L')
+                values.setBool(field, value == "T");
+            else
+                values.setText(field, value);
+        }
+        table.append(values);
+    }
+    table.close();
+}
+
+// One SOLUC record; DIA and HORA as their digits ("" for an empty field).
+struct SolucRow {
+    std::string prof, dia, hora, marco, asig, codgrupo, tarea, aula;
+};
+
+enum class SolucStorage {
+    DbaseIIINumeric, // N(2,0) fields, as the timetable tool writes them
+    DbaseIIIText,    // C fields holding the digits
+    Level7Integer,   // the engine's own level 7, I fields
+};
+
+inline void writeSoluc(const fs::path& file, const std::vector<SolucRow>& rows, SolucStorage storage) {
+    if (storage == SolucStorage::Level7Integer) {
+        std::vector<dbf::FieldSpec> layout = {{"PROF", 'C', 10, 0}, {"DIA", 'I', 0, 0}, {"HORA", 'I', 0, 0},
+                                              {"MARCO", 'C', 1, 0}, {"ASIG", 'C', 10, 0}, {"CODGRUPO", 'C', 10, 0},
+                                              {"TAREA", 'C', 10, 0}, {"AULA", 'C', 10, 0}};
+        std::vector<Row> table;
+        for (const auto& r : rows) {
+            Row row{{"PROF", r.prof}, {"MARCO", r.marco}, {"ASIG", r.asig}, {"CODGRUPO", r.codgrupo},
+                    {"TAREA", r.tarea}, {"AULA", r.aula}};
+            if (!r.dia.empty())
+                row["DIA"] = r.dia;
+            if (!r.hora.empty())
+                row["HORA"] = r.hora;
+            table.push_back(row);
+        }
+        writeTable(file, layout, table);
+        return;
+    }
+    const char numberType = storage == SolucStorage::DbaseIIINumeric ? 'N' : 'C';
+    DbaseIIIWriter writer({{"PROF", 'C', 10}, {"DIA", numberType, 2}, {"HORA", numberType, 2}, {"MARCO", 'C', 1},
+                           {"ASIG", 'C', 10}, {"CODGRUPO", 'C', 10}, {"TAREA", 'C', 10}, {"AULA", 'C', 10}});
+    for (const auto& r : rows)
+        writer.addRecord({r.prof, r.dia, r.hora, r.marco, r.asig, r.codgrupo, r.tarea, r.aula});
+    writer.write(file);
+}
+
+// A small school: three teachers, one subject taught in two offers, two class units, two activities
+// (one of them "513"), five days of two slots in frame "0", and one frame with its dates.
+struct SchoolTables {
+    std::vector<Row> proft{
+        {{"ABREV", "ANA"}, {"NOMBRE", "Ana P\xE9rez"}, {"X_EMPLEADO", "1001"}, {"F_TOMAPOS", "01/09/2010"}},
+        {{"ABREV", "LUIS"}, {"NOMBRE", "Luis G\xF3mez"}, {"X_EMPLEADO", "1002"}, {"F_TOMAPOS", "01/09/2011"}},
+        {{"ABREV", "EVA"}, {"NOMBRE", "Eva Mu\xF1oz"}, {"X_EMPLEADO", "1003"}, {"F_TOMAPOS", "01/09/2012"}}};
+    std::vector<Row> asignomt{
+        {{"COD", "MAT"}, {"CODLARGO", "MAT"}, {"NOMBRE", "Matem\xE1ticas"}, {"ESTAREA", "F"}},
+        {{"COD", "GUA"}, {"CODLARGO", "Guardia"}, {"NOMBRE", "Guardia"}, {"CODTAREA", "GUA77"}, {"ESTAREA", "T"}},
+        {{"COD", "513"}, {"CODLARGO", "Horario"}, {"NOMBRE", "Horario regular"}, {"CODTAREA", "513"}, {"ESTAREA", "T"}}};
+    std::vector<Row> asignomt2{
+        {{"COD", "MAT"}, {"MATERIA", "101"}, {"OFERTAMATRI", "11"}},
+        {{"COD", "MAT"}, {"MATERIA", "102"}, {"OFERTAMATRI", "12"}}};
+    std::vector<Row> aulat{{{"ABREV", "A1"}, {"NOMBRE", "Aula 1"}}};
+    std::vector<Row> cursost{{{"ABREV", "11"}, {"CLAVE", "11"}}, {{"ABREV", "12"}, {"CLAVE", "12"}}};
+    std::vector<Row> grupost{{{"ABREV", "1A"}, {"CLAVE", "U1A"}, {"CLAVECURSO", "11"}},
+                             {{"ABREV", "2A"}, {"CLAVE", "U2A"}, {"CLAVECURSO", "12"}}};
+    std::vector<Row> asigt{{{"CASIG", "MAT"}, {"CGRUP", "1A"}, {"HORAS", "4"}, {"CLAVE", "101"}, {"CLAVECURSO", "11"}}};
+    std::vector<Row> diashorast = slots();
+    std::vector<Row> periodos{{{"CJORNADA", "JOR1"}, {"JORNADA", "Ordinaria"}, {"FECINI", "15/09/2025"},
+                               {"FECFIN", "22/06/2026"}}};
+    std::vector<SolucRow> soluc;
+    SolucStorage solucStorage = SolucStorage::DbaseIIINumeric;
+    bool withPeriodos = true;
+
+    // Days 1 to 5, slot 1 08:30-09:25 (key T1) and slot 2 09:25-10:20 (key T2), frame "0".
+    static std::vector<Row> slots() {
+        std::vector<Row> rows;
+        for (int hour = 1; hour <= 2; ++hour)
+            for (int day = 1; day <= 5; ++day)
+                rows.push_back({{"DIHO", std::to_string(day) + std::to_string(hour)},
+                                {"CODDIHO", "T" + std::to_string(hour)},
+                                {"DIA", std::to_string(day)},
+                                {"HORA", std::to_string(hour)},
+                                {"HORADESDE", hour == 1 ? "08:30" : "09:25"},
+                                {"HORAHASTA", hour == 1 ? "09:25" : "10:20"},
+                                {"MARCO", "0"}});
+        return rows;
+    }
+
+    void write(const fs::path& folder) const {
+        writeSoluc(folder / "SOLUC.DBF", soluc, solucStorage);
+        writeTable(folder / "PROFT.DBF", proftLayout(), proft);
+        writeTable(folder / "ASIGNOMT.DBF", asignomtLayout(), asignomt);
+        writeTable(folder / "ASIGNOMT2.DBF", asignomt2Layout(), asignomt2);
+        writeTable(folder / "AULAT.DBF", aulatLayout(), aulat);
+        writeTable(folder / "CURSOST.DBF", cursostLayout(), cursost);
+        writeTable(folder / "GRUPOST.DBF", grupostLayout(), grupost);
+        writeTable(folder / "ASIGT.DBF", asigtLayout(), asigt);
+        writeTable(folder / "DIASHORAST.DBF", diashorastLayout(), diashorast);
+        if (withPeriodos)
+            writeTable(folder / "PERIODOS.DBF", periodosLayout(), periodos);
+    }
+};
+
+inline void writeFile(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out)
+        throw std::runtime_error("cannot write " + file.string());
+}
+
+inline std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A master-data document whose BLOQUE_DATOS starts with the academic year, as Yedra writes it.
+inline std::string schoolDocument(const std::string& year = "2025") {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<SERVICIO modulo=\"EXPORTACION\">\n"
+           "  <BLOQUE_DATOS>\n"
+           "    <grupo_datos seq=\"ANNO_ACADEMICO\">\n"
+           "      <dato nombre_dato=\"C_ANNO\">" + year + "</dato>\n"
+           "    </grupo_datos>\n"
+           "    <grupo_datos seq=\"MATERIAS\"/>\n"
+           "  </BLOQUE_DATOS>\n"
+           "</SERVICIO>\n";
+}
+
+} // namespace pontrel::testing
