@@ -8,7 +8,6 @@
 #include "app/ProftTableModel.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -21,6 +20,7 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QToolButton>
+#include <algorithm>
 
 using pontrel::app::FixedColumnsGrid;
 using pontrel::app::GradientPanel;
@@ -32,21 +32,24 @@ namespace {
 // slashes, both at most 10 characters; the model checks the whole text when it is stored. Enter in an
 // editor stores the cell and moves to the next column.
 class MaskDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override {
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override {
         auto* editor = new QLineEdit(parent);
         editor->setFrame(false);
         editor->setMaxLength(10);
         const bool employee = index.column() == ProftTableModel::XEmpleado;
-        editor->setObjectName(employee ? QStringLiteral("X_EMPLEADOEditor") : QStringLiteral("F_TOMAPOSEditor"));
-        const QRegularExpression allowed(employee ? QStringLiteral("[0-9]{0,10}") : QStringLiteral("[0-9/]{0,10}"));
+        editor->setObjectName(employee ? QStringLiteral("X_EMPLEADOEditor")
+                                       : QStringLiteral("F_TOMAPOSEditor"));
+        const QRegularExpression allowed(employee ? QStringLiteral("[0-9]{0,10}")
+                                                  : QStringLiteral("[0-9/]{0,10}"));
         editor->setValidator(new QRegularExpressionValidator(allowed, editor));
         return editor;
     }
 
-protected:
+  protected:
     bool eventFilter(QObject* object, QEvent* event) override {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
@@ -61,8 +64,8 @@ protected:
     }
 };
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry, const QFont& font,
-                  const QColor& colour) {
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
+                  const QFont& font, const QColor& colour) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(geometry);
@@ -97,8 +100,8 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     using namespace pontrel::app;
     setObjectName(QStringLiteral("ControlProfesores"));
     setWindowTitle(QStringLiteral("Control de Profesores"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFont(windowFont());
     setFixedSize(754, 499);
     move(206, 182);
@@ -107,7 +110,8 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     // The table opens with the dialog; it closes when the dialog is released.
     model_ = new ProftTableModel(proftTablePath, this);
 
-    draw3D1_ = new GradientPanel(QColor(0x3A, 0x6E, 0xA5), QColor(0xF0, 0xFB, 0xFF), QColor(0x00, 0xFF, 0xFF), this);
+    draw3D1_ =
+        new GradientPanel(QColor(0x3A, 0x6E, 0xA5), QColor(0xF0, 0xFB, 0xFF), QColor(0x00, 0xFF, 0xFF), this);
     draw3D1_->setObjectName(QStringLiteral("Draw3D1"));
     draw3D1_->setGeometry(1, 1, 752, 496);
     draw3D1_->setProperty(kHelpContextProperty, kTeacherDialogHelpContext);
@@ -149,24 +153,29 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
         ->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     fillBackground(draw3D1_->findChild<QLabel*>(QStringLiteral("Label3")), QColor(0xF0, 0xCA, 0xA6));
     makeLabel(draw3D1_, "Label2",
-              QStringLiteral("Se ha detectado que existe algún Profesor sin todos los datos necesarios. (Seguramente "
-                             "hayan sido creados directamente desde Velmora.)      Para poder realizar correctamente "
-                             "la integración del Horario en YEDRA, deberán asignarlos en esta rejilla. "),
+              QStringLiteral(
+                  "Se ha detectado que existe algún Profesor sin todos los datos necesarios. (Seguramente "
+                  "hayan sido creados directamente desde Velmora.)      Para poder realizar correctamente "
+                  "la integración del Horario en YEDRA, deberán asignarlos en esta rejilla. "),
               QRect(519, 91, 217, 104), boldWindowFont(), QColor(0x00, 0x00, 0x80));
-    makeLabel(draw3D1_, "Label4",
-              QStringLiteral("Los Profesores deberán estar creados previamente en YEDRA, con los mismos Datos de "
-                             "X_EMPLEADO y F_TOMAPOS. "),
-              QRect(519, 195, 216, 52), boldWindowFont(), Qt::red);
+    makeLabel(
+        draw3D1_, "Label4",
+        QStringLiteral("Los Profesores deberán estar creados previamente en YEDRA, con los mismos Datos de "
+                       "X_EMPLEADO y F_TOMAPOS. "),
+        QRect(519, 195, 216, 52), boldWindowFont(), Qt::red);
     makeLabel(draw3D1_, "Label5",
-              QStringLiteral("YEDRA, dispone de un proceso mediante el cual pueden obtener la información de estos 2 "
-                             "datos mencionados. "),
+              QStringLiteral(
+                  "YEDRA, dispone de un proceso mediante el cual pueden obtener la información de estos 2 "
+                  "datos mencionados. "),
               QRect(519, 251, 205, 52), boldWindowFont(), QColor(0x00, 0x80, 0x00));
-    makeLabel(draw3D1_, "Label6",
-              QStringLiteral("Después de haber introducido los datos que faltan, pulsando \"Salir\", se reiniciará "
-                             "el proceso."),
-              QRect(519, 307, 214, 39), boldWindowFont(), QColor(0x00, 0x00, 0x80));
+    makeLabel(
+        draw3D1_, "Label6",
+        QStringLiteral("Después de haber introducido los datos que faltan, pulsando \"Salir\", se reiniciará "
+                       "el proceso."),
+        QRect(519, 307, 214, 39), boldWindowFont(), QColor(0x00, 0x00, 0x80));
 
-    bitBtn1_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Salir"), draw3D1_);
+    bitBtn1_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Salir"),
+                               draw3D1_);
     bitBtn1_->setObjectName(QStringLiteral("BitBtn1"));
     bitBtn1_->setGeometry(583, 368, 75, 25);
     bitBtn1_->setFont(boldWindowFont());
@@ -227,12 +236,17 @@ void TControlProfesores::buildNavigator() {
         connect(b, &QToolButton::clicked, this, action);
         return b;
     };
-    auto row = [this] { return proftDBGrid_->currentIndex().isValid() ? proftDBGrid_->currentIndex().row() : 0; };
-    navFirst_ = button("First", QStyle::SP_MediaSkipBackward, "Move to first record", [this] { moveToRow(0); });
+    auto row = [this] {
+        return proftDBGrid_->currentIndex().isValid() ? proftDBGrid_->currentIndex().row() : 0;
+    };
+    navFirst_ =
+        button("First", QStyle::SP_MediaSkipBackward, "Move to first record", [this] { moveToRow(0); });
     navPriorPage_ = button("PriorPage", QStyle::SP_MediaSeekBackward, "Move backward 10 records",
                            [this, row] { moveToRow(row() - 10); });
-    navPrior_ = button("Prior", QStyle::SP_ArrowUp, "Move to prior record", [this, row] { moveToRow(row() - 1); });
-    navNext_ = button("Next", QStyle::SP_ArrowDown, "Move to next record", [this, row] { moveToRow(row() + 1); });
+    navPrior_ =
+        button("Prior", QStyle::SP_ArrowUp, "Move to prior record", [this, row] { moveToRow(row() - 1); });
+    navNext_ =
+        button("Next", QStyle::SP_ArrowDown, "Move to next record", [this, row] { moveToRow(row() + 1); });
     navNextPage_ = button("NextPage", QStyle::SP_MediaSeekForward, "Move forward 10 records",
                           [this, row] { moveToRow(row() + 10); });
     navLast_ = button("Last", QStyle::SP_MediaSkipForward, "Move to last record",
@@ -243,10 +257,11 @@ void TControlProfesores::buildNavigator() {
         proftDBGrid_->commitOpenEditor();
         model_->post();
     });
-    navCancel_ = button("Cancel", QStyle::SP_DialogCancelButton, "Cancel changes made to current record", [this] {
-        proftDBGrid_->discardOpenEditor();
-        model_->cancel();
-    });
+    navCancel_ =
+        button("Cancel", QStyle::SP_DialogCancelButton, "Cancel changes made to current record", [this] {
+            proftDBGrid_->discardOpenEditor();
+            model_->cancel();
+        });
     navRefresh_ = button("Refresh", QStyle::SP_BrowserReload, "Refresh the contents of the dataset",
                          [this] { model_->refresh(); });
     // Post and cancel never repeat.
@@ -296,7 +311,9 @@ void TControlProfesores::ProftDBGridExit() {
         model_->post();
 }
 
-void TControlProfesores::BitBtn1Click() { close(); }
+void TControlProfesores::BitBtn1Click() {
+    close();
+}
 
 void TControlProfesores::closeEvent(QCloseEvent* event) {
     // Closing stores the row being edited, as leaving the grid does.
@@ -308,8 +325,8 @@ void TControlProfesores::closeEvent(QCloseEvent* event) {
 
 void TControlProfesores::showRefusal(const QString& message) {
     // Not modal to the program: the refusal must not stop the grid's own handling of the key.
-    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromLatin1(pontrel::app::kApplicationTitle), message,
-                                QMessageBox::Ok, this);
+    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromLatin1(pontrel::app::kApplicationTitle),
+                                message, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("MaskRefusal"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();

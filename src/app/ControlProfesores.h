@@ -19,7 +19,7 @@ class FixedColumnsGrid;
 
 class TControlProfesores : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Opens PROFT at `proftTablePath` shared at once; an engine error escapes as pontrel::Error.
     explicit TControlProfesores(const QString& proftTablePath, QWidget* parent = nullptr);
     ~TControlProfesores() override;
@@ -31,10 +31,10 @@ public:
     void ProftDBGridExit();
     void BitBtn1Click();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildNavigator();
     void updateNavigator();
     void moveToRow(int row);

@@ -9,7 +9,7 @@ namespace pontrel::app {
 
 class FixedColumnsGrid : public QTableView {
     Q_OBJECT
-public:
+  public:
     FixedColumnsGrid(int fixedCount, QWidget* parent = nullptr);
     void setModel(QAbstractItemModel* model) override;
     QTableView* fixedColumns() const { return fixed_; }
@@ -18,14 +18,14 @@ public:
     void commitOpenEditor();
     void discardOpenEditor();
 
-protected:
+  protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void updateGeometries() override;
 
-private:
+  private:
     int fixedWidth() const;
     void placeFixedColumns();
     int fixedCount_;

@@ -8,17 +8,17 @@ namespace pontrel::app {
 
 class GradientPanel : public QWidget {
     Q_OBJECT
-public:
+  public:
     GradientPanel(const QColor& start, const QColor& middle, const QColor& end, QWidget* parent = nullptr);
 
     QColor startColour() const { return start_; }
     QColor middleColour() const { return middle_; }
     QColor endColour() const { return end_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QColor start_, middle_, end_;
 };
 

@@ -19,41 +19,42 @@ namespace {
 #ifdef _WIN32
 // HTML Help through the control's entry point, loaded at start; nothing is shown when it is missing.
 class HtmlHelpViewer : public HelpViewer {
-public:
+  public:
     using HtmlHelpA = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
     explicit HtmlHelpViewer(HtmlHelpA entry) : entry_(entry) {}
     bool showContents(const QString& chm) override {
-        return entry_(nullptr, QDir::toNativeSeparators(chm).toLocal8Bit().constData(), 0x0001 /*HH_DISPLAY_TOC*/, 0) != nullptr;
+        return entry_(nullptr, QDir::toNativeSeparators(chm).toLocal8Bit().constData(),
+                      0x0001 /*HH_DISPLAY_TOC*/, 0) != nullptr;
     }
     bool showContext(const QString& chm, int context) override {
-        return entry_(nullptr, QDir::toNativeSeparators(chm).toLocal8Bit().constData(), 0x000F /*HH_HELP_CONTEXT*/,
-                      static_cast<DWORD_PTR>(context)) != nullptr;
+        return entry_(nullptr, QDir::toNativeSeparators(chm).toLocal8Bit().constData(),
+                      0x000F /*HH_HELP_CONTEXT*/, static_cast<DWORD_PTR>(context)) != nullptr;
     }
 
-private:
+  private:
     HtmlHelpA entry_;
 };
 #else
 // xchm reads the context map of the help file itself ([MAP] and [ALIAS] of the project).
 class XchmViewer : public HelpViewer {
-public:
+  public:
     explicit XchmViewer(QString program) : program_(std::move(program)) {}
     bool showContents(const QString& chm) override { return QProcess::startDetached(program_, {chm}); }
     bool showContext(const QString& chm, int context) override {
         return QProcess::startDetached(program_, {QStringLiteral("-c"), QString::number(context), chm});
     }
 
-private:
+  private:
     QString program_;
 };
 #endif
 
 // F1 goes to the focused control of the active window, as the help system of the original windows did.
 class F1Filter : public QObject {
-public:
+  public:
     F1Filter(HelpAdapter& adapter, QObject* parent) : QObject(parent), adapter_(adapter) {}
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1)
             return false;
@@ -70,7 +71,7 @@ protected:
         return true;
     }
 
-private:
+  private:
     HelpAdapter& adapter_;
 };
 

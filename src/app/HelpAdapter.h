@@ -20,7 +20,7 @@ inline constexpr int kTeacherDialogHelpContext = 1;
 inline constexpr const char* kHelpContextProperty = "helpContext";
 
 class HelpViewer {
-public:
+  public:
     virtual ~HelpViewer() = default;
     // Both return false when the viewer could not be started.
     virtual bool showContents(const QString& chmFile) = 0;
@@ -31,7 +31,7 @@ public:
 std::unique_ptr<HelpViewer> makeSystemHelpViewer();
 
 class HelpAdapter {
-public:
+  public:
     HelpAdapter(std::unique_ptr<HelpViewer> viewer, QString programFolder);
 
     void setHelpFile(const QString& name) { helpFile_ = name; }
@@ -46,7 +46,7 @@ public:
     // The help context of `widget`: its own, or the nearest ancestor's.
     static int contextOf(const QWidget* widget);
 
-private:
+  private:
     std::unique_ptr<HelpViewer> viewer_;
     QString programFolder_;
     QString helpFile_;

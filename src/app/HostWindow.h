@@ -31,14 +31,14 @@ bool hostWindowExists(quintptr handle);
 // the host: when it disappears, hostGone() is emitted.
 class HostEmbedding : public QObject {
     Q_OBJECT
-public:
+  public:
     HostEmbedding(quintptr handle, QWidget* window);
     quintptr handle() const { return handle_; }
 
-signals:
+  signals:
     void hostGone();
 
-private:
+  private:
     void checkHost();
 
     quintptr handle_;

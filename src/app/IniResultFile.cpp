@@ -150,8 +150,8 @@ void writeIniValue(const std::filesystem::path& file, std::string_view section, 
     if (existed) {
         std::ifstream in(file, std::ios::binary);
         if (!in)
-            throw Error("No se puede leer el archivo de resultado \"" + file.string() + "\": " +
-                        std::strerror(errno));
+            throw Error("No se puede leer el archivo de resultado \"" + file.string() +
+                        "\": " + std::strerror(errno));
         std::ostringstream buffer;
         buffer << in.rdbuf();
         content = buffer.str();
@@ -166,7 +166,8 @@ void writeIniValue(const std::filesystem::path& file, std::string_view section, 
         out.flush();
         if (!out) {
             fs::remove(temp, ec);
-            throw Error("No se puede escribir el archivo de resultado \"" + file.string() + "\" en su carpeta.");
+            throw Error("No se puede escribir el archivo de resultado \"" + file.string() +
+                        "\" en su carpeta.");
         }
     }
     if (existed)

@@ -25,7 +25,8 @@ QFont installedFont(const QStringList& wanted, int pixels) {
 } // namespace
 
 QFont windowFont() {
-    return installedFont({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial", "DejaVu Sans"}, 11);
+    return installedFont({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial", "DejaVu Sans"},
+                         11);
 }
 
 QFont arialFont(int pixels, bool bold, bool underline) {

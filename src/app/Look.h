@@ -17,7 +17,11 @@ QFont arialFont(int pixels, bool bold, bool underline = false);
 QIcon checkMarkIcon();
 
 // The inactive-caption colour of the classic Windows scheme, the end colour of the frame dialog's panel.
-inline QColor inactiveCaptionColour() { return QColor(0xBF, 0xCD, 0xDB); }
-inline QColor maroon() { return QColor(128, 0, 0); }
+inline QColor inactiveCaptionColour() {
+    return QColor(0xBF, 0xCD, 0xDB);
+}
+inline QColor maroon() {
+    return QColor(128, 0, 0);
+}
 
 } // namespace pontrel::app

@@ -23,6 +23,7 @@
 #include <windows.h>
 #endif
 
+using namespace pontrel;
 using namespace pontrel::app;
 
 namespace pontrel::app {
@@ -53,8 +54,8 @@ QString lowerAsciiOnly(const QString& text) {
     return lower;
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry, const QFont& font,
-                  const QColor& colour, bool wrap) {
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
+                  const QFont& font, const QColor& colour, bool wrap) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(geometry);
@@ -93,8 +94,8 @@ void TMForm::buildWindow() {
     setObjectName(QStringLiteral("MForm"));
     setWindowTitle(QStringLiteral("Exportar e importar datos entre Velmora y Yedra"));
     // A fixed dialog frame: no resizing, no minimise or maximise box.
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
     setFont(windowFont());
     setProperty(kHelpContextProperty, kMainWindowHelpContext);
@@ -106,27 +107,30 @@ void TMForm::buildWindow() {
     draw3D2->setObjectName(QStringLiteral("Draw3D2"));
     draw3D2->setGeometry(1, 0, 315, 169);
     draw3D2->setProperty(kHelpContextProperty, kMainWindowHelpContext);
-    makeLabel(draw3D2, "Label3", QStringLiteral("Transformar datos desde Yedra hacia Velmora "), QRect(24, 24, 265, 57),
-              title, black, true);
-    bExportar_ = makeButton(draw3D2, "BExportar", checkMarkIcon(), QStringLiteral("OK"), QRect(96, 120, 89, 25));
+    makeLabel(draw3D2, "Label3", QStringLiteral("Transformar datos desde Yedra hacia Velmora "),
+              QRect(24, 24, 265, 57), title, black, true);
+    bExportar_ =
+        makeButton(draw3D2, "BExportar", checkMarkIcon(), QStringLiteral("OK"), QRect(96, 120, 89, 25));
 
     auto* draw3D3 = new GradientPanel(QColor(0xF9, 0xD3, 0x7D), Qt::white, QColor(0xFF, 0xEE, 0xDD), this);
     draw3D3->setObjectName(QStringLiteral("Draw3D3"));
     draw3D3->setGeometry(316, 0, 317, 169);
     draw3D3->setProperty(kHelpContextProperty, kMainWindowHelpContext);
-    makeLabel(draw3D3, "Label4", QStringLiteral("Transformar datos desde Velmora hacia Yedra"), QRect(8, 24, 305, 57),
-              title, black, true);
-    bImportar_ = makeButton(draw3D3, "BImportar", checkMarkIcon(), QStringLiteral("OK"), QRect(96, 120, 89, 25));
+    makeLabel(draw3D3, "Label4", QStringLiteral("Transformar datos desde Velmora hacia Yedra"),
+              QRect(8, 24, 305, 57), title, black, true);
+    bImportar_ =
+        makeButton(draw3D3, "BImportar", checkMarkIcon(), QStringLiteral("OK"), QRect(96, 120, 89, 25));
 
     // The bottom strip is drawn over the panels' last pixel row, as laid out.
-    auto* draw3D1 = new GradientPanel(QColor(0xC2, 0xCD, 0xFE), QColor(0xCF, 0xF2, 0xFE), QColor(0xCC, 0xD8, 0xE6), this);
+    auto* draw3D1 =
+        new GradientPanel(QColor(0xC2, 0xCD, 0xFE), QColor(0xCF, 0xF2, 0xFE), QColor(0xCC, 0xD8, 0xE6), this);
     draw3D1->setObjectName(QStringLiteral("Draw3D1"));
     draw3D1->setGeometry(0, 168, 633, 97);
     draw3D1->setProperty(kHelpContextProperty, kMainWindowHelpContext);
     QFont versionFont = windowFont();
     versionFont.setBold(true);
-    makeLabel(draw3D1, "Label1", QStringLiteral("Pontrel para RT48 V-1.0"), QRect(8, 72, 217, 13), versionFont,
-              QColor(Qt::red), false);
+    makeLabel(draw3D1, "Label1", QStringLiteral("Pontrel para RT48 V-1.0"), QRect(8, 72, 217, 13),
+              versionFont, QColor(Qt::red), false);
     bClose_ = makeButton(draw3D1, "BClose", style()->standardIcon(QStyle::SP_DialogCloseButton),
                          QStringLiteral("&Salir"), QRect(256, 32, 89, 25));
     button1_ = makeButton(draw3D1, "Button1", QIcon(), QStringLiteral("F1 Ayuda"), QRect(264, 64, 75, 25));
@@ -191,9 +195,13 @@ void TMForm::FormShow() {
         BExportarClick();
 }
 
-void TMForm::BExportarClick() { runDirection(runs_.exportRun); }
+void TMForm::BExportarClick() {
+    runDirection(runs_.exportRun);
+}
 
-void TMForm::BImportarClick() { runDirection(runs_.importRun); }
+void TMForm::BImportarClick() {
+    runDirection(runs_.importRun);
+}
 
 void TMForm::runDirection(const RunFunction& run) {
     if (!run || closed_)
@@ -278,7 +286,8 @@ void TMForm::FormClose() {
 #ifdef _WIN32
     // The platform's INI service keeps the rest of the file itself.
     const std::filesystem::path file = session_.programFolder / kResultFile;
-    WritePrivateProfileStringA(kResultSection, kResultKey, code.toLatin1().constData(), file.string().c_str());
+    WritePrivateProfileStringA(kResultSection, kResultKey, code.toLatin1().constData(),
+                               file.string().c_str());
 #else
     try {
         writeIniValue(session_.programFolder / kResultFile, kResultSection, kResultKey, code.toStdString());

@@ -33,11 +33,11 @@ struct Runs {
 
 class TMForm : public QWidget {
     Q_OBJECT
-public:
+  public:
     // `arguments`: the program's own command-line arguments, counted before Qt took its options out.
     TMForm(QStringList arguments, pontrel::RunSession session,
-           pontrel::app::Runs runs = pontrel::app::Runs::standard(), pontrel::app::HelpAdapter* help = nullptr,
-           QWidget* parent = nullptr);
+           pontrel::app::Runs runs = pontrel::app::Runs::standard(),
+           pontrel::app::HelpAdapter* help = nullptr, QWidget* parent = nullptr);
     ~TMForm() override;
 
     int resultCode() const { return resultCode_; }
@@ -58,11 +58,11 @@ public:
     // the host window going away.
     void closeMainWindow();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void FormCreate();
     void FormShow();
     void FormClose();

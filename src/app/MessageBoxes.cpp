@@ -17,7 +17,8 @@ void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
         std::fprintf(stderr, "Pontrel: %s\n", shown.toUtf8().constData());
 
     QMessageBox box(parent);
-    box.setObjectName(icon == QMessageBox::Critical ? QStringLiteral("ErrorBox") : QStringLiteral("MessageBox"));
+    box.setObjectName(icon == QMessageBox::Critical ? QStringLiteral("ErrorBox")
+                                                    : QStringLiteral("MessageBox"));
     box.setWindowTitle(QString::fromLatin1(kApplicationTitle));
     box.setIcon(icon);
     box.setTextFormat(Qt::PlainText);
@@ -30,8 +31,12 @@ void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
 
 } // namespace
 
-void showPlainMessage(QWidget* parent, const QString& text) { showBox(parent, QMessageBox::NoIcon, text); }
+void showPlainMessage(QWidget* parent, const QString& text) {
+    showBox(parent, QMessageBox::NoIcon, text);
+}
 
-void showErrorBox(QWidget* parent, const QString& text) { showBox(parent, QMessageBox::Critical, text); }
+void showErrorBox(QWidget* parent, const QString& text) {
+    showBox(parent, QMessageBox::Critical, text);
+}
 
 } // namespace pontrel::app

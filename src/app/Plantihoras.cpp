@@ -24,7 +24,9 @@ constexpr const char* kSlotsGroup = "TRAMOS_HORARIOS";
 constexpr std::size_t kCodeWidth = 10;
 constexpr int kMostFrames = 5;
 
-QString shown(const std::string& ansi) { return QString::fromUtf8(pontrel::ansi::toUtf8(ansi)); }
+QString shown(const std::string& ansi) {
+    return QString::fromUtf8(pontrel::ansi::toUtf8(ansi));
+}
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
                   const QFont& font, const QColor* colour = nullptr, bool wrap = false) {
@@ -63,10 +65,12 @@ TPlantillas::TPlantillas(std::filesystem::path documentPath, QWidget* parent)
     draw3D4_->setProperty(kHelpContextProperty, kMainWindowHelpContext);
 
     const QColor red = maroon();
-    makeLabel(draw3D4_, "LabelPlantillas",
-              QStringLiteral("Seleccione los 5 días de la semana del Marco Horario que desea recoger en Velmora."),
-              QRect(16, 2, 321, 31), arialFont(13, true), nullptr, true);
-    makeLabel(draw3D4_, "LabelMarcos", QStringLiteral("MARCOS"), QRect(48, 37, 74, 16), arialFont(16, true), &red);
+    makeLabel(
+        draw3D4_, "LabelPlantillas",
+        QStringLiteral("Seleccione los 5 días de la semana del Marco Horario que desea recoger en Velmora."),
+        QRect(16, 2, 321, 31), arialFont(13, true), nullptr, true);
+    makeLabel(draw3D4_, "LabelMarcos", QStringLiteral("MARCOS"), QRect(48, 37, 74, 16), arialFont(16, true),
+              &red);
     makeLabel(draw3D4_, "Label1", QStringLiteral("HORAS"), QRect(215, 37, 67, 18), arialFont(16, true), &red);
 
     listBox2_ = new QListWidget(draw3D4_);
@@ -81,10 +85,10 @@ TPlantillas::TPlantillas(std::filesystem::path documentPath, QWidget* parent)
 
     labelNombre_ = makeLabel(draw3D4_, "LabelNombre", QStringLiteral("-"), QRect(9, 208, 120, 41),
                              arialFont(16, true, true), &red, true);
-    labelPlanFec1_ =
-        makeLabel(draw3D4_, "LabelPlanFec1", QStringLiteral("-"), QRect(9, 251, 120, 23), arialFont(16, true), &red);
-    labelPlanFec2_ =
-        makeLabel(draw3D4_, "LabelPlanFec2", QStringLiteral("-"), QRect(9, 277, 120, 23), arialFont(16, true), &red);
+    labelPlanFec1_ = makeLabel(draw3D4_, "LabelPlanFec1", QStringLiteral("-"), QRect(9, 251, 120, 23),
+                               arialFont(16, true), &red);
+    labelPlanFec2_ = makeLabel(draw3D4_, "LabelPlanFec2", QStringLiteral("-"), QRect(9, 277, 120, 23),
+                               arialFont(16, true), &red);
 
     bitBtnContinuar_ = new QPushButton(checkMarkIcon(), QStringLiteral("Continuar"), draw3D4_);
     bitBtnContinuar_->setObjectName(QStringLiteral("BitBtnContinuar"));
@@ -109,7 +113,9 @@ TPlantillas::TPlantillas(std::filesystem::path documentPath, QWidget* parent)
     connect(bitBtnContinuar_, &QPushButton::clicked, this, &TPlantillas::BitBtnContinuarClick);
 }
 
-int TPlantillas::frameCount() const { return listBox2_->count(); }
+int TPlantillas::frameCount() const {
+    return listBox2_->count();
+}
 
 void TPlantillas::fail(std::exception_ptr error) {
     loadError_ = error;
@@ -147,7 +153,8 @@ void TPlantillas::ComboBoxPlantillaChange() {
         labelPlanFec1_->setText(QStringLiteral("-"));
         labelPlanFec2_->setText(QStringLiteral("-"));
         const int current = comboBoxPlantilla_->currentIndex();
-        const std::string code = current >= 0 && current < int(codes_.size()) ? codes_[current] : std::string();
+        const std::string code =
+            current >= 0 && current < int(codes_.size()) ? codes_[current] : std::string();
 
         const pontrel::YedraDocument document = pontrel::YedraDocument::load(documentPath_);
         const auto frames = document.records(kFramesGroup);
@@ -161,10 +168,10 @@ void TPlantillas::ComboBoxPlantillaChange() {
                 labelPlanFec2_->setText(shown(frame.rawValue(3)));
             }
         }
-        const auto slots = document.records(kSlotsGroup);
-        if (slots.size() > 1) {
+        const auto timeSlots = document.records(kSlotsGroup);
+        if (timeSlots.size() > 1) {
             listBox1_->clear();
-            for (const auto& slot : slots)
+            for (const auto& slot : timeSlots)
                 if (slot.rawValue(4) == code)
                     listBox1_->addItem(shown(slot.rawValue(1)));
         }
@@ -182,7 +189,9 @@ void TPlantillas::ListBox2Click() {
     ComboBoxPlantillaChange();
 }
 
-void TPlantillas::BitBtnContinuarClick() { close(); }
+void TPlantillas::BitBtnContinuarClick() {
+    close();
+}
 
 void TPlantillas::FormClose() {
     accepted_ = true;
@@ -199,8 +208,9 @@ void TPlantillas::FormClose() {
         selection += piece.substr(0, kCodeWidth);
     }
     if (selected > kMostFrames) {
-        pontrel::app::showPlainMessage(this, QStringLiteral("Demasiados Marcos Horarios seleccionados.\r\n"
-                                                            "Como máximo puede seleccionar 5 Marcos Horarios"));
+        pontrel::app::showPlainMessage(this,
+                                       QStringLiteral("Demasiados Marcos Horarios seleccionados.\r\n"
+                                                      "Como máximo puede seleccionar 5 Marcos Horarios"));
         accepted_ = false;
     } else if (selected == 0) {
         pontrel::app::showPlainMessage(this, QStringLiteral("Debe al menos seleccionar 1 Marco Horario."));

@@ -20,7 +20,7 @@ class GradientPanel;
 
 class TPlantillas : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TPlantillas(std::filesystem::path documentPath, QWidget* parent = nullptr);
 
     // Results, read after the dialog has closed. The selection string is ANSI text, 10 characters for
@@ -37,15 +37,15 @@ public:
     void ListBox2Click();
     void BitBtnContinuarClick();
 
-public slots:
+  public slots:
     void reject() override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void FormClose();
     void fail(std::exception_ptr error);
 

@@ -12,8 +12,12 @@ namespace {
 
 const char* const kFields[ProftTableModel::ColumnCount] = {"ABREV", "NOMBRE", "X_EMPLEADO", "F_TOMAPOS"};
 
-QString fromAnsi(const std::string& ansi) { return QString::fromStdString(ansi::toUtf8(ansi)); }
-std::string toAnsi(const QString& text) { return ansi::fromUtf8(text.toStdString()); }
+QString fromAnsi(const std::string& ansi) {
+    return QString::fromStdString(ansi::toUtf8(ansi));
+}
+std::string toAnsi(const QString& text) {
+    return ansi::fromUtf8(text.toStdString());
+}
 
 } // namespace
 
@@ -47,7 +51,9 @@ int ProftTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(teachers_.size());
 }
 
-int ProftTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int ProftTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 const QString& ProftTableModel::shownValue(int row, int column) const {
     return editing_ == row ? buffer_.values[column] : teachers_[std::size_t(row)].values[column];
@@ -106,12 +112,14 @@ bool ProftTableModel::setData(const QModelIndex& index, const QVariant& value, i
         const std::string ansiText = toAnsi(text);
         if (index.column() == XEmpleado && !importing::fitsEmployeeKeyMask(ansiText)) {
             emit refused(QStringLiteral("Valor no válido para X_EMPLEADO: «%1». Escriba solo dígitos, "
-                                        "como mucho 10.").arg(text));
+                                        "como mucho 10.")
+                             .arg(text));
             return false;
         }
         if (index.column() == FTomapos && !importing::fitsPostDateMask(ansiText)) {
             emit refused(QStringLiteral("Valor no válido para F_TOMAPOS: «%1». Escriba la fecha como "
-                                        "DD/MM/AAAA.").arg(text));
+                                        "DD/MM/AAAA.")
+                             .arg(text));
             return false;
         }
     }

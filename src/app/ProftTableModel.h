@@ -17,7 +17,7 @@ namespace pontrel::app {
 
 class ProftTableModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     enum Column { Abrev = 0, Nombre = 1, XEmpleado = 2, FTomapos = 3, ColumnCount = 4 };
     static constexpr int kFixedColumns = 2; // ABREV and NOMBRE can be neither selected nor edited
 
@@ -52,12 +52,12 @@ public:
     static QColor cellColour() { return QColor(0xF0, 0xFB, 0xFF); }
     static QColor alternateRowColour() { return QColor(0xCF, 0xD9, 0xFE); }
 
-signals:
+  signals:
     void stateChanged();
     void refused(const QString& message);
     void storeFailed(const QString& message);
 
-private:
+  private:
     struct Teacher {
         std::size_t record = 0;
         QString values[ColumnCount];

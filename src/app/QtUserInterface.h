@@ -10,7 +10,7 @@ class QWidget;
 namespace pontrel::app {
 
 class QtUserInterface : public UserInterface {
-public:
+  public:
     // `owner` is the main window; `fileDialog` its `OpenDialogXML`.
     QtUserInterface(QWidget* owner, QFileDialog* fileDialog) : owner_(owner), fileDialog_(fileDialog) {}
     ~QtUserInterface() override;
@@ -23,7 +23,7 @@ public:
 
     bool busy() const { return busy_; }
 
-private:
+  private:
     QWidget* owner_;
     QFileDialog* fileDialog_;
     bool busy_ = false;

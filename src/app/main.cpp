@@ -3,12 +3,12 @@
 
 #include "app/HelpAdapter.h"
 #include "app/MainForm.h"
-#include "exchange/WorkingFolder.h"
-
+#include "app/MessageBoxes.h"
 #include "app/QtSpanish.h"
+#include "exchange/WorkingFolder.h"
+#include "export/TableSetReplacement.h"
 
 #include <QApplication>
-
 
 int main(int argc, char* argv[]) {
     // Velmora's two arguments are counted before Qt takes its own options (-platform, -display...) out.
@@ -30,6 +30,17 @@ int main(int argc, char* argv[]) {
     pontrel::RunSession session;
     session.workingFolder = pontrel::defaultWorkingFolder();
     session.programFolder = std::filesystem::path(programFolder.toStdString());
+
+    // A table replacement that a killed Pontrel left half done is put right before anything else.
+    std::error_code ec;
+    if (std::filesystem::is_directory(session.workingFolder, ec)) {
+        try {
+            if (auto line = pontrel::exporting::recoverInterruptedReplacement(session.workingFolder))
+                pontrel::app::showPlainMessage(nullptr, QString::fromStdString(*line));
+        } catch (const std::exception& error) {
+            pontrel::app::showErrorBox(nullptr, QString::fromUtf8(error.what()));
+        }
+    }
 
     TMForm form(arguments, session, pontrel::app::Runs::standard(), &help);
     form.show();

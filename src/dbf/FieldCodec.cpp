@@ -108,8 +108,9 @@ std::string foxDateTime(const std::uint8_t* p) {
     char buf[128];
     const std::int64_t secs = ms / 1000;
     std::snprintf(buf, sizeof buf, "%04lld%02lld%02lld %02lld:%02lld:%02lld", static_cast<long long>(year),
-                  static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(secs / 3600),
-                  static_cast<long long>(secs / 60 % 60), static_cast<long long>(secs % 60));
+                  static_cast<long long>(month), static_cast<long long>(day),
+                  static_cast<long long>(secs / 3600), static_cast<long long>(secs / 60 % 60),
+                  static_cast<long long>(secs % 60));
     return buf;
 }
 
@@ -398,10 +399,12 @@ void encodeField(const TableLayout& layout, const FieldLayout& f, const Value& v
         std::memset(p, ' ', w);
         if (d) {
             char buf[400];
-            auto [end, ec] = std::to_chars(buf, buf + sizeof buf, *d, std::chars_format::fixed, f.info.decimals);
+            auto [end, ec] =
+                std::to_chars(buf, buf + sizeof buf, *d, std::chars_format::fixed, f.info.decimals);
             const auto n = static_cast<std::size_t>(end - buf);
             if (ec != std::errc() || n > w)
-                badValue(file, f, showValue(value), "no cabe en la anchura del campo (" + std::to_string(w) + ")");
+                badValue(file, f, showValue(value),
+                         "no cabe en la anchura del campo (" + std::to_string(w) + ")");
             std::memcpy(p + (w - n), buf, n);
         }
         setFoxNull(layout, f, record, !d);

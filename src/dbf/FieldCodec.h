@@ -18,7 +18,8 @@ struct FieldSite {
 };
 
 // The value of field `f` in `record` (which starts with its deletion mark).
-Value decodeField(const TableLayout& layout, const FieldLayout& f, const std::uint8_t* record, const FieldSite& site);
+Value decodeField(const TableLayout& layout, const FieldLayout& f, const std::uint8_t* record,
+                  const FieldSite& site);
 
 // The field as text: text fields, numbers stored as text and dates as stored, trailing blanks
 // removed; other types rendered from their value (T/F for Booleans); NULL as "".

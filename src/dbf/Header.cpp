@@ -110,7 +110,8 @@ TableLayout parseHeader(const std::uint8_t* data, std::size_t fileSize, const st
         throw messages::damaged(fileName, "la cabecera dice medir " + std::to_string(layout.headerLength) +
                                               " bytes y el archivo solo tiene " + std::to_string(fileSize));
     if (layout.headerLength < first + 1)
-        throw messages::damaged(fileName, "la longitud de la cabecera (" + std::to_string(layout.headerLength) +
+        throw messages::damaged(fileName, "la longitud de la cabecera (" +
+                                              std::to_string(layout.headerLength) +
                                               ") es menor que su parte fija");
 
     std::size_t pos = first;
@@ -120,7 +121,8 @@ TableLayout parseHeader(const std::uint8_t* data, std::size_t fileSize, const st
         if (pos >= layout.headerLength || data[pos] == kHeaderTerminator)
             break;
         if (pos + size > layout.headerLength)
-            throw messages::damaged(fileName, "la descripción del campo " + std::to_string(layout.fields.size() + 1) +
+            throw messages::damaged(fileName, "la descripción del campo " +
+                                                  std::to_string(layout.fields.size() + 1) +
                                                   " sobrepasa la longitud de la cabecera");
         const std::uint8_t* d = data + pos;
         FieldLayout f;
@@ -149,8 +151,8 @@ TableLayout parseHeader(const std::uint8_t* data, std::size_t fileSize, const st
             throw messages::damaged(fileName, "el campo «" + shownName + "» tiene anchura 0");
         if (int w = requiredWidth(f.info.type, f.info.width, layout.level7); w != 0 && f.info.width != w)
             throw messages::damaged(fileName, "el campo «" + shownName + "» de tipo " + f.info.type +
-                                                  " tiene anchura " + std::to_string(f.info.width) + " y debe tener " +
-                                                  std::to_string(w));
+                                                  " tiene anchura " + std::to_string(f.info.width) +
+                                                  " y debe tener " + std::to_string(w));
         if (f.info.type == '0' && f.info.name == "_NullFlags")
             layout.nullFlagsField = static_cast<int>(layout.fields.size());
         f.offset = offset;
@@ -161,14 +163,16 @@ TableLayout parseHeader(const std::uint8_t* data, std::size_t fileSize, const st
     if (layout.fields.empty())
         throw messages::damaged(fileName, "la cabecera no describe ningún campo");
     if (offset != layout.recordLength)
-        throw messages::damaged(fileName, "la longitud de registro de la cabecera (" +
-                                              std::to_string(layout.recordLength) +
-                                              ") no coincide con la suma de las anchuras de los campos más uno (" +
-                                              std::to_string(offset) + ")");
+        throw messages::damaged(
+            fileName, "la longitud de registro de la cabecera (" + std::to_string(layout.recordLength) +
+                          ") no coincide con la suma de las anchuras de los campos más uno (" +
+                          std::to_string(offset) + ")");
     if (layout.nullFlagsField >= 0) {
-        const auto bits = static_cast<int>(layout.fields[static_cast<std::size_t>(layout.nullFlagsField)].info.width) * 8;
+        const auto bits =
+            static_cast<int>(layout.fields[static_cast<std::size_t>(layout.nullFlagsField)].info.width) * 8;
         if (nextNullBit > bits)
-            throw messages::damaged(fileName, "el campo _NullFlags es demasiado corto para los campos que admiten NULL");
+            throw messages::damaged(
+                fileName, "el campo _NullFlags es demasiado corto para los campos que admiten NULL");
     } else {
         for (auto& f : layout.fields)
             f.nullBit = -1;
@@ -177,8 +181,9 @@ TableLayout parseHeader(const std::uint8_t* data, std::size_t fileSize, const st
         layout.headerLength + static_cast<std::uint64_t>(layout.recordCount) * layout.recordLength;
     if (needed > fileSize)
         throw messages::damaged(fileName, "la cabecera anuncia " + std::to_string(layout.recordCount) +
-                                              " registros, pero el archivo termina antes (" + std::to_string(fileSize) +
-                                              " bytes de los " + std::to_string(needed) + " necesarios)");
+                                              " registros, pero el archivo termina antes (" +
+                                              std::to_string(fileSize) + " bytes de los " +
+                                              std::to_string(needed) + " necesarios)");
     return layout;
 }
 
@@ -206,7 +211,8 @@ TableLayout level7Layout(const std::vector<FieldSpec>& fields, const std::string
         switch (spec.type) {
         case 'C':
             if (spec.width < 1 || spec.width > 254)
-                throw messages::fieldError(fileName, shown, "la anchura de un campo de texto debe estar entre 1 y 254");
+                throw messages::fieldError(fileName, shown,
+                                           "la anchura de un campo de texto debe estar entre 1 y 254");
             f.info.width = spec.width;
             break;
         case 'I':

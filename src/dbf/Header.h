@@ -14,19 +14,19 @@ namespace pontrel::dbf {
 // Level-7 header facts (offsets in the file).
 namespace level7 {
 constexpr std::uint8_t kVersion = 0x04;
-constexpr std::size_t kHeaderFixedPart = 68;  // before the first field descriptor
+constexpr std::size_t kHeaderFixedPart = 68; // before the first field descriptor
 constexpr std::size_t kDescriptorSize = 48;
-constexpr std::size_t kMdxFlagOffset = 28;    // 1 when NAME.MDX holds the production index
+constexpr std::size_t kMdxFlagOffset = 28; // 1 when NAME.MDX holds the production index
 constexpr std::size_t kLanguageNameOffset = 32;
 constexpr const char* kLanguageName = "DBWINUS0"; // Windows ANSI, code page 1252
-constexpr std::size_t kDescriptorMdxFlag = 37; // within a descriptor: the field has a tag
+constexpr std::size_t kDescriptorMdxFlag = 37;    // within a descriptor: the field has a tag
 } // namespace level7
 
 constexpr std::uint8_t kHeaderTerminator = 0x0D;
 constexpr std::uint8_t kEndOfFile = 0x1A;
 constexpr std::uint8_t kLiveMark = ' ';
 constexpr std::uint8_t kDeletedMark = '*';
-constexpr std::size_t kCountOffset = 4;        // u32 LE record count, after the YY MM DD date
+constexpr std::size_t kCountOffset = 4; // u32 LE record count, after the YY MM DD date
 constexpr std::size_t kMaxRecordLength = 65535;
 
 // How the file's level stores integers: level 7 big-endian with the sign bit flipped, the FoxPro
@@ -35,10 +35,10 @@ enum class IntegerStorage { Level7, LittleEndian };
 
 struct FieldLayout {
     FieldInfo info;
-    std::size_t offset = 0;     // within the record, after the deletion mark
-    bool system = false;        // FoxPro's hidden _NullFlags column
-    int nullBit = -1;           // FoxPro: bit in _NullFlags that marks NULL, or -1
-    bool indexed = false;       // level 7: the production index has a tag on it
+    std::size_t offset = 0; // within the record, after the deletion mark
+    bool system = false;    // FoxPro's hidden _NullFlags column
+    int nullBit = -1;       // FoxPro: bit in _NullFlags that marks NULL, or -1
+    bool indexed = false;   // level 7: the production index has a tag on it
 };
 
 struct TableLayout {
@@ -49,8 +49,8 @@ struct TableLayout {
     std::size_t headerLength = 0;
     std::size_t recordLength = 0;
     bool hasProductionIndex = false;
-    std::vector<FieldLayout> fields;   // every field, system ones included, in record order
-    int nullFlagsField = -1;           // position in `fields` of _NullFlags, or -1
+    std::vector<FieldLayout> fields; // every field, system ones included, in record order
+    int nullFlagsField = -1;         // position in `fields` of _NullFlags, or -1
 };
 
 // Reads and checks the header of a table of any supported level. `fileSize` is the whole file's

@@ -4,8 +4,9 @@
 
 namespace pontrel::dbf {
 
-const std::vector<std::uint32_t>* Lookups::find(const std::vector<std::size_t>& fields, const std::string& key,
-                                                std::size_t recordCount, const KeyOf& keyOf) {
+const std::vector<std::uint32_t>* Lookups::find(const std::vector<std::size_t>& fields,
+                                                const std::string& key, std::size_t recordCount,
+                                                const KeyOf& keyOf) {
     auto it = maps_.find(fields);
     if (it == maps_.end()) {
         Positions positions;
@@ -40,8 +41,8 @@ Lookups::Change Lookups::beforeChange(std::size_t position, const std::vector<st
     return change;
 }
 
-void Lookups::afterChange(std::size_t position, const std::vector<std::size_t>& changedFields, const Change& change,
-                          const KeyOf& keyOf) {
+void Lookups::afterChange(std::size_t position, const std::vector<std::size_t>& changedFields,
+                          const Change& change, const KeyOf& keyOf) {
     const auto pos = static_cast<std::uint32_t>(position);
     std::size_t i = 0;
     for (auto& [fields, positions] : maps_) {

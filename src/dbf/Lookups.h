@@ -14,7 +14,7 @@
 namespace pontrel::dbf {
 
 class Lookups {
-public:
+  public:
     // The comparison key of record `position` for the field set `fields`.
     using KeyOf = std::function<std::string(const std::vector<std::size_t>& fields, std::size_t position)>;
 
@@ -29,13 +29,14 @@ public:
     struct Change {
         std::vector<std::string> before; // one per map that the change touches
     };
-    Change beforeChange(std::size_t position, const std::vector<std::size_t>& changedFields, const KeyOf& keyOf) const;
-    void afterChange(std::size_t position, const std::vector<std::size_t>& changedFields, const Change& change,
-                     const KeyOf& keyOf);
+    Change beforeChange(std::size_t position, const std::vector<std::size_t>& changedFields,
+                        const KeyOf& keyOf) const;
+    void afterChange(std::size_t position, const std::vector<std::size_t>& changedFields,
+                     const Change& change, const KeyOf& keyOf);
 
     void clear() { maps_.clear(); }
 
-private:
+  private:
     using Positions = std::unordered_map<std::string, std::vector<std::uint32_t>>;
     static bool touches(const std::vector<std::size_t>& fields, const std::vector<std::size_t>& changed);
     std::map<std::vector<std::size_t>, Positions> maps_;

@@ -57,7 +57,9 @@ constexpr std::uint8_t kStringKey = 0x10;
 
 // Leaves keep one slot free for the zero that marks them as leaves; inner nodes need it for
 // their last child. A full node thus holds (1024 - 8) / entry length - 1 counted entries.
-std::size_t nodeCapacity(std::size_t entryLength) { return (kBlock - kNodeHeader) / entryLength - 1; }
+std::size_t nodeCapacity(std::size_t entryLength) {
+    return (kBlock - kNodeHeader) / entryLength - 1;
+}
 
 struct Node {
     std::vector<std::uint32_t> pointers; // record numbers (leaf) or child pages (inner)
@@ -137,7 +139,8 @@ std::uint32_t writeTag(std::vector<std::uint8_t>& file, const MdxTagContent& tag
     bytes::writeU16LE(h + kKeysPerNodeAt, static_cast<std::uint16_t>((kBlock - kNodeHeader) / entryLength));
     bytes::writeU16LE(h + kEntryLengthAt, static_cast<std::uint16_t>(entryLength));
     bytes::writeU16LE(h + kTagVersionAt, 2);
-    std::copy_n(tag.expression.begin(), std::min(tag.expression.size(), kExpressionLength - 1), h + kExpressionAt);
+    std::copy_n(tag.expression.begin(), std::min(tag.expression.size(), kExpressionLength - 1),
+                h + kExpressionAt);
     h[kKeyPresentAt] = 1;
 
     std::uint32_t page = headerPage + kPagesPerBlock;
@@ -201,13 +204,15 @@ MdxFile MdxFile::parse(std::vector<std::uint8_t> data, const std::string& fileNa
     MdxFile mdx;
     mdx.fileName_ = fileName;
     if (data.size() < kBlock)
-        damagedIndex(fileName, "el archivo mide " + std::to_string(data.size()) + " bytes, menos que su cabecera");
+        damagedIndex(fileName,
+                     "el archivo mide " + std::to_string(data.size()) + " bytes, menos que su cabecera");
     const std::uint8_t version = data[kVersionAt];
     const bool level7 = version == kLevel7Version;
     const std::size_t tagSize = data[kTagSizeAt];
     const std::size_t used = bytes::readU16LE(&data[kTagsUsedAt]);
     if (tagSize < (level7 ? kLevel7TagSize : 21u))
-        damagedIndex(fileName, "el tamaño de las entradas de etiqueta (" + std::to_string(tagSize) + ") no es válido");
+        damagedIndex(fileName,
+                     "el tamaño de las entradas de etiqueta (" + std::to_string(tagSize) + ") no es válido");
     if (used > kTagSlots)
         damagedIndex(fileName, "anuncia " + std::to_string(used) + " etiquetas");
     for (std::size_t i = 0; i < used; ++i) {
@@ -256,19 +261,22 @@ std::vector<MdxEntry> MdxFile::entriesInOrder(std::size_t tagPosition) const {
         Step& step = stack.back();
         const std::uint64_t at = static_cast<std::uint64_t>(step.page) * kPage;
         if (step.page < kHeaderPages || at + kBlock > data_.size())
-            damagedIndex(fileName_, "un nodo de «" + tag.name + "» apunta a la página " + std::to_string(step.page) +
-                                        ", fuera del archivo");
+            damagedIndex(fileName_, "un nodo de «" + tag.name + "» apunta a la página " +
+                                        std::to_string(step.page) + ", fuera del archivo");
         const std::uint8_t* node = data_.data() + at;
         const std::size_t count = bytes::readU32LE(node);
         if (count > slots)
-            damagedIndex(fileName_, "un nodo de «" + tag.name + "» dice tener " + std::to_string(count) + " entradas");
+            damagedIndex(fileName_,
+                         "un nodo de «" + tag.name + "» dice tener " + std::to_string(count) + " entradas");
         const bool inner = count < slots && bytes::readU32LE(node + kNodeHeader + count * entryLength) != 0;
         if (step.next == 0 && !visited.insert(step.page).second)
-            damagedIndex(fileName_, "el árbol de «" + tag.name + "» vuelve a la página " + std::to_string(step.page));
+            damagedIndex(fileName_,
+                         "el árbol de «" + tag.name + "» vuelve a la página " + std::to_string(step.page));
         if (!inner) {
             for (std::size_t i = 0; i < count; ++i) {
                 const std::uint8_t* e = node + kNodeHeader + i * entryLength;
-                out.push_back(MdxEntry{std::vector<std::uint8_t>(e + 4, e + 4 + keyLength), bytes::readU32LE(e)});
+                out.push_back(
+                    MdxEntry{std::vector<std::uint8_t>(e + 4, e + 4 + keyLength), bytes::readU32LE(e)});
             }
             stack.pop_back();
             continue;

@@ -45,14 +45,14 @@ struct MdxTagInfo {
 // A parsed index file. Every page number and count is checked before use: a damaged file gives an
 // error naming it, never a read outside the file or an endless walk.
 class MdxFile {
-public:
+  public:
     static MdxFile parse(std::vector<std::uint8_t> data, const std::string& fileName);
 
     const std::vector<MdxTagInfo>& tags() const { return tags_; }
     // The entries of tag `tag` in tree order (keys ascending, as the writer of the file ordered them).
     std::vector<MdxEntry> entriesInOrder(std::size_t tag) const;
 
-private:
+  private:
     std::vector<std::uint8_t> data_;
     std::string fileName_;
     std::vector<MdxTagInfo> tags_;

@@ -29,7 +29,8 @@ namespace {
 std::filesystem::path indexPathFor(const std::filesystem::path& table) {
     std::filesystem::path mdx = table;
     const std::string ext = table.extension().string();
-    const bool lower = !ext.empty() && std::all_of(ext.begin() + 1, ext.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    const bool lower =
+        !ext.empty() && std::all_of(ext.begin() + 1, ext.end(), [](char c) { return c >= 'a' && c <= 'z'; });
     mdx.replace_extension(lower ? ".mdx" : ".MDX");
     return mdx;
 }
@@ -42,7 +43,8 @@ std::optional<std::filesystem::path> findIndexFile(const std::filesystem::path& 
     if (std::filesystem::is_regular_file(expected, ec))
         return expected;
     const std::string wanted = upperName(expected.filename().string());
-    const std::filesystem::path folder = table.has_parent_path() ? table.parent_path() : std::filesystem::path(".");
+    const std::filesystem::path folder =
+        table.has_parent_path() ? table.parent_path() : std::filesystem::path(".");
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
         if (upperName(entry.path().filename().string()) == wanted && entry.is_regular_file(ec))
             return entry.path();
@@ -59,31 +61,38 @@ void RecordBuffer::setText(std::string_view field, std::string_view value) {
 void RecordBuffer::setInteger(std::string_view field, std::int64_t value) {
     assigned_.emplace_back(std::string(field), value);
 }
-void RecordBuffer::setDouble(std::string_view field, double value) { assigned_.emplace_back(std::string(field), value); }
-void RecordBuffer::setBool(std::string_view field, bool value) { assigned_.emplace_back(std::string(field), value); }
-void RecordBuffer::setNull(std::string_view field) { assigned_.emplace_back(std::string(field), std::monostate{}); }
+void RecordBuffer::setDouble(std::string_view field, double value) {
+    assigned_.emplace_back(std::string(field), value);
+}
+void RecordBuffer::setBool(std::string_view field, bool value) {
+    assigned_.emplace_back(std::string(field), value);
+}
+void RecordBuffer::setNull(std::string_view field) {
+    assigned_.emplace_back(std::string(field), std::monostate{});
+}
 
 // ---- Impl helpers ----
 
 std::size_t Table::Impl::requireRecord(std::size_t position) const {
     requireOpen();
     if (position >= live.size())
-        throw messages::tableError(name, "no existe el registro " + std::to_string(position + 1) + " (la tabla tiene " +
-                                             std::to_string(live.size()) + ")");
+        throw messages::tableError(name, "no existe el registro " + std::to_string(position + 1) +
+                                             " (la tabla tiene " + std::to_string(live.size()) + ")");
     return position;
 }
 
 std::size_t Table::Impl::requirePublicField(std::string_view field) const {
     auto it = publicByName.find(upperName(field));
     if (it == publicByName.end())
-        throw messages::tableError(name, "no tiene ningún campo llamado «" + messages::printable(field) + "»");
+        throw messages::tableError(name,
+                                   "no tiene ningún campo llamado «" + messages::printable(field) + "»");
     return it->second;
 }
 
 const FieldLayout& Table::Impl::publicField(std::size_t position) const {
     if (position >= publicToLayout.size())
-        throw messages::tableError(name, "no tiene campo número " + std::to_string(position + 1) + " (tiene " +
-                                             std::to_string(publicToLayout.size()) + ")");
+        throw messages::tableError(name, "no tiene campo número " + std::to_string(position + 1) +
+                                             " (tiene " + std::to_string(publicToLayout.size()) + ")");
     return layout.fields[publicToLayout[position]];
 }
 
@@ -157,9 +166,9 @@ void Table::create(const std::filesystem::path& file, const std::vector<FieldSpe
         auto it = std::find_if(layout.fields.begin(), layout.fields.end(),
                                [&](const FieldLayout& f) { return upperName(f.info.name) == wanted; });
         if (it == layout.fields.end())
-            throw messages::tableError(name, "el índice «" + messages::printable(index->tag) +
-                                                 "» se refiere al campo «" + messages::printable(index->field) +
-                                                 "», que la tabla no tiene");
+            throw messages::tableError(
+                name, "el índice «" + messages::printable(index->tag) + "» se refiere al campo «" +
+                          messages::printable(index->field) + "», que la tabla no tiene");
         if (it->info.type != 'I')
             throw messages::fieldError(name, messages::printable(it->info.name),
                                        "solo se puede indexar un campo entero");
@@ -203,7 +212,8 @@ Table Table::open(const std::filesystem::path& file, OpenMode mode, Access acces
     impl->physicalCount = layout.recordCount;
     impl->flushedCount = layout.recordCount;
     const auto begin = data.begin() + static_cast<std::ptrdiff_t>(layout.headerLength);
-    impl->records.assign(begin, begin + static_cast<std::ptrdiff_t>(layout.recordCount * layout.recordLength));
+    impl->records.assign(begin,
+                         begin + static_cast<std::ptrdiff_t>(layout.recordCount * layout.recordLength));
     impl->live.reserve(layout.recordCount);
     for (std::size_t i = 0; i < layout.recordCount; ++i)
         if (impl->records[i * layout.recordLength] != kDeletedMark)
@@ -219,10 +229,16 @@ void Table::close() {
     impl_->finish();
 }
 
-void Table::setUpdateDate(const Date& date) { impl_->updateDate = date; }
+void Table::setUpdateDate(const Date& date) {
+    impl_->updateDate = date;
+}
 
-const std::filesystem::path& Table::path() const { return impl_->path; }
-const std::vector<FieldInfo>& Table::fields() const { return impl_->publicFields; }
+const std::filesystem::path& Table::path() const {
+    return impl_->path;
+}
+const std::vector<FieldInfo>& Table::fields() const {
+    return impl_->publicFields;
+}
 
 std::optional<std::size_t> Table::fieldIndex(std::string_view name) const {
     auto it = impl_->publicByName.find(upperName(name));
@@ -231,7 +247,9 @@ std::optional<std::size_t> Table::fieldIndex(std::string_view name) const {
     return it->second;
 }
 
-std::size_t Table::recordCount() const { return impl_->live.size(); }
+std::size_t Table::recordCount() const {
+    return impl_->live.size();
+}
 
 Value Table::value(std::size_t record, std::size_t field) const {
     const FieldLayout& f = impl_->publicField(field);
@@ -265,7 +283,8 @@ std::string_view trimmed(std::string_view t) {
     return t;
 }
 
-Error notA(const std::string& table, std::size_t record, std::string_view field, const Value& v, std::string_view what) {
+Error notA(const std::string& table, std::size_t record, std::string_view field, const Value& v,
+           std::string_view what) {
     std::string shown;
     if (auto* s = std::get_if<std::string>(&v))
         shown = messages::printable(*s);
@@ -274,8 +293,8 @@ Error notA(const std::string& table, std::size_t record, std::string_view field,
     else if (auto* d = std::get_if<double>(&v))
         shown = formatDouble(*d);
     return messages::fieldError(table, messages::printable(field),
-                                "el registro " + std::to_string(record + 1) + " guarda «" + shown + "», que no es " +
-                                    std::string(what));
+                                "el registro " + std::to_string(record + 1) + " guarda «" + shown +
+                                    "», que no es " + std::string(what));
 }
 } // namespace
 

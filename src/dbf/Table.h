@@ -22,9 +22,9 @@ namespace pontrel::dbf {
 
 // One field definition for creating a table. Types written: 'C' (width 1..254), 'I', 'L', 'O'.
 struct FieldSpec {
-    std::string name;   // up to 31 characters
+    std::string name; // up to 31 characters
     char type = 'C';
-    int width = 0;      // only for 'C'; the engine fills the fixed widths of the other types
+    int width = 0; // only for 'C'; the engine fills the fixed widths of the other types
     int decimals = 0;
 };
 
@@ -57,7 +57,7 @@ enum class Access { ReadOnly, ReadWrite };
 
 // Values to store in one record, assigned field by field; unassigned fields stay NULL.
 class RecordBuffer {
-public:
+  public:
     void setText(std::string_view field, std::string_view value); // cut to the field's width silently
     void setInteger(std::string_view field, std::int64_t value);
     void setDouble(std::string_view field, double value);
@@ -65,13 +65,13 @@ public:
     void setNull(std::string_view field);
     void clear() { assigned_.clear(); }
 
-private:
+  private:
     friend class Table;
     std::vector<std::pair<std::string, Value>> assigned_;
 };
 
 class Table {
-public:
+  public:
     // Writes an empty table (and its .MDX when an index is given). Fails if the file exists.
     // `date` stamps the header (and the index); today when not given.
     static void create(const std::filesystem::path& file, const std::vector<FieldSpec>& fields,
@@ -104,7 +104,7 @@ public:
     // Reading. `record` is a live record's position; `field` a field name (letter case ignored).
     // An unknown field name is an error that names the table and the field.
     Value value(std::size_t record, std::string_view field) const;
-    std::string text(std::size_t record, std::string_view field) const;    // NULL reads as ""
+    std::string text(std::size_t record, std::string_view field) const;                    // NULL reads as ""
     std::optional<std::int64_t> integer(std::size_t record, std::string_view field) const; // NULL: nullopt
     std::optional<double> number(std::size_t record, std::string_view field) const;
     std::optional<bool> boolean(std::size_t record, std::string_view field) const;
@@ -127,7 +127,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     explicit Table(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

@@ -2,6 +2,7 @@
 
 #include "dbf/Messages.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -46,7 +47,8 @@ std::string systemReason(int error) {
 }
 
 Error fileError(const std::string& name, std::string_view what, int error) {
-    return Error("No se puede " + std::string(what) + " la tabla «" + name + "»: " + systemReason(error) + ".");
+    return Error("No se puede " + std::string(what) + " la tabla «" + name + "»: " + systemReason(error) +
+                 ".");
 }
 
 Error heldExclusively(const std::string& name) {
@@ -63,7 +65,9 @@ Error heldByOther(const std::string& name) {
 
 } // namespace
 
-TableFile::TableFile(TableFile&& other) noexcept { *this = std::move(other); }
+TableFile::TableFile(TableFile&& other) noexcept {
+    *this = std::move(other);
+}
 
 TableFile& TableFile::operator=(TableFile&& other) noexcept {
     if (this != &other) {
@@ -80,13 +84,15 @@ TableFile& TableFile::operator=(TableFile&& other) noexcept {
     return *this;
 }
 
-TableFile::~TableFile() { close(); }
+TableFile::~TableFile() {
+    close();
+}
 
 #ifndef _WIN32
 
 namespace {
 bool ofdLock(int fd, short type, std::uint64_t byte, int command = F_OFD_SETLK) {
-    struct flock lock{};
+    struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = static_cast<off_t>(byte);
@@ -94,7 +100,8 @@ bool ofdLock(int fd, short type, std::uint64_t byte, int command = F_OFD_SETLK) 
     return fcntl(fd, command, &lock) == 0;
 }
 
-void writeFully(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset, const std::string& name) {
+void writeFully(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset,
+                const std::string& name) {
     while (size > 0) {
         const ssize_t n = pwrite(fd, data, size, static_cast<off_t>(offset));
         if (n < 0) {
@@ -123,7 +130,7 @@ TableFile TableFile::open(const std::filesystem::path& path, OpenMode mode, Acce
     if (fd < 0)
         throw fileError(file.name_, access == Access::ReadWrite ? "abrir para escribir" : "abrir", errno);
     file.fd_ = fd;
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
         throw fileError(file.name_, "abrir", EISDIR);
 
@@ -136,7 +143,7 @@ TableFile TableFile::open(const std::filesystem::path& path, OpenMode mode, Acce
     } else {
         // A read-only file cannot carry a write lock: keep exclusive openings out with a read lock and
         // refuse when anyone else already holds the table.
-        struct flock probe{};
+        struct flock probe {};
         probe.l_type = F_WRLCK;
         probe.l_whence = SEEK_SET;
         probe.l_start = static_cast<off_t>(kOpenLockByte);
@@ -187,7 +194,7 @@ void TableFile::replaceWhole(const std::filesystem::path& path, const std::vecto
 }
 
 std::vector<std::uint8_t> TableFile::readAll() const {
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd_, &st) != 0)
         throw fileError(name_, "leer", errno);
     std::vector<std::uint8_t> data(static_cast<std::size_t>(st.st_size));
@@ -251,12 +258,16 @@ void TableFile::lockWriter() {
     }
 }
 
-void TableFile::unlockWriter() { ofdLock(fd_, F_UNLCK, kWriterLockByte); }
+void TableFile::unlockWriter() {
+    ofdLock(fd_, F_UNLCK, kWriterLockByte);
+}
 
 #else // _WIN32
 
 namespace {
-std::wstring widePath(const std::filesystem::path& p) { return p.wstring(); }
+std::wstring widePath(const std::filesystem::path& p) {
+    return p.wstring();
+}
 
 Error windowsError(const std::string& name, std::string_view what) {
     const DWORD code = GetLastError();
@@ -266,7 +277,8 @@ Error windowsError(const std::string& name, std::string_view what) {
                  std::to_string(code) + ".");
 }
 
-void writeFully(HANDLE h, const std::uint8_t* data, std::size_t size, std::uint64_t offset, const std::string& name) {
+void writeFully(HANDLE h, const std::uint8_t* data, std::size_t size, std::uint64_t offset,
+                const std::string& name) {
     while (size > 0) {
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(offset);
@@ -288,8 +300,8 @@ TableFile TableFile::open(const std::filesystem::path& path, OpenMode mode, Acce
     const DWORD desired = GENERIC_READ | (access == Access::ReadWrite ? GENERIC_WRITE : 0);
     // Shared openings let others read and write; an exclusive one lets nobody in.
     const DWORD share = mode == OpenMode::Shared ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : 0;
-    HANDLE h = CreateFileW(widePath(path).c_str(), desired, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h = CreateFileW(widePath(path).c_str(), desired, share, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         if (GetLastError() == ERROR_SHARING_VIOLATION)
             throw mode == OpenMode::Shared ? heldExclusively(file.name_) : heldByOther(file.name_);
@@ -301,8 +313,8 @@ TableFile TableFile::open(const std::filesystem::path& path, OpenMode mode, Acce
 
 void TableFile::createNew(const std::filesystem::path& path, const std::vector<std::uint8_t>& content) {
     const std::string name = path.string();
-    HANDLE h = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw windowsError(name, "crear");
     try {
@@ -408,7 +420,11 @@ void TableFile::unlockWriter() {
 
 #endif
 
-TableFile::WriterLock::WriterLock(TableFile& file) : file_(file) { file_.lockWriter(); }
-TableFile::WriterLock::~WriterLock() { file_.unlockWriter(); }
+TableFile::WriterLock::WriterLock(TableFile& file) : file_(file) {
+    file_.lockWriter();
+}
+TableFile::WriterLock::~WriterLock() {
+    file_.unlockWriter();
+}
 
 } // namespace pontrel::dbf

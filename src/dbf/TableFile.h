@@ -19,7 +19,7 @@
 namespace pontrel::dbf {
 
 class TableFile {
-public:
+  public:
     TableFile() = default;
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;
@@ -46,19 +46,19 @@ public:
 
     // Held while records are written to the file.
     class WriterLock {
-    public:
+      public:
         explicit WriterLock(TableFile& file);
         ~WriterLock();
         WriterLock(const WriterLock&) = delete;
         WriterLock& operator=(const WriterLock&) = delete;
 
-    private:
+      private:
         TableFile& file_;
     };
 
     const std::string& name() const { return name_; }
 
-private:
+  private:
     void lockWriter();
     void unlockWriter();
 

@@ -30,8 +30,8 @@ struct Table::Impl {
     Access access = Access::ReadOnly;
     TableLayout layout;
 
-    std::vector<FieldInfo> publicFields;      // without system columns
-    std::vector<std::size_t> publicToLayout;  // public position -> position in layout.fields
+    std::vector<FieldInfo> publicFields;                       // without system columns
+    std::vector<std::size_t> publicToLayout;                   // public position -> position in layout.fields
     std::unordered_map<std::string, std::size_t> publicByName; // upper-case name -> public position
 
     // Every physical record, raw, in stored order; `live` maps live positions to physical ones.
@@ -60,7 +60,9 @@ struct Table::Impl {
     std::size_t requireRecord(std::size_t position) const;
     std::size_t requirePublicField(std::string_view field) const; // public position
     const FieldLayout& publicField(std::size_t position) const;
-    std::size_t requireLayoutField(std::string_view field) const { return publicToLayout[requirePublicField(field)]; }
+    std::size_t requireLayoutField(std::string_view field) const {
+        return publicToLayout[requirePublicField(field)];
+    }
     void requireWritable() const;
     void requireOpen() const;
 

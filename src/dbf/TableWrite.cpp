@@ -61,9 +61,10 @@ const std::vector<TagPlan>& Table::Impl::plansForChange() {
                                [&](const FieldLayout& f) { return upperName(f.info.name) == wanted; });
         if (it == layout.fields.end() || tag.descending || !rawKeyComparable(layout, *it) ||
             tag.keyLength != it->info.width)
-            throw messages::tableError(name, "su índice «" + messages::printable(tag.name) + "» (clave «" +
-                                                 messages::printable(tag.expression) +
-                                                 "») no lo puede mantener este programa; la tabla no se ha modificado");
+            throw messages::tableError(
+                name, "su índice «" + messages::printable(tag.name) + "» (clave «" +
+                          messages::printable(tag.expression) +
+                          "») no lo puede mantener este programa; la tabla no se ha modificado");
         plans.push_back(TagPlan{tag.name, it->info.name, tag.keyType,
                                 static_cast<std::size_t>(it - layout.fields.begin())});
     }
@@ -87,7 +88,8 @@ void Table::Impl::rebuildIndex() {
         MdxTagContent tag{plan.name, plan.expression, plan.keyType, f.info.width, {}};
         tag.entries.reserve(live.size());
         for (std::uint32_t physical : live) {
-            const std::uint8_t* key = records.data() + static_cast<std::size_t>(physical) * layout.recordLength + f.offset;
+            const std::uint8_t* key =
+                records.data() + static_cast<std::size_t>(physical) * layout.recordLength + f.offset;
             tag.entries.push_back(MdxEntry{std::vector<std::uint8_t>(key, key + f.info.width), physical + 1});
         }
         // Stable: equal keys stay in record order.
@@ -119,7 +121,8 @@ std::vector<std::size_t> Table::indexOrder(std::string_view tag) const {
             });
             return order;
         }
-        throw messages::tableError(impl.name, "su índice no tiene la etiqueta «" + messages::printable(tag) + "»");
+        throw messages::tableError(impl.name,
+                                   "su índice no tiene la etiqueta «" + messages::printable(tag) + "»");
     }
     const MdxFile& mdx = impl.loadMdx();
     for (std::size_t t = 0; t < mdx.tags().size(); ++t) {
@@ -133,13 +136,15 @@ std::vector<std::size_t> Table::indexOrder(std::string_view tag) const {
         for (const MdxEntry& e : mdx.entriesInOrder(t)) {
             if (e.record == 0 || e.record > impl.physicalCount)
                 throw Error("El índice «" + impl.mdxPath->string() + "» está dañado: señala el registro " +
-                            std::to_string(e.record) + " y la tabla tiene " + std::to_string(impl.physicalCount) + ".");
+                            std::to_string(e.record) + " y la tabla tiene " +
+                            std::to_string(impl.physicalCount) + ".");
             if (livePosition[e.record - 1] >= 0)
                 order.push_back(static_cast<std::size_t>(livePosition[e.record - 1]));
         }
         return order;
     }
-    throw messages::tableError(impl.name, "su índice no tiene la etiqueta «" + messages::printable(tag) + "»");
+    throw messages::tableError(impl.name,
+                               "su índice no tiene la etiqueta «" + messages::printable(tag) + "»");
 }
 
 // ---- writing ----
@@ -147,7 +152,8 @@ std::vector<std::size_t> Table::indexOrder(std::string_view tag) const {
 namespace {
 // The record's bytes with `values` assigned over `base`; the table is not touched, so a bad value
 // leaves nothing half written.
-std::vector<std::uint8_t> assign(const Table::Impl& impl, const std::uint8_t* base, const RecordBuffer& values,
+std::vector<std::uint8_t> assign(const Table::Impl& impl, const std::uint8_t* base,
+                                 const RecordBuffer& values,
                                  const std::vector<std::pair<std::string, Value>>& assigned,
                                  std::vector<std::size_t>& fields) {
     (void)values;
@@ -199,12 +205,13 @@ void Table::update(std::size_t record, const RecordBuffer& values) {
     const std::uint32_t physical = impl.live[record];
     if (physical < impl.flushedCount) {
         TableFile::WriterLock lock(impl.file);
-        impl.file.writeAt(impl.layout.headerLength + static_cast<std::uint64_t>(physical) * impl.layout.recordLength,
+        impl.file.writeAt(impl.layout.headerLength +
+                              static_cast<std::uint64_t>(physical) * impl.layout.recordLength,
                           bytes.data(), bytes.size());
     }
     const auto change = impl.lookups.beforeChange(record, fields, impl.keyOf());
-    std::memcpy(impl.records.data() + static_cast<std::size_t>(physical) * impl.layout.recordLength, bytes.data(),
-                bytes.size());
+    std::memcpy(impl.records.data() + static_cast<std::size_t>(physical) * impl.layout.recordLength,
+                bytes.data(), bytes.size());
     impl.lookups.afterChange(record, fields, change, impl.keyOf());
     impl.changed = true;
     impl.indexDirty = impl.indexDirty || keysChange;
@@ -244,7 +251,8 @@ void Table::Impl::finish() {
     if (access != Access::ReadWrite || !changed)
         return;
     flush();
-    const std::uint64_t end = layout.headerLength + static_cast<std::uint64_t>(physicalCount) * layout.recordLength;
+    const std::uint64_t end =
+        layout.headerLength + static_cast<std::uint64_t>(physicalCount) * layout.recordLength;
     if (appended) {
         const std::uint8_t marker = kEndOfFile;
         TableFile::WriterLock lock(file);

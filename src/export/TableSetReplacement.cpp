@@ -127,25 +127,30 @@ std::optional<Journal> readJournal(const fs::path& folder) {
 }
 
 // Puts the old files back. All old files are moved aside before the first new file moves in, so a new
-// name missing from the staging folder is one that was moved in and has to go.
+// name missing from the staging folder is one that was moved in. It goes back to the staging folder
+// rather than away: an undo killed half way can then be repeated without mistaking a restored old
+// file of the same name for a new one.
 void undo(const fs::path& folder, const Journal& journal) {
     const fs::path staging = folder / kStagingFolderName;
     const fs::path backup = folder / kBackupFolderName;
+    fs::create_directory(staging);
     for (const auto& name : journal.newFiles)
         if (!fs::exists(staging / name) && fs::exists(folder / name))
-            fs::remove(folder / name);
+            fs::rename(folder / name, staging / name);
     for (const auto& name : journal.oldFiles)
         if (fs::exists(backup / name))
             fs::rename(backup / name, folder / name);
     sync(folder, true);
 }
 
-// Drops what a replacement leaves besides the tables: the backup, the staging folder, the journal.
+// Drops what a replacement leaves besides the tables. The journal goes first: once it is gone the
+// backup and the staging folder are leftovers that any later start may simply remove.
 void finish(const fs::path& folder) {
-    fs::remove_all(folder / kBackupFolderName);
-    fs::remove_all(folder / kStagingFolderName);
     fs::remove(folder / kJournalFileName);
     fs::remove(folder / (std::string(kJournalFileName) + ".tmp"));
+    sync(folder, true);
+    fs::remove_all(folder / kBackupFolderName);
+    fs::remove_all(folder / kStagingFolderName);
 }
 
 // Exclusive locks on the old tables, held until the new ones are in place: another program that has
@@ -289,10 +294,11 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
     // The new set is complete; what remains is clean-up that the next start repeats if it fails here.
     if (beforeEachMove)
         beforeEachMove("limpiar");
-    std::error_code ec;
-    fs::remove_all(backup, ec);
-    fs::remove_all(staging_, ec);
-    fs::remove(folder_ / kJournalFileName, ec);
+    try {
+        finish(folder_);
+    } catch (const std::exception&) {
+        // The tables are in place; the next start removes what is left.
+    }
 }
 
 std::optional<std::string> recoverWhileLocked(const fs::path& folder) {
@@ -326,10 +332,11 @@ std::optional<std::string> recoverInterruptedReplacement(const fs::path& folder)
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         return std::nullopt;
-    const bool leftovers = fs::exists(folder / kJournalFileName, ec) ||
-                           fs::exists(folder / (std::string(kJournalFileName) + ".tmp"), ec) ||
-                           fs::exists(folder / kStagingFolderName, ec) ||
-                           fs::exists(folder / kBackupFolderName, ec);
+    // A lock file without a holder is a leftover too: the kernel dropped the lock of a killed run.
+    const bool leftovers =
+        fs::exists(folder / kLockFileName, ec) || fs::exists(folder / kJournalFileName, ec) ||
+        fs::exists(folder / (std::string(kJournalFileName) + ".tmp"), ec) ||
+        fs::exists(folder / kStagingFolderName, ec) || fs::exists(folder / kBackupFolderName, ec);
     if (!leftovers)
         return std::nullopt;
     auto lock = WorkingFolderLock::tryAcquire(folder);

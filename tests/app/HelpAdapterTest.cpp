@@ -32,7 +32,7 @@ struct RecordingViewer : HelpViewer {
 };
 
 class HelpAdapterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(programFolder.isValid() && elsewhere.isValid());
         touch(programFolder.filePath("YEDRA.chm"));
@@ -69,7 +69,8 @@ TEST_F(HelpAdapterTest, ServesOnlyChmFilesItCanFind) {
             EXPECT_TRUE(calls.isEmpty()) << c.helpFile.toStdString();
             EXPECT_FALSE(shownContents || shownContext);
         } else {
-            EXPECT_EQ(calls, QStringList({"contents " + c.shown, "context 3 " + c.shown})) << c.helpFile.toStdString();
+            EXPECT_EQ(calls, QStringList({"contents " + c.shown, "context 3 " + c.shown}))
+                << c.helpFile.toStdString();
         }
     }
 }

@@ -29,26 +29,37 @@ TEST_P(IniEdit, SetsTransformadoAndKeepsTheRest) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, IniEdit,
-    ::testing::Values(
-        IniCase{"EmptyFile", "", "[Transformadores]\r\nTransformado=-1\r\n"},
-        IniCase{"SectionMissingLF", "[Velmora]\nRuta=C:\\VTEMP\n",
-                "[Velmora]\nRuta=C:\\VTEMP\n[Transformadores]\nTransformado=-1\n"},
-        IniCase{"SectionMissingNoFinalEnding", "[Velmora]\r\nRuta=x", "[Velmora]\r\nRuta=x\r\n[Transformadores]\r\nTransformado=-1\r\n"},
-        IniCase{"KeyReplacedOthersKept",
-                "; Velmora\r\n[Transformadores]\r\nOtro=5\r\nTransformado=1\r\nMas=2\r\n[Otra]\r\nTransformado=9\r\n",
-                "; Velmora\r\n[Transformadores]\r\nOtro=5\r\nTransformado=-1\r\nMas=2\r\n[Otra]\r\nTransformado=9\r\n"},
-        IniCase{"CaseIgnoredSpellingAndSpacingKept", "[ transformadores ]\nTRANSFORMADO = 1\n",
-                "[ transformadores ]\nTRANSFORMADO = -1\n"},
-        IniCase{"CommentedKeyIsNotTheKey", "[Transformadores]\n;Transformado=1\nOtro=3\n\n[Sig]\nA=1\n",
-                "[Transformadores]\n;Transformado=1\nOtro=3\nTransformado=-1\n\n[Sig]\nA=1\n"},
-        IniCase{"EmptySectionGetsKeyRightAfterIt", "[Transformadores]\r\n[Sig]\r\nA=1\r\n",
-                "[Transformadores]\r\nTransformado=-1\r\n[Sig]\r\nA=1\r\n"},
-        IniCase{"KeyInLastLineWithoutEnding", "[Transformadores]\nTransformado=0", "[Transformadores]\nTransformado=-1"},
-        IniCase{"NewKeyAfterLastLineWithoutEnding", "[Transformadores]\nA=0", "[Transformadores]\nA=0\nTransformado=-1\n"},
-        IniCase{"FirstOfTwoSectionsWins", "[Transformadores]\nTransformado=1\n[Transformadores]\nTransformado=2\n",
-                "[Transformadores]\nTransformado=-1\n[Transformadores]\nTransformado=2\n"},
-        IniCase{"ByteOrderMarkAndLatin1Kept", "\xEF\xBB\xBF[Transformadores]\nNombre=Espa\xF1" "a\nTransformado=1\n",
-                "\xEF\xBB\xBF[Transformadores]\nNombre=Espa\xF1" "a\nTransformado=-1\n"}),
+    ::testing::Values(IniCase{"EmptyFile", "", "[Transformadores]\r\nTransformado=-1\r\n"},
+                      IniCase{"SectionMissingLF", "[Velmora]\nRuta=C:\\VTEMP\n",
+                              "[Velmora]\nRuta=C:\\VTEMP\n[Transformadores]\nTransformado=-1\n"},
+                      IniCase{"SectionMissingNoFinalEnding", "[Velmora]\r\nRuta=x",
+                              "[Velmora]\r\nRuta=x\r\n[Transformadores]\r\nTransformado=-1\r\n"},
+                      IniCase{"KeyReplacedOthersKept",
+                              "; "
+                              "Velmora\r\n[Transformadores]\r\nOtro=5\r\nTransformado=1\r\nMas=2\r\n[Otra]"
+                              "\r\nTransformado=9\r\n",
+                              "; "
+                              "Velmora\r\n[Transformadores]\r\nOtro=5\r\nTransformado=-1\r\nMas=2\r\n[Otra]"
+                              "\r\nTransformado=9\r\n"},
+                      IniCase{"CaseIgnoredSpellingAndSpacingKept", "[ transformadores ]\nTRANSFORMADO = 1\n",
+                              "[ transformadores ]\nTRANSFORMADO = -1\n"},
+                      IniCase{"CommentedKeyIsNotTheKey",
+                              "[Transformadores]\n;Transformado=1\nOtro=3\n\n[Sig]\nA=1\n",
+                              "[Transformadores]\n;Transformado=1\nOtro=3\nTransformado=-1\n\n[Sig]\nA=1\n"},
+                      IniCase{"EmptySectionGetsKeyRightAfterIt", "[Transformadores]\r\n[Sig]\r\nA=1\r\n",
+                              "[Transformadores]\r\nTransformado=-1\r\n[Sig]\r\nA=1\r\n"},
+                      IniCase{"KeyInLastLineWithoutEnding", "[Transformadores]\nTransformado=0",
+                              "[Transformadores]\nTransformado=-1"},
+                      IniCase{"NewKeyAfterLastLineWithoutEnding", "[Transformadores]\nA=0",
+                              "[Transformadores]\nA=0\nTransformado=-1\n"},
+                      IniCase{"FirstOfTwoSectionsWins",
+                              "[Transformadores]\nTransformado=1\n[Transformadores]\nTransformado=2\n",
+                              "[Transformadores]\nTransformado=-1\n[Transformadores]\nTransformado=2\n"},
+                      IniCase{"ByteOrderMarkAndLatin1Kept",
+                              "\xEF\xBB\xBF[Transformadores]\nNombre=Espa\xF1"
+                              "a\nTransformado=1\n",
+                              "\xEF\xBB\xBF[Transformadores]\nNombre=Espa\xF1"
+                              "a\nTransformado=-1\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 std::string readAll(const std::filesystem::path& file) {
@@ -75,7 +86,8 @@ TEST(IniFile, AFolderThatCannotBeWrittenGivesAClearErrorAndKeepsTheFile) {
     const std::filesystem::path folder = dir.path().toStdString();
     const std::filesystem::path file = folder / "Velmora.ini";
     std::ofstream(file, std::ios::binary) << "[Transformadores]\nTransformado=1\n";
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(folder,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     try {
         writeIniValue(file, "Transformadores", "Transformado", "-1");
         ADD_FAILURE() << "no error";

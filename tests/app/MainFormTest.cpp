@@ -46,7 +46,7 @@ struct FakeRuns {
 };
 
 class MainFormTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(programFolder.isValid());
         session.programFolder = programFolder.path().toStdString();
@@ -161,13 +161,13 @@ TEST_P(MainFormOutcome, ResultButtonsAndWindow) {
     EXPECT_FALSE(resultFileWritten()) << "a standalone window never writes the result file";
 }
 
-INSTANTIATE_TEST_SUITE_P(Standalone, MainFormOutcome,
-                         ::testing::Values(OutcomeCase{"Completed", RunOutcome::Completed, 1, false, false},
-                                           OutcomeCase{"DocumentMissing", RunOutcome::DocumentMissing, 0, true, false},
-                                           OutcomeCase{"Stopped", RunOutcome::Stopped, 0, true, false},
-                                           OutcomeCase{"TeacherDataMissing", RunOutcome::TeacherDataMissing, 0, true,
-                                                       true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Standalone, MainFormOutcome,
+    ::testing::Values(OutcomeCase{"Completed", RunOutcome::Completed, 1, false, false},
+                      OutcomeCase{"DocumentMissing", RunOutcome::DocumentMissing, 0, true, false},
+                      OutcomeCase{"Stopped", RunOutcome::Stopped, 0, true, false},
+                      OutcomeCase{"TeacherDataMissing", RunOutcome::TeacherDataMissing, 0, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, AnErrorThatEscapesARunIsShownAndChangesNothing) {
     fake.behaviour = [](RunSession&, UserInterface& ui) -> RunOutcome {
@@ -239,22 +239,27 @@ TEST_P(MainFormCommandLine, DirectionAndHandle) {
     EXPECT_FALSE(resultFileWritten());
 }
 
-const QString kNoWindow = QString::fromUtf8("No existe ninguna ventana con el identificador hexadecimal '1A2B': Pontrel "
-                                            "se abre como ventana independiente y no dejará resultado para Velmora.");
+const QString kNoWindow =
+    QString::fromUtf8("No existe ninguna ventana con el identificador hexadecimal '1A2B': Pontrel "
+                      "se abre como ventana independiente y no dejará resultado para Velmora.");
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, MainFormCommandLine,
-    ::testing::Values(
-        CommandLineCase{"None", {}, {}, {}}, CommandLineCase{"One", {"exportar"}, {}, {}},
-        CommandLineCase{"Three", {"exportar", "1A2B", "x"}, {}, {}},
-        CommandLineCase{"BadHexStillRunsExport", {"EXPORTAR", "XYZ"}, {"exportar"},
-                        QString::fromUtf8("'XYZ' no es un número hexadecimal válido")},
-        CommandLineCase{"BadHexStillRunsImport", {"Importar", "0x1f"}, {"importar"},
-                        QString::fromUtf8("'0x1f' no es un número hexadecimal válido")},
-        CommandLineCase{"HandleOfNoWindow", {"exportar", "1A2B"}, {"exportar"}, kNoWindow},
-        CommandLineCase{"UnknownWordRunsNothing", {"exportarr", "1A2B"}, {}, kNoWindow},
-        // Only A to Z are folded: a dotless capital I is another word.
-        CommandLineCase{"OnlyAsciiFolded", {QString::fromUtf8("İMPORTAR"), "1A2B"}, {}, kNoWindow}),
+    ::testing::Values(CommandLineCase{"None", {}, {}, {}}, CommandLineCase{"One", {"exportar"}, {}, {}},
+                      CommandLineCase{"Three", {"exportar", "1A2B", "x"}, {}, {}},
+                      CommandLineCase{"BadHexStillRunsExport",
+                                      {"EXPORTAR", "XYZ"},
+                                      {"exportar"},
+                                      QString::fromUtf8("'XYZ' no es un número hexadecimal válido")},
+                      CommandLineCase{"BadHexStillRunsImport",
+                                      {"Importar", "0x1f"},
+                                      {"importar"},
+                                      QString::fromUtf8("'0x1f' no es un número hexadecimal válido")},
+                      CommandLineCase{"HandleOfNoWindow", {"exportar", "1A2B"}, {"exportar"}, kNoWindow},
+                      CommandLineCase{"UnknownWordRunsNothing", {"exportarr", "1A2B"}, {}, kNoWindow},
+                      // Only A to Z are folded: a dotless capital I is another word.
+                      CommandLineCase{
+                          "OnlyAsciiFolded", {QString::fromUtf8("İMPORTAR"), "1A2B"}, {}, kNoWindow}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A viewer that records what the adapter asks of it.

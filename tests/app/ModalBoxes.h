@@ -22,7 +22,7 @@ struct SeenBox {
 };
 
 class ModalBoxes : public QObject {
-public:
+  public:
     // Gets each modal dialog that is not a message box; returns false to have it rejected.
     std::function<bool(QDialog*)> onDialog;
     std::vector<SeenBox> boxes;
@@ -41,7 +41,7 @@ public:
         return all;
     }
 
-private:
+  private:
     void poll() {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible())

@@ -32,9 +32,9 @@ const std::vector<FieldList> kFrames = {
     {"J6", "Sin tramos", "01/09/2025", "30/06/2026"},
 };
 const std::vector<FieldList> kSlots = {
-    {"1", "08:00 - 09:00", "480", "540", "J1"},    {"2", "Noche 1", "1200", "1260", "NOCTURNO"},
-    {"3", "09:00 - 10:00", "540", "600", "J1"},    {"4", "Tarde 1", "960", "1020", " J3"},
-    {"5", "10:00 - 11:00", "600", "660", "J1"},    {"6", "Largo", "600", "660", "ABCDEFGHIJKL"},
+    {"1", "08:00 - 09:00", "480", "540", "J1"}, {"2", "Noche 1", "1200", "1260", "NOCTURNO"},
+    {"3", "09:00 - 10:00", "540", "600", "J1"}, {"4", "Tarde 1", "960", "1020", " J3"},
+    {"5", "10:00 - 11:00", "600", "660", "J1"}, {"6", "Largo", "600", "660", "ABCDEFGHIJKL"},
 };
 
 void settle() {
@@ -50,7 +50,7 @@ QStringList entries(const QListWidget* list) {
 }
 
 class PlantillasTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         document = writeFile(dir, "centro.xml", yedraDocument(kFrames, kSlots));
@@ -176,9 +176,10 @@ TEST_F(PlantillasTest, TheEntryClickedBecomesCurrentWhetherSelectedOrNot) {
 }
 
 TEST_F(PlantillasTest, SeveralFramesWithTheSameCodeShowTheLastAndCountTwice) {
-    writeFile(dir, "centro.xml",
-              yedraDocument({{"J1", "Primera", "a", "b"}, {"J1", "Segunda", "c", "d"}, {"J2", "Otra", "e", "f"}},
-                            {{"1", "Tramo", "480", "540", "J1"}, {"2", "Otro", "540", "600", "J2"}}));
+    writeFile(
+        dir, "centro.xml",
+        yedraDocument({{"J1", "Primera", "a", "b"}, {"J1", "Segunda", "c", "d"}, {"J2", "Otra", "e", "f"}},
+                      {{"1", "Tramo", "480", "540", "J1"}, {"2", "Otro", "540", "600", "J2"}}));
     ModalBoxes boxes;
     TPlantillas dialog(document);
     dialog.show();
@@ -254,11 +255,16 @@ INSTANTIATE_TEST_SUITE_P(
                       SelectionCase{{}, Closing::Escape, "", false, kNone},
                       SelectionCase{{1}, Closing::Enter, "NOCTURNO  ", true, {}},
                       // Pieces of 10: a short code padded, a leading blank kept, a long code cut.
-                      SelectionCase{{0, 1, 2, 3, 4}, Closing::Continuar,
-                                    "J1        NOCTURNO   J3       ABCDEFGHIJJ5        ", true, {}},
+                      SelectionCase{{0, 1, 2, 3, 4},
+                                    Closing::Continuar,
+                                    "J1        NOCTURNO   J3       ABCDEFGHIJJ5        ",
+                                    true,
+                                    {}},
                       SelectionCase{{0, 5}, Closing::CloseBox, "J1        J6        ", true, {}},
-                      SelectionCase{{0, 1, 2, 3, 4, 5}, Closing::Continuar,
-                                    "J1        NOCTURNO   J3       ABCDEFGHIJJ5        J6        ", false,
+                      SelectionCase{{0, 1, 2, 3, 4, 5},
+                                    Closing::Continuar,
+                                    "J1        NOCTURNO   J3       ABCDEFGHIJJ5        J6        ",
+                                    false,
                                     kTooMany}));
 
 TEST_F(PlantillasTest, ActivationAfterAnotherOwnWindowReloadsTheDocument) {

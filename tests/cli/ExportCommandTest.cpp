@@ -135,8 +135,8 @@ TEST_F(ExportCommandTest, SampleSchoolWithOneChosenFrameWritesTheTablesAndListsT
     const auto result = exportWith(withWorkdir({kSample.string(), "--frames", "JOR1"}));
     ASSERT_EQ(result.status, 0) << result.out << result.err;
     EXPECT_EQ(result.out.rfind("Proceso finalizado\n", 0), 0u) << result.out;
-    EXPECT_EQ(lineOf(result.out, "  PROFT.DBF "), "  PROFT.DBF            40 registros");
-    EXPECT_EQ(lineOf(result.out, "  DIASHORAST.DBF "), "  DIASHORAST.DBF       49 registros");
+    EXPECT_EQ(lineOf(result.out, "  PROFT.DBF "), "  PROFT.DBF           40 registros");
+    EXPECT_EQ(lineOf(result.out, "  DIASHORAST.DBF "), "  DIASHORAST.DBF      49 registros");
     EXPECT_NE(result.out.find("DIASHORAST2.MDX"), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("registros leídos"), std::string::npos) << "progress only on a terminal";
     EXPECT_TRUE(result.err.empty()) << result.err;
@@ -162,6 +162,10 @@ struct CommandStop {
     const char* out; // part of standard output
     const char* err; // part of standard error
 };
+
+void PrintTo(const CommandStop& stop, std::ostream* os) {
+    *os << stop.name;
+}
 
 class ExportCommandStops : public ExportCommandTest, public ::testing::WithParamInterface<CommandStop> {};
 

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 // A fresh folder under the system's temporary folder, removed at the end of the test.
 class TempFolder {
-public:
+  public:
     TempFolder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string("pontrel-dbf-") + (info ? info->test_suite_name() : "x") + "-" +
@@ -39,7 +39,7 @@ public:
     const fs::path& path() const { return path_; }
     fs::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     fs::path path_;
 };
 

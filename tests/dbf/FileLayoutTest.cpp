@@ -18,7 +18,8 @@ const Date kDate{2026, 3, 5};
 TEST(FileLayout, SmallTableMatchesTheGoldenFileByteForByte) {
     TempFolder dir;
     const auto file = dir / "GOLDEN.DBF";
-    Table::create(file, {{"NOMBRE", 'C', 10}, {"ORDEN", 'I'}, {"ESTAREA", 'L'}, {"HORAS", 'O'}}, std::nullopt, kDate);
+    Table::create(file, {{"NOMBRE", 'C', 10}, {"ORDEN", 'I'}, {"ESTAREA", 'L'}, {"HORAS", 'O'}}, std::nullopt,
+                  kDate);
     {
         Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
         t.setUpdateDate(kDate);
@@ -37,7 +38,8 @@ TEST(FileLayout, SmallTableMatchesTheGoldenFileByteForByte) {
         t.append(RecordBuffer{});
         t.close();
     }
-    const auto golden = dbftest::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
+    const auto golden =
+        dbftest::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
     ASSERT_FALSE(golden.empty());
     EXPECT_EQ(dbftest::readBytes(file), golden);
 }
@@ -95,12 +97,13 @@ void appendAndDie(const std::filesystem::path& file, int records) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         try {
-            Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+            // Never destroyed: its destructor would close the table properly.
+            auto* t = new Table(Table::open(file, OpenMode::Shared, Access::ReadWrite));
             for (int i = 0; i < records; ++i) {
                 RecordBuffer b;
                 b.setText("NOMBRE", "N" + std::to_string(i));
                 b.setInteger("ORDEN", i);
-                t.append(b);
+                t->append(b);
             }
         } catch (...) {
             _exit(3);

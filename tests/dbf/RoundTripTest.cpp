@@ -14,8 +14,8 @@ using dbftest::TempFolder;
 namespace {
 
 const std::vector<FieldSpec> kAllTypes = {
-    {"NOMBRE", 'C', 12}, {"INICIAL", 'C', 1}, {"ORDEN", 'I'}, {"ESTAREA", 'L'}, {"HORAS", 'O'},
-    {"OFERTAMATRI", 'C', 10},
+    {"NOMBRE", 'C', 12}, {"INICIAL", 'C', 1}, {"ORDEN", 'I'},
+    {"ESTAREA", 'L'},    {"HORAS", 'O'},      {"OFERTAMATRI", 'C', 10},
 };
 
 struct Row {
@@ -52,7 +52,9 @@ TEST(RoundTrip, EveryTypeAndNullReadsBackAsWritten) {
     // Each row stresses a different corner of the stored encodings.
     const std::vector<Row> rows = {
         {std::string("Matem\xE1ticas"), std::string("M"), std::int64_t{1}, true, 1.5, std::string("1ESO")},
-        {std::string("\xD1" "AND\xDA \x80"), std::string("x"), std::int64_t{-1}, false, -2.25, std::string("")},
+        {std::string("\xD1"
+                     "AND\xDA \x80"),
+         std::string("x"), std::int64_t{-1}, false, -2.25, std::string("")},
         {{}, {}, {}, {}, {}, {}},
         {std::string("  lead"), {}, std::int64_t{0}, {}, 0.0, {}},
         {std::string("max"), {}, std::int64_t{2147483647}, true, 1e300, {}},
@@ -72,7 +74,9 @@ TEST(RoundTrip, EveryTypeAndNullReadsBackAsWritten) {
         SCOPED_TRACE("record " + std::to_string(i));
         const Row& r = rows[i];
         // A text field never reads as NULL: dBase pads it with blanks.
-        auto textOr = [](const Value& v) { return std::holds_alternative<std::monostate>(v) ? Value(std::string()) : v; };
+        auto textOr = [](const Value& v) {
+            return std::holds_alternative<std::monostate>(v) ? Value(std::string()) : v;
+        };
         auto trimmedRight = [](Value v) {
             if (auto* s = std::get_if<std::string>(&v))
                 while (!s->empty() && s->back() == ' ')
@@ -229,7 +233,9 @@ TEST(RoundTrip, CreateRefusesBadDefinitionsAndExistingFiles) {
         EXPECT_FALSE(std::filesystem::exists(file));
     }
     Table::create(dir / "YA.DBF", {{std::string(31, 'N'), 'C', 254}});
-    EXPECT_NE(dbftest::errorOf([&] { Table::create(dir / "YA.DBF", {{"A", 'C', 1}}); }).find("ya existe"),
+    EXPECT_NE(dbftest::errorOf([&] {
+                  Table::create(dir / "YA.DBF", {{"A", 'C', 1}});
+              }).find("ya existe"),
               std::string::npos);
 }
 

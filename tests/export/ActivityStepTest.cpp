@@ -120,5 +120,25 @@ TEST(ActivityStep, WithoutASIGNOMTStopsWithAMessageNamingIt) {
     EXPECT_FALSE(std::filesystem::exists(fixture.table("ASIGNOMT.DBF")));
 }
 
+// Velmora is not Pontrel: another dBase library must read the subject and activity records alike.
+TEST(ActivityStep, TheIndependentReaderReadsBothSubjectTablesAsPontrelDoes) {
+    if (!test::independentReaderAvailable())
+        GTEST_SKIP() << test::kNoIndependentReader;
+    StepFixture fixture(
+        {{"MATERIAS",
+          {{"11", "101", "Matemáticas", "MAT"},
+           {"12", "102", "Matemáticas", "MAT"},
+           {"11", "103",
+            "Educación Física y Deportiva en la etapa secundaria obligatoria, ciclo"
+            " segundo y tercero",
+            ""}}},
+         {"ACTIVIDADES", {activity("513", "Horario regular"), activity("G12", "Coordinación")}}});
+    subjectStep(fixture.context);
+    activityStep(fixture.context);
+    ASSERT_EQ(readRows(fixture.table("ASIGNOMT.DBF"), nameFields).size(), 4u);
+    EXPECT_TRUE(testing::independentReaderAgrees(fixture.table("ASIGNOMT.DBF")));
+    EXPECT_TRUE(testing::independentReaderAgrees(fixture.table("ASIGNOMT2.DBF")));
+}
+
 } // namespace
 } // namespace pontrel::exporting

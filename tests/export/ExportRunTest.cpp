@@ -112,6 +112,10 @@ struct Stop {
     RunOutcome outcome;
 };
 
+void PrintTo(const Stop& stop, std::ostream* os) {
+    *os << stop.name;
+}
+
 class ExportRunStops : public ExportRunTest, public ::testing::WithParamInterface<Stop> {};
 
 TEST_P(ExportRunStops, LeaveTheWorkingFolderAsItWas) {
@@ -132,8 +136,10 @@ TEST_P(ExportRunStops, LeaveTheWorkingFolderAsItWas) {
             EXPECT_NE(std::string(error.what()).find(stop.errorPart), std::string::npos) << error.what();
         }
         EXPECT_TRUE(ui.messages.empty());
-        ASSERT_FALSE(ui.busyStates.empty());
-        EXPECT_FALSE(ui.busyStates.back());
+        // A document that does not load stops before the busy cursor; a step's error gives it back.
+        const bool loaded = std::string(stop.name) != "DocumentNotWellFormed";
+        const std::vector<bool> busy = loaded ? std::vector<bool>{true, false} : std::vector<bool>{};
+        EXPECT_EQ(ui.busyStates, busy);
     }
     EXPECT_EQ(folderContents(work), before);
 }

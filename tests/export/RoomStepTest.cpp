@@ -21,6 +21,11 @@ std::vector<YedraFields> rooms(const std::string& key, const std::string& name, 
     return std::vector<YedraFields>(count, YedraFields{key, name});
 }
 
+std::vector<YedraFields> operator+(std::vector<YedraFields> a, const std::vector<YedraFields>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 TEST(RoomStep, CreatesAULATWithVelmorasLayout) {
     StepFixture fixture({});
     roomStep(fixture.context);
@@ -94,6 +99,16 @@ TEST(RoomStep, WithoutTheGroupReplacesAnEarlierTableWithAnEmptyOne) {
     fixture.context.tablesFolder = earlier.folder.path();
     roomStep(fixture.context);
     EXPECT_TRUE(readColumn(earlier.table("AULAT.DBF"), "ABREV").empty());
+}
+
+TEST(RoomStep, TheIndependentReaderReadsAULATAsPontrelDoes) {
+    if (!test::independentReaderAvailable())
+        GTEST_SKIP() << test::kNoIndependentReader;
+    StepFixture fixture(
+        {{"DEPENDENCIAS", rooms("AULAINFORMATICA2", "Aula de Informática", 2) + rooms("", "", 2)}});
+    roomStep(fixture.context);
+    ASSERT_EQ(readColumn(fixture.table("AULAT.DBF"), "ABREV").size(), 4u);
+    EXPECT_TRUE(testing::independentReaderAgrees(fixture.table("AULAT.DBF")));
 }
 
 } // namespace

@@ -142,5 +142,17 @@ TEST(TeacherStep, ReplacesAnEarlierTable) {
     EXPECT_TRUE(readColumn(fixture.table("PROFT.DBF"), "ABREV").empty());
 }
 
+TEST(TeacherStep, TheIndependentReaderReadsPROFTAsPontrelDoes) {
+    if (!test::independentReaderAvailable())
+        GTEST_SKIP() << test::kNoIndependentReader;
+    StepFixture fixture({{"EMPLEADOS",
+                          {teacher("GARCÍA", "LÓPEZ", "ANA"),
+                           teacher("NÚÑEZ", "", "Mª JOSÉ", "PROFESORA-01"),
+                           {"3", "", "", std::string(90, 'N')}}}});
+    teacherStep(fixture.context);
+    ASSERT_EQ(readColumn(fixture.table("PROFT.DBF"), "ABREV").size(), 3u);
+    EXPECT_TRUE(testing::independentReaderAgrees(fixture.table("PROFT.DBF")));
+}
+
 } // namespace
 } // namespace pontrel::exporting

@@ -42,7 +42,7 @@ protected:
                     {{"COD", "FIS"}, {"OFERTAMATRI", "1234"}, {"MATERIA", "302"}},
                     {{"COD", "FIS"}, {"OFERTAMATRI", "1234"}, {"MATERIA", "303"}}});
         writeTable(f / "GRUPOST.DBF", testing::grupostLayout(),
-                   {{{"ABREV", "1A"}, {"CLAVE", "U1A"}, {"CLAVECURSO", "11"}},
+                   {{{"ABREV", "1A"}, {"CLAVE", "U1A"}, {"CLAVECURSO", "19"}},
                     {{"ABREV", "2A"}, {"CLAVE", "U2A"}, {"CLAVECURSO", "12"}},
                     {{"ABREV", "3B"}, {"CLAVE", "U3B"}, {"CLAVECURSO", "1234"}}});
         writeTable(f / "DIASHORAST.DBF", testing::diashorastLayout(),
@@ -97,9 +97,9 @@ TEST_F(ActivityAssembly, EachLookupInItsOrderWithTheFirstMatch) {
         {"unknown unit: no unit key, and the subject fallback searches with an empty offer key",
          entry(1, 1, "0", "FIS", "ZZ"), false, {"1", "T1", "A1", "", "", "", a, b, "510", "565", ""}},
         {"task from the first ASIGNOMT record of the subject code, before the 513 default",
-         entry(1, 1, "0", "GUA", "1A"), true, {"1", "T1", "A1", "U1A", "11", "", a, b, "510", "565", "GUA77"}},
+         entry(1, 1, "0", "GUA", "1A"), true, {"1", "T1", "A1", "U1A", "19", "", a, b, "510", "565", "GUA77"}},
         {"the entry's own task wins", entry(1, 1, "0", "GUA", "1A", "T9"), true,
-         {"1", "T1", "A1", "U1A", "11", "", a, b, "510", "565", "T9"}},
+         {"1", "T1", "A1", "U1A", "19", "", a, b, "510", "565", "T9"}},
         {"the frame tells slots with the same DIHO apart", entry(1, 1, "1", "MAT", "1A"), false,
          {"1", "X1", "A1", "U1A", "11", "101", a, b, "720", "780", ""}},
         {"no slot for day, hour and frame: empty day and slot, times 0", entry(1, 1, "2", "MAT", "1A", "", ""), false,

@@ -67,8 +67,9 @@ protected:
     void expectTablesReleased() const {
         for (const char* name : {"SOLUC.DBF", "GRUPOST.DBF", "CURSOST.DBF", "PROFT.DBF", "AULAT.DBF", "ASIGNOMT.DBF",
                                  "ASIGNOMT2.DBF", "DIASHORAST.DBF", "ASIGT.DBF", "PERIODOS.DBF"})
-            if (fs::exists(work.path() / name))
+            if (fs::exists(work.path() / name)) {
                 EXPECT_NO_THROW(dbf::Table::open(work.path() / name, dbf::OpenMode::Exclusive)) << name;
+            }
     }
 
     ScratchFolder work;

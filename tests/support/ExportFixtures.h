@@ -2,12 +2,15 @@
 // Small Yedra documents and a working folder for tests of the export steps: write a document from a
 // list of records, load it, run steps against a fresh folder, read the written tables back.
 
+#include "support/IndependentReader.h"
 #include "support/ScriptedUserInterface.h"
 
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
 #include "exchange/YedraDocument.h"
 #include "export/ExportContext.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -168,6 +171,26 @@ inline std::vector<std::tuple<std::string, char, int>> readLayout(const std::fil
     for (const auto& field : table.fields())
         layout.emplace_back(field.name, field.type, field.type == 'C' ? field.width : 0);
     return layout;
+}
+
+// Whether the independent reader (Free Pascal's TDbf) reads `file` field for field and value for value
+// as Pontrel's engine does. Callers skip when the reader was not built (independentReaderAvailable).
+inline ::testing::AssertionResult independentReaderAgrees(const std::filesystem::path& file) {
+    auto mine = dbf::Table::open(file, dbf::OpenMode::Shared);
+    const auto other = test::readWithIndependentReader(file);
+    std::vector<std::string> names;
+    for (const auto& field : mine.fields())
+        names.push_back(field.name);
+    if (other.fields != names)
+        return ::testing::AssertionFailure() << file.filename() << ": the field names differ";
+    const auto expected = test::independentRows(mine);
+    if (other.rows.size() != expected.size())
+        return ::testing::AssertionFailure()
+               << file.filename() << ": " << other.rows.size() << " records instead of " << expected.size();
+    for (std::size_t r = 0; r < expected.size(); ++r)
+        if (other.rows[r] != expected[r])
+            return ::testing::AssertionFailure() << file.filename() << ": record " << r << " differs";
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace pontrel::testing

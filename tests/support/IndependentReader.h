@@ -8,7 +8,8 @@
 //     EXPECT_EQ(other.fields, ...);
 //     EXPECT_EQ(other.rows[0][2], pontrel::test::independentForm(table.value(0, "NOMBRE")));
 //
-// Values come as the reader's tagged text, NULL as std::nullopt; independentForm renders a value of
+// Values come as the reader's tagged text, NULL (and the empty text, which TDbf reads as NULL) as
+// std::nullopt; independentForm renders a value of
 // Pontrel's reader the same way, so rows compare with ==. Doubles are compared exactly (both sides
 // are normalised to the shortest text that reads back as the same double).
 
@@ -28,9 +29,13 @@ namespace pontrel::test {
 inline constexpr const char* kNoIndependentReader =
     "dbf-read-fpc was not built (install fpc and fp-units-db with scripts/setup.sh)";
 
-inline std::filesystem::path independentReaderPath() { return std::filesystem::path(PONTREL_BIN_DIR) / "dbf-read-fpc"; }
+inline std::filesystem::path independentReaderPath() {
+    return std::filesystem::path(PONTREL_BIN_DIR) / "dbf-read-fpc";
+}
 
-inline bool independentReaderAvailable() { return std::filesystem::exists(independentReaderPath()); }
+inline bool independentReaderAvailable() {
+    return std::filesystem::exists(independentReaderPath());
+}
 
 struct IndependentTable {
     std::vector<std::string> fields;
@@ -80,6 +85,8 @@ inline std::optional<std::string> normalise(const std::string& cell) {
         if (ec == std::errc() && end == cell.data() + cell.size())
             return "F:" + shortestDouble(d);
     }
+    if (cell == "S:")
+        return std::nullopt; // an empty text and NULL are the same to a dBase reader
     if (cell.rfind("S:", 0) == 0)
         return "S:" + unescape(cell.substr(2));
     return cell;
@@ -131,7 +138,7 @@ inline std::optional<std::string> independentForm(const pontrel::dbf::Value& val
     if (std::holds_alternative<std::monostate>(value))
         return std::nullopt;
     if (auto* s = std::get_if<std::string>(&value))
-        return "S:" + *s;
+        return s->empty() ? std::nullopt : std::optional<std::string>("S:" + *s);
     if (auto* i = std::get_if<std::int64_t>(&value))
         return "I:" + std::to_string(*i);
     if (auto* d = std::get_if<double>(&value))
@@ -140,7 +147,8 @@ inline std::optional<std::string> independentForm(const pontrel::dbf::Value& val
 }
 
 // Every record of `table` in the independent reader's form, for a whole-table comparison.
-inline std::vector<std::vector<std::optional<std::string>>> independentRows(const pontrel::dbf::Table& table) {
+inline std::vector<std::vector<std::optional<std::string>>>
+independentRows(const pontrel::dbf::Table& table) {
     std::vector<std::vector<std::optional<std::string>>> rows;
     for (std::size_t r = 0; r < table.recordCount(); ++r) {
         std::vector<std::optional<std::string>> row;

@@ -26,7 +26,7 @@ constexpr auto kSlow = 60s; // a sanitizer build under a busy machine starts slo
 const char* const kMainTitle = "Exportar e importar datos entre Velmora y Yedra";
 
 class EmbeddedRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (std::system("command -v xdotool >/dev/null && command -v xwininfo >/dev/null") != 0)
             GTEST_SKIP() << "xdotool and xwininfo are needed (scripts/setup.sh installs them)";
@@ -78,14 +78,17 @@ protected:
         return match.size() > 1 ? "0x" + match[1].str() : std::string();
     }
     std::string messages() const { return readFile(folder / "host.err") + readFile(folder / "pontrel.err"); }
-    bool said(const std::string& text) const { return messages().find("Pontrel: " + text) != std::string::npos; }
+    bool said(const std::string& text) const {
+        return messages().find("Pontrel: " + text) != std::string::npos;
+    }
 
     // The id of the visible top-level window whose name matches `regex` ("" until there is one).
     std::string findWindow(const std::string& regex) {
         std::string found;
         waitFor(
             [&] {
-                std::string ids = runOnDisplay(xvfb->display(), "xdotool search --onlyvisible --name '" + regex + "'");
+                std::string ids =
+                    runOnDisplay(xvfb->display(), "xdotool search --onlyvisible --name '" + regex + "'");
                 found = ids.substr(0, ids.find('\n'));
                 return !found.empty();
             },
@@ -108,11 +111,16 @@ protected:
         const std::string box = findWindow("^Pontrel$");
         ASSERT_FALSE(box.empty()) << "no message box for \"" << text << "\"";
         key(box, "Return");
-        waitFor([&] { return runOnDisplay(xvfb->display(), "xdotool search --onlyvisible --name '^Pontrel$'").empty(); },
-                10s);
+        waitFor(
+            [&] {
+                return runOnDisplay(xvfb->display(), "xdotool search --onlyvisible --name '^Pontrel$'")
+                    .empty();
+            },
+            10s);
     }
     bool hostEnded(std::chrono::milliseconds timeout = kSlow) {
-        return waitFor([&] { return readFile(folder / "host.out").find("EXIT") != std::string::npos; }, timeout);
+        return waitFor([&] { return readFile(folder / "host.out").find("EXIT") != std::string::npos; },
+                       timeout);
     }
     std::string resultFile() const { return readFile(folder / "Velmora.ini"); }
     // xwininfo's line for Pontrel's window among the host's children ("" when it is not there).
@@ -142,7 +150,8 @@ TEST_F(EmbeddedRunTest, CancelledFileDialogEndsWithMinusOne) {
     const std::string dialog = findWindow("^Archivo XML$");
     ASSERT_FALSE(dialog.empty()) << messages();
     const std::string child = embeddedChild(hostHandle);
-    EXPECT_NE(child.find("632x266+0+0"), std::string::npos) << "Pontrel's window is not the host's child: " << child;
+    EXPECT_NE(child.find("632x266+0+0"), std::string::npos)
+        << "Pontrel's window is not the host's child: " << child;
     key(dialog, "Escape");
     answerMessage("No existe archivo");
     ASSERT_TRUE(hostEnded()) << "Pontrel did not end; messages:\n" << messages();
@@ -198,8 +207,8 @@ TEST_F(EmbeddedRunTest, HostWindowGoingAwayEndsPontrelWithTheResult) {
 }
 
 TEST_F(EmbeddedRunTest, BadHandleGivesAnOrdinaryWindowAndNoResultFile) {
-    pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", "XYZ"}, environment(),
-                                        folder / "pontrel.out", folder / "pontrel.err");
+    pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", "XYZ"},
+                                        environment(), folder / "pontrel.out", folder / "pontrel.err");
     answerMessage("'XYZ' no es un número hexadecimal válido");
     // The direction still runs, in an ordinary window.
     const std::string dialog = findWindow("^Archivo XML$");

@@ -38,7 +38,9 @@ Process::Process(const std::vector<std::string>& argv, const std::vector<std::st
         setpgid(pid_, pid_);
 }
 
-Process::~Process() { kill(); }
+Process::~Process() {
+    kill();
+}
 
 bool Process::finished() {
     if (done_ || pid_ <= 0)

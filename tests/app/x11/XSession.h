@@ -14,7 +14,7 @@ namespace pontrel::xtest {
 
 // A program started with extra environment, its standard output and error going to files.
 class Process {
-public:
+  public:
     Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
             const std::filesystem::path& outputFile, const std::filesystem::path& errorFile);
     ~Process();
@@ -26,7 +26,7 @@ public:
     int exitStatus() const { return status_; }
     void kill();
 
-private:
+  private:
     pid_t pid_ = -1;
     bool done_ = false;
     int status_ = -1;
@@ -34,13 +34,13 @@ private:
 
 // An Xvfb server on a display it chose itself (-displayfd), so tests can run side by side.
 class Xvfb {
-public:
+  public:
     Xvfb();
     ~Xvfb();
     bool running() const { return pid_ > 0 && !display_.empty(); }
     const std::string& display() const { return display_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string display_;
 };

@@ -1,0 +1,138 @@
+// locate and select give exactly what a scan from the first record gives, while records are
+// appended and updated between lookups.
+
+#include "DbfTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace pontrel::dbf;
+using dbftest::TempFolder;
+
+namespace {
+
+// The scan that the lookups must agree with: text compared as text() gives it, numbers by value.
+bool matches(const Table& t, std::size_t record, const std::string& field, const Value& wanted) {
+    if (auto* s = std::get_if<std::string>(&wanted)) {
+        const auto type = t.fields()[*t.fieldIndex(field)].type;
+        if (type == 'C') {
+            std::string w = *s;
+            while (!w.empty() && w.back() == ' ')
+                w.pop_back();
+            return t.text(record, field) == w;
+        }
+    }
+    if (auto* i = std::get_if<std::int64_t>(&wanted))
+        return t.integer(record, field) == *i;
+    if (std::holds_alternative<std::monostate>(wanted))
+        return t.text(record, field).empty();
+    return t.value(record, field) == wanted;
+}
+
+std::optional<std::size_t> scanFirst(const Table& t,
+                                     const std::vector<std::pair<std::string, Value>>& equals) {
+    for (std::size_t r = 0; r < t.recordCount(); ++r) {
+        bool all = true;
+        for (const auto& [field, wanted] : equals)
+            all = all && matches(t, r, field, wanted);
+        if (all)
+            return r;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::size_t> scanAll(const Table& t, const std::string& field, const Value& wanted) {
+    std::vector<std::size_t> found;
+    for (std::size_t r = 0; r < t.recordCount(); ++r)
+        if (matches(t, r, field, wanted))
+            found.push_back(r);
+    return found;
+}
+
+TEST(Lookups, AgreeWithAScanWhileTheTableChanges) {
+    TempFolder dir;
+    const auto file = dir / "SOLUC.DBF";
+    Table::create(file, {{"PROFESOR", 'C', 10}, {"DIA", 'I'}, {"HORA", 'I'}, {"AULA", 'C', 6}});
+    Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+    std::mt19937 random(7);
+    auto teacher = [&] { return "P" + std::to_string(random() % 12); };
+    auto small = [&] { return static_cast<std::int64_t>(random() % 6); };
+    auto appendOne = [&] {
+        RecordBuffer b;
+        b.setText("PROFESOR", teacher());
+        if (random() % 7)
+            b.setInteger("DIA", small());
+        b.setInteger("HORA", small());
+        if (random() % 3)
+            b.setText("AULA", "A" + std::to_string(random() % 4));
+        t.append(b);
+    };
+    for (int i = 0; i < 200; ++i)
+        appendOne();
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const Value who = teacher();
+        const Value day = small();
+        const Value hour = small();
+        const std::vector<std::pair<std::string, Value>> one = {{"PROFESOR", who}};
+        const std::vector<std::pair<std::string, Value>> three = {
+            {"PROFESOR", who}, {"DIA", day}, {"HORA", hour}};
+        EXPECT_EQ(t.locate(one), scanFirst(t, one));
+        EXPECT_EQ(t.locate(three), scanFirst(t, three));
+        EXPECT_EQ(t.select("PROFESOR", who), scanAll(t, "PROFESOR", who));
+        EXPECT_EQ(t.select("DIA", day), scanAll(t, "DIA", day));
+        EXPECT_EQ(t.select("AULA", Value()), scanAll(t, "AULA", Value())) << "blank text is found by NULL";
+        EXPECT_EQ(t.select("DIA", Value()), scanAll(t, "DIA", Value()));
+        // Change the table between lookups: the maps built above must follow.
+        appendOne();
+        RecordBuffer change;
+        change.setText("PROFESOR", teacher());
+        change.setInteger("DIA", small());
+        t.update(random() % t.recordCount(), change);
+    }
+}
+
+TEST(Lookups, ValuesCompareAcrossTypesAsTheFieldReadsThem) {
+    TempFolder dir;
+    const auto file = dir / "MIX.DBF";
+    Table::create(file, {{"COD", 'C', 10}, {"N", 'I'}, {"H", 'O'}, {"T", 'L'}});
+    Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+    const std::vector<std::tuple<const char*, int, double, bool>> rows = {
+        {"mat", 3, 1.5, true}, {"MAT", 3, 2.0, false}, {"12", 12, 2.0, true}, {"", 0, 0.0, false}};
+    for (const auto& [cod, n, h, tt] : rows) {
+        RecordBuffer b;
+        b.setText("COD", cod);
+        b.setInteger("N", n);
+        b.setDouble("H", h);
+        b.setBool("T", tt);
+        t.append(b);
+    }
+    struct Query {
+        const char* field;
+        Value value;
+        std::vector<std::size_t> expected;
+    };
+    const std::vector<Query> queries = {
+        {"COD", std::string("MAT"), {1}},   // letter case counts
+        {"COD", std::string("mat  "), {0}}, // trailing blanks do not (dBase pads)
+        {"COD", std::int64_t{12}, {2}},     // a number sought in text, as its text
+        {"N", std::string(" 3"), {0, 1}},   // text sought in a number field, as a number
+        {"N", 3.0, {0, 1}},
+        {"N", std::string("tres"), {}}, // can equal nothing
+        {"H", std::int64_t{2}, {1, 2}},
+        {"T", true, {0, 2}},
+        {"T", std::string("F"), {1, 3}},
+        {"COD", Value(), {3}},
+    };
+    for (const Query& q : queries) {
+        SCOPED_TRACE(std::string(q.field));
+        EXPECT_EQ(t.select(q.field, q.value), q.expected);
+        EXPECT_EQ(t.locate({{q.field, q.value}}),
+                  q.expected.empty() ? std::nullopt : std::optional<std::size_t>(q.expected.front()));
+    }
+    EXPECT_EQ(t.locate({}), 0u);
+    EXPECT_FALSE(dbftest::errorOf([&] { t.select("NADA", std::int64_t{1}); }).empty());
+}
+
+} // namespace

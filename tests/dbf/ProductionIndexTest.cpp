@@ -1,0 +1,300 @@
+// The production index: the .MDX file is parsed here on its own (not with the engine's reader) and
+// its tree checked against the table's ORDEN values.
+
+#include "DbfTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+
+using namespace pontrel::dbf;
+using dbftest::TempFolder;
+using dbftest::u16le;
+using dbftest::u32le;
+
+namespace {
+
+const std::vector<FieldSpec> kFields = {{"NOMBRE", 'C', 20}, {"ORDEN", 'I'}, {"HORAINI", 'C', 5}};
+const IndexSpec kIndex{"ORDEN", "ORDEN"};
+
+struct Entry {
+    std::uint32_t record; // from 1
+    std::vector<std::uint8_t> key;
+};
+
+struct ParsedIndex {
+    std::string tagName, expression;
+    char keyType = 0;
+    int keyLength = 0;
+    std::vector<Entry> leaves; // in tree order
+    int depth = 0;
+};
+
+// Walks one node; returns the subtree's highest key. Checks that every leaf is at the same depth
+// and that an inner entry carries its child's highest key.
+std::vector<std::uint8_t> walk(const std::vector<std::uint8_t>& f, std::uint32_t page,
+                               std::size_t entryLength, int keyLength, int level, ParsedIndex& out) {
+    const std::size_t at = page * 512u;
+    EXPECT_LE(at + 1024, f.size()) << "node page " << page;
+    if (at + 1024 > f.size() || level > 10)
+        return {};
+    const std::uint32_t count = u32le(f, at);
+    const std::size_t slots = (1024 - 8) / entryLength;
+    EXPECT_LT(count, slots);
+    auto entry = [&](std::size_t i) { return at + 8 + i * entryLength; };
+    auto keyAt = [&](std::size_t i) {
+        return std::vector<std::uint8_t>(f.begin() + static_cast<std::ptrdiff_t>(entry(i) + 4),
+                                         f.begin() + static_cast<std::ptrdiff_t>(entry(i) + 4 + keyLength));
+    };
+    const std::uint32_t after = u32le(f, entry(count));
+    if (after == 0) { // leaf
+        if (out.depth == 0)
+            out.depth = level;
+        EXPECT_EQ(level, out.depth) << "unbalanced tree at page " << page;
+        for (std::size_t i = 0; i < count; ++i)
+            out.leaves.push_back(Entry{u32le(f, entry(i)), keyAt(i)});
+        return count ? keyAt(count - 1) : std::vector<std::uint8_t>{};
+    }
+    std::vector<std::uint8_t> highest;
+    for (std::size_t i = 0; i <= count; ++i) {
+        highest = walk(f, u32le(f, entry(i)), entryLength, keyLength, level + 1, out);
+        if (i < count) {
+            EXPECT_EQ(keyAt(i), highest) << "inner entry " << i << " of page " << page;
+        }
+    }
+    return highest;
+}
+
+ParsedIndex parseMdx(const std::filesystem::path& file) {
+    const auto f = dbftest::readBytes(file);
+    ParsedIndex out;
+    EXPECT_GE(f.size(), 2048u);
+    if (f.size() < 2048)
+        return out;
+    EXPECT_EQ(f[0], 3) << "level-7 index";
+    EXPECT_EQ(u16le(f, 20), 2) << "pages per block";
+    EXPECT_EQ(u16le(f, 22), 1024) << "block size";
+    EXPECT_EQ(f[24], 1) << "production index";
+    EXPECT_EQ(f[26], 43) << "level-7 tag entry size";
+    EXPECT_EQ(u16le(f, 28), 1) << "one tag";
+    EXPECT_EQ(f[529], 1);
+    EXPECT_EQ(u32le(f, 32) * 512u, f.size()) << "file size in pages";
+    const std::size_t tag = 512 + 43;
+    const std::uint32_t headerPage = u32le(f, tag);
+    out.tagName = reinterpret_cast<const char*>(&f[tag + 4]);
+    out.keyType = static_cast<char>(f[tag + 42]);
+    EXPECT_EQ(f[tag + 37], 0x10) << "key on a plain field";
+    const std::size_t h = headerPage * 512u;
+    EXPECT_LE(h + 1024, f.size());
+    if (h + 1024 > f.size())
+        return out;
+    out.keyLength = u16le(f, h + 12);
+    const std::size_t entryLength = u16le(f, h + 18);
+    EXPECT_EQ(entryLength, (out.keyLength + 4 + 3) / 4 * 4);
+    EXPECT_EQ(u16le(f, h + 14), (1024 - 8) / entryLength) << "keys per node";
+    EXPECT_EQ(f[h + 8] & 0x08, 0) << "ascending";
+    EXPECT_EQ(f[h + 8] & 0x40, 0) << "duplicates allowed";
+    EXPECT_EQ(f[h + 9], 'I');
+    out.expression = reinterpret_cast<const char*>(&f[h + 24]);
+    walk(f, u32le(f, h), entryLength, out.keyLength, 1, out);
+    return out;
+}
+
+// The level-7 stored form of an integer, which is the key.
+std::vector<std::uint8_t> keyOf(std::optional<std::int32_t> v) {
+    if (!v)
+        return {0, 0, 0, 0};
+    const std::uint32_t u = static_cast<std::uint32_t>(*v) ^ 0x80000000u;
+    return {static_cast<std::uint8_t>(u >> 24), static_cast<std::uint8_t>(u >> 16),
+            static_cast<std::uint8_t>(u >> 8), static_cast<std::uint8_t>(u)};
+}
+
+// Expected entries: keys ascending, equal keys in record order (NULL has the lowest key).
+std::vector<Entry> expectedEntries(const std::vector<std::optional<std::int32_t>>& orden) {
+    std::vector<Entry> e;
+    for (std::size_t i = 0; i < orden.size(); ++i)
+        e.push_back(Entry{static_cast<std::uint32_t>(i + 1), keyOf(orden[i])});
+    std::stable_sort(e.begin(), e.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    return e;
+}
+
+void expectIndexMatches(const std::filesystem::path& mdx,
+                        const std::vector<std::optional<std::int32_t>>& orden, int minimumDepth) {
+    const ParsedIndex parsed = parseMdx(mdx);
+    EXPECT_EQ(parsed.tagName, "ORDEN");
+    EXPECT_EQ(parsed.expression, "ORDEN");
+    EXPECT_EQ(parsed.keyType, 'I');
+    EXPECT_EQ(parsed.keyLength, 4);
+    EXPECT_GE(parsed.depth, minimumDepth);
+    const auto expected = expectedEntries(orden);
+    ASSERT_EQ(parsed.leaves.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(parsed.leaves[i].record, expected[i].record) << "entry " << i;
+        ASSERT_EQ(parsed.leaves[i].key, expected[i].key) << "entry " << i;
+    }
+}
+
+std::vector<std::size_t> expectedOrder(const std::vector<std::optional<std::int32_t>>& orden) {
+    std::vector<std::size_t> order;
+    for (const Entry& e : expectedEntries(orden))
+        order.push_back(e.record - 1);
+    return order;
+}
+
+void appendAll(Table& t, const std::vector<std::optional<std::int32_t>>& orden, std::size_t from = 0) {
+    for (std::size_t i = from; i < orden.size(); ++i) {
+        RecordBuffer b;
+        b.setText("NOMBRE", "T" + std::to_string(i));
+        if (orden[i])
+            b.setInteger("ORDEN", *orden[i]);
+        t.append(b);
+    }
+}
+
+TEST(ProductionIndex, CreateWritesTheIndexAndItsFlags) {
+    TempFolder dir;
+    const auto file = dir / "DIASHORAST2.DBF";
+    Table::create(file, kFields, kIndex);
+    const auto b = dbftest::readBytes(file);
+    EXPECT_EQ(b[28], 1) << "table header: production index";
+    EXPECT_EQ(b[68 + 48 + 37], 1) << "ORDEN descriptor: has a tag";
+    EXPECT_EQ(b[68 + 37], 0) << "NOMBRE descriptor: no tag";
+    EXPECT_EQ(b[68 + 2 * 48 + 37], 0);
+    ASSERT_TRUE(std::filesystem::exists(dir / "DIASHORAST2.MDX"));
+    expectIndexMatches(dir / "DIASHORAST2.MDX", {}, 1);
+    Table t = Table::open(file, OpenMode::Shared);
+    EXPECT_TRUE(t.indexOrder("ORDEN").empty());
+}
+
+TEST(ProductionIndex, KeysInTreeOrderAreTheSortedOrdenValues) {
+    struct Case {
+        const char* what;
+        std::size_t records;
+        int minimumDepth;
+    };
+    // 126 keys fit in one leaf; past 126·127 the tree needs a third level.
+    const std::vector<Case> cases = {{"a few", 7, 1},
+                                     {"one full leaf", 126, 1},
+                                     {"several thousand", 5000, 2},
+                                     {"three levels", 17000, 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir;
+        const auto file = dir / "DIASHORAST2.DBF";
+        Table::create(file, kFields, kIndex);
+        std::mt19937 random(static_cast<unsigned>(c.records));
+        std::uniform_int_distribution<int> value(-40, static_cast<int>(c.records / 3) + 1);
+        std::vector<std::optional<std::int32_t>> orden;
+        for (std::size_t i = 0; i < c.records; ++i)
+            orden.push_back(i % 11 == 5 ? std::nullopt : std::optional<std::int32_t>(value(random)));
+        if (c.records == 7)
+            orden = {3, 1, std::nullopt, 3, -2, 1, 2147483647};
+        {
+            Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+            appendAll(t, orden);
+            // Before close the order comes from the records themselves.
+            EXPECT_EQ(t.indexOrder("orden"), expectedOrder(orden));
+        }
+        expectIndexMatches(dir / "DIASHORAST2.MDX", orden, c.minimumDepth);
+        // After reopening it is read through the index's tree.
+        Table t = Table::open(file, OpenMode::Shared);
+        EXPECT_EQ(t.indexOrder("ORDEN"), expectedOrder(orden));
+    }
+}
+
+TEST(ProductionIndex, StaysRightAcrossOpeningsAndUpdates) {
+    TempFolder dir;
+    const auto file = dir / "DIASHORAST2.DBF";
+    Table::create(file, kFields, kIndex);
+    std::vector<std::optional<std::int32_t>> orden = {5, 4, 3};
+    {
+        Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+        appendAll(t, orden);
+    }
+    orden.insert(orden.end(), {1, 5, 0});
+    {
+        Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+        appendAll(t, orden, 3);
+        RecordBuffer b;
+        b.setInteger("ORDEN", 9);
+        t.update(1, b);
+        orden[1] = 9;
+        EXPECT_EQ(t.indexOrder("ORDEN"), expectedOrder(orden));
+    }
+    expectIndexMatches(dir / "DIASHORAST2.MDX", orden, 1);
+    {
+        // An update of a field outside the key leaves the index as it is and still right.
+        Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+        RecordBuffer b;
+        b.setText("HORAINI", "08:00");
+        t.update(0, b);
+    }
+    expectIndexMatches(dir / "DIASHORAST2.MDX", orden, 1);
+    Table t = Table::open(file, OpenMode::Shared);
+    EXPECT_EQ(t.indexOrder("ORDEN"), (std::vector<std::size_t>{5, 3, 2, 0, 4, 1}));
+}
+
+TEST(ProductionIndex, ErrorsNameTheTableAndTheProblem) {
+    TempFolder dir;
+    EXPECT_NE(dbftest::errorOf([&] {
+                  Table::create(dir / "A.DBF", kFields, IndexSpec{"NOMBRE", "NOMBRE"});
+              }).find("entero"),
+              std::string::npos);
+    EXPECT_NE(dbftest::errorOf([&] {
+                  Table::create(dir / "B.DBF", kFields, IndexSpec{"X", "NADA"});
+              }).find("NADA"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "A.DBF"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "B.MDX"));
+
+    Table::create(dir / "SIN.DBF", kFields);
+    EXPECT_FALSE(std::filesystem::exists(dir / "SIN.MDX"));
+    Table plain = Table::open(dir / "SIN.DBF", OpenMode::Shared);
+    EXPECT_NE(dbftest::errorOf([&] { plain.indexOrder("ORDEN"); }).find("SIN.DBF"), std::string::npos);
+
+    Table::create(dir / "CON.DBF", kFields, kIndex);
+    Table indexed = Table::open(dir / "CON.DBF", OpenMode::Shared);
+    EXPECT_NE(dbftest::errorOf([&] { indexed.indexOrder("OTRA"); }).find("OTRA"), std::string::npos);
+}
+
+TEST(ProductionIndex, ADamagedIndexGivesAnErrorNotACrash) {
+    TempFolder dir;
+    const auto file = dir / "DIASHORAST2.DBF";
+    Table::create(file, kFields, kIndex);
+    {
+        Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+        std::vector<std::optional<std::int32_t>> orden(300, 1);
+        appendAll(t, orden);
+    }
+    const auto good = dbftest::readBytes(dir / "DIASHORAST2.MDX");
+    const std::uint32_t headerPage = u32le(good, 512 + 43);
+    const std::uint32_t root = u32le(good, headerPage * 512);
+    struct Damage {
+        const char* what;
+        std::size_t at;
+        std::uint32_t value;
+    };
+    const std::vector<Damage> damages = {
+        {"root past the end", headerPage * 512u, 999999},
+        {"root pointing at itself", root * 512u + 8, root},
+        {"entry count too large", root * 512u, 5000},
+        {"tag header past the end", 512 + 43, 123456},
+    };
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.what);
+        auto bytes = good;
+        bytes[d.at] = static_cast<std::uint8_t>(d.value);
+        bytes[d.at + 1] = static_cast<std::uint8_t>(d.value >> 8);
+        bytes[d.at + 2] = static_cast<std::uint8_t>(d.value >> 16);
+        bytes[d.at + 3] = static_cast<std::uint8_t>(d.value >> 24);
+        dbftest::writeBytes(dir / "DIASHORAST2.MDX", bytes);
+        Table t = Table::open(file, OpenMode::Shared);
+        EXPECT_EQ(t.recordCount(), 300u) << "the table itself stays readable";
+        EXPECT_NE(dbftest::errorOf([&] { t.indexOrder("ORDEN"); }).find("DIASHORAST2.MDX"),
+                  std::string::npos);
+    }
+}
+
+} // namespace
