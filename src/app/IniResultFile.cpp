@@ -147,6 +147,8 @@ void writeIniValue(const std::filesystem::path& file, std::string_view section, 
     std::string content;
     std::error_code ec;
     const bool existed = fs::exists(file, ec);
+    if (existed && !fs::is_regular_file(file, ec))
+        throw Error("No se puede escribir el resultado en \"" + file.string() + "\": no es un archivo.");
     if (existed) {
         std::ifstream in(file, std::ios::binary);
         if (!in)

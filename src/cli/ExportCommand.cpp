@@ -53,14 +53,16 @@ std::optional<ExportArguments> parse(const std::vector<std::string>& args, std::
         }
         std::string name = arg, value;
         const auto equals = arg.find('=');
-        if (equals != std::string::npos) {
+        if (equals != std::string::npos)
             name = arg.substr(0, equals);
+        if (name != "--workdir" && name != "--level-table" && name != "--frames")
+            return usageError("Opción desconocida: " + name);
+        if (equals != std::string::npos)
             value = arg.substr(equals + 1);
-        } else {
-            if (i + 1 >= args.size())
-                return usageError("Falta el valor de la opción " + arg + ".");
+        else if (i + 1 < args.size())
             value = args[++i];
-        }
+        else
+            return usageError("Falta el valor de la opción " + arg + ".");
         if (name == "--workdir" || name == "--level-table") {
             auto& slot = name == "--workdir" ? parsed.workdir : parsed.levelTable;
             if (slot)
@@ -68,12 +70,10 @@ std::optional<ExportArguments> parse(const std::vector<std::string>& args, std::
             if (value.empty())
                 return usageError("La opción " + name + " necesita una ruta.");
             slot = fs::path(value);
-        } else if (name == "--frames") {
+        } else {
             if (parsed.frames)
                 return usageError("La opción --frames se ha dado dos veces.");
             parsed.frames = value;
-        } else {
-            return usageError("Opción desconocida: " + name);
         }
     }
     if (!haveDocument && !parsed.help)
@@ -90,8 +90,8 @@ void listTables(const fs::path& folder, std::ostream& out) {
             continue;
         out << "  " << std::left << std::setw(16) << (table + ".DBF") << std::right;
         try {
-            out << std::setw(6) << dbf::Table::open(*file, dbf::OpenMode::Shared).recordCount()
-                << " registros\n";
+            const auto count = dbf::Table::open(*file, dbf::OpenMode::Shared).recordCount();
+            out << std::setw(6) << count << (count == 1 ? " registro\n" : " registros\n");
         } catch (const std::exception& error) {
             // The run has completed; a table that cannot be read back now is only worth a line.
             out << " (no se puede leer: " << error.what() << ")\n";

@@ -11,13 +11,13 @@
 namespace pontrel {
 
 struct ShortCodeSettings {
-    bool preCut = false;      // the candidate becomes its first 10 characters first
-    bool shortening = false;  // a code longer than 10 becomes its first 8 + last 2 characters
-    bool ignoreCase = false;  // registry comparison: letter case ignored, accented letters included
+    bool preCut = false;     // the candidate becomes its first 10 characters first
+    bool shortening = false; // a code longer than 10 becomes its first 8 + last 2 characters
+    bool ignoreCase = false; // registry comparison: letter case ignored, accented letters included
 };
 
 class ShortCodeRegistry {
-public:
+  public:
     explicit ShortCodeRegistry(ShortCodeSettings settings);
 
     // Applies the rule to `candidate` (ANSI text), registers the result and returns it.
@@ -25,11 +25,11 @@ public:
 
     bool contains(std::string_view storedForm) const;
 
-private:
+  private:
     ShortCodeSettings settings_;
     std::string key(std::string_view code) const;
-    std::set<std::string> sorted_;               // case-significant registries stay sorted
-    std::unordered_set<std::string> hashed_;     // case-ignoring registries test by hashing
+    std::set<std::string> sorted_;           // case-significant registries stay sorted
+    std::unordered_set<std::string> hashed_; // case-ignoring registries test by hashing
 };
 
 } // namespace pontrel

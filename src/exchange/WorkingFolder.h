@@ -19,7 +19,8 @@ void requireWorkingFolder(const std::filesystem::path& folder);
 
 // The file `name` (e.g. "PROFT.DBF") in `folder`, its name matched without regard to letter case,
 // since programs under Wine may write soluc.dbf or Proft.DBF. nullopt when there is none.
-std::optional<std::filesystem::path> findTableFile(const std::filesystem::path& folder, std::string_view name);
+std::optional<std::filesystem::path> findTableFile(const std::filesystem::path& folder,
+                                                   std::string_view name);
 
 // Re-creation of a table: deletes NAME.DBF and (unless keepMdx) NAME.MDX in any letter case, then
 // creates NAME.DBF (upper case) with the given fields and index.

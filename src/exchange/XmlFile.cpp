@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -152,14 +151,18 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file) {
 
     // Read by us rather than by libxml2, so that the path is taken literally (no URI escapes) and a
     // read failure gets its own message.
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in)
         throw Error("No se puede abrir el archivo «" + name + "».");
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    const std::streamoff size = in.tellg();
+    if (size < 0)
         throw Error("No se puede leer el archivo «" + name + "».");
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+    if (size > static_cast<std::streamoff>(INT_MAX))
         throw Error("El archivo «" + name + "» es demasiado grande para leerlo como documento XML.");
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.seekg(0);
+    if (!in.read(bytes.data(), size))
+        throw Error("No se puede leer el archivo «" + name + "».");
 
     std::unique_ptr<xmlParserCtxt, ContextDeleter> context(xmlNewParserCtxt());
     if (!context)

@@ -128,6 +128,14 @@ YedraDocument YedraDocument::load(const std::filesystem::path& file) {
 }
 
 std::vector<YedraRecord> YedraDocument::records(std::string_view group) const {
+    return select(group, 0);
+}
+
+std::vector<YedraRecord> YedraDocument::loopRecords(std::string_view group) const {
+    return select(group, 2);
+}
+
+std::vector<YedraRecord> YedraDocument::select(std::string_view group, std::size_t minimumFields) const {
     std::vector<YedraRecord> result;
     const xmlNode* root = xmlDocGetRootElement(doc_.get());
     if (root == nullptr)
@@ -139,22 +147,16 @@ std::vector<YedraRecord> YedraDocument::records(std::string_view group) const {
         for (const xmlNode* g = block->children; g != nullptr; g = g->next) {
             if (!isElement(g, "grupo_datos") || !hasSeq(g, group))
                 continue;
-            for (xmlNode* record = g->children; record != nullptr; record = record->next)
-                if (isElement(record, "grupo_datos"))
-                    result.emplace_back(record);
+            for (xmlNode* record = g->children; record != nullptr; record = record->next) {
+                if (!isElement(record, "grupo_datos"))
+                    continue;
+                YedraRecord selected(record);
+                if (selected.fieldCount() >= minimumFields)
+                    result.push_back(std::move(selected));
+            }
         }
     }
     return result;
-}
-
-std::vector<YedraRecord> YedraDocument::loopRecords(std::string_view group) const {
-    std::vector<YedraRecord> all = records(group);
-    std::vector<YedraRecord> kept;
-    kept.reserve(all.size());
-    for (auto& record : all)
-        if (record.fieldCount() >= 2)
-            kept.push_back(std::move(record));
-    return kept;
 }
 
 std::optional<std::string> YedraDocument::academicYearSource() const {

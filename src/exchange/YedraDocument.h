@@ -59,6 +59,7 @@ class YedraDocument {
         void operator()(xmlDoc* d) const;
     };
     YedraDocument(std::filesystem::path path, xmlDoc* doc);
+    std::vector<YedraRecord> select(std::string_view group, std::size_t minimumFields) const;
     std::filesystem::path path_;
     std::unique_ptr<xmlDoc, DocDeleter> doc_;
 };

@@ -107,7 +107,7 @@ std::size_t slotPass(ExportContext& context, const FrameSelection& selection, Ta
     for (std::size_t i = 0; i < records.size(); ++i) {
         const YedraRecord& record = records[i];
         if (record.fieldCount() < 2)
-            ;
+            continue; // the day counter moves only with records that are read
         ++read;
         const std::string frameCode = record.value(4).substr(0, kCodeWidth);
         if (selection.chosen(frameCode)) {

@@ -79,23 +79,24 @@ TEST(IniFile, CreatesAMissingFileAndRewritesAnExistingOne) {
     EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp"));
 }
 
-TEST(IniFile, AFolderThatCannotBeWrittenGivesAClearErrorAndKeepsTheFile) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
+TEST(IniFile, AFileThatCannotBeWrittenGivesAClearErrorNamingIt) {
     QTemporaryDir dir;
     const std::filesystem::path folder = dir.path().toStdString();
-    const std::filesystem::path file = folder / "Velmora.ini";
-    std::ofstream(file, std::ios::binary) << "[Transformadores]\nTransformado=1\n";
-    std::filesystem::permissions(folder,
-                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    try {
-        writeIniValue(file, "Transformadores", "Transformado", "-1");
-        ADD_FAILURE() << "no error";
-    } catch (const pontrel::Error& error) {
-        EXPECT_NE(std::string(error.what()).find("Velmora.ini"), std::string::npos) << error.what();
+    // A program folder that has gone away, and a result "file" that is a folder.
+    const std::filesystem::path missing = folder / "no-existe" / "Velmora.ini";
+    const std::filesystem::path blocked = folder / "Velmora.ini";
+    std::filesystem::create_directory(blocked);
+    std::ofstream(blocked / "dentro.txt") << "x";
+    for (const auto& file : {missing, blocked}) {
+        try {
+            writeIniValue(file, "Transformadores", "Transformado", "-1");
+            ADD_FAILURE() << "no error for " << file;
+        } catch (const pontrel::Error& error) {
+            EXPECT_NE(std::string(error.what()).find(file.string()), std::string::npos) << error.what();
+        }
     }
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-    EXPECT_EQ(readAll(file), "[Transformadores]\nTransformado=1\n");
+    EXPECT_EQ(readAll(blocked / "dentro.txt"), "x");
+    EXPECT_FALSE(std::filesystem::exists(folder / "Velmora.ini.tmp"));
 }
 
 } // namespace

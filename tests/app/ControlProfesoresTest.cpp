@@ -1,0 +1,323 @@
+// The teacher data dialog offscreen: layout and texts, the masks, Enter, the fixed columns, storing
+// on leaving a row or the grid, the navigator, and the import run going on with what was typed.
+
+#include "import/WorkingTablesFixture.h"
+#include "support/ScriptedUserInterface.h"
+
+#include "app/ControlProfesores.h"
+#include "app/FixedColumnsGrid.h"
+#include "app/ProftTableModel.h"
+#include "import/ImportRun.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using pontrel::app::FixedColumnsGrid;
+using pontrel::app::ProftTableModel;
+using pontrel::testing::Row;
+
+void settle() {
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+}
+
+class ControlProfesoresTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Twelve teachers, so that the page moves of the navigator have room; the second lacks both keys.
+        std::vector<Row> rows;
+        for (int i = 1; i <= 12; ++i)
+            rows.push_back({{"ABREV", "P" + std::to_string(i)},
+                            {"NOMBRE", "Profesor " + std::to_string(i)},
+                            {"X_EMPLEADO", i == 2 ? "" : std::to_string(1000 + i)},
+                            {"F_TOMAPOS", i == 2 ? "" : "01/09/2010"}});
+        pontrel::testing::writeTable(proft(), pontrel::testing::proftLayout(), rows);
+    }
+    fs::path proft() const { return folder.path() / "PROFT.DBF"; }
+    std::pair<std::string, std::string> storedKeys(std::size_t record) const {
+        auto table = pontrel::dbf::Table::open(proft(), pontrel::dbf::OpenMode::Shared);
+        return {table.text(record, "X_EMPLEADO"), table.text(record, "F_TOMAPOS")};
+    }
+    // Shows the dialog and gives the grid the focus on the cell (row, column).
+    void enterGrid(TControlProfesores& dialog, int row, int column) {
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        auto* grid = this->grid(dialog);
+        grid->setCurrentIndex(dialog.model()->index(row, column));
+        grid->setFocus();
+        settle();
+    }
+    static FixedColumnsGrid* grid(const TControlProfesores& dialog) {
+        return dialog.findChild<FixedColumnsGrid*>(QStringLiteral("ProftDBGrid"));
+    }
+    static QToolButton* nav(const TControlProfesores& dialog, const char* name) {
+        return dialog.findChild<QToolButton*>(QStringLiteral("wwDBNavigator1") + QString::fromLatin1(name));
+    }
+    static void typeInto(QWidget* widget, const char* text) {
+        QTest::keyClicks(widget, QString::fromLatin1(text));
+        settle();
+    }
+    static QWidget* focused() { return QApplication::focusWidget(); }
+
+    pontrel::testing::ScratchFolder folder;
+};
+
+TEST_F(ControlProfesoresTest, LayoutTextsAndColumns) {
+    TControlProfesores dialog(QString::fromStdString(proft().string()));
+    EXPECT_EQ(dialog.objectName(), "ControlProfesores");
+    EXPECT_EQ(dialog.windowTitle(), "Control de Profesores");
+    EXPECT_EQ(dialog.size(), QSize(754, 499));
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize()) << "a fixed frame";
+
+    const std::vector<std::pair<const char*, QString>> labels{
+        {"Label1", "CONTROL DE DATOS DE LOS PROFESORES"},
+        {"Label3", "INCIDENCIAS EN EL TRASPASO"},
+        {"Label2", "Se ha detectado que existe algún Profesor sin todos los datos necesarios. (Seguramente hayan "
+                   "sido creados directamente desde Velmora.)      Para poder realizar correctamente la integración "
+                   "del Horario en YEDRA, deberán asignarlos en esta rejilla. "},
+        {"Label4", "Los Profesores deberán estar creados previamente en YEDRA, con los mismos Datos de X_EMPLEADO y "
+                   "F_TOMAPOS. "},
+        {"Label5", "YEDRA, dispone de un proceso mediante el cual pueden obtener la información de estos 2 datos "
+                   "mencionados. "},
+        {"Label6", "Después de haber introducido los datos que faltan, pulsando \"Salir\", se reiniciará el proceso."}};
+    for (const auto& [name, text] : labels) {
+        auto* label = dialog.findChild<QLabel*>(QString::fromLatin1(name));
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_EQ(label->text(), text) << name;
+    }
+    auto* salir = dialog.findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+    ASSERT_NE(salir, nullptr);
+    EXPECT_EQ(salir->text(), "Salir");
+    EXPECT_EQ(salir->geometry(), QRect(583, 368, 75, 25));
+
+    auto* g = grid(dialog);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->geometry(), QRect(9, 56, 490, 433));
+    QStringList titles;
+    for (int c = 0; c < g->model()->columnCount(); ++c)
+        titles << g->model()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(titles, (QStringList{"ABREV", "NOMBRE", "X_EMPLEADO", "F_TOMAPOS"}));
+    EXPECT_EQ(g->model()->rowCount(), 12);
+    EXPECT_EQ(g->model()->data(g->model()->index(11, 1)).toString(), "Profesor 12") << "stored order";
+    EXPECT_EQ(g->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(g->currentIndex().row(), 0) << "the first teacher is current";
+
+    const std::vector<std::pair<const char*, const char*>> buttons{
+        {"First", "Move to first record"},        {"PriorPage", "Move backward 10 records"},
+        {"Prior", "Move to prior record"},        {"Next", "Move to next record"},
+        {"NextPage", "Move forward 10 records"},  {"Last", "Move to last record"},
+        {"Edit", "Edit current record"},          {"Post", "Post changes of current record"},
+        {"Cancel", "Cancel changes made to current record"}, {"Refresh", "Refresh the contents of the dataset"}};
+    auto* navigator = dialog.findChild<QWidget*>(QStringLiteral("wwDBNavigator1"));
+    ASSERT_NE(navigator, nullptr);
+    EXPECT_EQ(navigator->geometry(), QRect(224, 29, 275, 24));
+    const auto all = navigator->findChildren<QToolButton*>();
+    ASSERT_EQ(all.size(), 10);
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        EXPECT_EQ(all[int(i)], nav(dialog, buttons[i].first)) << "left to right: " << buttons[i].first;
+        EXPECT_EQ(all[int(i)]->toolTip(), buttons[i].second);
+    }
+    EXPECT_TRUE(nav(dialog, "Next")->autoRepeat());
+    EXPECT_EQ(nav(dialog, "Next")->autoRepeatDelay(), 500);
+    EXPECT_EQ(nav(dialog, "Next")->autoRepeatInterval(), 100);
+}
+
+TEST_F(ControlProfesoresTest, MasksRefuseAnyOtherText) {
+    TControlProfesores dialog(QString::fromStdString(proft().string()));
+    ProftTableModel* model = dialog.model();
+    const std::vector<std::tuple<int, const char*, bool>> cases{
+        {ProftTableModel::XEmpleado, "12345", true},      {ProftTableModel::XEmpleado, "12A45", false},
+        {ProftTableModel::XEmpleado, "12345678901", false}, {ProftTableModel::XEmpleado, "1234567890", true},
+        {ProftTableModel::FTomapos, "01/09/2010", true},  {ProftTableModel::FTomapos, "1/9/2010", false},
+        {ProftTableModel::FTomapos, "01-09-2010", false}};
+    for (const auto& [column, text, accepted] : cases) {
+        const QModelIndex cell = model->index(1, column);
+        const QString before = model->data(cell).toString();
+        EXPECT_EQ(model->setData(cell, QString::fromLatin1(text)), accepted) << text;
+        EXPECT_EQ(model->data(cell).toString(), accepted ? QString::fromLatin1(text) : before) << text;
+    }
+    ASSERT_TRUE(model->post());
+    EXPECT_EQ(storedKeys(1), (std::pair<std::string, std::string>{"1234567890", "01/09/2010"}));
+
+    // Typed into the grid: a letter cannot be entered at all; a date in another form is refused with a
+    // message and not stored.
+    enterGrid(dialog, 2, ProftTableModel::XEmpleado);
+    typeInto(focused(), "77A7");
+    auto* editor = qobject_cast<QLineEdit*>(focused());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "777");
+    QTest::keyClick(editor, Qt::Key_Escape);
+    settle();
+    grid(dialog)->setCurrentIndex(model->index(2, ProftTableModel::FTomapos));
+    typeInto(grid(dialog), "1/9/2010");
+    QTest::keyClick(focused(), Qt::Key_Return);
+    settle();
+    auto* refusal = dialog.findChild<QMessageBox*>(QStringLiteral("MaskRefusal"));
+    ASSERT_NE(refusal, nullptr) << "the refusal is shown";
+    EXPECT_TRUE(refusal->text().contains("F_TOMAPOS"));
+    refusal->close();
+    dialog.close();
+    EXPECT_EQ(storedKeys(2), (std::pair<std::string, std::string>{"1003", "01/09/2010"}));
+}
+
+TEST_F(ControlProfesoresTest, EnterMovesToTheNextColumnAndLeavingARowStoresIt) {
+    TControlProfesores dialog(QString::fromStdString(proft().string()));
+    ProftTableModel* model = dialog.model();
+    enterGrid(dialog, 1, ProftTableModel::XEmpleado);
+    EXPECT_EQ(model->editingRow(), 1) << "entering the grid puts the current row into editing";
+
+    typeInto(focused(), "12345");
+    QTest::keyClick(focused(), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(grid(dialog)->currentIndex(), model->index(1, ProftTableModel::FTomapos));
+    EXPECT_EQ(storedKeys(1).first, "") << "not stored while the row is being edited";
+
+    typeInto(focused(), "02/09/2019");
+    QTest::keyClick(focused(), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(grid(dialog)->currentIndex(), model->index(2, ProftTableModel::XEmpleado))
+        << "from the last column to the first editable column of the next row";
+    EXPECT_EQ(storedKeys(1), (std::pair<std::string, std::string>{"12345", "02/09/2019"}))
+        << "moving to another row stores the row";
+}
+
+TEST_F(ControlProfesoresTest, LeavingTheGridStoresTheRowBeingEdited) {
+    TControlProfesores dialog(QString::fromStdString(proft().string()));
+    enterGrid(dialog, 1, ProftTableModel::XEmpleado);
+    typeInto(focused(), "12345");
+    ASSERT_TRUE(qobject_cast<QLineEdit*>(focused())) << "still typing in the cell";
+    auto* salir = dialog.findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+    salir->setFocus(); // leaving the grid, as clicking "Salir" does
+    settle();
+    EXPECT_FALSE(dialog.model()->isEditing());
+    EXPECT_EQ(storedKeys(1).first, "12345");
+    QTest::mouseClick(salir, Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(dialog.isVisible()) << "\"Salir\" closes the dialog";
+}
+
+TEST_F(ControlProfesoresTest, FixedColumnsStayAndCannotBeCurrentOrEdited) {
+    TControlProfesores dialog(QString::fromStdString(proft().string()));
+    ProftTableModel* model = dialog.model();
+    for (int column : {int(ProftTableModel::Abrev), int(ProftTableModel::Nombre)}) {
+        EXPECT_FALSE(model->flags(model->index(0, column)) & (Qt::ItemIsEditable | Qt::ItemIsSelectable));
+        EXPECT_FALSE(model->setData(model->index(0, column), QStringLiteral("X")));
+        EXPECT_EQ(model->data(model->index(0, column), Qt::BackgroundRole).value<QColor>(),
+                  ProftTableModel::titleColour());
+    }
+    EXPECT_EQ(model->data(model->index(0, 2), Qt::BackgroundRole).value<QColor>(), QColor(0xF0, 0xFB, 0xFF));
+    EXPECT_EQ(model->data(model->index(1, 2), Qt::BackgroundRole).value<QColor>(), QColor(0xCF, 0xD9, 0xFE));
+
+    enterGrid(dialog, 3, ProftTableModel::XEmpleado);
+    auto* g = grid(dialog);
+    QTest::keyClick(g, Qt::Key_Left);
+    QTest::keyClick(g, Qt::Key_Home);
+    settle();
+    EXPECT_EQ(g->currentIndex(), model->index(3, ProftTableModel::XEmpleado)) << "the keys never reach them";
+    const QRect fixedCell = g->visualRect(model->index(5, ProftTableModel::Nombre));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, fixedCell.center());
+    settle();
+    EXPECT_EQ(g->currentIndex(), model->index(3, ProftTableModel::XEmpleado)) << "nor does a click";
+
+    QTableView* fixed = g->fixedColumns();
+    EXPECT_FALSE(fixed->isColumnHidden(0));
+    EXPECT_FALSE(fixed->isColumnHidden(1));
+    EXPECT_TRUE(fixed->isColumnHidden(2));
+    EXPECT_TRUE(fixed->isColumnHidden(3));
+    // Narrow the grid so that it scrolls sideways: the fixed columns keep their place.
+    g->setColumnWidth(ProftTableModel::Nombre, 600);
+    settle();
+    const QPoint before = fixed->pos();
+    g->horizontalScrollBar()->setValue(g->horizontalScrollBar()->maximum());
+    settle();
+    ASSERT_GT(g->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(fixed->pos(), before);
+    EXPECT_EQ(fixed->width(), g->columnWidth(0) + g->columnWidth(1));
+}
+
+TEST_F(ControlProfesoresTest, NavigatorButtonsAreEnabledWhenTheyApply) {
+    TControlProfesores dialog(QString::fromStdString(proft().string()));
+    ProftTableModel* model = dialog.model();
+    auto enabled = [&] {
+        std::string states;
+        for (const char* name : {"First", "PriorPage", "Prior", "Next", "NextPage", "Last", "Edit", "Post", "Cancel",
+                                 "Refresh"})
+            states += nav(dialog, name)->isEnabled() ? '1' : '0';
+        return states;
+    };
+    EXPECT_EQ(enabled(), "0001111001") << "first row, browsing";
+    nav(dialog, "Edit")->click();
+    EXPECT_EQ(model->editingRow(), 0);
+    EXPECT_EQ(enabled(), "0001110110") << "editing: post and cancel only";
+    model->setData(model->index(0, ProftTableModel::XEmpleado), QStringLiteral("55"));
+    nav(dialog, "Cancel")->click();
+    EXPECT_EQ(enabled(), "0001111001");
+    EXPECT_EQ(model->data(model->index(0, ProftTableModel::XEmpleado)).toString(), "1001") << "cancel drops it";
+
+    nav(dialog, "NextPage")->click();
+    EXPECT_EQ(grid(dialog)->currentIndex().row(), 10);
+    nav(dialog, "Last")->click();
+    EXPECT_EQ(grid(dialog)->currentIndex().row(), 11);
+    EXPECT_EQ(enabled(), "1110001001") << "last row";
+    nav(dialog, "PriorPage")->click();
+    EXPECT_EQ(grid(dialog)->currentIndex().row(), 1);
+    nav(dialog, "Prior")->click();
+    nav(dialog, "Prior")->click(); // already at the first: stays
+    EXPECT_EQ(grid(dialog)->currentIndex().row(), 0);
+
+    model->setData(model->index(0, ProftTableModel::XEmpleado), QStringLiteral("55"));
+    nav(dialog, "Post")->click();
+    EXPECT_FALSE(model->isEditing());
+    EXPECT_EQ(storedKeys(0).first, "55");
+}
+
+TEST_F(ControlProfesoresTest, RefreshReadsWhatAnotherOpeningStored) {
+    TControlProfesores dialog(QString::fromStdString(proft().string()));
+    {
+        auto table = pontrel::dbf::Table::open(proft(), pontrel::dbf::OpenMode::Shared, pontrel::dbf::Access::ReadWrite);
+        pontrel::dbf::RecordBuffer values;
+        values.setText("X_EMPLEADO", "4242");
+        table.update(1, values);
+    }
+    nav(dialog, "Refresh")->click();
+    EXPECT_EQ(dialog.model()->data(dialog.model()->index(1, ProftTableModel::XEmpleado)).toString(), "4242");
+}
+
+// The import run with the real dialog in place of the window's: what is typed reaches the document.
+TEST_F(ControlProfesoresTest, ImportRunGoesOnWithTheKeysTypedInTheDialog) {
+    pontrel::testing::ScratchFolder work;
+    pontrel::testing::SchoolTables school;
+    school.proft[1]["X_EMPLEADO"] = "";
+    school.soluc = {{"LUIS", "1", "1", "0", "MAT", "1A", "", "A1"}};
+    school.write(work.path());
+    const fs::path document = folder.path() / "centro.xml";
+    pontrel::testing::writeFile(document, pontrel::testing::schoolDocument());
+
+    pontrel::testing::ScriptedUserInterface ui;
+    ui.documents.push_back(document);
+    ui.onTeacherDialog = [](const fs::path& proftPath) {
+        TControlProfesores dialog(QString::fromStdString(proftPath.string()));
+        ASSERT_TRUE(dialog.model()->setData(dialog.model()->index(1, ProftTableModel::XEmpleado), QStringLiteral("2002")));
+        dialog.close();
+    };
+    pontrel::RunSession session;
+    session.workingFolder = work.path();
+    EXPECT_EQ(pontrel::importing::ImportRun(session, ui).run(), pontrel::RunOutcome::Completed);
+    EXPECT_EQ(ui.teacherDialogs, 1);
+    const std::string written = pontrel::testing::readFile(folder.path() / "ResultadoDastelcentro.xml");
+    EXPECT_NE(written.find(">2002<"), std::string::npos);
+}
+
+} // namespace
