@@ -37,6 +37,8 @@ struct Options {
     int repeats = 5;
     std::uint32_t seed = 20260901;
     fs::path keep; // when set, the generated files of each scale stay there
+    int generateScale = 0; // --generate SCALE FOLDER: only write that school (for profiling by hand)
+    fs::path generateInto;
 };
 
 // What a child reports for one scale.
@@ -232,6 +234,11 @@ bool parseOptions(int argc, char** argv, Options& opt) {
                 return false;
         } else if (arg == "--seed" && hasValue) {
             opt.seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (arg == "--generate" && i + 2 < argc) {
+            opt.generateScale = std::atoi(argv[++i]);
+            opt.generateInto = argv[++i];
+            if (opt.generateScale < 1)
+                return false;
         } else if (arg == "--keep" && hasValue) {
             opt.keep = argv[++i];
         } else {
@@ -248,8 +255,17 @@ const char* verdict(bool ok) { return ok ? "ok" : "FALLA"; }
 int main(int argc, char** argv) {
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
-        std::cerr << "Uso: pontrel-bench [--scales 1,10,100] [--repeats 5] [--seed N] [--keep CARPETA]\n";
+        std::cerr << "Uso: pontrel-bench [--scales 1,10,100] [--repeats 5] [--seed N] [--keep CARPETA]\n"
+                     "     pontrel-bench --generate ESCALA CARPETA [--seed N]\n";
         return 2;
+    }
+    if (opt.generateScale > 0) {
+        fs::create_directories(opt.generateInto);
+        const auto school = bench::generateSchool(bench::shapeForScale(opt.generateScale), opt.seed, opt.generateInto);
+        std::printf("%s (%ju bytes), %s, %s (%zu registros); marco %s\n", school.document.c_str(),
+                    static_cast<std::uintmax_t>(school.documentBytes), school.levelTable.c_str(),
+                    school.soluc.c_str(), school.solucRecords, school.firstFrameCode.c_str());
+        return 0;
     }
     std::printf("# pontrel-bench 1 seed=%u repeats=%d (median seconds; MB = 10^6 bytes)\n", opt.seed, opt.repeats);
     std::printf("%-5s %8s %8s %9s %9s %9s %7s %9s %9s %7s %9s %9s %7s %7s\n", "scale", "teachers", "doc_MB",

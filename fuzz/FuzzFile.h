@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,6 +17,10 @@ inline const std::filesystem::path& scratchFolder() {
     static const std::filesystem::path folder = [] {
         auto f = std::filesystem::temp_directory_path() / ("pontrel-fuzz-" + std::to_string(getpid()));
         std::filesystem::create_directories(f);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(scratchFolder(), ec);
+        });
         return f;
     }();
     return folder;

@@ -182,7 +182,7 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     bitBtn1_->setProperty(kHelpContextProperty, kTeacherDialogHelpContext);
     connect(bitBtn1_, &QPushButton::clicked, this, &TControlProfesores::BitBtn1Click);
 
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* before, QWidget* now) {
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* before, QWidget* now) {
         const bool wasIn = inGrid(before);
         const bool isIn = inGrid(now);
         if (!wasIn && isIn)
@@ -209,7 +209,13 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     updateNavigator();
 }
 
-TControlProfesores::~TControlProfesores() = default;
+TControlProfesores::~TControlProfesores() {
+    // The widgets going away move the focus and the current cell; they go while this dialog can still
+    // hear it, and the focus watch ends first.
+    disconnect(focusWatch_);
+    model_->disconnect(this);
+    delete draw3D1_;
+}
 
 bool TControlProfesores::inGrid(const QWidget* widget) const {
     return widget && (widget == proftDBGrid_ || proftDBGrid_->isAncestorOf(widget));

@@ -56,4 +56,5 @@ class TControlProfesores : public QDialog {
     QToolButton* navCancel_ = nullptr;
     QToolButton* navRefresh_ = nullptr;
     QPushButton* bitBtn1_ = nullptr;
+    QMetaObject::Connection focusWatch_;
 };

@@ -9,8 +9,10 @@
 #include "export/ExportRun.h"
 #include "import/ImportRun.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -207,20 +209,27 @@ void TMForm::runDirection(const RunFunction& run) {
     if (!run || closed_)
         return;
     RunOutcome outcome;
+    running_ = true;
     try {
         outcome = run(session_, *ui_);
     } catch (const std::exception& error) {
         // The run stops where it failed; result code, buttons and window stay as they are.
+        running_ = false;
         ui_->setBusy(false);
-        showErrorBox(this, QString::fromUtf8(error.what()));
+        if (!closed_)
+            showErrorBox(this, QString::fromUtf8(error.what()));
         return;
     } catch (...) {
+        running_ = false;
         ui_->setBusy(false);
-        showErrorBox(this, QStringLiteral("Error inesperado: la transformación se ha detenido."));
+        if (!closed_)
+            showErrorBox(this, QStringLiteral("Error inesperado: la transformación se ha detenido."));
         return;
     }
+    running_ = false;
     ui_->setBusy(false);
-    applyOutcome(outcome);
+    if (!closed_)
+        applyOutcome(outcome);
 }
 
 void TMForm::applyOutcome(RunOutcome outcome) {
@@ -266,6 +275,14 @@ void TMForm::closeMainWindow() {
     // An embedded window refuses to close: do what closing does, then end the program.
     closed_ = true;
     FormClose();
+    if (running_) {
+        // Velmora's window went away under a run: its open dialogs are dismissed and its next question
+        // fails, so it stops as after an error and nothing carries on without a window.
+        ui_->abandon();
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
+                dialog->done(QDialog::Rejected);
+    }
     hide();
     endProgram_();
 }

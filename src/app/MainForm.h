@@ -80,6 +80,7 @@ class TMForm : public QWidget {
     bool embedded_ = false;
     bool shownOnce_ = false;
     bool closed_ = false;
+    bool running_ = false;
 
     QFileDialog* openDialogXML_ = nullptr;
     QPushButton* bExportar_ = nullptr;

@@ -21,29 +21,44 @@ QtUserInterface::~QtUserInterface() {
         QApplication::restoreOverrideCursor();
 }
 
+void QtUserInterface::stopIfAbandoned() const {
+    if (abandoned_)
+        throw Error("La ventana de Velmora se ha cerrado: la transformación se ha interrumpido.");
+}
+
 std::optional<std::filesystem::path> QtUserInterface::chooseDocument() {
-    if (fileDialog_->exec() != QDialog::Accepted || fileDialog_->selectedFiles().isEmpty())
+    stopIfAbandoned();
+    const int answer = fileDialog_->exec();
+    stopIfAbandoned();
+    if (answer != QDialog::Accepted || fileDialog_->selectedFiles().isEmpty())
         return std::nullopt;
     return std::filesystem::path(fileDialog_->selectedFiles().constFirst().toStdString());
 }
 
 void QtUserInterface::showMessage(const std::string& text) {
+    stopIfAbandoned();
     showPlainMessage(owner_, QString::fromUtf8(text.data(), qsizetype(text.size())));
+    stopIfAbandoned();
 }
 
 FrameChoice QtUserInterface::chooseFrames(const std::filesystem::path& document) {
+    stopIfAbandoned();
     TPlantillas dialog(document, owner_);
     dialog.exec();
+    stopIfAbandoned();
     if (dialog.loadError())
         std::rethrow_exception(dialog.loadError());
     return FrameChoice{dialog.selectionString(), dialog.accepted(), dialog.frameCount()};
 }
 
 void QtUserInterface::completeTeacherKeys(const std::filesystem::path& proftTable) {
+    stopIfAbandoned();
 #ifdef PONTREL_HAVE_TEACHER_DIALOG
     // Created for this one request and released when the user has closed it.
     auto dialog = std::make_unique<TControlProfesores>(QString::fromStdString(proftTable.string()), owner_);
     dialog->exec();
+    dialog.reset();
+    stopIfAbandoned();
 #else
     throw Error("El diálogo de datos del profesorado no está disponible en esta versión (tabla \"" +
                 proftTable.string() + "\").");

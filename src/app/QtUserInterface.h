@@ -27,6 +27,7 @@ class QtUserInterface : public UserInterface {
     QWidget* owner_;
     QFileDialog* fileDialog_;
     bool busy_ = false;
+    bool abandoned_ = false;
 };
 
 } // namespace pontrel::app

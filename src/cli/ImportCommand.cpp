@@ -29,7 +29,8 @@ void printSummary(const importing::ImportSummary& s) {
               << "Entradas sin tramo horario en DIASHORAST: " << s.slotsNotFound << "\n"
               << "Entradas sin unidad en GRUPOST: " << s.unitsNotFound << "\n"
               << "Entradas sin clave de materia: " << s.subjectsNotFound << "\n"
-              << "Entradas de SOLUC cuyo profesor no est\xC3\xA1 en PROFT: " << s.entriesWithoutTeacher << "\n";
+              << "Entradas de SOLUC cuyo profesor no est\xC3\xA1 en PROFT: " << s.entriesWithoutTeacher
+              << "\n";
 }
 
 } // namespace

@@ -14,9 +14,13 @@ ImportUserInterface::ImportUserInterface(std::filesystem::path document,
                                          std::ostream& out, std::ostream& err)
     : document_(std::move(document)), teacherKeys_(std::move(teacherKeys)), out_(out), err_(err) {}
 
-std::optional<std::filesystem::path> ImportUserInterface::chooseDocument() { return document_; }
+std::optional<std::filesystem::path> ImportUserInterface::chooseDocument() {
+    return document_;
+}
 
-void ImportUserInterface::showMessage(const std::string& text) { messages_.push_back(text); }
+void ImportUserInterface::showMessage(const std::string& text) {
+    messages_.push_back(text);
+}
 
 FrameChoice ImportUserInterface::chooseFrames(const std::filesystem::path&) {
     throw Error("La importaci\xC3\xB3n no elige jornadas escolares.");
@@ -38,8 +42,8 @@ void ImportUserInterface::completeTeacherKeys(const std::filesystem::path& proft
          << (teacherKeys_ ? " (el archivo de claves no los completa)" : " (use --teacher-keys ARCHIVO.csv)")
          << ":\n";
     for (const auto& teacher : incomplete)
-        err_ << "  " << ansi::toUtf8(teacher.abbreviation) << "\t" << ansi::toUtf8(teacher.name)
-             << "\tfalta " << importing::missingKeysText(teacher) << "\n";
+        err_ << "  " << ansi::toUtf8(teacher.abbreviation) << "\t" << ansi::toUtf8(teacher.name) << "\tfalta "
+             << importing::missingKeysText(teacher) << "\n";
 }
 
 std::string terminalText(std::string text) {

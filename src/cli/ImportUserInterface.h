@@ -15,10 +15,11 @@
 namespace pontrel::cli {
 
 class ImportUserInterface : public UserInterface {
-public:
+  public:
     // `teacherKeys`: the lines of the keys file, read and checked before the run starts.
-    ImportUserInterface(std::filesystem::path document, std::optional<std::vector<importing::TeacherKeyLine>> teacherKeys,
-                        std::ostream& out, std::ostream& err);
+    ImportUserInterface(std::filesystem::path document,
+                        std::optional<std::vector<importing::TeacherKeyLine>> teacherKeys, std::ostream& out,
+                        std::ostream& err);
 
     std::optional<std::filesystem::path> chooseDocument() override;
     void showMessage(const std::string& text) override;
@@ -29,7 +30,7 @@ public:
 
     const std::vector<std::string>& messages() const { return messages_; }
 
-private:
+  private:
     std::filesystem::path document_;
     std::optional<std::vector<importing::TeacherKeyLine>> teacherKeys_;
     std::ostream& out_;

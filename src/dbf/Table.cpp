@@ -45,9 +45,9 @@ std::optional<std::filesystem::path> findIndexFile(const std::filesystem::path& 
     const std::string wanted = upperName(expected.filename().string());
     const std::filesystem::path folder =
         table.has_parent_path() ? table.parent_path() : std::filesystem::path(".");
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-        if (upperName(entry.path().filename().string()) == wanted && entry.is_regular_file(ec))
-            return entry.path();
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (upperName(it->path().filename().string()) == wanted && it->is_regular_file(ec))
+            return it->path();
     return std::nullopt;
 }
 

@@ -104,8 +104,12 @@ class Table {
     // Reading. `record` is a live record's position; `field` a field name (letter case ignored).
     // An unknown field name is an error that names the table and the field.
     Value value(std::size_t record, std::string_view field) const;
-    std::string text(std::size_t record, std::string_view field) const;                    // NULL reads as ""
-    std::optional<std::int64_t> integer(std::size_t record, std::string_view field) const; // NULL: nullopt
+    // Text fields, numbers stored as text and dates as stored (trailing blanks removed); integers in
+    // decimal, doubles in their shortest exact form, Booleans as T or F; NULL reads as "".
+    std::string text(std::size_t record, std::string_view field) const;
+    // NULL (and blank text) gives nullopt; a value that is not one (text "2h" read as an integer) is
+    // an error naming the table, the record, the field and the value.
+    std::optional<std::int64_t> integer(std::size_t record, std::string_view field) const;
     std::optional<double> number(std::size_t record, std::string_view field) const;
     std::optional<bool> boolean(std::size_t record, std::string_view field) const;
 
@@ -113,16 +117,24 @@ class Table {
     Value value(std::size_t record, std::size_t field) const;
     std::string text(std::size_t record, std::size_t field) const;
 
-    // Lookups with first-match-in-stored-order semantics. Text compares as `text` gives it.
+    // Lookups with first-match-in-stored-order semantics. Text compares as `text` gives it (trailing
+    // blanks not counting), numbers by value, NULL equals NULL and the empty text. Each field set sought
+    // gets a hashed map on first use, kept up to date by append and update: constant time per lookup.
     std::optional<std::size_t> locate(const std::vector<std::pair<std::string, Value>>& equals) const;
     std::vector<std::size_t> select(std::string_view field, const Value& equals) const;
 
-    // Writing (needs Access::ReadWrite). Appends and posts one record; returns its position.
+    // Writing (needs Access::ReadWrite). Appends and posts one record; returns its position. Records
+    // reach the file in batches, each followed by the header's count, and all of them at close: a
+    // program killed while appending leaves a table that opens with the batches written so far.
+    // A value that its field cannot hold is an error, and the record is not appended.
     std::size_t append(const RecordBuffer& values);
-    // Writes the assigned fields of an existing record back to the file at once.
+    // Writes the assigned fields of an existing record back to the file at once, under a lock that
+    // keeps two writers apart. A value that its field cannot hold changes nothing.
     void update(std::size_t record, const RecordBuffer& values);
 
-    // Records in the order of the production index's tag (equal keys in stored order).
+    // Records in the order of the production index's tag (equal keys in stored order): read through
+    // the index's tree, or, when this opening changed keys since, in the order that the index
+    // rebuilt at close will have. The tag's name is compared without regard to letter case.
     std::vector<std::size_t> indexOrder(std::string_view tag) const;
 
     struct Impl;

@@ -150,21 +150,15 @@ std::vector<std::size_t> Table::indexOrder(std::string_view tag) const {
 // ---- writing ----
 
 namespace {
-// The record's bytes with `values` assigned over `base`; the table is not touched, so a bad value
-// leaves nothing half written.
-std::vector<std::uint8_t> assign(const Table::Impl& impl, const std::uint8_t* base,
-                                 const RecordBuffer& values,
-                                 const std::vector<std::pair<std::string, Value>>& assigned,
-                                 std::vector<std::size_t>& fields) {
-    (void)values;
-    std::vector<std::uint8_t> record(base, base + impl.layout.recordLength);
+// Assigns `assigned` over the record at `record`, noting the fields touched in `fields`.
+void assign(const Table::Impl& impl, std::uint8_t* record,
+            const std::vector<std::pair<std::string, Value>>& assigned, std::vector<std::size_t>& fields) {
     for (const auto& [field, value] : assigned) {
         const std::size_t f = impl.requireLayoutField(field);
-        encodeField(impl.layout, impl.layout.fields[f], value, record.data(), impl.name);
+        encodeField(impl.layout, impl.layout.fields[f], value, record, impl.name);
         if (std::find(fields.begin(), fields.end(), f) == fields.end())
             fields.push_back(f);
     }
-    return record;
 }
 } // namespace
 
@@ -173,15 +167,21 @@ std::size_t Table::append(const RecordBuffer& values) {
     impl.requireWritable();
     if (impl.physicalCount >= 0xFFFFFFFFu)
         throw messages::tableError(impl.name, "no caben más registros");
-    std::vector<std::uint8_t> empty(impl.layout.recordLength);
-    fillNullRecord(impl.layout, empty.data());
-    std::vector<std::size_t> fields;
-    std::vector<std::uint8_t> record = assign(impl, empty.data(), values, values.assigned_, fields);
     const bool indexed = impl.layout.hasProductionIndex && impl.mdxPath;
     if (indexed)
         impl.plansForChange();
-
-    impl.records.insert(impl.records.end(), record.begin(), record.end());
+    // Built in place at the end of the records; a value the field cannot hold takes it away again,
+    // so that a refused record leaves nothing behind.
+    const std::size_t at = impl.records.size();
+    impl.records.resize(at + impl.layout.recordLength);
+    std::vector<std::size_t> fields;
+    try {
+        fillNullRecord(impl.layout, impl.records.data() + at);
+        assign(impl, impl.records.data() + at, values.assigned_, fields);
+    } catch (...) {
+        impl.records.resize(at);
+        throw;
+    }
     const std::size_t position = impl.live.size();
     impl.live.push_back(static_cast<std::uint32_t>(impl.physicalCount));
     ++impl.physicalCount;
@@ -198,8 +198,10 @@ void Table::update(std::size_t record, const RecordBuffer& values) {
     Impl& impl = *impl_;
     impl.requireWritable();
     impl.requireRecord(record);
+    // The record is changed in a copy first: a refused value changes nothing.
     std::vector<std::size_t> fields;
-    std::vector<std::uint8_t> bytes = assign(impl, impl.recordAt(record), values, values.assigned_, fields);
+    std::vector<std::uint8_t> bytes(impl.recordAt(record), impl.recordAt(record) + impl.layout.recordLength);
+    assign(impl, bytes.data(), values.assigned_, fields);
     const bool keysChange = impl.changesIndexKeys(fields);
 
     const std::uint32_t physical = impl.live[record];

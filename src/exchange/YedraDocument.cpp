@@ -108,8 +108,10 @@ YedraDocument::~YedraDocument() = default;
 
 YedraDocument YedraDocument::load(const std::filesystem::path& file) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec))
+    if (!std::filesystem::exists(file, ec))
         throw Error("No existe el documento de Yedra «" + displayPath(file) + "».");
+    if (!std::filesystem::is_regular_file(file, ec))
+        throw Error("«" + displayPath(file) + "» no es un archivo: elija un documento de Yedra.");
 
     xmlDoc* doc = parseXmlFile(file);
     YedraDocument document(file, doc);

@@ -25,7 +25,7 @@ void activityStep(ExportContext& context) {
         names.append(row);
 
         // Activity 513 makes every subject assignment of the run carry the task code 513.
-        if (record.rawValue(1) == "513")
+        if (code == "513")
             context.task513 = true;
     }
     names.close();

@@ -23,7 +23,7 @@ StepTableLayout roomsLayout() {
 void roomStep(ExportContext& context) {
     auto tables = recreateStepTables(context.tablesFolder, {roomsLayout()});
     dbf::Table& rooms = tables[0];
-    ShortCodeRegistry codes{ShortCodeSettings{.preCut = false, .shortening = false, .ignoreCase = true}};
+    ShortCodeRegistry codes{ShortCodeSettings{.preCut = false, .shortening = true, .ignoreCase = true}};
 
     const auto records = context.document.loopRecords("DEPENDENCIAS");
     for (const auto& record : records) {

@@ -72,7 +72,7 @@ void addOfferOfRegisteredSubject(dbf::Table& names, dbf::Table& offers, const Su
                        {"OFERTAMATRI", storedText(subject.offerKey, keyWidth)}}))
         return;
     const auto first = names.locate({{"CODLARGO", storedText(subject.longCode, codeWidth)},
-                                     {"NOMBRE", subject.name}});
+                                     {"NOMBRE", storedText(subject.name, nameWidth)}});
     if (!first)
         return;
     appendOffer(offers, names.text(*first, "COD"), subject);
@@ -98,6 +98,7 @@ void addNewSubject(SubjectRegistries& registries, dbf::Table& names, dbf::Table&
 
 void subjectStep(ExportContext& context) {
     // A run that stopped earlier may have left values behind; this step starts from empty registries.
+    context.subjects = SubjectRegistries{};
 
     auto tables = recreateStepTables(context.tablesFolder, {subjectNamesLayout(), subjectOffersLayout()});
     dbf::Table& names = tables[0];

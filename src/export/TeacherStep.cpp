@@ -29,7 +29,7 @@ std::string fullName(const YedraRecord& record) {
 std::string initials(const YedraRecord& record) {
     std::string code;
     for (std::size_t position : {3, 4, 5}) {
-        const std::string raw = record.value(position);
+        const std::string raw = record.rawValue(position);
         if (!raw.empty())
             code += raw.front();
     }
@@ -41,7 +41,7 @@ std::string initials(const YedraRecord& record) {
 void teacherStep(ExportContext& context) {
     auto tables = recreateStepTables(context.tablesFolder, {teachersLayout()});
     dbf::Table& teachers = tables[0];
-    ShortCodeRegistry codes{ShortCodeSettings{.preCut = false, .shortening = false, .ignoreCase = false}};
+    ShortCodeRegistry codes{ShortCodeSettings{.preCut = false, .shortening = false, .ignoreCase = true}};
 
     const auto records = context.document.loopRecords("EMPLEADOS");
     for (const auto& record : records) {

@@ -11,7 +11,9 @@ namespace {
 
 using Match = std::vector<std::pair<std::string, dbf::Value>>;
 
-dbf::Value text(const std::string& s) { return dbf::Value{s}; }
+dbf::Value text(const std::string& s) {
+    return dbf::Value{s};
+}
 
 // A two-character part of a time text read as an integer, with leading blanks allowed as the
 // platform's text-to-number conversion allows them.
@@ -34,7 +36,8 @@ std::string minuteCount(std::string_view timeText, const std::string& where) {
         time.insert(0, "0");
     // First and last two characters; a one-character text gives the same character both times.
     const std::string_view hoursPart = std::string_view(time).substr(0, 2);
-    const std::string_view minutesPart = std::string_view(time).substr(time.size() >= 2 ? time.size() - 2 : 0);
+    const std::string_view minutesPart =
+        std::string_view(time).substr(time.size() >= 2 ? time.size() - 2 : 0);
     int hours = 0;
     int minutes = 0;
     if (!integerValue(hoursPart, hours) || !integerValue(minutesPart, minutes))
@@ -50,7 +53,8 @@ ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps
     std::string task = entry.task;
 
     // The assignment gives both keys at once.
-    if (auto a = tables_.assignments.locate(Match{{"CASIG", text(entry.subject)}, {"CGRUP", text(entry.unit)}})) {
+    if (auto a =
+            tables_.assignments.locate(Match{{"CASIG", text(entry.subject)}, {"CGRUP", text(entry.unit)}})) {
         subjectKey = tables_.assignments.text(*a, "CLAVE");
         offerKey = tables_.assignments.text(*a, "CLAVECURSO");
     }

@@ -32,14 +32,14 @@ struct AssemblyGaps {
 std::string minuteCount(std::string_view timeText, const std::string& where);
 
 class ActivityAssembler {
-public:
+  public:
     ActivityAssembler(LookupTables tables, std::string courseStart, std::string courseEnd, bool task513)
         : tables_(tables), courseStart_(std::move(courseStart)), courseEnd_(std::move(courseEnd)),
           task513_(task513) {}
 
     ActivityValues assemble(const SolucEntry& entry, AssemblyGaps* gaps = nullptr) const;
 
-private:
+  private:
     LookupTables tables_;
     std::string courseStart_;
     std::string courseEnd_;

@@ -61,7 +61,7 @@ struct WorkingTables {
 
 // The busy cursor from step 3 until the run ends, whichever way it ends.
 class BusyCursor {
-public:
+  public:
     explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
     ~BusyCursor() { release(); }
     void release() {
@@ -70,7 +70,7 @@ public:
         busy_ = false;
     }
 
-private:
+  private:
     UserInterface& ui_;
     bool busy_ = true;
 };

@@ -21,19 +21,19 @@ class TimetableDocumentWriter;
 
 // What a completed run wrote, for front ends that report it (the command line).
 struct ImportSummary {
-    std::filesystem::path output;     // the document written
-    std::size_t teachers = 0;         // teacher groups (PROFT records)
-    std::size_t entriesWritten = 0;   // activity groups
-    std::size_t slotsNotFound = 0;    // entries with no DIASHORAST record for DIA, HORA and MARCO
-    std::size_t unitsNotFound = 0;    // entries with no GRUPOST record for CODGRUPO
-    std::size_t subjectsNotFound = 0; // entries left without a subject key
+    std::filesystem::path output;          // the document written
+    std::size_t teachers = 0;              // teacher groups (PROFT records)
+    std::size_t entriesWritten = 0;        // activity groups
+    std::size_t slotsNotFound = 0;         // entries with no DIASHORAST record for DIA, HORA and MARCO
+    std::size_t unitsNotFound = 0;         // entries with no GRUPOST record for CODGRUPO
+    std::size_t subjectsNotFound = 0;      // entries left without a subject key
     std::size_t entriesWithoutTeacher = 0; // SOLUC records whose PROF no PROFT record has
-    bool task513 = false;             // ASIGNOMT holds the activity "513"
+    bool task513 = false;                  // ASIGNOMT holds the activity "513"
     bool teacherDialogShown = false;
 };
 
 class ImportRun {
-public:
+  public:
     ImportRun(RunSession& session, UserInterface& ui) : session_(session), ui_(ui) {}
     RunOutcome run();
 
@@ -43,7 +43,7 @@ public:
     // The `fecha` of the output document; the user's regional date and time unless set (tests).
     void setClock(std::function<std::string()> clock) { clock_ = std::move(clock); }
 
-private:
+  private:
     struct Stop {
         RunOutcome outcome;
         std::string message;
@@ -61,7 +61,8 @@ inline constexpr const char* kNoDocumentMessage = "No existe archivo";
 inline constexpr const char* kNoPeriodsMessage =
     "ATENCI\xC3\x93N - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA.";
 inline constexpr const char* kTeacherDataMissingMessage =
-    "\xC2\xA1" "Atenci\xC3\xB3n! Sigue habiendo alg\xC3\xBAn Profesor sin todos los DATOS.\n\r"
+    "\xC2\xA1"
+    "Atenci\xC3\xB3n! Sigue habiendo alg\xC3\xBAn Profesor sin todos los DATOS.\n\r"
     "Este proceso se dentendr\xC3\xA1 y deber\xC3\xA1 volver a ejecutar\n\r"
     "la Importaci\xC3\xB3n, para poder corregir la incidencia";
 inline constexpr const char* kFinishedMessage = "Proceso finalizado";

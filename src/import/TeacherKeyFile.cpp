@@ -14,14 +14,17 @@ namespace pontrel::importing {
 
 namespace {
 
-std::string trimmed(std::string_view text) { return std::string(ansi::trimControls(text)); }
+std::string trimmed(std::string_view text) {
+    return std::string(ansi::trimControls(text));
+}
 
 std::vector<std::string> splitFields(const std::string& line) {
     std::vector<std::string> fields;
     std::size_t from = 0;
     for (;;) {
         const auto at = line.find(';', from);
-        fields.push_back(trimmed(std::string_view(line).substr(from, at == std::string::npos ? std::string::npos : at - from)));
+        fields.push_back(trimmed(
+            std::string_view(line).substr(from, at == std::string::npos ? std::string::npos : at - from)));
         if (at == std::string::npos)
             return fields;
         from = at + 1;
@@ -33,7 +36,8 @@ std::vector<std::string> splitFields(const std::string& line) {
 std::vector<TeacherKeyLine> readTeacherKeyFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in)
-        throw Error("No se puede leer el archivo de claves de profesores \xC2\xAB" + file.string() + "\xC2\xBB.");
+        throw Error("No se puede leer el archivo de claves de profesores \xC2\xAB" + file.string() +
+                    "\xC2\xBB.");
     std::vector<TeacherKeyLine> lines;
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
@@ -49,22 +53,28 @@ std::vector<TeacherKeyLine> readTeacherKeyFile(const std::filesystem::path& file
         if (number == 1 && ansi::equalIgnoringCase(fields[0], "ABREV"))
             continue;
         if (fields.size() != 3)
-            throw Error(where() + "se esperaban tres campos separados por \xC2\xAB;\xC2\xBB (ABREV;X_EMPLEADO;F_TOMAPOS) "
-                                  "y hay " + std::to_string(fields.size()) + ". No se ha guardado nada.");
+            throw Error(
+                where() +
+                "se esperaban tres campos separados por \xC2\xAB;\xC2\xBB (ABREV;X_EMPLEADO;F_TOMAPOS) "
+                "y hay " +
+                std::to_string(fields.size()) + ". No se ha guardado nada.");
         if (fields[0].empty())
             throw Error(where() + "falta ABREV. No se ha guardado nada.");
         if (!fields[1].empty() && !fitsEmployeeKeyMask(fields[1]))
-            throw Error(where() + "X_EMPLEADO \xC2\xAB" + fields[1] +
-                        "\xC2\xBB no es v\xC3\xA1lido: debe tener de 1 a 10 d\xC3\xADgitos. No se ha guardado nada.");
+            throw Error(
+                where() + "X_EMPLEADO \xC2\xAB" + fields[1] +
+                "\xC2\xBB no es v\xC3\xA1lido: debe tener de 1 a 10 d\xC3\xADgitos. No se ha guardado nada.");
         if (!fields[2].empty() && !fitsPostDateMask(fields[2]))
-            throw Error(where() + "F_TOMAPOS \xC2\xAB" + fields[2] +
-                        "\xC2\xBB no es v\xC3\xA1lido: debe tener la forma DD/MM/AAAA. No se ha guardado nada.");
+            throw Error(
+                where() + "F_TOMAPOS \xC2\xAB" + fields[2] +
+                "\xC2\xBB no es v\xC3\xA1lido: debe tener la forma DD/MM/AAAA. No se ha guardado nada.");
         lines.push_back({number, ansi::fromUtf8(fields[0]), fields[1], fields[2]});
     }
     return lines;
 }
 
-TeacherKeysApplied applyTeacherKeys(const std::filesystem::path& proftTable, const std::vector<TeacherKeyLine>& lines) {
+TeacherKeysApplied applyTeacherKeys(const std::filesystem::path& proftTable,
+                                    const std::vector<TeacherKeyLine>& lines) {
     std::unordered_map<std::string, const TeacherKeyLine*> byAbbreviation;
     for (const auto& line : lines)
         byAbbreviation.emplace(line.abbreviation, &line);

@@ -6,7 +6,9 @@ namespace pontrel::importing {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 } // namespace
 
@@ -60,7 +62,8 @@ void storeTeacherKeys(dbf::Table& proft, std::size_t record, const std::optional
                       const std::optional<std::string>& postDate) {
     auto refuse = [&](const std::string& what) {
         throw Error("PROFT, registro " + std::to_string(record + 1) + " (profesor \xC2\xAB" +
-                    ansi::toUtf8(proft.text(record, "ABREV")) + "\xC2\xBB): " + what + ". No se ha guardado nada.");
+                    ansi::toUtf8(proft.text(record, "ABREV")) + "\xC2\xBB): " + what +
+                    ". No se ha guardado nada.");
     };
     if (employeeKey && !fitsEmployeeKeyMask(*employeeKey))
         refuse("X_EMPLEADO \xC2\xAB" + ansi::toUtf8(*employeeKey) +

@@ -18,9 +18,9 @@ bool fitsEmployeeKeyMask(std::string_view text);
 bool fitsPostDateMask(std::string_view text);
 
 struct IncompleteTeacher {
-    std::size_t record = 0;       // position in PROFT, from 0
-    std::string abbreviation;     // ABREV, ANSI
-    std::string name;             // NOMBRE, ANSI
+    std::size_t record = 0;   // position in PROFT, from 0
+    std::string abbreviation; // ABREV, ANSI
+    std::string name;         // NOMBRE, ANSI
     bool lacksEmployeeKey = false;
     bool lacksPostDate = false;
 };

@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <memory>
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +21,9 @@ namespace pontrel::importing {
 
 namespace {
 
-const xmlChar* X(const char* s) { return reinterpret_cast<const xmlChar*>(s); }
+const xmlChar* X(const char* s) {
+    return reinterpret_cast<const xmlChar*>(s);
+}
 
 // The regional formats may carry a time-zone part (%Z, %z) that the Windows long time format has
 // not: drop it together with the blank before it.
@@ -72,7 +74,8 @@ void replaceAtomically(const std::filesystem::path& target, const char* bytes, s
         ::close(fd);
         ::unlink(tempName.c_str());
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown + "\xC2\xBB: " + what +
-                    " (" + std::strerror(saved) + "). El documento anterior, si lo hab\xC3\xAD"
+                    " (" + std::strerror(saved) +
+                    "). El documento anterior, si lo hab\xC3\xAD"
                     "a, no se ha modificado.");
     };
     const mode_t mask = ::umask(0);
@@ -94,15 +97,16 @@ void replaceAtomically(const std::filesystem::path& target, const char* bytes, s
         const int saved = errno;
         ::unlink(tempName.c_str());
         errno = saved;
-        throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown + "\xC2\xBB: " +
-                    std::strerror(saved) + ".");
+        throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown +
+                    "\xC2\xBB: " + std::strerror(saved) + ".");
     }
     if (std::rename(tempName.c_str(), target.c_str()) != 0) {
         const int saved = errno;
         ::unlink(tempName.c_str());
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown +
                     "\xC2\xBB: no se puede reemplazar (" + std::strerror(saved) +
-                    "). El documento anterior, si lo hab\xC3\xAD" "a, no se ha modificado.");
+                    "). El documento anterior, si lo hab\xC3\xAD"
+                    "a, no se ha modificado.");
     }
 }
 
@@ -116,7 +120,8 @@ std::string regionalTimestamp() {
     locale_t locale = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(0));
     if (!locale)
         locale = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
-    std::string stamp = formatNow(locale, now, D_FMT, "%d/%m/%Y") + " " + formatNow(locale, now, T_FMT, "%H:%M:%S");
+    std::string stamp =
+        formatNow(locale, now, D_FMT, "%d/%m/%Y") + " " + formatNow(locale, now, T_FMT, "%H:%M:%S");
     if (locale) {
         const std::string codeset = nl_langinfo_l(CODESET, locale);
         if (codeset != "UTF-8" && codeset != "utf8")
@@ -130,7 +135,8 @@ std::filesystem::path timetableDocumentPath(const std::filesystem::path& documen
     return documentPath.parent_path() / ("ResultadoDastel" + documentPath.filename().string());
 }
 
-TimetableDocumentWriter::TimetableDocumentWriter(std::function<std::string()> clock) : clock_(std::move(clock)) {}
+TimetableDocumentWriter::TimetableDocumentWriter(std::function<std::string()> clock)
+    : clock_(std::move(clock)) {}
 
 void TimetableDocumentWriter::require(bool started, const char* operation) const {
     if (!started)

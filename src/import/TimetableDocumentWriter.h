@@ -27,7 +27,7 @@ std::string regionalTimestamp();
 std::filesystem::path timetableDocumentPath(const std::filesystem::path& documentPath);
 
 class TimetableDocumentWriter {
-public:
+  public:
     // `clock` gives the `fecha` attribute (UTF-8); tests pass a fixed one.
     explicit TimetableDocumentWriter(std::function<std::string()> clock = regionalTimestamp);
 
@@ -43,7 +43,7 @@ public:
     // only once the new one is completely on disk. Returns the path written.
     std::filesystem::path SaveDocument(const std::filesystem::path& documentPath);
 
-private:
+  private:
     xmlNode* newGroup(xmlNode* parent, std::string_view seq);
     void addDato(xmlNode* parent, std::string_view name, std::string_view ansiValue);
     void require(bool started, const char* operation) const;

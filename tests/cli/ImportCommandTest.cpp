@@ -38,16 +38,18 @@ Result runImport(const std::vector<std::string>& args) {
     return {status, out.str(), err.str()};
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 class ImportCommand : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         document = docs.path() / "centro.xml";
         testing::writeFile(document, testing::schoolDocument());
         school.soluc = {{"ANA", "1", "1", "0", "MAT", "1A", "", "A1"},
                         {"LUIS", "2", "1", "0", "MAT", "1A", "", "A1"},
-                        {"EVA", "3", "9", "0", "MAT", "9Z", "", "A1"},  // no slot, no unit
+                        {"EVA", "3", "9", "0", "MAT", "9Z", "", "A1"},   // no slot, no unit
                         {"PEPE", "3", "1", "0", "MAT", "1A", "", "A1"}}; // not in PROFT
     }
     std::vector<std::string> args(std::vector<std::string> extra = {}) const {
@@ -71,9 +73,10 @@ TEST_F(ImportCommand, CompletedRunPrintsTheOutputAndASummary) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "Proceso finalizado\n"));
     EXPECT_TRUE(contains(r.out, "Documento escrito: " + output().string() + "\n")) << r.out;
-    for (const char* line : {"Profesores: 3\n", "Entradas escritas: 3\n", "Entradas sin tramo horario en DIASHORAST: 1\n",
-                             "Entradas sin unidad en GRUPOST: 1\n",
-                             "Entradas de SOLUC cuyo profesor no est\xC3\xA1 en PROFT: 1\n"})
+    for (const char* line :
+         {"Profesores: 3\n", "Entradas escritas: 3\n", "Entradas sin tramo horario en DIASHORAST: 1\n",
+          "Entradas sin unidad en GRUPOST: 1\n",
+          "Entradas de SOLUC cuyo profesor no est\xC3\xA1 en PROFT: 1\n"})
         EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
     EXPECT_TRUE(fs::exists(output()));
 }
@@ -87,7 +90,8 @@ TEST_F(ImportCommand, IncompleteTeachersAreListedAndTheRunStops) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "LUIS\tLuis G\xC3\xB3mez\tfalta X_EMPLEADO\n")) << r.err;
     EXPECT_TRUE(contains(r.err, "EVA\tEva Mu\xC3\xB1oz\tfalta X_EMPLEADO y F_TOMAPOS\n")) << r.err;
-    EXPECT_TRUE(contains(r.err, "los DATOS.\nEste proceso se dentendr\xC3\xA1 y deber\xC3\xA1 volver a ejecutar\nla "))
+    EXPECT_TRUE(contains(
+        r.err, "los DATOS.\nEste proceso se dentendr\xC3\xA1 y deber\xC3\xA1 volver a ejecutar\nla "))
         << "the message's line breaks as a terminal shows them: " << r.err;
     EXPECT_FALSE(fs::exists(output()));
 }
@@ -130,8 +134,11 @@ TEST_F(ImportCommand, MissingDocumentAndUsageErrors) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(contains(missing.err, "No existe archivo")) << missing.err;
 
-    const std::vector<std::vector<std::string>> usages{
-        {}, {"--workdir"}, {document.string(), "--workdir"}, {document.string(), "--otra"}, {"a.xml", "b.xml"}};
+    const std::vector<std::vector<std::string>> usages{{},
+                                                       {"--workdir"},
+                                                       {document.string(), "--workdir"},
+                                                       {document.string(), "--otra"},
+                                                       {"a.xml", "b.xml"}};
     for (const auto& a : usages) {
         const auto r = runImport(a);
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(a);

@@ -5,6 +5,7 @@
 
 #include "dbf/Error.h"
 #include "export/ExportRun.h"
+#include "support/IndependentReader.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,26 @@ TEST_F(ExportRunTest, CompleteRunOnTheSampleSchoolReplacesTheTenTablesAndNothing
               (std::set<std::string>{"ASIGNOMT.DBF", "ASIGNOMT2.DBF", "ASIGT.DBF", "AULAT.DBF", "CURSOST.DBF",
                                      "DIASHORAST.DBF", "DIASHORAST2.DBF", "DIASHORAST2.MDX", "GRUPOST.DBF",
                                      "PERIODOS.DBF", "PERIODOS.MDX", "PROFT.DBF", "SOLUC.DBF", "notas.txt"}));
+}
+
+TEST_F(ExportRunTest, EveryTableTheRunWritesReadsTheSameWithAnIndependentReader) {
+    if (!test::independentReaderAvailable())
+        GTEST_SKIP() << test::kNoIndependentReader;
+    ui.documents.push_back(sampleSchool());
+    ui.frameChoices.push_back({.selection = "JOR2      JOR1      ", .accepted = true, .frameCount = 2});
+    ASSERT_EQ(run(), RunOutcome::Completed);
+
+    for (const auto& name : exportedTables()) {
+        const auto file = table(name + ".DBF");
+        const auto table = dbf::Table::open(file, dbf::OpenMode::Shared);
+        const auto other = test::readWithIndependentReader(file);
+        std::vector<std::string> fields;
+        for (const auto& field : table.fields())
+            fields.push_back(field.name);
+        EXPECT_EQ(other.fields, fields) << name;
+        EXPECT_EQ(other.rows, test::independentRows(table)) << name;
+        EXPECT_FALSE(other.rows.empty()) << name;
+    }
 }
 
 // Each stop, and what the user is told. The working folder must come out byte for byte as it went in.

@@ -21,7 +21,15 @@ namespace fs = std::filesystem;
 
 fs::path cliPath() { return fs::path(PONTREL_BIN_DIR) / "pontrel-cli"; }
 
-std::vector<std::string> childEnvironment(const fs::path& workingFolder) {
+bool underAddressSanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#else
+    return false;
+#endif
+}
+
+std::vector<std::string> childEnvironment(const fs::path& workingFolder, MemoryCeiling ceiling) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -30,7 +38,10 @@ std::vector<std::string> childEnvironment(const fs::path& workingFolder) {
             continue;
         env.push_back(entry);
     }
-    env.push_back("ASAN_OPTIONS=exitcode=" + std::to_string(kAsanExitCode) + ":detect_leaks=1");
+    std::string asan = "ASAN_OPTIONS=exitcode=" + std::to_string(kAsanExitCode) + ":detect_leaks=1";
+    if (ceiling.megabytes > 0)
+        asan += ":hard_rss_limit_mb=" + std::to_string(ceiling.megabytes);
+    env.push_back(asan);
     env.push_back("UBSAN_OPTIONS=exitcode=" + std::to_string(kUbsanExitCode) + ":print_stacktrace=1");
     // The working folder also by the environment, for commands without --workdir.
     env.push_back("PONTREL_VTEMP=" + workingFolder.string());
@@ -39,12 +50,15 @@ std::vector<std::string> childEnvironment(const fs::path& workingFolder) {
 }
 
 CliProcess::CliProcess(const std::vector<std::string>& args, const fs::path& workingFolder,
-                       const fs::path& scratch) {
+                       const fs::path& scratch, MemoryCeiling ceiling) {
     static std::atomic<int> counter{0};
     outputFile_ = scratch / ("salida-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".txt");
     std::vector<std::string> argv{cliPath().string()};
     argv.insert(argv.end(), args.begin(), args.end());
-    const auto env = childEnvironment(workingFolder);
+    const auto env = childEnvironment(workingFolder, ceiling);
+    struct rlimit addressSpace {};
+    const bool limitAddressSpace = ceiling.megabytes > 0 && !underAddressSanitizer();
+    addressSpace.rlim_cur = addressSpace.rlim_max = static_cast<rlim_t>(ceiling.megabytes) * 1024 * 1024;
 
     // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
     std::vector<char*> cargv, cenv;
@@ -64,6 +78,8 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const fs::path& wor
         dup2(in, 0); // not a terminal: pontrel-cli never asks
         dup2(out, 1);
         dup2(out, 2);
+        if (limitAddressSpace)
+            setrlimit(RLIMIT_AS, &addressSpace);
         execve(cargv[0], cargv.data(), cenv.data());
         _exit(127);
     }
@@ -132,8 +148,8 @@ CliResult CliProcess::wait(std::chrono::milliseconds limit) {
 }
 
 CliResult runCli(const std::vector<std::string>& args, const fs::path& workingFolder, const fs::path& scratch,
-                 std::chrono::milliseconds limit) {
-    CliProcess p(args, workingFolder, scratch);
+                 std::chrono::milliseconds limit, MemoryCeiling ceiling) {
+    CliProcess p(args, workingFolder, scratch, ceiling);
     return p.wait(limit);
 }
 

@@ -21,15 +21,25 @@ struct CliResult {
 // The pontrel-cli of this build.
 std::filesystem::path cliPath();
 
+// A ceiling on the child's memory, so that a run that grows without bound fails its test instead of
+// the machine: address space when the build has no AddressSanitizer, resident memory (checked by the
+// sanitizer itself) when it has.
+struct MemoryCeiling {
+    long megabytes = 0; // 0: none
+};
+
 // Environment for the child: the sanitizers report with exit codes of their own, so that a sanitizer
 // finding is never mistaken for the ordinary "stopped" status 1.
-std::vector<std::string> childEnvironment(const std::filesystem::path& workingFolder);
+std::vector<std::string> childEnvironment(const std::filesystem::path& workingFolder, MemoryCeiling ceiling = {});
+
+// True when this build (and so pontrel-cli) runs under AddressSanitizer.
+bool underAddressSanitizer();
 
 class CliProcess {
 public:
     // Starts pontrel-cli with `args`; its output goes to a file in `scratch`.
     CliProcess(const std::vector<std::string>& args, const std::filesystem::path& workingFolder,
-               const std::filesystem::path& scratch);
+               const std::filesystem::path& scratch, MemoryCeiling ceiling = {});
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
@@ -53,7 +63,7 @@ private:
 // Runs to the end (at most `limit`) and returns how it ended.
 CliResult runCli(const std::vector<std::string>& args, const std::filesystem::path& workingFolder,
                  const std::filesystem::path& scratch,
-                 std::chrono::milliseconds limit = std::chrono::milliseconds(600000));
+                 std::chrono::milliseconds limit = std::chrono::milliseconds(600000), MemoryCeiling ceiling = {});
 
 // Exit codes of the sanitizers in the child.
 inline constexpr int kAsanExitCode = 86;

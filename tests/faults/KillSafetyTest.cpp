@@ -181,17 +181,41 @@ TEST_F(KillSafety, ImportKilledAtRandomMomentsLeavesTheEarlierOutputOrTheNewOne)
     ASSERT_NE(complete.find("</SERVICIO>"), std::string::npos);
     const std::string earlier = "<?xml version=\"1.0\"?>\n<SERVICIO>documento anterior</SERVICIO>\n";
     const auto tablesBefore = snapshot(work_);
+    std::size_t leftovers = 0;
 
     std::mt19937 rng(budget_.seed + 1);
-    std::uniform_int_distribution<long> moment(0, importTime.count() * 11 / 10 + 1);
+    std::uniform_int_distribution<long> anyMoment(0, importTime.count() * 11 / 10 + 1);
+    std::uniform_int_distribution<long> duringSave(0, 3000); // microseconds after the save begins
+    const fs::path outputFolder = output.parent_path();
+    const auto known = [&](const fs::path& p) {
+        return p == output || p == school.document || p == school.levelTable || p == school.soluc;
+    };
+    const auto saving = [&] {
+        for (const auto& entry : fs::directory_iterator(outputFolder))
+            if (!known(entry.path()))
+                return true;
+        return false;
+    };
     const auto deadline = steady_clock::now() + budget_.limit;
-    int kills = 0, earlierKept = 0, newWritten = 0;
+    int kills = 0, earlierKept = 0, newWritten = 0, duringSaveKills = 0;
     for (; kills < budget_.count && steady_clock::now() < deadline; ++kills) {
         writeFile(output, earlier);
-        const long at = moment(rng);
+        std::string when;
         {
             CliProcess run(importArgs, work_, scratch());
-            std::this_thread::sleep_for(milliseconds(at));
+            if (kills % 2 == 0) {
+                const long at = anyMoment(rng);
+                std::this_thread::sleep_for(milliseconds(at));
+                when = "muerte a los " + std::to_string(at) + " ms";
+            } else {
+                // Right after the save has created its file next to the output.
+                while (run.running() && !saving())
+                    std::this_thread::sleep_for(microseconds(200));
+                duringSaveKills += run.running();
+                const long at = duringSave(rng);
+                std::this_thread::sleep_for(microseconds(at));
+                when = "muerte " + std::to_string(at) + " µs después de empezar a guardar";
+            }
             run.kill();
         }
         const std::string now = readFile(output);
@@ -200,17 +224,19 @@ TEST_F(KillSafety, ImportKilledAtRandomMomentsLeavesTheEarlierOutputOrTheNewOne)
         else if (withoutDate(now) == complete)
             ++newWritten;
         else
-            FAIL() << "muerte a los " << at << " ms: el documento de salida está a medias (" << now.size()
-                   << " bytes de " << complete.size() << ")";
+            FAIL() << when << ": el documento de salida está a medias (" << now.size() << " bytes de "
+                   << complete.size() << ")";
+        // What a killed save leaves beside the output is not the output; it goes before the next kill.
+        for (const auto& entry : fs::directory_iterator(outputFolder))
+            if (!known(entry.path())) {
+                ++leftovers;
+                fs::remove(entry.path());
+            }
     }
-    std::size_t leftovers = 0;
-    for (const auto& entry : fs::directory_iterator(output.parent_path()))
-        if (entry.path() != output && entry.path() != school.document && entry.path() != school.levelTable &&
-            entry.path() != school.soluc)
-            ++leftovers;
-    std::printf("[ kill ] %d muertes de la importación (%lld ms): %d salida anterior, %d salida nueva, "
-                "%zu archivos temporales abandonados\n",
-                kills, static_cast<long long>(importTime.count()), earlierKept, newWritten, leftovers);
+    std::printf("[ kill ] %d muertes de la importación (%lld ms, %d mientras guardaba): %d salida anterior, "
+                "%d salida nueva, %zu archivos temporales abandonados\n",
+                kills, static_cast<long long>(importTime.count()), duringSaveKills, earlierKept, newWritten,
+                leftovers);
     // The import only reads the working tables: a kill leaves them as they were.
     EXPECT_EQ(describeDifference(tablesBefore, snapshot(work_)), "");
 }

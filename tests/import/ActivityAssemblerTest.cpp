@@ -13,8 +13,8 @@ namespace pontrel::importing {
 
 void PrintTo(const ActivityValues& v, std::ostream* os) {
     *os << "{" << v.N_DIASEMANA << "|" << v.X_TRAMO << "|" << v.X_DEPENDENCIA << "|" << v.X_UNIDAD << "|"
-        << v.X_OFERTAMATRIG << "|" << v.X_MATERIAOMG << "|" << v.F_INICIO << "|" << v.F_FIN << "|" << v.N_HORINI
-        << "|" << v.N_HORFIN << "|" << v.X_ACTIVIDAD << "}";
+        << v.X_OFERTAMATRIG << "|" << v.X_MATERIAOMG << "|" << v.F_INICIO << "|" << v.F_FIN << "|"
+        << v.N_HORINI << "|" << v.N_HORFIN << "|" << v.X_ACTIVIDAD << "}";
 }
 
 namespace {
@@ -26,7 +26,7 @@ using testing::writeTable;
 // Lookup tables holding the traps each case needs: repeated keys (the first must win), a blank offer
 // key in an assignment, a subject offered twice, and slots of two frames under the same DIHO.
 class ActivityAssembly : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto& f = folder.path();
         writeTable(f / "ASIGT.DBF", testing::asigtLayout(),
@@ -45,9 +45,10 @@ protected:
                    {{{"ABREV", "1A"}, {"CLAVE", "U1A"}, {"CLAVECURSO", "19"}},
                     {{"ABREV", "2A"}, {"CLAVE", "U2A"}, {"CLAVECURSO", "12"}},
                     {{"ABREV", "3B"}, {"CLAVE", "U3B"}, {"CLAVECURSO", "1234"}}});
-        writeTable(f / "DIASHORAST.DBF", testing::diashorastLayout(),
-                   {slot("11", "0", "T1", "1", "08:30", "09:25"), slot("11", "1", "X1", "1", "12:00", "13:00"),
-                    slot("210", "0", "T10", "2", "8:30", "14:05"), slot("13", "0", "T3", "1", "xx:00", "11:00")});
+        writeTable(
+            f / "DIASHORAST.DBF", testing::diashorastLayout(),
+            {slot("11", "0", "T1", "1", "08:30", "09:25"), slot("11", "1", "X1", "1", "12:00", "13:00"),
+             slot("210", "0", "T10", "2", "8:30", "14:05"), slot("13", "0", "T3", "1", "xx:00", "11:00")});
         auto open = [&](const char* name) { return dbf::Table::open(f / name, dbf::OpenMode::Exclusive); };
         asigt.emplace(open("ASIGT.DBF"));
         asignomt.emplace(open("ASIGNOMT.DBF"));
@@ -58,20 +59,21 @@ protected:
 
     static Row slot(const char* diho, const char* marco, const char* key, const char* day, const char* from,
                     const char* to) {
-        return {{"DIHO", diho}, {"MARCO", marco}, {"CODDIHO", key}, {"DIA", day}, {"HORADESDE", from}, {"HORAHASTA", to}};
+        return {{"DIHO", diho}, {"MARCO", marco},    {"CODDIHO", key},
+                {"DIA", day},   {"HORADESDE", from}, {"HORAHASTA", to}};
     }
 
     ActivityAssembler assembler(bool task513) const {
-        return ActivityAssembler(LookupTables{*asigt, *asignomt, *asignomt2, *diashorast, *grupost}, "15/09/2025",
-                                 "22/06/2026", task513);
+        return ActivityAssembler(LookupTables{*asigt, *asignomt, *asignomt2, *diashorast, *grupost},
+                                 "15/09/2025", "22/06/2026", task513);
     }
 
     ScratchFolder folder;
     std::optional<dbf::Table> asigt, asignomt, asignomt2, grupost, diashorast;
 };
 
-SolucEntry entry(int day, int hour, const char* frame, const char* subject, const char* unit, const char* task = "",
-                 const char* room = "A1") {
+SolucEntry entry(int day, int hour, const char* frame, const char* subject, const char* unit,
+                 const char* task = "", const char* room = "A1") {
     return SolucEntry{0, day, hour, frame, subject, unit, task, room};
 }
 
@@ -84,27 +86,49 @@ TEST_F(ActivityAssembly, EachLookupInItsOrderWithTheFirstMatch) {
     };
     const std::string a = "15/09/2025", b = "22/06/2026";
     const std::vector<Case> cases{
-        {"the first assignment gives both keys; the unit only adds its own key", entry(1, 1, "0", "MAT", "1A"), false,
+        {"the first assignment gives both keys; the unit only adds its own key",
+         entry(1, 1, "0", "MAT", "1A"),
+         false,
          {"1", "T1", "A1", "U1A", "11", "101", a, b, "510", "565", ""}},
-        {"no task anywhere and the 513 activity present", entry(1, 1, "0", "MAT", "1A"), true,
+        {"no task anywhere and the 513 activity present",
+         entry(1, 1, "0", "MAT", "1A"),
+         true,
          {"1", "T1", "A1", "U1A", "11", "101", a, b, "510", "565", "513"}},
         {"an assignment with a blank offer key: the unit fills it, the subject key stays",
-         entry(1, 1, "0", "LEN", "2A"), false, {"1", "T1", "A1", "U2A", "12", "201", a, b, "510", "565", ""}},
+         entry(1, 1, "0", "LEN", "2A"),
+         false,
+         {"1", "T1", "A1", "U2A", "12", "201", a, b, "510", "565", ""}},
         {"no assignment: offer key from the unit, subject from the first ASIGNOMT2 record of that offer",
-         entry(2, 10, "0", "FIS", "3B"), false, {"2", "T10", "A1", "U3B", "1234", "302", a, b, "510", "845", ""}},
-        {"no assignment and no ASIGNOMT2 record for the unit's offer", entry(1, 1, "0", "FIS", "2A"), false,
+         entry(2, 10, "0", "FIS", "3B"),
+         false,
+         {"2", "T10", "A1", "U3B", "1234", "302", a, b, "510", "845", ""}},
+        {"no assignment and no ASIGNOMT2 record for the unit's offer",
+         entry(1, 1, "0", "FIS", "2A"),
+         false,
          {"1", "T1", "A1", "U2A", "12", "", a, b, "510", "565", ""}},
         {"unknown unit: no unit key, and the subject fallback searches with an empty offer key",
-         entry(1, 1, "0", "FIS", "ZZ"), false, {"1", "T1", "A1", "", "", "", a, b, "510", "565", ""}},
+         entry(1, 1, "0", "FIS", "ZZ"),
+         false,
+         {"1", "T1", "A1", "", "", "", a, b, "510", "565", ""}},
         {"task from the first ASIGNOMT record of the subject code, before the 513 default",
-         entry(1, 1, "0", "GUA", "1A"), true, {"1", "T1", "A1", "U1A", "19", "", a, b, "510", "565", "GUA77"}},
-        {"the entry's own task wins", entry(1, 1, "0", "GUA", "1A", "T9"), true,
+         entry(1, 1, "0", "GUA", "1A"),
+         true,
+         {"1", "T1", "A1", "U1A", "19", "", a, b, "510", "565", "GUA77"}},
+        {"the entry's own task wins",
+         entry(1, 1, "0", "GUA", "1A", "T9"),
+         true,
          {"1", "T1", "A1", "U1A", "19", "", a, b, "510", "565", "T9"}},
-        {"the frame tells slots with the same DIHO apart", entry(1, 1, "1", "MAT", "1A"), false,
+        {"the frame tells slots with the same DIHO apart",
+         entry(1, 1, "1", "MAT", "1A"),
+         false,
          {"1", "X1", "A1", "U1A", "11", "101", a, b, "720", "780", ""}},
-        {"no slot for day, hour and frame: empty day and slot, times 0", entry(1, 1, "2", "MAT", "1A", "", ""), false,
+        {"no slot for day, hour and frame: empty day and slot, times 0",
+         entry(1, 1, "2", "MAT", "1A", "", ""),
+         false,
          {"", "", "", "U1A", "11", "101", a, b, "0", "0", ""}},
-        {"a blank room gives an empty room key", entry(1, 1, "0", "MAT", "1A", "", "   "), false,
+        {"a blank room gives an empty room key",
+         entry(1, 1, "0", "MAT", "1A", "", "   "),
+         false,
          {"1", "T1", "", "U1A", "11", "101", a, b, "510", "565", ""}},
     };
     for (const auto& c : cases) {

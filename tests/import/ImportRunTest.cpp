@@ -26,9 +26,9 @@ const std::string kThreeLines = "¡Atención! Sigue habiendo algún Profesor sin
                                 "la Importación, para poder corregir la incidencia";
 
 Datos activityDatos(const std::vector<std::string>& v) {
-    static const std::vector<std::string> names{"N_DIASEMANA", "X_TRAMO",  "X_DEPENDENCIA", "X_UNIDAD",
-                                                "X_OFERTAMATRIG", "X_MATERIAOMG", "F_INICIO", "F_FIN",
-                                                "N_HORINI", "N_HORFIN", "X_ACTIVIDAD"};
+    static const std::vector<std::string> names{"N_DIASEMANA",    "X_TRAMO",      "X_DEPENDENCIA", "X_UNIDAD",
+                                                "X_OFERTAMATRIG", "X_MATERIAOMG", "F_INICIO",      "F_FIN",
+                                                "N_HORINI",       "N_HORFIN",     "X_ACTIVIDAD"};
     Datos out;
     for (std::size_t i = 0; i < names.size(); ++i)
         out.emplace_back(names[i], v.at(i));
@@ -36,19 +36,17 @@ Datos activityDatos(const std::vector<std::string>& v) {
 }
 
 class ImportRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         document = docs.path() / "exportacion.xml";
         testing::writeFile(document, testing::schoolDocument("2025/2026"));
         session.workingFolder = work.path();
         // ANA: two placed entries with a DIA 0 entry between them; LUIS: DIA 0 only; EVA: one entry
         // whose unit has no assignment; PEPE is no teacher of PROFT.
-        school.soluc = {{"ANA", "1", "1", "0", "MAT", "1A", "", "A1"},
-                        {"LUIS", "0", "1", "0", "MAT", "1A", "", "A1"},
-                        {"ANA", "0", "2", "0", "MAT", "1A", "", "A1"},
-                        {"PEPE", "3", "1", "0", "MAT", "1A", "", "A1"},
-                        {"ANA", "2", "2", "0", "GUA", "1A", "", "A1"},
-                        {"EVA", "5", "2", "0", "MAT", "2A", "", ""}};
+        school.soluc = {
+            {"ANA", "1", "1", "0", "MAT", "1A", "", "A1"}, {"LUIS", "0", "1", "0", "MAT", "1A", "", "A1"},
+            {"ANA", "0", "2", "0", "MAT", "1A", "", "A1"}, {"PEPE", "3", "1", "0", "MAT", "1A", "", "A1"},
+            {"ANA", "2", "2", "0", "GUA", "1A", "", "A1"}, {"EVA", "5", "2", "0", "MAT", "2A", "", ""}};
     }
 
     RunOutcome runImport() {
@@ -65,8 +63,9 @@ protected:
 
     // Every table the run opens can be opened exclusively again: the run has let go of it.
     void expectTablesReleased() const {
-        for (const char* name : {"SOLUC.DBF", "GRUPOST.DBF", "CURSOST.DBF", "PROFT.DBF", "AULAT.DBF", "ASIGNOMT.DBF",
-                                 "ASIGNOMT2.DBF", "DIASHORAST.DBF", "ASIGT.DBF", "PERIODOS.DBF"})
+        for (const char* name :
+             {"SOLUC.DBF", "GRUPOST.DBF", "CURSOST.DBF", "PROFT.DBF", "AULAT.DBF", "ASIGNOMT.DBF",
+              "ASIGNOMT2.DBF", "DIASHORAST.DBF", "ASIGT.DBF", "PERIODOS.DBF"})
             if (fs::exists(work.path() / name)) {
                 EXPECT_NO_THROW(dbf::Table::open(work.path() / name, dbf::OpenMode::Exclusive)) << name;
             }
@@ -111,11 +110,11 @@ TEST_F(ImportRunTest, WritesEveryTeacherWithThePlacedEntriesOfSoluc) {
     const auto ana = XmlProbe::groups(teachers[0]);
     ASSERT_EQ(ana.size(), 2u);
     EXPECT_EQ(XmlProbe::attribute(ana[0], "seq"), "ACTIVIDAD_1");
-    EXPECT_EQ(XmlProbe::datos(ana[0]), activityDatos({"1", "T1", "A1", "U1A", "11", "101", "15/09/2025", "22/06/2026",
-                                                      "510", "565", "513"}));
+    EXPECT_EQ(XmlProbe::datos(ana[0]), activityDatos({"1", "T1", "A1", "U1A", "11", "101", "15/09/2025",
+                                                      "22/06/2026", "510", "565", "513"}));
     EXPECT_EQ(XmlProbe::attribute(ana[1], "seq"), "ACTIVIDAD_2") << "the DIA 0 entry leaves no gap";
-    EXPECT_EQ(XmlProbe::datos(ana[1]), activityDatos({"2", "T2", "A1", "U1A", "11", "", "15/09/2025", "22/06/2026",
-                                                      "565", "620", "GUA77"}));
+    EXPECT_EQ(XmlProbe::datos(ana[1]), activityDatos({"2", "T2", "A1", "U1A", "11", "", "15/09/2025",
+                                                      "22/06/2026", "565", "620", "GUA77"}));
 
     EXPECT_EQ(XmlProbe::attribute(teachers[1], "registros"), "0");
     EXPECT_EQ(XmlProbe::elements(teachers[1]).size(), 2u) << "only X_EMPLEADO and F_TOMAPOS";
@@ -123,13 +122,14 @@ TEST_F(ImportRunTest, WritesEveryTeacherWithThePlacedEntriesOfSoluc) {
     const auto eva = XmlProbe::groups(teachers[2]);
     ASSERT_EQ(eva.size(), 1u);
     EXPECT_EQ(XmlProbe::attribute(eva[0], "seq"), "ACTIVIDAD_1");
-    EXPECT_EQ(XmlProbe::datos(eva[0]), activityDatos({"5", "T2", "", "U2A", "12", "102", "15/09/2025", "22/06/2026",
-                                                      "565", "620", "513"}));
+    EXPECT_EQ(XmlProbe::datos(eva[0]), activityDatos({"5", "T2", "", "U2A", "12", "102", "15/09/2025",
+                                                      "22/06/2026", "565", "620", "513"}));
 }
 
 TEST_F(ImportRunTest, SolucStorageTypesGiveTheSameDocument) {
     std::vector<std::string> outputs;
-    for (auto storage : {SolucStorage::DbaseIIINumeric, SolucStorage::DbaseIIIText, SolucStorage::Level7Integer}) {
+    for (auto storage :
+         {SolucStorage::DbaseIIINumeric, SolucStorage::DbaseIIIText, SolucStorage::Level7Integer}) {
         for (const auto& entry : fs::directory_iterator(work.path()))
             fs::remove(entry.path());
         school.solucStorage = storage;
@@ -145,9 +145,9 @@ TEST_F(ImportRunTest, NoDocumentMeansNoRun) {
         const char* what;
         std::optional<fs::path> chosen;
     };
-    for (const auto& c : {Case{"cancelled with no earlier document", std::nullopt},
-                          Case{"a file that does not exist", docs.path() / "no-existe.xml"},
-                          Case{"a folder", docs.path()}}) {
+    for (const auto& c :
+         {Case{"cancelled with no earlier document", std::nullopt},
+          Case{"a file that does not exist", docs.path() / "no-existe.xml"}, Case{"a folder", docs.path()}}) {
         SCOPED_TRACE(c.what);
         RunSession fresh;
         fresh.workingFolder = work.path();
@@ -170,8 +170,8 @@ TEST_F(ImportRunTest, CancelledDialogUsesTheDocumentChosenBefore) {
 TEST_F(ImportRunTest, MissingPeriodosStopsWithItsMessage) {
     school.withPeriodos = false;
     EXPECT_EQ(runImport(), RunOutcome::Stopped);
-    EXPECT_EQ(ui.messages,
-              std::vector<std::string>{"ATENCIÓN - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA."});
+    EXPECT_EQ(ui.messages, std::vector<std::string>{
+                               "ATENCIÓN - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA."});
     EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
     EXPECT_FALSE(fs::exists(output()));
     expectTablesReleased();
@@ -207,7 +207,8 @@ TEST_F(ImportRunTest, TeacherStillIncompleteAfterTheDialogStopsTheRun) {
 }
 
 TEST_F(ImportRunTest, DocumentWithoutAcademicYearStopsBeforeWriting) {
-    for (const std::string xml : {"<SERVICIO><OTRO/></SERVICIO>", "<SERVICIO><BLOQUE_DATOS>\n  \n</BLOQUE_DATOS></SERVICIO>"}) {
+    for (const std::string xml :
+         {"<SERVICIO><OTRO/></SERVICIO>", "<SERVICIO><BLOQUE_DATOS>\n  \n</BLOQUE_DATOS></SERVICIO>"}) {
         SCOPED_TRACE(xml);
         testing::writeFile(document, xml);
         ui.busyStates.clear();

@@ -24,7 +24,7 @@ TEST(SolucReading, DayAndHourWhateverTheirStorage) {
         ScratchFolder folder;
         testing::writeSoluc(folder.path() / "SOLUC.DBF",
                             {{"ANA", "3", "12", "0", "MAT", "1A", "", "A1"},
-                             {"ANA", "", "", "0", "MAT", "1A", "", ""},  // empty reads as 0
+                             {"ANA", "", "", "0", "MAT", "1A", "", ""}, // empty reads as 0
                              {"LUIS", "0", "7", "1", "GUA", "2A", "T9", "B2"}},
                             storage);
         const auto soluc = dbf::Table::open(folder.path() / "SOLUC.DBF", dbf::OpenMode::Exclusive);
@@ -47,12 +47,15 @@ TEST(SolucReading, DayAndHourWhateverTheirStorage) {
 TEST(SolucReading, TextThatIsNotAWholeNumberNamesRecordAndValue) {
     ScratchFolder folder;
     testing::writeSoluc(folder.path() / "SOLUC.DBF",
-                        {{"ANA", "1", "1", "0", "MAT", "1A", "", ""}, {"ANA", "2a", "1", "0", "MAT", "1A", "", ""},
+                        {{"ANA", "1", "1", "0", "MAT", "1A", "", ""},
+                         {"ANA", "2a", "1", "0", "MAT", "1A", "", ""},
                          {"ANA", "1", "x", "0", "MAT", "1A", "", ""}},
                         SolucStorage::DbaseIIIText);
     const auto soluc = dbf::Table::open(folder.path() / "SOLUC.DBF", dbf::OpenMode::Exclusive);
     const std::vector<std::tuple<std::size_t, const char*, std::string>> cases{
-        {1, "DIA", "registro 2: el campo DIA vale \xC2\xAB" "2a\xC2\xBB"},
+        {1, "DIA",
+         "registro 2: el campo DIA vale \xC2\xAB"
+         "2a\xC2\xBB"},
         {2, "HORA", "registro 3: el campo HORA vale \xC2\xABx\xC2\xBB"}};
     for (const auto& [record, field, expected] : cases) {
         try {

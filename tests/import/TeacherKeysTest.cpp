@@ -17,25 +17,27 @@ using testing::ScratchFolder;
 
 TEST(TeacherKeyMasks, AcceptOnlyTheirForms) {
     const std::vector<std::pair<std::string, bool>> employeeKeys{
-        {"12345", true}, {"1", true}, {"1234567890", true}, {"12345678901", false},
-        {"12A45", false}, {"", false}, {" 123", false}, {"-12", false}};
+        {"12345", true},  {"1", true}, {"1234567890", true}, {"12345678901", false},
+        {"12A45", false}, {"", false}, {" 123", false},      {"-12", false}};
     for (const auto& [text, accepted] : employeeKeys)
         EXPECT_EQ(fitsEmployeeKeyMask(text), accepted) << "'" << text << "'";
     const std::vector<std::pair<std::string, bool>> dates{
-        {"01/09/2010", true}, {"1/9/2010", false}, {"01-09-2010", false}, {"01/09/10", false},
-        {"01/09/20100", false}, {"aa/09/2010", false}, {"", false}};
+        {"01/09/2010", true}, {"1/9/2010", false},    {"01-09-2010", false},
+        {"01/09/10", false},  {"01/09/20100", false}, {"aa/09/2010", false},
+        {"", false}};
     for (const auto& [text, accepted] : dates)
         EXPECT_EQ(fitsPostDateMask(text), accepted) << "'" << text << "'";
 }
 
 class TeacherTable : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        testing::writeTable(proftPath(), testing::proftLayout(),
-                            {{{"ABREV", "ANA"}, {"NOMBRE", "Ana"}, {"X_EMPLEADO", "1001"}, {"F_TOMAPOS", "01/09/2010"}},
-                             {{"ABREV", "LUIS"}, {"NOMBRE", "Luis"}, {"F_TOMAPOS", "01/09/2011"}},
-                             {{"ABREV", "EVA"}, {"NOMBRE", "Eva"}, {"X_EMPLEADO", "1003"}, {"F_TOMAPOS", " "}},
-                             {{"ABREV", "PAZ"}, {"NOMBRE", "Paz"}}});
+        testing::writeTable(
+            proftPath(), testing::proftLayout(),
+            {{{"ABREV", "ANA"}, {"NOMBRE", "Ana"}, {"X_EMPLEADO", "1001"}, {"F_TOMAPOS", "01/09/2010"}},
+             {{"ABREV", "LUIS"}, {"NOMBRE", "Luis"}, {"F_TOMAPOS", "01/09/2011"}},
+             {{"ABREV", "EVA"}, {"NOMBRE", "Eva"}, {"X_EMPLEADO", "1003"}, {"F_TOMAPOS", " "}},
+             {{"ABREV", "PAZ"}, {"NOMBRE", "Paz"}}});
     }
     fs::path proftPath() const { return folder.path() / "PROFT.DBF"; }
     std::pair<std::string, std::string> keysOf(std::size_t record) const {
@@ -70,12 +72,14 @@ TEST_F(TeacherTable, StoringRefusesTextsOutsideTheMasks) {
     storeTeacherKeys(proft, 1, std::string("12345"), std::nullopt);
     proft.close();
     EXPECT_EQ(keysOf(1), (std::pair<std::string, std::string>{"12345", "01/09/2011"}));
-    EXPECT_EQ(keysOf(3), (std::pair<std::string, std::string>{"", ""})) << "a refused pair stores neither key";
+    EXPECT_EQ(keysOf(3), (std::pair<std::string, std::string>{"", ""}))
+        << "a refused pair stores neither key";
 }
 
 TEST_F(TeacherTable, KeysFileFillsOnlyTheBlankKeys) {
-    const auto lines = readTeacherKeyFile(keysFile("\xEF\xBB\xBF" "ABREV;X_EMPLEADO;F_TOMAPOS\r\n"
-                                                   "ANA;9999;09/09/2009\r\n"  // complete already: unchanged
+    const auto lines = readTeacherKeyFile(keysFile("\xEF\xBB\xBF"
+                                                   "ABREV;X_EMPLEADO;F_TOMAPOS\r\n"
+                                                   "ANA;9999;09/09/2009\r\n" // complete already: unchanged
                                                    "LUIS;1002;\r\n"
                                                    "\r\n"
                                                    "PAZ;1004;01/09/2014\r\n"

@@ -26,7 +26,8 @@ namespace fs = std::filesystem;
 const fs::path kLatin1Document = fs::path(PONTREL_TEST_DATA_DIR) / "import" / "matricula-latin1.xml";
 
 ActivityValues activity(const std::string& room = "A1") {
-    return ActivityValues{"1", "T1", room, "U1A", "11", "101", "15/09/2025", "22/06/2026", "510", "565", "513"};
+    return ActivityValues{"1",          "T1",         room,  "U1A", "11", "101",
+                          "15/09/2025", "22/06/2026", "510", "565", "513"};
 }
 
 // Copies `source` into `folder` under `name` and returns the copy's path.
@@ -72,7 +73,8 @@ TEST(TimetableDocumentWriter, KeepsNodesOutsideTheRootAndBuildsTheTimetablesInOr
     XmlProbe probe(output);
     xmlNode* servicio = probe.root();
     EXPECT_EQ(XmlProbe::name(servicio), "SERVICIO");
-    EXPECT_EQ(XmlProbe::attributeNames(servicio), (std::vector<std::string>{"modulo", "tipo", "autor", "fecha"}));
+    EXPECT_EQ(XmlProbe::attributeNames(servicio),
+              (std::vector<std::string>{"modulo", "tipo", "autor", "fecha"}));
     EXPECT_EQ(XmlProbe::attribute(servicio, "modulo"), "HORARIOS");
     EXPECT_EQ(XmlProbe::attribute(servicio, "tipo"), "I");
     EXPECT_EQ(XmlProbe::attribute(servicio, "autor"), "HORARIOS");
@@ -86,7 +88,8 @@ TEST(TimetableDocumentWriter, KeepsNodesOutsideTheRootAndBuildsTheTimetablesInOr
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_EQ(XmlProbe::attributeNames(groups[0]), std::vector<std::string>{"seq"});
     EXPECT_EQ(XmlProbe::attribute(groups[0], "seq"), "ANNO_ACADEMICO");
-    EXPECT_EQ(XmlProbe::datos(groups[0]), (std::vector<std::pair<std::string, std::string>>{{"C_ANNO", "2025"}}));
+    EXPECT_EQ(XmlProbe::datos(groups[0]),
+              (std::vector<std::pair<std::string, std::string>>{{"C_ANNO", "2025"}}));
     EXPECT_EQ(XmlProbe::attributeNames(groups[1]), (std::vector<std::string>{"seq", "registros"}));
     EXPECT_EQ(XmlProbe::attribute(groups[1], "seq"), "HORARIOS_REGULARES");
     EXPECT_EQ(XmlProbe::attribute(groups[1], "registros"), "3");
@@ -97,9 +100,9 @@ TEST(TimetableDocumentWriter, KeepsNodesOutsideTheRootAndBuildsTheTimetablesInOr
         {"HORARIO_REGULAR_PROFESOR_1", "2", "1001", {"ACTIVIDAD_1", "ACTIVIDAD_2"}},
         {"HORARIO_REGULAR_PROFESOR_2", "0", "1002", {}},
         {"HORARIO_REGULAR_PROFESOR_3", "1", "1003", {"ACTIVIDAD_1"}}};
-    const std::vector<std::string> datoNames{"N_DIASEMANA", "X_TRAMO",  "X_DEPENDENCIA", "X_UNIDAD",
-                                             "X_OFERTAMATRIG", "X_MATERIAOMG", "F_INICIO", "F_FIN",
-                                             "N_HORINI", "N_HORFIN", "X_ACTIVIDAD"};
+    const std::vector<std::string> datoNames{"N_DIASEMANA",    "X_TRAMO",      "X_DEPENDENCIA", "X_UNIDAD",
+                                             "X_OFERTAMATRIG", "X_MATERIAOMG", "F_INICIO",      "F_FIN",
+                                             "N_HORINI",       "N_HORFIN",     "X_ACTIVIDAD"};
     for (std::size_t t = 0; t < teachers.size(); ++t) {
         const auto& [seq, count, employee, activities] = expected[t];
         SCOPED_TRACE(seq);
@@ -164,10 +167,13 @@ TEST(TimetableDocumentWriter, DocumentWithoutDeclarationIsWrittenAsUtf8) {
     writer.StartDocument(YedraDocument::load(input), "2024");
     writer.StartTimetables(1);
     writer.AddTeacher("7", "01/09/2020", 1);
-    writer.AddActivity(activity("Espa\xF1" "a"));
+    writer.AddActivity(activity("Espa\xF1"
+                                "a"));
     const std::string bytes = testing::readFile(writer.SaveDocument(input));
     EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u) << bytes.substr(0, 60);
-    EXPECT_NE(bytes.find("Espa\xC3\xB1" "a"), std::string::npos);
+    EXPECT_NE(bytes.find("Espa\xC3\xB1"
+                         "a"),
+              std::string::npos);
 }
 
 TEST(TimetableDocumentWriter, OutputGoesNextToTheInputWithThePrefix) {
@@ -207,7 +213,8 @@ TEST(TimetableDocumentWriter, OperationsOutOfOrderAreRefused) {
 struct ReadyWriter {
     fs::path input;
     TimetableDocumentWriter writer{[] { return "x"; }};
-    explicit ReadyWriter(const fs::path& folder) : input(copyInto(kLatin1Document, folder, "exportacion.xml")) {
+    explicit ReadyWriter(const fs::path& folder)
+        : input(copyInto(kLatin1Document, folder, "exportacion.xml")) {
         writer.StartDocument(YedraDocument::load(input), "2025");
         writer.StartTimetables(1);
         writer.AddTeacher("1001", "01/09/2010", 1);
@@ -271,7 +278,8 @@ TEST(TimetableDocumentWriterSaving, FolderInThePlaceOfTheOutputIsLeftAlone) {
         ready.writer.SaveDocument(ready.input);
         ADD_FAILURE() << "saving over a folder must fail";
     } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("ResultadoDastelexportacion.xml"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("ResultadoDastelexportacion.xml"), std::string::npos)
+            << e.what();
     }
     EXPECT_EQ(testing::readFile(target / "dentro.txt"), "kept");
     EXPECT_EQ(entriesIn(folder.path()), 2u) << "the temporary file is removed";

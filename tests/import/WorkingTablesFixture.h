@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 // A fresh folder, removed with its content at the end.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         std::string pattern = (fs::temp_directory_path() / "pontrel-import-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
@@ -37,7 +37,7 @@ public:
     }
     const fs::path& path() const { return path_; }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -53,45 +53,75 @@ inline std::vector<dbf::FieldSpec> text(std::initializer_list<std::pair<const ch
 
 // Layouts as the export run creates them.
 inline std::vector<dbf::FieldSpec> proftLayout() {
-    return {{"ABREV", 'C', 10, 0},      {"NOMBRE", 'C', 80, 0},   {"DEPART", 'C', 40, 0}, {"EMAIL", 'C', 100, 0},
-            {"DNI", 'I', 0, 0},         {"X_EMPLEADO", 'C', 10, 0}, {"F_TOMAPOS", 'C', 10, 0}};
+    return {{"ABREV", 'C', 10, 0},    {"NOMBRE", 'C', 80, 0}, {"DEPART", 'C', 40, 0},
+            {"EMAIL", 'C', 100, 0},   {"DNI", 'I', 0, 0},     {"X_EMPLEADO", 'C', 10, 0},
+            {"F_TOMAPOS", 'C', 10, 0}};
 }
 inline std::vector<dbf::FieldSpec> asignomtLayout() {
-    return {{"COD", 'C', 10, 0}, {"CODLARGO", 'C', 10, 0}, {"NOMBRE", 'C', 80, 0}, {"CODTAREA", 'C', 12, 0},
+    return {{"COD", 'C', 10, 0},
+            {"CODLARGO", 'C', 10, 0},
+            {"NOMBRE", 'C', 80, 0},
+            {"CODTAREA", 'C', 12, 0},
             {"ESTAREA", 'L', 0, 0}};
 }
 inline std::vector<dbf::FieldSpec> asignomt2Layout() {
-    return {{"COD", 'C', 10, 0},     {"CODLARGO", 'C', 10, 0},    {"NOMBRE", 'C', 80, 0},  {"MATERIA", 'C', 20, 0},
-            {"OFERTAMATRI", 'C', 20, 0}, {"CODTAREA", 'C', 12, 0}, {"ESTAREA", 'L', 0, 0}};
+    return {{"COD", 'C', 10, 0},     {"CODLARGO", 'C', 10, 0},    {"NOMBRE", 'C', 80, 0},
+            {"MATERIA", 'C', 20, 0}, {"OFERTAMATRI", 'C', 20, 0}, {"CODTAREA", 'C', 12, 0},
+            {"ESTAREA", 'L', 0, 0}};
 }
 inline std::vector<dbf::FieldSpec> aulatLayout() {
-    return {{"ABREV", 'C', 10, 0}, {"NOMBRE", 'C', 80, 0}, {"EDIFICIO", 'C', 1, 0}, {"MAXALUM", 'I', 0, 0},
+    return {{"ABREV", 'C', 10, 0},
+            {"NOMBRE", 'C', 80, 0},
+            {"EDIFICIO", 'C', 1, 0},
+            {"MAXALUM", 'I', 0, 0},
             {"DEPCENTRO", 'C', 10, 0}};
 }
 inline std::vector<dbf::FieldSpec> cursostLayout() {
     return text({{"ABREV", 3}, {"TURNO", 1}, {"NIVEL", 5}, {"CURSO", 3}, {"CLAVE", 10}, {"ESTUD", 80}});
 }
 inline std::vector<dbf::FieldSpec> grupostLayout() {
-    return text({{"ABREV", 10}, {"TURNO", 1}, {"NIVEL", 5}, {"CURSO", 3}, {"GRUPO", 2}, {"CLAVE", 10},
-                 {"CLAVECURSO", 10}, {"DESCRIP", 80}});
+    return text({{"ABREV", 10},
+                 {"TURNO", 1},
+                 {"NIVEL", 5},
+                 {"CURSO", 3},
+                 {"GRUPO", 2},
+                 {"CLAVE", 10},
+                 {"CLAVECURSO", 10},
+                 {"DESCRIP", 80}});
 }
 inline std::vector<dbf::FieldSpec> asigtLayout() {
-    auto fields = text({{"CASIG", 10}, {"CPROF", 10}, {"CGRUP", 10}, {"CAULA", 10}, {"TURNO", 10}, {"NIVEL", 5},
-                        {"CURSO", 3}, {"GRUPO", 2}});
+    auto fields = text({{"CASIG", 10},
+                        {"CPROF", 10},
+                        {"CGRUP", 10},
+                        {"CAULA", 10},
+                        {"TURNO", 10},
+                        {"NIVEL", 5},
+                        {"CURSO", 3},
+                        {"GRUPO", 2}});
     fields.push_back({"HORAS", 'O', 0, 0});
     for (auto& f : text({{"SESIONES", 20}, {"NCONEX", 4}, {"CLAVE", 10}, {"CLAVECURSO", 10}, {"CTAREA", 10}}))
         fields.push_back(f);
     return fields;
 }
 inline std::vector<dbf::FieldSpec> diashorastLayout() {
-    return text({{"DIHO", 10}, {"CODDIHO", 10}, {"DIA", 20}, {"TEXTODIA", 20}, {"HORA", 8}, {"TEXTOHOR", 15},
-                 {"HORADESDE", 8}, {"HORAHASTA", 8}, {"MINUTOS", 8}, {"MARCO", 1}, {"MARCOXML", 10}});
+    return text({{"DIHO", 10},
+                 {"CODDIHO", 10},
+                 {"DIA", 20},
+                 {"TEXTODIA", 20},
+                 {"HORA", 8},
+                 {"TEXTOHOR", 15},
+                 {"HORADESDE", 8},
+                 {"HORAHASTA", 8},
+                 {"MINUTOS", 8},
+                 {"MARCO", 1},
+                 {"MARCOXML", 10}});
 }
 inline std::vector<dbf::FieldSpec> periodosLayout() {
     return text({{"CJORNADA", 10}, {"JORNADA", 40}, {"FECINI", 10}, {"FECFIN", 10}});
 }
 
-inline void writeTable(const fs::path& file, const std::vector<dbf::FieldSpec>& layout, const std::vector<Row>& rows) {
+inline void writeTable(const fs::path& file, const std::vector<dbf::FieldSpec>& layout,
+                       const std::vector<Row>& rows) {
     dbf::Table::create(file, layout);
     auto table = dbf::Table::open(file, dbf::OpenMode::Exclusive, dbf::Access::ReadWrite);
     for (const auto& row : rows) {
@@ -128,13 +158,13 @@ enum class SolucStorage {
 
 inline void writeSoluc(const fs::path& file, const std::vector<SolucRow>& rows, SolucStorage storage) {
     if (storage == SolucStorage::Level7Integer) {
-        std::vector<dbf::FieldSpec> layout = {{"PROF", 'C', 10, 0}, {"DIA", 'I', 0, 0}, {"HORA", 'I', 0, 0},
-                                              {"MARCO", 'C', 1, 0}, {"ASIG", 'C', 10, 0}, {"CODGRUPO", 'C', 10, 0},
-                                              {"TAREA", 'C', 10, 0}, {"AULA", 'C', 10, 0}};
+        std::vector<dbf::FieldSpec> layout = {
+            {"PROF", 'C', 10, 0}, {"DIA", 'I', 0, 0},       {"HORA", 'I', 0, 0},   {"MARCO", 'C', 1, 0},
+            {"ASIG", 'C', 10, 0}, {"CODGRUPO", 'C', 10, 0}, {"TAREA", 'C', 10, 0}, {"AULA", 'C', 10, 0}};
         std::vector<Row> table;
         for (const auto& r : rows) {
-            Row row{{"PROF", r.prof}, {"MARCO", r.marco}, {"ASIG", r.asig}, {"CODGRUPO", r.codgrupo},
-                    {"TAREA", r.tarea}, {"AULA", r.aula}};
+            Row row{{"PROF", r.prof},         {"MARCO", r.marco}, {"ASIG", r.asig},
+                    {"CODGRUPO", r.codgrupo}, {"TAREA", r.tarea}, {"AULA", r.aula}};
             if (!r.dia.empty())
                 row["DIA"] = r.dia;
             if (!r.hora.empty())
@@ -145,8 +175,14 @@ inline void writeSoluc(const fs::path& file, const std::vector<SolucRow>& rows, 
         return;
     }
     const char numberType = storage == SolucStorage::DbaseIIINumeric ? 'N' : 'C';
-    DbaseIIIWriter writer({{"PROF", 'C', 10}, {"DIA", numberType, 2}, {"HORA", numberType, 2}, {"MARCO", 'C', 1},
-                           {"ASIG", 'C', 10}, {"CODGRUPO", 'C', 10}, {"TAREA", 'C', 10}, {"AULA", 'C', 10}});
+    DbaseIIIWriter writer({{"PROF", 'C', 10},
+                           {"DIA", numberType, 2},
+                           {"HORA", numberType, 2},
+                           {"MARCO", 'C', 1},
+                           {"ASIG", 'C', 10},
+                           {"CODGRUPO", 'C', 10},
+                           {"TAREA", 'C', 10},
+                           {"AULA", 'C', 10}});
     for (const auto& r : rows)
         writer.addRecord({r.prof, r.dia, r.hora, r.marco, r.asig, r.codgrupo, r.tarea, r.aula});
     writer.write(file);
@@ -161,19 +197,27 @@ struct SchoolTables {
         {{"ABREV", "EVA"}, {"NOMBRE", "Eva Mu\xF1oz"}, {"X_EMPLEADO", "1003"}, {"F_TOMAPOS", "01/09/2012"}}};
     std::vector<Row> asignomt{
         {{"COD", "MAT"}, {"CODLARGO", "MAT"}, {"NOMBRE", "Matem\xE1ticas"}, {"ESTAREA", "F"}},
-        {{"COD", "GUA"}, {"CODLARGO", "Guardia"}, {"NOMBRE", "Guardia"}, {"CODTAREA", "GUA77"}, {"ESTAREA", "T"}},
-        {{"COD", "513"}, {"CODLARGO", "Horario"}, {"NOMBRE", "Horario regular"}, {"CODTAREA", "513"}, {"ESTAREA", "T"}}};
-    std::vector<Row> asignomt2{
-        {{"COD", "MAT"}, {"MATERIA", "101"}, {"OFERTAMATRI", "11"}},
-        {{"COD", "MAT"}, {"MATERIA", "102"}, {"OFERTAMATRI", "12"}}};
+        {{"COD", "GUA"},
+         {"CODLARGO", "Guardia"},
+         {"NOMBRE", "Guardia"},
+         {"CODTAREA", "GUA77"},
+         {"ESTAREA", "T"}},
+        {{"COD", "513"},
+         {"CODLARGO", "Horario"},
+         {"NOMBRE", "Horario regular"},
+         {"CODTAREA", "513"},
+         {"ESTAREA", "T"}}};
+    std::vector<Row> asignomt2{{{"COD", "MAT"}, {"MATERIA", "101"}, {"OFERTAMATRI", "11"}},
+                               {{"COD", "MAT"}, {"MATERIA", "102"}, {"OFERTAMATRI", "12"}}};
     std::vector<Row> aulat{{{"ABREV", "A1"}, {"NOMBRE", "Aula 1"}}};
     std::vector<Row> cursost{{{"ABREV", "11"}, {"CLAVE", "11"}}, {{"ABREV", "12"}, {"CLAVE", "12"}}};
     std::vector<Row> grupost{{{"ABREV", "1A"}, {"CLAVE", "U1A"}, {"CLAVECURSO", "11"}},
                              {{"ABREV", "2A"}, {"CLAVE", "U2A"}, {"CLAVECURSO", "12"}}};
-    std::vector<Row> asigt{{{"CASIG", "MAT"}, {"CGRUP", "1A"}, {"HORAS", "4"}, {"CLAVE", "101"}, {"CLAVECURSO", "11"}}};
+    std::vector<Row> asigt{
+        {{"CASIG", "MAT"}, {"CGRUP", "1A"}, {"HORAS", "4"}, {"CLAVE", "101"}, {"CLAVECURSO", "11"}}};
     std::vector<Row> diashorast = slots();
-    std::vector<Row> periodos{{{"CJORNADA", "JOR1"}, {"JORNADA", "Ordinaria"}, {"FECINI", "15/09/2025"},
-                               {"FECFIN", "22/06/2026"}}};
+    std::vector<Row> periodos{
+        {{"CJORNADA", "JOR1"}, {"JORNADA", "Ordinaria"}, {"FECINI", "15/09/2025"}, {"FECFIN", "22/06/2026"}}};
     std::vector<SolucRow> soluc;
     SolucStorage solucStorage = SolucStorage::DbaseIIINumeric;
     bool withPeriodos = true;
@@ -226,7 +270,9 @@ inline std::string schoolDocument(const std::string& year = "2025") {
            "<SERVICIO modulo=\"EXPORTACION\">\n"
            "  <BLOQUE_DATOS>\n"
            "    <grupo_datos seq=\"ANNO_ACADEMICO\">\n"
-           "      <dato nombre_dato=\"C_ANNO\">" + year + "</dato>\n"
+           "      <dato nombre_dato=\"C_ANNO\">" +
+           year +
+           "</dato>\n"
            "    </grupo_datos>\n"
            "    <grupo_datos seq=\"MATERIAS\"/>\n"
            "  </BLOQUE_DATOS>\n"

@@ -14,7 +14,7 @@
 namespace pontrel::testing {
 
 class XmlProbe {
-public:
+  public:
     explicit XmlProbe(const std::filesystem::path& file)
         : doc_(xmlReadFile(file.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOBLANKS)) {
         if (!doc_)
@@ -77,7 +77,7 @@ public:
         throw std::runtime_error("no HORARIOS_REGULARES group");
     }
 
-private:
+  private:
     struct Free {
         void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
     };

@@ -21,7 +21,7 @@ struct DbaseIIIField {
 };
 
 class DbaseIIIWriter {
-public:
+  public:
     explicit DbaseIIIWriter(std::vector<DbaseIIIField> fields) : fields_(std::move(fields)) {
         for (const auto& f : fields_)
             if (f.name.size() > 10 || (f.type != 'C' && f.type != 'N') || f.width < 1 || f.width > 254)
@@ -74,7 +74,7 @@ public:
             throw std::runtime_error("cannot write " + file.string());
     }
 
-private:
+  private:
     static void putLittleEndian(std::string& bytes, std::size_t at, std::size_t value, int size) {
         for (int i = 0; i < size; ++i)
             bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);

@@ -28,8 +28,9 @@ const char* const kMainTitle = "Exportar e importar datos entre Velmora y Yedra"
 class EmbeddedRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (std::system("command -v xdotool >/dev/null && command -v xwininfo >/dev/null") != 0)
-            GTEST_SKIP() << "xdotool and xwininfo are needed (scripts/setup.sh installs them)";
+        if (std::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xwininfo "
+                        ">/dev/null") != 0)
+            GTEST_SKIP() << "Xvfb, xdotool and xwininfo are needed (scripts/setup.sh installs them)";
         xvfb = std::make_unique<Xvfb>();
         ASSERT_TRUE(xvfb->running()) << "Xvfb did not start";
         char pattern[] = "/tmp/pontrel-x11-XXXXXX";
@@ -198,13 +199,21 @@ TEST_F(EmbeddedRunTest, UnknownDirectionClosedWithSalirWritesZeroKeepingTheRestO
     EXPECT_TRUE(messages().find("Pontrel: ") == std::string::npos) << "nothing runs: " << messages();
 }
 
-TEST_F(EmbeddedRunTest, HostWindowGoingAwayEndsPontrelWithTheResult) {
-    const std::string hostHandle = startHost("nada", 8000);
+// Velmora's window closed while Pontrel waits in its window, and while a run waits in the file dialog.
+class HostGoingAway : public EmbeddedRunTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HostGoingAway, EndsPontrelWritingTheResult) {
+    const std::string hostHandle = startHost(GetParam(), 5000);
     ASSERT_FALSE(embeddedChild(hostHandle).empty());
     ASSERT_TRUE(hostEnded()) << "Pontrel outlived its host window; " << messages();
-    EXPECT_NE(readFile(folder / "host.out").find("HOST CLOSED"), std::string::npos);
+    EXPECT_NE(readFile(folder / "host.out").find("HOST CLOSED"), std::string::npos)
+        << "Pontrel ended before its host window went away";
     EXPECT_EQ(resultFile(), "[Transformadores]\r\nTransformado=0\r\n");
+    EXPECT_EQ(messages().find("Pontrel: "), std::string::npos)
+        << "no box after the host has gone: " << messages();
 }
+
+INSTANTIATE_TEST_SUITE_P(Waiting, HostGoingAway, ::testing::Values("nada", "exportar"));
 
 TEST_F(EmbeddedRunTest, BadHandleGivesAnOrdinaryWindowAndNoResultFile) {
     pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", "XYZ"},

@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     }
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     xcb_window_t window = xcb_generate_id(connection);
-    const uint32_t values[] = {screen->white_pixel};
+    // A grey of the 24-bit TrueColor visual, so the embedded window stands out in screenshots.
+    const uint32_t values[] = {0x9AA4B0};
     xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 20, 20, 800, 400, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, values);
     const char* title = "Velmora (simulado)";
