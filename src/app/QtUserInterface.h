@@ -23,7 +23,13 @@ class QtUserInterface : public UserInterface {
 
     bool busy() const { return busy_; }
 
+    // The program is ending under a running run (Velmora's window went away): every later question
+    // fails with an error, so the run stops where it is, as after any error, instead of going on alone.
+    void abandon() { abandoned_ = true; }
+
   private:
+    void stopIfAbandoned() const;
+
     QWidget* owner_;
     QFileDialog* fileDialog_;
     bool busy_ = false;

@@ -64,8 +64,15 @@ std::string ShortCodeRegistry::assign(std::string_view candidate) {
     if (contains(code)) {
         // A taken code is numbered from 1 on; every try is tested in the form in which it would be
         // stored, so the search always ends on a code that no other record of the table has.
+        // The registry only grows, so the first free number of a base never goes down: the search
+        // goes on from where the last one for the same base ended, which keeps a thousand teachers
+        // with the same initials linear instead of quadratic. Trailing blanks stay in the memo's key:
+        // "AB " and "AB" give different tries.
         const std::string_view base = candidate.substr(0, std::min(candidate.size(), kBaseLength));
-        for (unsigned long n = 1;; ++n) {
+        unsigned long& n = nextTry_[settings_.ignoreCase ? ansi::upperAnsi(base) : std::string(base)];
+        if (n == 0)
+            n = 1;
+        for (;; ++n) {
             code = storedTry(base, n);
             if (!contains(code))
                 break;

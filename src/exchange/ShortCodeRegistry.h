@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace pontrel {
@@ -30,6 +31,7 @@ class ShortCodeRegistry {
     std::string key(std::string_view code) const;
     std::set<std::string> sorted_;           // case-significant registries stay sorted
     std::unordered_set<std::string> hashed_; // case-ignoring registries test by hashing
+    std::unordered_map<std::string, unsigned long> nextTry_; // per base: no lower number is free
 };
 
 } // namespace pontrel

@@ -236,6 +236,23 @@ TEST(ProductionIndex, StaysRightAcrossOpeningsAndUpdates) {
     EXPECT_EQ(t.indexOrder("ORDEN"), (std::vector<std::size_t>{5, 3, 2, 0, 4, 1}));
 }
 
+TEST(ProductionIndex, IndexFileNamedInAnotherLetterCaseIsFoundAndKept) {
+    // Programs under Wine may leave diashorast2.mdx beside DIASHORAST2.DBF.
+    TempFolder dir;
+    const auto file = dir / "DIASHORAST2.DBF";
+    Table::create(file, kFields, kIndex);
+    std::filesystem::rename(dir / "DIASHORAST2.MDX", dir / "diashorast2.mdx");
+    std::vector<std::optional<std::int32_t>> orden = {2, 1};
+    {
+        Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+        appendAll(t, orden);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "DIASHORAST2.MDX")) << "no second index beside the first";
+    expectIndexMatches(dir / "diashorast2.mdx", orden, 1);
+    Table t = Table::open(file, OpenMode::Shared);
+    EXPECT_EQ(t.indexOrder("ORDEN"), (std::vector<std::size_t>{1, 0}));
+}
+
 TEST(ProductionIndex, ErrorsNameTheTableAndTheProblem) {
     TempFolder dir;
     EXPECT_NE(dbftest::errorOf([&] {
