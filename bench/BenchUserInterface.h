@@ -11,7 +11,7 @@
 namespace pontrel::bench {
 
 class BenchUserInterface : public UserInterface {
-public:
+  public:
     BenchUserInterface(std::filesystem::path document, std::string frameCode, int frameCount)
         : document_(std::move(document)), frameCode_(std::move(frameCode)), frameCount_(frameCount) {}
 
@@ -29,7 +29,7 @@ public:
     std::vector<std::string> messages;
     int teacherDialogs = 0;
 
-private:
+  private:
     std::filesystem::path document_;
     std::string frameCode_;
     int frameCount_;

@@ -27,9 +27,13 @@ DbaseIIIWriter::DbaseIIIWriter(std::vector<DbaseIIIField> fields) : fields_(std:
     }
 }
 
-void DbaseIIIWriter::add(const std::vector<std::string>& values) { append(' ', values); }
+void DbaseIIIWriter::add(const std::vector<std::string>& values) {
+    append(' ', values);
+}
 
-void DbaseIIIWriter::addDeleted(const std::vector<std::string>& values) { append('*', values); }
+void DbaseIIIWriter::addDeleted(const std::vector<std::string>& values) {
+    append('*', values);
+}
 
 void DbaseIIIWriter::append(char flag, const std::vector<std::string>& values) {
     if (values.size() != fields_.size())

@@ -19,7 +19,7 @@ struct DbaseIIIField {
 };
 
 class DbaseIIIWriter {
-public:
+  public:
     explicit DbaseIIIWriter(std::vector<DbaseIIIField> fields);
 
     // Values in field order; text is cut to the width, numbers are right-aligned. An empty value
@@ -33,7 +33,7 @@ public:
     std::string bytes() const;
     void save(const std::filesystem::path& file) const;
 
-private:
+  private:
     void append(char flag, const std::vector<std::string>& values);
     std::vector<DbaseIIIField> fields_;
     std::size_t recordLength_ = 1;

@@ -20,8 +20,9 @@ std::uintmax_t readWhole(const std::filesystem::path& file) {
 
 } // namespace
 
-double measureFloor(const std::filesystem::path& document, const std::vector<std::filesystem::path>& inputTables,
-                    std::uintmax_t bytesToWrite, const std::filesystem::path& scratch) {
+double measureFloor(const std::filesystem::path& document,
+                    const std::vector<std::filesystem::path>& inputTables, std::uintmax_t bytesToWrite,
+                    const std::filesystem::path& scratch) {
     const auto start = std::chrono::steady_clock::now();
 
     xmlDocPtr doc = xmlReadFile(document.c_str(), nullptr, XML_PARSE_NONET);

@@ -11,7 +11,8 @@
 namespace pontrel::bench {
 
 // Seconds taken; `scratch` is a file name for the written bytes, removed afterwards.
-double measureFloor(const std::filesystem::path& document, const std::vector<std::filesystem::path>& inputTables,
-                    std::uintmax_t bytesToWrite, const std::filesystem::path& scratch);
+double measureFloor(const std::filesystem::path& document,
+                    const std::vector<std::filesystem::path>& inputTables, std::uintmax_t bytesToWrite,
+                    const std::filesystem::path& scratch);
 
 } // namespace pontrel::bench

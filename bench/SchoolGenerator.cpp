@@ -24,7 +24,8 @@ std::string latin1(std::string_view utf8) {
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
         } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
-            out.push_back(static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F)));
+            out.push_back(
+                static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F)));
             ++i;
         } else {
             throw std::logic_error("generator text outside Latin-1");
@@ -39,15 +40,24 @@ std::string numbered(const char* prefix, int width, long number) {
     return buf;
 }
 
-const std::array<const char*, 12> kSubjects = {
-    "Matemáticas",     "Lengua Castellana y Literatura", "Inglés",          "Física y Química",
-    "Biología y Geología", "Geografía e Historia",       "Educación Física", "Tecnología",
-    "Música",          "Educación Plástica, Visual y Audiovisual", "Filosofía", "Economía & Empresa"};
-const std::array<const char*, 12> kSurnames = {"García", "López",  "Martínez", "Sánchez", "Pérez",   "Gómez",
-                                               "Martín", "Jiménez", "Ruiz",    "Hernández", "Díaz", "Muñoz"};
-const std::array<const char*, 10> kFirstNames = {"Ana",  "José",  "María", "Ángel", "Lucía",
-                                                 "Íñigo", "Marta", "Raúl", "Begoña", "Óscar"};
-const std::array<const char*, 6> kDepartments = {"Matemáticas", "Lengua", "Ciencias Naturales",
+const std::array<const char*, 12> kSubjects = {"Matemáticas",
+                                               "Lengua Castellana y Literatura",
+                                               "Inglés",
+                                               "Física y Química",
+                                               "Biología y Geología",
+                                               "Geografía e Historia",
+                                               "Educación Física",
+                                               "Tecnología",
+                                               "Música",
+                                               "Educación Plástica, Visual y Audiovisual",
+                                               "Filosofía",
+                                               "Economía & Empresa"};
+const std::array<const char*, 12> kSurnames = {"García", "López",     "Martínez", "Sánchez",
+                                               "Pérez",  "Gómez",     "Martín",   "Jiménez",
+                                               "Ruiz",   "Hernández", "Díaz",     "Muñoz"};
+const std::array<const char*, 10> kFirstNames = {"Ana",   "José",  "María", "Ángel",  "Lucía",
+                                                 "Íñigo", "Marta", "Raúl",  "Begoña", "Óscar"};
+const std::array<const char*, 6> kDepartments = {"Matemáticas", "Lengua",      "Ciencias Naturales",
                                                  "Idiomas",     "Orientación", "Educación Física"};
 const std::array<const char*, 3> kLevels = {"E.S.O.", "Bachillerato", "Formación Profesional"};
 const std::array<const char*, 7> kMinutes = {"240", "180", "120", "90", "60", "", " 150 "};
@@ -58,7 +68,8 @@ struct Layout {
     long courseKey(int c) const { return 3001 + c; }
     int courseNumber(int c) const { return 1 + c % 4; }
     std::string courseName(int c) const {
-        return latin1(std::to_string(courseNumber(c)) + "º " + kLevels[c % 3]) + " " + numbered("C", 4, c + 1);
+        return latin1(std::to_string(courseNumber(c)) + "º " + kLevels[c % 3]) + " " +
+               numbered("C", 4, c + 1);
     }
     char unitLetter(int u) const { return static_cast<char>('A' + u % 26); }
     std::string unitName(int c, int u) const {
@@ -85,8 +96,9 @@ struct Layout {
 };
 
 class DocumentWriter {
-public:
-    explicit DocumentWriter(const std::filesystem::path& file) : out_(file, std::ios::binary | std::ios::trunc) {
+  public:
+    explicit DocumentWriter(const std::filesystem::path& file)
+        : out_(file, std::ios::binary | std::ios::trunc) {
         if (!out_)
             throw std::runtime_error("cannot write " + file.string());
         buffer_.reserve(1 << 20);
@@ -128,7 +140,7 @@ public:
         return written_;
     }
 
-private:
+  private:
     void flush() {
         out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
         written_ += buffer_.size();
@@ -139,11 +151,14 @@ private:
     std::uintmax_t written_ = 0;
 };
 
-std::uint32_t pick(std::mt19937& rng, std::uint32_t n) { return static_cast<std::uint32_t>(rng() % n); }
+std::uint32_t pick(std::mt19937& rng, std::uint32_t n) {
+    return static_cast<std::uint32_t>(rng() % n);
+}
 
 void writeLevelTable(const Layout& l, const std::filesystem::path& file) {
     std::filesystem::remove(file);
-    dbf::Table::create(file, {{"X_OFERTAMATRIG", 'I', 0, 0}, {"NIVEL_ABREV", 'C', 5, 0}, {"NIVEL", 'C', 60, 0}});
+    dbf::Table::create(file,
+                       {{"X_OFERTAMATRIG", 'I', 0, 0}, {"NIVEL_ABREV", 'C', 5, 0}, {"NIVEL", 'C', 60, 0}});
     auto table = dbf::Table::open(file, dbf::OpenMode::Exclusive, dbf::Access::ReadWrite);
     const std::array<const char*, 3> abbreviations = {"ESO", "BACH", "FP"};
     const std::array<const char*, 3> names = {"Educación Secundaria Obligatoria", "Bachillerato",
@@ -179,16 +194,19 @@ std::size_t writeSoluc(const Layout& l, std::uint32_t seed, const std::filesyste
             const bool unplaced = lesson >= s.lessonsPerTeacher;
             const std::string day = unplaced ? "0" : std::to_string(1 + lesson % 5);
             const std::string hour = unplaced ? "0" : std::to_string(1 + (lesson / 5) % s.slotsPerFrame);
-            const std::string room = l.roomCode(static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.rooms))));
+            const std::string room =
+                l.roomCode(static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.rooms))));
             if (lesson % 8 == 7) {
                 // A non-teaching activity: no class unit, the task code given or left to the lookup.
-                const std::string code = l.activityCode(static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.activities))));
+                const std::string code =
+                    l.activityCode(static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.activities))));
                 soluc.add({l.teacherCode(t), day, hour, "0", code, "", lesson % 16 == 7 ? code : "", room});
                 continue;
             }
             const int j = static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.subjectsPerCourse)));
             const int u = static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.unitsPerCourse)));
-            soluc.add({l.teacherCode(t), day, hour, "0", l.subjectCode(l.subject(c, j)), l.unitCode(c, u), "", room});
+            soluc.add({l.teacherCode(t), day, hour, "0", l.subjectCode(l.subject(c, j)), l.unitCode(c, u), "",
+                       room});
         }
     }
     soluc.save(file);
@@ -209,7 +227,8 @@ SchoolShape shapeForScale(int scale) {
     return s;
 }
 
-std::uintmax_t writeYedraDocument(const SchoolShape& s, std::uint32_t seed, const std::filesystem::path& file) {
+std::uintmax_t writeYedraDocument(const SchoolShape& s, std::uint32_t seed,
+                                  const std::filesystem::path& file) {
     const Layout l{s};
     std::mt19937 rng(seed);
     DocumentWriter w(file);
@@ -221,11 +240,12 @@ std::uintmax_t writeYedraDocument(const SchoolShape& s, std::uint32_t seed, cons
     for (int c = 0; c < s.courses; ++c)
         for (int j = 0; j < s.subjectsPerCourse; ++j) {
             const int p = l.subject(c, j);
-            w.record({{"X_OFERTAMATRIG", std::to_string(l.courseKey(c))},
-                      {"X_MATERIAOMG", std::to_string(700001L + static_cast<long>(c) * s.subjectsPerCourse + j)},
-                      {"D_MATERIAC", l.subjectName(p)},
-                      {"C_MATERIA", l.subjectCode(p)},
-                      {"N_MINUTOS", kMinutes[pick(rng, kMinutes.size())]}});
+            w.record(
+                {{"X_OFERTAMATRIG", std::to_string(l.courseKey(c))},
+                 {"X_MATERIAOMG", std::to_string(700001L + static_cast<long>(c) * s.subjectsPerCourse + j)},
+                 {"D_MATERIAC", l.subjectName(p)},
+                 {"C_MATERIA", l.subjectCode(p)},
+                 {"N_MINUTOS", kMinutes[pick(rng, kMinutes.size())]}});
         }
     w.endGroup();
 
@@ -306,7 +326,8 @@ GeneratedSchool describeSchool(const SchoolShape& shape, const std::filesystem::
     return school;
 }
 
-GeneratedSchool generateSchool(const SchoolShape& shape, std::uint32_t seed, const std::filesystem::path& folder) {
+GeneratedSchool generateSchool(const SchoolShape& shape, std::uint32_t seed,
+                               const std::filesystem::path& folder) {
     const Layout l{shape};
     GeneratedSchool school = describeSchool(shape, folder);
     school.documentBytes = writeYedraDocument(shape, seed, school.document);

@@ -45,9 +45,11 @@ struct GeneratedSchool {
 GeneratedSchool describeSchool(const SchoolShape& shape, const std::filesystem::path& folder);
 
 // Writes the three files into `folder` (which must exist).
-GeneratedSchool generateSchool(const SchoolShape& shape, std::uint32_t seed, const std::filesystem::path& folder);
+GeneratedSchool generateSchool(const SchoolShape& shape, std::uint32_t seed,
+                               const std::filesystem::path& folder);
 
 // Only the document, streamed to `file` (used for very large documents too).
-std::uintmax_t writeYedraDocument(const SchoolShape& shape, std::uint32_t seed, const std::filesystem::path& file);
+std::uintmax_t writeYedraDocument(const SchoolShape& shape, std::uint32_t seed,
+                                  const std::filesystem::path& file);
 
 } // namespace pontrel::bench

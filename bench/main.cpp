@@ -20,8 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -36,7 +36,7 @@ struct Options {
     std::vector<int> scales{1, 10, 100};
     int repeats = 5;
     std::uint32_t seed = 20260901;
-    fs::path keep; // when set, the generated files of each scale stay there
+    fs::path keep;         // when set, the generated files of each scale stay there
     int generateScale = 0; // --generate SCALE FOLDER: only write that school (for profiling by hand)
     fs::path generateInto;
 };
@@ -167,8 +167,8 @@ std::string measureImports(const ScaleFolders& f, int repeats) {
         const auto t0 = std::chrono::steady_clock::now();
         requireCompleted(importing::ImportRun(session, ui).run(), ui, "la importación");
         runs.push_back(seconds(t0, std::chrono::steady_clock::now()));
-        floors.push_back(
-            bench::measureFloor(f.school.document, inputTables, fs::file_size(f.output), f.root / "suelo.tmp"));
+        floors.push_back(bench::measureFloor(f.school.document, inputTables, fs::file_size(f.output),
+                                             f.root / "suelo.tmp"));
     }
     std::ostringstream line;
     line.precision(9);
@@ -191,8 +191,12 @@ bool runScale(int scale, const Options& opt, ScaleResult& result) {
     f.output = f.school.document.parent_path() / ("ResultadoDastel" + f.school.document.filename().string());
     ChildReport generated, exported, imported;
     const bool ok =
-        runInChild([&] { return std::to_string(bench::generateSchool(shape, opt.seed, f.root / "escuela").documentBytes); },
-                   generated) &&
+        runInChild(
+            [&] {
+                return std::to_string(
+                    bench::generateSchool(shape, opt.seed, f.root / "escuela").documentBytes);
+            },
+            generated) &&
         runInChild([&] { return measureExports(f, opt.repeats); }, exported) &&
         [&] {
             fs::copy_file(f.school.soluc, f.work / "SOLUC.DBF", fs::copy_options::overwrite_existing);
@@ -226,7 +230,8 @@ bool parseOptions(int argc, char** argv, Options& opt) {
             std::string item;
             while (std::getline(list, item, ','))
                 opt.scales.push_back(std::atoi(item.c_str()));
-            if (opt.scales.empty() || std::any_of(opt.scales.begin(), opt.scales.end(), [](int s) { return s < 1; }))
+            if (opt.scales.empty() ||
+                std::any_of(opt.scales.begin(), opt.scales.end(), [](int s) { return s < 1; }))
                 return false;
         } else if (arg == "--repeats" && hasValue) {
             opt.repeats = std::atoi(argv[++i]);
@@ -248,7 +253,9 @@ bool parseOptions(int argc, char** argv, Options& opt) {
     return true;
 }
 
-const char* verdict(bool ok) { return ok ? "ok" : "FALLA"; }
+const char* verdict(bool ok) {
+    return ok ? "ok" : "FALLA";
+}
 
 } // namespace
 
@@ -261,16 +268,18 @@ int main(int argc, char** argv) {
     }
     if (opt.generateScale > 0) {
         fs::create_directories(opt.generateInto);
-        const auto school = bench::generateSchool(bench::shapeForScale(opt.generateScale), opt.seed, opt.generateInto);
+        const auto school =
+            bench::generateSchool(bench::shapeForScale(opt.generateScale), opt.seed, opt.generateInto);
         std::printf("%s (%ju bytes), %s, %s (%zu registros); marco %s\n", school.document.c_str(),
                     static_cast<std::uintmax_t>(school.documentBytes), school.levelTable.c_str(),
                     school.soluc.c_str(), school.solucRecords, school.firstFrameCode.c_str());
         return 0;
     }
-    std::printf("# pontrel-bench 1 seed=%u repeats=%d (median seconds; MB = 10^6 bytes)\n", opt.seed, opt.repeats);
+    std::printf("# pontrel-bench 1 seed=%u repeats=%d (median seconds; MB = 10^6 bytes)\n", opt.seed,
+                opt.repeats);
     std::printf("%-5s %8s %8s %9s %9s %9s %7s %9s %9s %7s %9s %9s %7s %7s\n", "scale", "teachers", "doc_MB",
-                "tables_MB", "export_s", "floor_s", "ratio", "import_s", "floor_s", "ratio", "exp_MB", "imp_MB",
-                "exp_x", "imp_x");
+                "tables_MB", "export_s", "floor_s", "ratio", "import_s", "floor_s", "ratio", "exp_MB",
+                "imp_MB", "exp_x", "imp_x");
     std::fflush(stdout);
     std::map<int, ScaleResult> results;
     bool allRan = true;
@@ -283,10 +292,10 @@ int main(int argc, char** argv) {
         }
         results[scale] = r;
         const double inputMb = r.documentMb + r.tablesMb;
-        std::printf("%-5d %8d %8.2f %9.2f %9.4f %9.4f %7.2f %9.4f %9.4f %7.2f %9.1f %9.1f %7.2f %7.2f\n", r.scale,
-                    r.teachers, r.documentMb, r.tablesMb, r.exportS, r.exportFloorS, r.exportS / r.exportFloorS,
-                    r.importS, r.importFloorS, r.importS / r.importFloorS, r.exportPeakMb, r.importPeakMb,
-                    r.exportPeakMb / inputMb, r.importPeakMb / inputMb);
+        std::printf("%-5d %8d %8.2f %9.2f %9.4f %9.4f %7.2f %9.4f %9.4f %7.2f %9.1f %9.1f %7.2f %7.2f\n",
+                    r.scale, r.teachers, r.documentMb, r.tablesMb, r.exportS, r.exportFloorS,
+                    r.exportS / r.exportFloorS, r.importS, r.importFloorS, r.importS / r.importFloorS,
+                    r.exportPeakMb, r.importPeakMb, r.exportPeakMb / inputMb, r.importPeakMb / inputMb);
         std::fflush(stdout);
     }
 
@@ -307,8 +316,10 @@ int main(int argc, char** argv) {
             const auto& mid = results[10];
             const double exportGrowth = big.exportS / mid.exportS;
             const double importGrowth = big.importS / mid.importS;
-            std::printf("growth export 100/10 = %.2f (target <= 12): %s\n", exportGrowth, verdict(exportGrowth <= 12));
-            std::printf("growth import 100/10 = %.2f (target <= 12): %s\n", importGrowth, verdict(importGrowth <= 12));
+            std::printf("growth export 100/10 = %.2f (target <= 12): %s\n", exportGrowth,
+                        verdict(exportGrowth <= 12));
+            std::printf("growth import 100/10 = %.2f (target <= 12): %s\n", importGrowth,
+                        verdict(importGrowth <= 12));
             targetsMet = targetsMet && exportGrowth <= 12 && importGrowth <= 12;
         }
     }

@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     pristineTable = readAll(dbfFile);
     // PONTREL_FUZZ_SEED_OUT=folder keeps the index as written, to seed the corpus.
     if (const char* out = std::getenv("PONTREL_FUZZ_SEED_OUT"))
-        std::filesystem::copy_file(folder / "DIASHORAST2.MDX", std::filesystem::path(out) / "orden-8-registros.mdx",
+        std::filesystem::copy_file(folder / "DIASHORAST2.MDX",
+                                   std::filesystem::path(out) / "orden-8-registros.mdx",
                                    std::filesystem::copy_options::overwrite_existing);
     return 0;
 }

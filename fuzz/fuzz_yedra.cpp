@@ -17,8 +17,9 @@ namespace {
 
 // The groups the runs read, and whatever other `seq` names the document itself uses.
 std::vector<std::string> groupNames(const pontrel::YedraDocument& doc) {
-    std::vector<std::string> names = {"MATERIAS",          "ACTIVIDADES", "EMPLEADOS",          "DEPENDENCIAS",
-                                      "CURSOS_DEL_CENTRO", "UNIDADES",    "JORNADAS_ESCOLARES", "TRAMOS_HORARIOS"};
+    std::vector<std::string> names = {"MATERIAS",           "ACTIVIDADES",       "EMPLEADOS",
+                                      "DEPENDENCIAS",       "CURSOS_DEL_CENTRO", "UNIDADES",
+                                      "JORNADAS_ESCOLARES", "TRAMOS_HORARIOS"};
     xmlNode* root = xmlDocGetRootElement(doc.xml());
     for (xmlNode* block = root ? root->children : nullptr; block; block = block->next)
         for (xmlNode* group = block->children; group; group = group->next) {

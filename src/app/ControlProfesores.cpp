@@ -135,12 +135,19 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     proftDBGrid_->verticalHeader()->hide();
     proftDBGrid_->setStyleSheet(QStringLiteral(
         "QHeaderView::section { background-color: #FEE4A9; font-weight: bold; text-align: left; }"));
+    // Rows one line high, as the grid draws them.
+    proftDBGrid_->verticalHeader()->setDefaultSectionSize(proftDBGrid_->fontMetrics().height() + 6);
     proftDBGrid_->setModel(model_);
-    // Widths in characters of the window font: 4, 40, 10, 10, plus the cell margins.
+    // Widths in characters of the window font: 4, 40, 10, 10, plus the cell margins; never narrower
+    // than the bold title, which a title of one word cannot wrap.
     const int charWidth = proftDBGrid_->fontMetrics().averageCharWidth();
+    const QFontMetrics titleMetrics(boldWindowFont());
     const int widths[ProftTableModel::ColumnCount] = {4, 40, 10, 10};
-    for (int c = 0; c < ProftTableModel::ColumnCount; ++c)
-        proftDBGrid_->setColumnWidth(c, widths[c] * charWidth + 8);
+    for (int c = 0; c < ProftTableModel::ColumnCount; ++c) {
+        const QString title = model_->headerData(c, Qt::Horizontal).toString();
+        proftDBGrid_->setColumnWidth(
+            c, std::max(widths[c] * charWidth, titleMetrics.horizontalAdvance(title)) + 12);
+    }
     // Titles on two lines.
     proftDBGrid_->horizontalHeader()->setFixedHeight(2 * proftDBGrid_->fontMetrics().height() + 6);
     proftDBGrid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);

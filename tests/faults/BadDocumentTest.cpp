@@ -9,7 +9,7 @@ namespace pontrel::faults {
 namespace {
 
 class BadDocument : public FaultTest {
-protected:
+  protected:
     void SetUp() override {
         FaultTest::SetUp();
         school_ = makeSchool("escuela", 1, 3);

@@ -35,7 +35,8 @@ TEST_F(DamagedSoluc, StopsTheImportWithAMessageAndKeepsTheEarlierOutput) {
     ASSERT_EQ(exportInto(school, work).exitCode, 0);
     const std::string good = readFile(school.soluc);
     const unsigned recordLength = le16(good, 10);
-    const fs::path output = school.document.parent_path() / ("ResultadoDastel" + school.document.filename().string());
+    const fs::path output =
+        school.document.parent_path() / ("ResultadoDastel" + school.document.filename().string());
     const std::string earlier = "documento anterior";
 
     auto damaged = [&](auto change) {
@@ -51,12 +52,14 @@ TEST_F(DamagedSoluc, StopsTheImportWithAMessageAndKeepsTheEarlierOutput) {
         {"cortado dentro de la cabecera", good.substr(0, 40)},
         {"diez bytes", good.substr(0, 10)},
         {"vacío", ""},
-        {"más registros de los que hay",
-         damaged([&](std::string& b) { putLe32(b, 4, static_cast<unsigned>((good.size() / recordLength) + 500)); })},
+        {"más registros de los que hay", damaged([&](std::string& b) {
+             putLe32(b, 4, static_cast<unsigned>((good.size() / recordLength) + 500));
+         })},
         {"cabecera más larga que el archivo",
          damaged([&](std::string& b) { putLe16(b, 8, static_cast<unsigned>(good.size() + 100)); })},
         {"cabecera más corta que sus campos", damaged([&](std::string& b) { putLe16(b, 8, 40); })},
-        {"registro más largo de lo escrito", damaged([&](std::string& b) { putLe16(b, 10, recordLength + 7); })},
+        {"registro más largo de lo escrito",
+         damaged([&](std::string& b) { putLe16(b, 10, recordLength + 7); })},
         {"registro de longitud cero", damaged([&](std::string& b) { putLe16(b, 10, 0); })},
         {"campo que se sale del registro",
          damaged([&](std::string& b) { b[32 + 32 * 4 + 16] = static_cast<char>(250); })},
@@ -66,8 +69,8 @@ TEST_F(DamagedSoluc, StopsTheImportWithAMessageAndKeepsTheEarlierOutput) {
         SCOPED_TRACE(c.name);
         writeFile(work / "SOLUC.DBF", c.bytes);
         writeFile(output, earlier);
-        const auto r = runCli({"import", school.document.string(), "--workdir", work.string()}, work, scratch(),
-                              std::chrono::minutes(3));
+        const auto r = runCli({"import", school.document.string(), "--workdir", work.string()}, work,
+                              scratch(), std::chrono::minutes(3));
         ASSERT_TRUE(endedCleanly(r)) << describe(r);
         EXPECT_EQ(r.exitCode, 1) << describe(r);
         EXPECT_NE(lower(r.output).find("soluc"), std::string::npos) << describe(r);

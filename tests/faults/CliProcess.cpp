@@ -19,7 +19,9 @@ namespace pontrel::faults {
 
 namespace fs = std::filesystem;
 
-fs::path cliPath() { return fs::path(PONTREL_BIN_DIR) / "pontrel-cli"; }
+fs::path cliPath() {
+    return fs::path(PONTREL_BIN_DIR) / "pontrel-cli";
+}
 
 bool underAddressSanitizer() {
 #if defined(__SANITIZE_ADDRESS__)

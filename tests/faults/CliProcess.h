@@ -11,11 +11,11 @@
 namespace pontrel::faults {
 
 struct CliResult {
-    int exitCode = -1;       // when it ended by itself
-    int signal = 0;          // when a signal ended it (also our SIGKILL after the time limit)
+    int exitCode = -1; // when it ended by itself
+    int signal = 0;    // when a signal ended it (also our SIGKILL after the time limit)
     bool timedOut = false;
-    std::string output;      // stdout and stderr together
-    long peakRssKb = 0;      // the process's peak resident memory
+    std::string output; // stdout and stderr together
+    long peakRssKb = 0; // the process's peak resident memory
 };
 
 // The pontrel-cli of this build.
@@ -30,13 +30,14 @@ struct MemoryCeiling {
 
 // Environment for the child: the sanitizers report with exit codes of their own, so that a sanitizer
 // finding is never mistaken for the ordinary "stopped" status 1.
-std::vector<std::string> childEnvironment(const std::filesystem::path& workingFolder, MemoryCeiling ceiling = {});
+std::vector<std::string> childEnvironment(const std::filesystem::path& workingFolder,
+                                          MemoryCeiling ceiling = {});
 
 // True when this build (and so pontrel-cli) runs under AddressSanitizer.
 bool underAddressSanitizer();
 
 class CliProcess {
-public:
+  public:
     // Starts pontrel-cli with `args`; its output goes to a file in `scratch`.
     CliProcess(const std::vector<std::string>& args, const std::filesystem::path& workingFolder,
                const std::filesystem::path& scratch, MemoryCeiling ceiling = {});
@@ -52,7 +53,7 @@ public:
     // Waits for the end, killing the process after `limit`.
     CliResult wait(std::chrono::milliseconds limit);
 
-private:
+  private:
     CliResult reap(int status, long rssKb);
     pid_t pid_ = -1;
     bool reaped_ = false;
@@ -63,7 +64,8 @@ private:
 // Runs to the end (at most `limit`) and returns how it ended.
 CliResult runCli(const std::vector<std::string>& args, const std::filesystem::path& workingFolder,
                  const std::filesystem::path& scratch,
-                 std::chrono::milliseconds limit = std::chrono::milliseconds(600000), MemoryCeiling ceiling = {});
+                 std::chrono::milliseconds limit = std::chrono::milliseconds(600000),
+                 MemoryCeiling ceiling = {});
 
 // Exit codes of the sanitizers in the child.
 inline constexpr int kAsanExitCode = 86;

@@ -41,16 +41,20 @@ inline bool endedCleanly(const CliResult& r) {
 }
 
 inline std::string describe(const CliResult& r) {
+    // A sanitizer's report can run to megabytes (a memory map): its head and tail say enough.
+    std::string shown = r.output;
+    if (shown.size() > 6000)
+        shown = shown.substr(0, 3000) + "\n[...]\n" + shown.substr(shown.size() - 3000);
     return "estado " + std::to_string(r.exitCode) + ", señal " + std::to_string(r.signal) +
-           (r.timedOut ? ", tiempo agotado" : "") + ", salida:\n" + r.output;
+           (r.timedOut ? ", tiempo agotado" : "") + ", salida:\n" + shown;
 }
 
 class FaultTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = fs::temp_directory_path() /
-                ("pontrel-faults-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+        root_ = fs::temp_directory_path() / ("pontrel-faults-" + std::to_string(getpid()) + "-" +
+                                             info->test_suite_name() + "-" + info->name());
         fs::remove_all(root_);
         fs::create_directories(root_ / "salidas");
         ASSERT_TRUE(fs::exists(cliPath())) << "pontrel-cli no está construido: " << cliPath();
@@ -81,8 +85,8 @@ protected:
     }
 
     std::vector<std::string> exportArgs(const bench::GeneratedSchool& school, const fs::path& work) const {
-        return {"export", school.document.string(), "--workdir", work.string(), "--level-table",
-                school.levelTable.string(), "--frames", school.firstFrameCode};
+        return {"export",        school.document.string(),   "--workdir", work.string(),
+                "--level-table", school.levelTable.string(), "--frames",  school.firstFrameCode};
     }
 
     CliResult exportInto(const bench::GeneratedSchool& school, const fs::path& work) {
@@ -91,10 +95,11 @@ protected:
 
     // One more start of Pontrel: any command recovers the working folder first.
     CliResult startAgain(const fs::path& work) {
-        return runCli({"export", (root_ / "no-existe.xml").string(), "--workdir", work.string()}, work, scratch());
+        return runCli({"export", (root_ / "no-existe.xml").string(), "--workdir", work.string()}, work,
+                      scratch());
     }
 
-private:
+  private:
     fs::path root_;
 };
 

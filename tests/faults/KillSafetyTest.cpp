@@ -26,7 +26,7 @@ struct KillBudget {
 };
 
 class KillSafety : public FaultTest {
-protected:
+  protected:
     // The old set (a small school exported over Velmora's own files) and the new set (the large school
     // exported over the old set), each kept as a pristine copy and as a snapshot.
     void prepareSets() {
@@ -112,15 +112,16 @@ TEST_F(KillSafety, ExportKilledAtRandomMomentsLeavesTheOldSetOrTheNewOne) {
             // The start that finds the journal puts the folder right and says so in one line.
             const auto again = startAgain(work_);
             ASSERT_TRUE(endedCleanly(again)) << when << ": " << describe(again);
-            EXPECT_NE(again.output.find('\n'), again.output.rfind('\n')) << when << ": sin aviso de la recuperación\n"
-                                                                        << again.output;
+            EXPECT_NE(again.output.find('\n'), again.output.rfind('\n'))
+                << when << ": sin aviso de la recuperación\n"
+                << again.output;
         }
         ASSERT_NO_FATAL_FAILURE(expectOldOrNew(when));
     }
     std::printf("[ kill ] %d muertes (%d en plena ejecución de %lld ms, %d con el diario a medias): "
                 "%d juego anterior, %d juego nuevo\n",
-                kills, killedWhileRunning, static_cast<long long>(exportTime_.count()), journalsLeft, oldOutcomes_,
-                newOutcomes_);
+                kills, killedWhileRunning, static_cast<long long>(exportTime_.count()), journalsLeft,
+                oldOutcomes_, newOutcomes_);
     // Most kills must land inside the run, or the loop proves nothing.
     EXPECT_GE(killedWhileRunning * 2, kills);
 }
@@ -144,10 +145,12 @@ TEST_F(KillSafety, TwoExportsIntoOneFolderAtOnceEndWithOneCompleteSet) {
         const std::string when = "segunda exportación al " + std::to_string(offsetPercent) + " %";
         ASSERT_TRUE(endedCleanly(a)) << when << ": " << describe(a);
         ASSERT_TRUE(endedCleanly(b)) << when << ": " << describe(b);
-        EXPECT_TRUE(a.exitCode == 0 || b.exitCode == 0) << when << ": ninguna terminó\n" << a.output << b.output;
+        EXPECT_TRUE(a.exitCode == 0 || b.exitCode == 0) << when << ": ninguna terminó\n"
+                                                        << a.output << b.output;
         for (const auto* r : {&a, &b})
             if (r->exitCode != 0) {
-                EXPECT_NE(r->output.find_first_not_of(" \r\n"), std::string::npos) << when << ": parada sin mensaje";
+                EXPECT_NE(r->output.find_first_not_of(" \r\n"), std::string::npos)
+                    << when << ": parada sin mensaje";
             }
         ASSERT_TRUE(endedCleanly(startAgain(work_)));
         const auto now = snapshot(work_);
@@ -170,8 +173,10 @@ TEST_F(KillSafety, ImportKilledAtRandomMomentsLeavesTheEarlierOutputOrTheNewOne)
     work_ = makeWorkingFolder("vtemp");
     ASSERT_EQ(exportInto(school, work_).exitCode, 0);
     fs::copy_file(school.soluc, work_ / "SOLUC.DBF");
-    const std::vector<std::string> importArgs = {"import", school.document.string(), "--workdir", work_.string()};
-    const fs::path output = school.document.parent_path() / ("ResultadoDastel" + school.document.filename().string());
+    const std::vector<std::string> importArgs = {"import", school.document.string(), "--workdir",
+                                                 work_.string()};
+    const fs::path output =
+        school.document.parent_path() / ("ResultadoDastel" + school.document.filename().string());
 
     const auto start = steady_clock::now();
     const auto full = runCli(importArgs, work_, scratch());

@@ -16,7 +16,8 @@ TEST_F(LargeDocument, IsConvertedWithinTheMemoryTargetOrRefusedByTheSizeLimit) {
     ASSERT_EQ(exportInto(small, work).exitCode, 0);
     const auto before = snapshot(work);
 
-    const auto shape = bench::shapeForScale(static_cast<int>(envNumber("PONTREL_LARGE_DOCUMENT_SCALE", 2100)));
+    const auto shape =
+        bench::shapeForScale(static_cast<int>(envNumber("PONTREL_LARGE_DOCUMENT_SCALE", 2100)));
     const fs::path document = root() / "distrito.xml";
     const double documentMb = static_cast<double>(bench::writeYedraDocument(shape, 9, document)) / 1e6;
 
@@ -24,8 +25,8 @@ TEST_F(LargeDocument, IsConvertedWithinTheMemoryTargetOrRefusedByTheSizeLimit) {
     // for that case, and keeps a run that grows beyond it from taking the machine down.
     const MemoryCeiling ceiling{static_cast<long>(10 * 2 * documentMb)};
     // The level table beside pontrel-cli serves: unknown course keys only give the level "Niv".
-    const auto r = runCli({"export", document.string(), "--workdir", work.string(), "--frames", "J0001"}, work,
-                          scratch(), std::chrono::minutes(10), ceiling);
+    const auto r = runCli({"export", document.string(), "--workdir", work.string(), "--frames", "J0001"},
+                          work, scratch(), std::chrono::minutes(10), ceiling);
     ASSERT_TRUE(endedCleanly(r)) << "techo de memoria " << ceiling.megabytes << " MB; " << describe(r);
     if (r.exitCode == 0) {
         double tablesMb = 0;
