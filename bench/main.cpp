@@ -11,6 +11,7 @@
 #include "export/ExportRun.h"
 #include "import/ImportRun.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,6 +56,11 @@ double median(std::vector<double> v) {
     const auto n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
+
+// Each timed section starts from a settled heap: the millions of small blocks that a run frees at its
+// end would otherwise be consolidated inside the next section's first allocations, charging one
+// section's clean-up to the other.
+void settleHeap() { malloc_trim(0); }
 
 double seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
@@ -143,9 +149,11 @@ std::string measureExports(const ScaleFolders& f, int repeats) {
     for (int i = 0; i < repeats; ++i) {
         bench::BenchUserInterface ui(f.school.document, f.school.firstFrameCode, f.school.frameCount);
         RunSession session = sessionFor(f);
+        settleHeap();
         const auto t0 = std::chrono::steady_clock::now();
         requireCompleted(exporting::ExportRun(session, ui).run(), ui, "la exportación");
         runs.push_back(seconds(t0, std::chrono::steady_clock::now()));
+        settleHeap();
         floors.push_back(bench::measureFloor(f.school.document, {f.school.levelTable}, folderBytes(f.work),
                                              f.root / "suelo.tmp"));
     }
@@ -164,9 +172,11 @@ std::string measureImports(const ScaleFolders& f, int repeats) {
         bench::BenchUserInterface ui(f.school.document, f.school.firstFrameCode, f.school.frameCount);
         RunSession session = sessionFor(f);
         fs::remove(f.output);
+        settleHeap();
         const auto t0 = std::chrono::steady_clock::now();
         requireCompleted(importing::ImportRun(session, ui).run(), ui, "la importación");
         runs.push_back(seconds(t0, std::chrono::steady_clock::now()));
+        settleHeap();
         floors.push_back(bench::measureFloor(f.school.document, inputTables, fs::file_size(f.output),
                                              f.root / "suelo.tmp"));
     }

@@ -55,7 +55,9 @@ import -window "$main" "$out/ventana-principal.png"
 xdotool mousemove --window "$main" 140 132 click 1
 files=$(wait_window '^Archivo XML$')
 xdotool windowfocus --sync "$files"
-xdotool type --delay 2 "$work/colegio.xml"
+sleep 1 # keys typed before the dialog has settled go to its file list
+xdotool type --delay 40 "$work/colegio.xml"
+sleep 0.3
 xdotool key Return
 if frames=$(wait_window '^Planillas, Marcos o Jornadas Horarias$'); then
   xdotool mousemove --window "$frames" 40 63 click 1

@@ -4,6 +4,7 @@
 #include "dbf/Error.h"
 #include "exchange/RunSession.h"
 #include "exchange/WorkingFolder.h"
+#include "export/TableSetReplacement.h"
 #include "import/ImportRun.h"
 #include "import/TeacherKeyFile.h"
 
@@ -62,6 +63,10 @@ int importCommand(const std::vector<std::string>& args) {
             keys = importing::readTeacherKeyFile(*keysFile);
         RunSession session;
         session.workingFolder = workdir ? *workdir : defaultWorkingFolder();
+        // A replacement of the working tables that a killed export left half done is put right
+        // before the import reads them.
+        if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
+            std::cout << *line << "\n";
         ImportUserInterface ui(*document, std::move(keys), std::cout, std::cerr);
         importing::ImportRun run(session, ui);
         const RunOutcome outcome = run.run();

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMap>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -112,6 +113,37 @@ TEST_F(HelpAdapterTest, F1AsksForTheFocusedControlsContext) {
     ASSERT_EQ(calls.size(), 2);
     EXPECT_EQ(calls[0], "context 3 " + chm);
     EXPECT_EQ(calls[1], "context 1 " + chm);
+}
+
+// The help file the build writes beside the program: both context topics are in it and mapped.
+TEST(HelpFile, IsBuiltBesideTheProgramWithBothContextTopicsMapped) {
+    QFile project(PONTREL_SOURCE_DIR "/docs/help/YEDRA.hhp");
+    ASSERT_TRUE(project.open(QIODevice::ReadOnly | QIODevice::Text));
+    QString section;
+    QMap<QString, int> contextOfName;
+    QMap<QString, QString> pageOfName;
+    for (const QString& raw : QString::fromLatin1(project.readAll()).split('\n')) {
+        const QString line = raw.trimmed();
+        if (line.startsWith('['))
+            section = line;
+        else if (section == "[MAP]" && line.startsWith("#define"))
+            contextOfName[line.section(' ', 1, 1, QString::SectionSkipEmpty)] =
+                line.section(' ', 2, 2, QString::SectionSkipEmpty).toInt();
+        else if (section == "[ALIAS]" && line.contains('='))
+            pageOfName[line.section('=', 0, 0).trimmed()] = line.section('=', 1).trimmed();
+    }
+    QMap<int, QString> pageOfContext;
+    for (auto it = contextOfName.cbegin(); it != contextOfName.cend(); ++it)
+        pageOfContext[it.value()] = pageOfName.value(it.key());
+    EXPECT_EQ(pageOfContext.value(pontrel::app::kMainWindowHelpContext), "ventana_principal.html");
+    EXPECT_EQ(pageOfContext.value(pontrel::app::kTeacherDialogHelpContext), "datos_profesorado.html");
+
+    QFile chm(PONTREL_BIN_DIR "/YEDRA.chm");
+    ASSERT_TRUE(chm.open(QIODevice::ReadOnly)) << "YEDRA.chm is not built (chmcmd from fp-utils)";
+    const QByteArray bytes = chm.readAll();
+    EXPECT_TRUE(bytes.startsWith("ITSF")) << "not a compiled help file";
+    for (const char* entry : {"/ventana_principal.html", "/datos_profesorado.html", "/#IVB", "/#STRINGS"})
+        EXPECT_TRUE(bytes.contains(entry)) << entry;
 }
 
 } // namespace

@@ -54,7 +54,8 @@ std::vector<Placement> placeTimetable(const fs::path& work) {
                           slots.text(0, "CODDIHO"),
                           true});
     placed.push_back(
-        {{proft.text(0, "ABREV"), "0", "0", "0", asigt.text(0, "CASIG"), asigt.text(0, "CGRUP"), "", ""}});
+        {{proft.text(0, "ABREV"), "0", "0", "0", asigt.text(0, "CASIG"), asigt.text(0, "CGRUP"), "", ""},
+         std::string()});
     std::vector<testing::SolucRow> rows;
     for (const auto& p : placed)
         rows.push_back(p.row);

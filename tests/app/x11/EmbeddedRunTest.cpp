@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <regex>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -105,6 +106,16 @@ class EmbeddedRunTest : public ::testing::Test {
         runOnDisplay(xvfb->display(), "xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
                                           std::to_string(y) + " click 1");
     }
+    // Types a document's name into the file dialog, which opens in the program's working folder (the
+    // test folder) with the focus in its name field, and accepts it. The pauses let a loaded machine
+    // settle the dialog first: keys typed too early go to the file list.
+    void chooseDocument(const std::string& dialog, const std::string& name) {
+        runOnDisplay(xvfb->display(), "xdotool windowfocus --sync " + dialog);
+        std::this_thread::sleep_for(1s);
+        runOnDisplay(xvfb->display(), "xdotool type --delay 40 '" + name + "'");
+        std::this_thread::sleep_for(300ms);
+        runOnDisplay(xvfb->display(), "xdotool key Return");
+    }
     // Answers the message box that says `text` with its "OK".
     void answerMessage(const std::string& text) {
         ASSERT_TRUE(waitFor([&] { return said(text); }, kSlow)) << "no message \"" << text << "\"; got:\n"
@@ -166,10 +177,7 @@ TEST_F(EmbeddedRunTest, CompletedExportEndsWithOne) {
     const std::string hostHandle = startHost("EXPORTAR");
     const std::string dialog = findWindow("^Archivo XML$");
     ASSERT_FALSE(dialog.empty()) << messages();
-    // The file name field has the focus: type the document's path and accept it.
-    runOnDisplay(xvfb->display(), "xdotool windowfocus --sync " + dialog);
-    runOnDisplay(xvfb->display(), "xdotool type --delay 2 '" + document.string() + "'");
-    runOnDisplay(xvfb->display(), "xdotool key Return");
+    chooseDocument(dialog, "colegio.xml");
 
     // The sample school has several frames: take the first one.
     const std::string frames = findWindow("^Planillas, Marcos o Jornadas Horarias$");
@@ -192,11 +200,28 @@ TEST_F(EmbeddedRunTest, UnknownDirectionClosedWithSalirWritesZeroKeepingTheRestO
     const std::string hostHandle = startHost("nada");
     ASSERT_FALSE(embeddedChild(hostHandle).empty()) << "Pontrel's window is not the host's child";
     // "&Salir" lies at 256,32 on the bottom strip, which starts at 0,168.
-    click(hostHandle.substr(0), 256 + 44, 168 + 32 + 12);
+    click(hostHandle, 256 + 44, 168 + 32 + 12);
     ASSERT_TRUE(hostEnded()) << messages();
     EXPECT_EQ(resultFile(), "; Velmora\n[General]\nRuta=C:\\VTEMP\n\n[Transformadores]\nTransformado=0\n"
                             "Otro=texto con espacios\n");
     EXPECT_TRUE(messages().find("Pontrel: ") == std::string::npos) << "nothing runs: " << messages();
+}
+
+TEST_F(EmbeddedRunTest, MissingLevelTableStopsTheRunAndTheWindowStays) {
+    fs::remove(folder / "NIVELCAN.DBF");
+    const fs::path document = folder / "colegio.xml";
+    fs::copy_file(fs::path(PONTREL_SOURCE_DIR) / "data/sample/colegio.xml", document);
+    const std::string hostHandle = startHost("exportar");
+    const std::string dialog = findWindow("^Archivo XML$");
+    ASSERT_FALSE(dialog.empty()) << messages();
+    chooseDocument(dialog, "colegio.xml");
+    answerMessage("ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL");
+    // Still inside the host, waiting; "&Salir" then leaves the result of no completed run.
+    EXPECT_FALSE(hostEnded(2s)) << "the window must stay after this message";
+    click(hostHandle, 256 + 44, 168 + 32 + 12);
+    ASSERT_TRUE(hostEnded()) << messages();
+    EXPECT_EQ(resultFile(), "[Transformadores]\r\nTransformado=0\r\n");
+    EXPECT_TRUE(fs::is_empty(folder / "vtemp")) << "no table is touched";
 }
 
 // Velmora's window closed while Pontrel waits in its window, and while a run waits in the file dialog.

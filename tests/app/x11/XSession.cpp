@@ -24,6 +24,8 @@ Process::Process(const std::vector<std::string>& argv, const std::vector<std::st
         int err = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, 1);
         dup2(err, 2);
+        if (chdir(outputFile.parent_path().c_str()) != 0)
+            _exit(126);
         for (const auto& variable : environment)
             putenv(const_cast<char*>(variable.c_str()));
         std::vector<char*> args;

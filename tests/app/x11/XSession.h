@@ -15,6 +15,7 @@ namespace pontrel::xtest {
 // A program started with extra environment, its standard output and error going to files.
 class Process {
   public:
+    // Runs in the folder of `outputFile`.
     Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
             const std::filesystem::path& outputFile, const std::filesystem::path& errorFile);
     ~Process();
