@@ -60,7 +60,9 @@ double median(std::vector<double> v) {
 // Each timed section starts from a settled heap: the millions of small blocks that a run frees at its
 // end would otherwise be consolidated inside the next section's first allocations, charging one
 // section's clean-up to the other.
-void settleHeap() { malloc_trim(0); }
+void settleHeap() {
+    malloc_trim(0);
+}
 
 double seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();

@@ -1,6 +1,7 @@
 #include "export/ExportRun.h"
 
 #include "dbf/Error.h"
+#include "exchange/BusyCursor.h"
 #include "exchange/WorkingFolder.h"
 #include "exchange/YedraDocument.h"
 #include "export/ExportContext.h"
@@ -15,24 +16,6 @@ namespace pontrel::exporting {
 namespace fs = std::filesystem;
 
 namespace {
-
-// The busy cursor for the whole of the run's work, given back on every way out.
-class BusyCursor {
-  public:
-    explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-    ~BusyCursor() { release(); }
-    void release() {
-        if (busy_)
-            ui_.setBusy(false);
-        busy_ = false;
-    }
-
-  private:
-    UserInterface& ui_;
-    bool busy_ = true;
-};
 
 // The level table the session names, or NIVELCAN.DBF beside the program (in any letter case, as a
 // copy made under Wine may be named); nullopt when there is none.

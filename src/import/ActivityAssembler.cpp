@@ -31,9 +31,7 @@ bool integerValue(std::string_view part, int& value) {
 } // namespace
 
 std::string minuteCount(std::string_view timeText, const std::string& where) {
-    std::string time(timeText);
-    if (time.size() < 5)
-        time.insert(0, "0");
+    const std::string time = (timeText.size() < 5 ? "0" : "") + std::string(timeText);
     // First and last two characters; a one-character text gives the same character both times.
     const std::string_view hoursPart = std::string_view(time).substr(0, 2);
     const std::string_view minutesPart =

@@ -3,6 +3,7 @@
 #include "dbf/Error.h"
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "exchange/BusyCursor.h"
 #include "exchange/WorkingFolder.h"
 #include "exchange/YedraDocument.h"
 #include "import/AcademicYear.h"
@@ -57,22 +58,6 @@ struct WorkingTables {
                              openTable(folder, "DIASHORAST.DBF", OpenMode::Exclusive),
                              openTable(folder, "ASIGT.DBF", OpenMode::Exclusive)};
     }
-};
-
-// The busy cursor from step 3 until the run ends, whichever way it ends.
-class BusyCursor {
-  public:
-    explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
-    ~BusyCursor() { release(); }
-    void release() {
-        if (busy_)
-            ui_.setBusy(false);
-        busy_ = false;
-    }
-
-  private:
-    UserInterface& ui_;
-    bool busy_ = true;
 };
 
 } // namespace
