@@ -1,7 +1,7 @@
 // pontrel-bench: times the export and the import runs on synthetic schools of three sizes against
-// their floor (see Floor.h), and reports each scale's peak memory. Each scale runs in a child process
-// of its own, so that its peak memory is its own. The output format is documented in bench/README.md
-// and kept stable: scripts compare runs by it.
+// their floor (see Floor.h), and reports the peak memory of each. The export and the import of a scale
+// run in child processes of their own, so that each peak is its own. The output format is documented
+// in bench/README.md and kept stable: scripts compare runs by it.
 
 #include "BenchUserInterface.h"
 #include "Floor.h"
@@ -20,7 +20,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -42,7 +41,7 @@ struct Options {
     fs::path generateInto;
 };
 
-// What a child reports for one scale.
+// The figures of one scale, gathered from its children.
 struct ScaleResult {
     int scale = 0;
     int teachers = 0;

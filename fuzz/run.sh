@@ -35,7 +35,10 @@ for t in $targets; do
   maxlen=65536
   [ "$t" = dbf ] && maxlen=16384 # a longer table only repeats records, and each costs a full read
   echo "== fuzz_$t: ${seconds}s"
-  if ! ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+  # The targets write each input to a scratch file under TMPDIR; libFuzzer may end without running
+  # exit handlers, so the scratch folder is kept inside the build and emptied here.
+  rm -rf "$build/tmp" && mkdir -p "$build/tmp"
+  if ! TMPDIR="$build/tmp" ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
       "$build/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=$maxlen \
         -print_final_stats=1 "${dict[@]}" -artifact_prefix="$build/artifacts/$t-" "$work" "${seeds[@]}" \
         >"$build/fuzz_$t.log" 2>&1; then

@@ -15,7 +15,11 @@
 namespace pontrel::app {
 
 std::optional<quintptr> parseHostHandle(const QString& text) {
-    if (text.isEmpty() || text.size() > 8)
+    // Leading zeros add nothing: a host may write its handle padded to a fixed width.
+    qsizetype zeros = 0;
+    while (zeros < text.size() - 1 && text.at(zeros) == QLatin1Char('0'))
+        ++zeros;
+    if (text.isEmpty() || text.size() - zeros > 8)
         return std::nullopt;
     quintptr value = 0;
     for (QChar c : text) {

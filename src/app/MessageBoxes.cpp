@@ -10,8 +10,11 @@ namespace pontrel::app {
 namespace {
 
 void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    // The system's texts break their lines with "\r\n", and the import's three-line message with "\n\r":
+    // either pair is one line break, not a line and an empty one.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
     // Tests of the embedded program read what it said from its error output.
     if (std::getenv("PONTREL_ECHO_MESSAGES"))
         std::fprintf(stderr, "Pontrel: %s\n", shown.toUtf8().constData());

@@ -10,7 +10,7 @@ namespace pontrel::app {
 
 inline constexpr const char* kApplicationTitle = "Pontrel";
 
-// A plain message (no icon). "\r\n" in the text starts a new line.
+// A plain message (no icon). "\r\n" or "\n\r" in the text starts a new line.
 void showPlainMessage(QWidget* parent, const QString& text);
 
 // The standard error box: an error icon and the error's text.

@@ -109,7 +109,10 @@ TPlantillas::TPlantillas(std::filesystem::path documentPath, QWidget* parent)
     setTabOrder(listBox1_, listBox2_);
     bitBtnContinuar_->setFocus();
 
+    // A click makes its entry current before it changes the selection; the keyboard changes the
+    // selection before the focus entry moves. Either change shows the entry that has the focus then.
     connect(listBox2_, &QListWidget::itemSelectionChanged, this, &TPlantillas::ListBox2Click);
+    connect(listBox2_, &QListWidget::currentRowChanged, this, &TPlantillas::ListBox2Click);
     connect(bitBtnContinuar_, &QPushButton::clicked, this, &TPlantillas::BitBtnContinuarClick);
 }
 
@@ -126,9 +129,10 @@ void TPlantillas::fail(std::exception_ptr error) {
 
 void TPlantillas::FormActivate() {
     try {
-        // The dialog reads the document itself, anew at every activation.
-        const pontrel::YedraDocument document = pontrel::YedraDocument::load(documentPath_);
-        const auto frames = document.records(kFramesGroup);
+        // The dialog reads the document itself, anew at every activation; showing a frame reads this copy.
+        document_.reset();
+        document_.emplace(pontrel::YedraDocument::load(documentPath_));
+        const auto frames = document_->records(kFramesGroup);
         if (frames.size() > 1) {
             const QSignalBlocker block(listBox2_);
             comboBoxPlantilla_->clear();
@@ -156,7 +160,9 @@ void TPlantillas::ComboBoxPlantillaChange() {
         const std::string code =
             current >= 0 && current < int(codes_.size()) ? codes_[current] : std::string();
 
-        const pontrel::YedraDocument document = pontrel::YedraDocument::load(documentPath_);
+        if (!document_)
+            document_.emplace(pontrel::YedraDocument::load(documentPath_));
+        const pontrel::YedraDocument& document = *document_;
         const auto frames = document.records(kFramesGroup);
         if (frames.size() > 1) {
             // Several frames with the same code: the last one shows.

@@ -2,10 +2,13 @@
 // The frame selection dialog `Plantillas`: the document's school-day frames by code, the name, dates
 // and time slots of the frame last clicked, and a choice of 1 to 5 frames for Velmora's week.
 
+#include "exchange/YedraDocument.h"
+
 #include <QDialog>
 
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,7 @@ class TPlantillas : public QDialog {
     void fail(std::exception_ptr error);
 
     std::filesystem::path documentPath_;
+    std::optional<pontrel::YedraDocument> document_; // read at the last activation
     std::vector<std::string> codes_; // ANSI codes of the hidden list's entries, same order
 
     pontrel::app::GradientPanel* draw3D4_;

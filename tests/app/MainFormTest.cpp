@@ -5,6 +5,7 @@
 
 #include "app/GradientPanel.h"
 #include "app/HelpAdapter.h"
+#include "app/HostWindow.h"
 #include "app/MainForm.h"
 #include "dbf/Error.h"
 
@@ -261,6 +262,24 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandLineCase{
                           "OnlyAsciiFolded", {QString::fromUtf8("İMPORTAR"), "1A2B"}, {}, kNoWindow}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Argument 2 as a number, the way the host writes it: hexadecimal digits without prefix, of 32 bits.
+TEST(HostHandle, HexadecimalDigitsWithoutPrefix) {
+    struct Case {
+        const char* text;
+        std::optional<quintptr> handle;
+    };
+    const Case cases[] = {
+        {"3a00007", 0x3a00007},    {"3A00007", 0x3a00007},     {"FFFFFFFF", 0xFFFFFFFFu},
+        {"0", 0},                  {"0003A00007", 0x3a00007},  // padded to a fixed width
+        {"00000000FFFFFFFF", 0xFFFFFFFFu},
+        {"100000000", std::nullopt}, // more than 32 bits
+        {"", std::nullopt},          {"0x1f", std::nullopt},    {"-1F", std::nullopt},
+        {" 1F", std::nullopt},       {"1G", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(pontrel::app::parseHostHandle(QString::fromLatin1(c.text)), c.handle) << '"' << c.text << '"';
+}
 
 // A viewer that records what the adapter asks of it.
 struct RecordingViewer : pontrel::app::HelpViewer {

@@ -175,6 +175,52 @@ TEST_F(PlantillasTest, TheEntryClickedBecomesCurrentWhetherSelectedOrNot) {
     dialog.hide();
 }
 
+TEST_F(PlantillasTest, MovingThroughTheFramesWithTheKeyboardShowsTheEntryReached) {
+    TPlantillas dialog(document);
+    dialog.show();
+    settle();
+    auto* frames = child<QListWidget>(dialog, "ListBox2");
+    frames->setFocus();
+    QTest::mouseClick(frames->viewport(), Qt::LeftButton, {}, frames->visualItemRect(frames->item(0)).center());
+    struct Step {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* name;
+        QStringList timeSlots;
+        int selected;
+    };
+    const Step steps[] = {
+        {Qt::Key_Down, Qt::NoModifier, "Nocturno", {"Noche 1"}, 1},
+        {Qt::Key_Down, Qt::ShiftModifier, "Tarde", {"Tarde 1"}, 2},
+        {Qt::Key_Up, Qt::NoModifier, "Nocturno", {"Noche 1"}, 1},
+        {Qt::Key_End, Qt::NoModifier, "Sin tramos", {}, 1},
+    };
+    for (const auto& step : steps) {
+        QTest::keyClick(frames, step.key, step.modifiers);
+        EXPECT_EQ(label(dialog, "LabelNombre"), QString::fromUtf8(step.name)) << step.name;
+        EXPECT_EQ(entries(child<QListWidget>(dialog, "ListBox1")), step.timeSlots) << step.name;
+        EXPECT_EQ(frames->selectedItems().size(), step.selected) << step.name;
+    }
+    dialog.hide();
+}
+
+TEST_F(PlantillasTest, ShowingAFrameReadsTheDocumentOfTheLastActivation) {
+    TPlantillas dialog(document);
+    dialog.show();
+    settle();
+    // The file changes on disk (or goes away) while the dialog is open: the frames listed are still
+    // the ones shown, and clicking one neither fails nor mixes two versions of the document.
+    writeFile(dir, "centro.xml", "<SERVICIO><BLOQUE_DATOS>");
+    auto* frames = child<QListWidget>(dialog, "ListBox2");
+    QTest::mouseClick(frames->viewport(), Qt::LeftButton, {}, frames->visualItemRect(frames->item(1)).center());
+    settle();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.loadError());
+    EXPECT_EQ(label(dialog, "LabelNombre"), "Nocturno");
+    EXPECT_EQ(entries(child<QListWidget>(dialog, "ListBox1")), QStringList({"Noche 1"}));
+    dialog.hide();
+}
+
 TEST_F(PlantillasTest, SeveralFramesWithTheSameCodeShowTheLastAndCountTwice) {
     writeFile(
         dir, "centro.xml",

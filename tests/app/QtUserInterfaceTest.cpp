@@ -72,10 +72,13 @@ TEST_F(QtUserInterfaceTest, MessagesArePlainBoxesCaptionedPontrelWithOneOK) {
     ModalBoxes boxes;
     ui.showMessage("ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL");
     ui.showMessage("Primera línea\r\nSegunda");
-    ASSERT_EQ(boxes.boxes.size(), 2u);
+    // The import's message of three lines breaks them with a line feed and then a carriage return.
+    ui.showMessage("Una\n\rDos\n\rTres");
+    ASSERT_EQ(boxes.boxes.size(), 3u);
     EXPECT_EQ(boxes.boxes[0].text,
               QString::fromUtf8("ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL"));
     EXPECT_EQ(boxes.boxes[1].text, QString::fromUtf8("Primera línea\nSegunda"));
+    EXPECT_EQ(boxes.boxes[2].text, QString::fromUtf8("Una\nDos\nTres")) << "three lines, no empty ones";
     for (const auto& box : boxes.boxes) {
         EXPECT_EQ(box.title, "Pontrel");
         EXPECT_EQ(box.buttons, QStringList{"OK"}) << "not Qt's translated \"Aceptar\"";
