@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer, runs every test.
+# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer, runs the fuzz
+# targets of the two readers for a bounded time (FUZZ_SECONDS each, 60 by default), then every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset dev >/dev/null
 cmake --build --preset dev
+bash fuzz/run.sh
 ctest --preset dev

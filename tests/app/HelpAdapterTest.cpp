@@ -2,6 +2,8 @@
 
 #include "app/HelpAdapter.h"
 #include "app/Plantihoras.h"
+#include "export/ExportRun.h"
+#include "import/ImportRun.h"
 
 #include <QDialog>
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QLineEdit>
 #include <QMap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -144,6 +147,23 @@ TEST(HelpFile, IsBuiltBesideTheProgramWithBothContextTopicsMapped) {
     EXPECT_TRUE(bytes.startsWith("ITSF")) << "not a compiled help file";
     for (const char* entry : {"/ventana_principal.html", "/datos_profesorado.html", "/#IVB", "/#STRINGS"})
         EXPECT_TRUE(bytes.contains(entry)) << entry;
+}
+
+// The help's page of messages explains each message the runs show, as the user reads it in the box.
+TEST(HelpFile, MessagesPageExplainsEveryMessageOfTheRuns) {
+    QFile page(PONTREL_SOURCE_DIR "/docs/help/mensajes.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    // The pages are written in Windows-1252; Latin-1 differs from it only in characters none of these
+    // messages holds.
+    const auto collapsed = [](QString text) {
+        return text.replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+    };
+    const QString html = collapsed(QString::fromLatin1(page.readAll()));
+    for (const char* message :
+         {pontrel::exporting::kNoDocumentMessage, pontrel::exporting::kNoLevelTableMessage,
+          pontrel::exporting::kFinishedMessage, pontrel::importing::kNoPeriodsMessage,
+          pontrel::importing::kTeacherDataMissingMessage})
+        EXPECT_TRUE(html.contains(collapsed(QString::fromUtf8(message)))) << message;
 }
 
 } // namespace
