@@ -6,6 +6,7 @@
 #include "dbf/Error.h"
 #include "dbf/Table.h"
 #include "exchange/WorkingFolder.h"
+#include "exchange/YedraDocument.h"
 #include "export/ExportRun.h"
 #include "export/TableSetReplacement.h"
 
@@ -101,6 +102,20 @@ void listTables(const fs::path& folder, std::ostream& out) {
         out << "  DIASHORAST2.MDX  (índice ORDEN)\n";
 }
 
+// The frame choice, made before the run starts so that a choice the command line cannot make stops
+// before any table is touched, and a terminal is asked before the steps begin. The run's own checks
+// keep their place and their messages: the frame list is read only when the run will get as far as
+// the steps.
+void prepareFrameChoice(const RunSession& session, TerminalUserInterface& ui) {
+    const auto document = ui.chooseDocument();
+    std::error_code ec;
+    if (!document || !fs::is_regular_file(*document, ec) || !exporting::findLevelTable(session) ||
+        !fs::is_directory(session.workingFolder, ec))
+        return;
+    // A document that does not load stops here with the same error the run would give.
+    ui.prepareFrameChoice(YedraDocument::load(*document), *document);
+}
+
 } // namespace
 
 fs::path executableFolder() {
@@ -133,6 +148,7 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         // A replacement that a killed Pontrel left half done is put right before anything else.
         if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
             environment.out << *line << '\n';
+        prepareFrameChoice(session, ui);
         const RunOutcome outcome = exporting::ExportRun(session, ui).run();
         if (outcome != RunOutcome::Completed)
             return 1;

@@ -93,10 +93,26 @@ void TerminalUserInterface::showMessage(const std::string& text) {
     out_ << text << '\n' << std::flush;
 }
 
+void TerminalUserInterface::prepareFrameChoice(const YedraDocument& document, const fs::path& path) {
+    prepared_.reset();
+    const auto frames = document.records("JORNADAS_ESCOLARES");
+    // With one frame or none the run takes it without asking.
+    if (frames.size() > 1)
+        prepared_.emplace(path, choose(frames));
+}
+
 FrameChoice TerminalUserInterface::chooseFrames(const fs::path& document) {
+    if (prepared_ && prepared_->first == document) {
+        FrameChoice choice = std::move(prepared_->second);
+        prepared_.reset();
+        return choice;
+    }
     // Like the dialog, the choice reads its own copy of the document.
     const YedraDocument copy = YedraDocument::load(document);
-    const auto frames = copy.records("JORNADAS_ESCOLARES");
+    return choose(copy.records("JORNADAS_ESCOLARES"));
+}
+
+FrameChoice TerminalUserInterface::choose(const std::vector<YedraRecord>& frames) {
     const auto entries = frameEntries(frames);
     if (frameCodes_) {
         FrameChoice choice = selectFrames(entries, *frameCodes_);

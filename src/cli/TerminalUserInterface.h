@@ -11,6 +11,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pontrel::cli {
@@ -53,6 +54,11 @@ class TerminalUserInterface : public UserInterface {
         teacherKeys_ = std::move(handler);
     }
 
+    // Makes the frame choice now, from the frame list of `document` (loaded from `path`), when the
+    // run will ask for one: a choice the command line cannot make then stops before the run starts.
+    // The run's question about the same document is answered with it.
+    void prepareFrameChoice(const YedraDocument& document, const std::filesystem::path& path);
+
     std::optional<std::filesystem::path> chooseDocument() override;
     void showMessage(const std::string& text) override;
     FrameChoice chooseFrames(const std::filesystem::path& document) override;
@@ -65,6 +71,9 @@ class TerminalUserInterface : public UserInterface {
     std::ostream& err() { return err_; }
 
   private:
+    // The choice for the frames of a document: from the command line's codes, at the terminal, or
+    // a stop that names the codes.
+    FrameChoice choose(const std::vector<YedraRecord>& frames);
     FrameChoice askForFrames(const std::vector<YedraRecord>& frames);
 
     std::istream& in_;
@@ -74,6 +83,7 @@ class TerminalUserInterface : public UserInterface {
     std::optional<std::filesystem::path> document_;
     std::optional<std::vector<std::string>> frameCodes_;
     std::function<void(const std::filesystem::path&)> teacherKeys_;
+    std::optional<std::pair<std::filesystem::path, FrameChoice>> prepared_;
 };
 
 // True when both standard input and standard output are a terminal.

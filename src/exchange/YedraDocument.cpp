@@ -122,9 +122,18 @@ YedraDocument YedraDocument::load(const std::filesystem::path& file) {
     if (root == nullptr || !isElement(root, "SERVICIO")) {
         const std::string rootName =
             root == nullptr ? std::string() : reinterpret_cast<const char*>(root->name);
+        // A SERVICIO in a namespace is another element to the location paths that select the groups;
+        // naming the namespace keeps the message from reading "is SERVICIO and must be SERVICIO".
+        std::string found = "«" + rootName + "»";
+        if (root != nullptr && root->ns != nullptr && root->ns->href != nullptr)
+            found += " del espacio de nombres «" +
+                     std::string(reinterpret_cast<const char*>(root->ns->href)) +
+                     "», y debe ser «SERVICIO» sin espacio de nombres";
+        else
+            found += " y debe ser «SERVICIO»";
         throw Error("El archivo «" + displayPath(file) + "» no es un documento de Yedra (línea " +
-                    std::to_string(root == nullptr ? 1 : xmlGetLineNo(root)) + ": el elemento raíz es «" +
-                    rootName + "» y debe ser «SERVICIO»).");
+                    std::to_string(root == nullptr ? 1 : xmlGetLineNo(root)) + ": el elemento raíz es " +
+                    found + ").");
     }
     return document;
 }

@@ -17,20 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The level table the session names, or NIVELCAN.DBF beside the program (in any letter case, as a
-// copy made under Wine may be named); nullopt when there is none.
-std::optional<fs::path> findLevelTable(const RunSession& session) {
-    std::error_code ec;
-    if (!session.levelTable.empty()) {
-        if (fs::is_regular_file(session.levelTable, ec))
-            return session.levelTable;
-        return std::nullopt;
-    }
-    if (session.programFolder.empty() || !fs::is_directory(session.programFolder, ec))
-        return std::nullopt;
-    return findTableFile(session.programFolder, "NIVELCAN.DBF");
-}
-
 // Every step makes its tables; a missing one means a step broke its promise, and replacing the old
 // set by an incomplete one would lose Velmora's table for nothing.
 void requireStagedTables(const fs::path& staging) {
@@ -42,6 +28,19 @@ void requireStagedTables(const fs::path& staging) {
 }
 
 } // namespace
+
+// A copy made under Wine may name the level table in any letter case.
+std::optional<fs::path> findLevelTable(const RunSession& session) {
+    std::error_code ec;
+    if (!session.levelTable.empty()) {
+        if (fs::is_regular_file(session.levelTable, ec))
+            return session.levelTable;
+        return std::nullopt;
+    }
+    if (session.programFolder.empty() || !fs::is_directory(session.programFolder, ec))
+        return std::nullopt;
+    return findTableFile(session.programFolder, "NIVELCAN.DBF");
+}
 
 const std::vector<std::string>& exportedTables() {
     static const std::vector<std::string> tables = {"ASIGNOMT",    "ASIGNOMT2", "PROFT", "AULAT",

@@ -7,7 +7,9 @@
 #include "exchange/UserInterface.h"
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,10 @@ inline constexpr const char* kFinishedMessage = "Proceso finalizado";
 
 // The ten tables that a completed run leaves in the working folder, in the order the steps make them.
 const std::vector<std::string>& exportedTables();
+
+// NIVELCAN.DBF as the run looks for it: the file the session names, or the one beside the program (in
+// any letter case); nullopt when there is none and the run would stop with kNoLevelTableMessage.
+std::optional<std::filesystem::path> findLevelTable(const RunSession& session);
 
 struct ExportOptions {
     // How long a run waits for another Pontrel process that is writing the same working folder.

@@ -29,17 +29,20 @@ std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::
     if (const auto* real = std::get_if<double>(&value)) {
         if (std::isfinite(*real) && std::floor(*real) == *real && std::fabs(*real) < 9.0e15)
             return static_cast<std::int64_t>(*real);
-        std::string shown = std::to_string(*real);
-        notWholeNumber(soluc, record, field, shown);
+        // Shown as the table gives it (2.5, not 2.500000).
+        notWholeNumber(soluc, record, field, ansi::toUtf8(soluc.text(record, field)));
     }
     if (const auto* text = std::get_if<std::string>(&value)) {
         const std::string_view digits = ansi::trimControls(*text);
         if (digits.empty())
             return 0;
         std::int64_t parsed = 0;
-        std::string_view rest = digits.front() == '+' ? digits.substr(1) : digits;
+        // One sign at most: from_chars takes a minus, so a plus is taken off only before a digit.
+        const bool plus = digits.front() == '+';
+        std::string_view rest = plus ? digits.substr(1) : digits;
+        const bool signOk = !plus || (!rest.empty() && rest.front() != '-');
         const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), parsed);
-        if (error == std::errc() && end == rest.data() + rest.size() && !rest.empty())
+        if (signOk && error == std::errc() && end == rest.data() + rest.size() && !rest.empty())
             return parsed;
         notWholeNumber(soluc, record, field, ansi::toUtf8(*text));
     }

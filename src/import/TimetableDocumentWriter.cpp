@@ -3,11 +3,14 @@
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
 
+#include <libxml/encoding.h>
 #include <libxml/tree.h>
+#include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
-#include <libxml/xmlsave.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -16,14 +19,11 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace pontrel::importing {
 
 namespace {
-
-const xmlChar* X(const char* s) {
-    return reinterpret_cast<const xmlChar*>(s);
-}
 
 // The regional formats may carry a time-zone part (%Z, %z) that the Windows long time format has
 // not: drop it together with the blank before it.
@@ -110,6 +110,68 @@ void replaceAtomically(const std::filesystem::path& target, const char* bytes, s
     }
 }
 
+
+// What collects before it goes to libxml2's output buffer.
+constexpr std::size_t kPassOnSize = 1 << 16;
+
+// Element text escaped as libxml2's serializer escapes a text node: & < > and the carriage return,
+// which a reader would otherwise turn into a line feed; quotes stay as they are.
+void appendEscapedText(std::string& out, std::string_view text) {
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::string_view entity;
+        switch (text[i]) {
+        case '&': entity = "&amp;"; break;
+        case '<': entity = "&lt;"; break;
+        case '>': entity = "&gt;"; break;
+        case '\r': entity = "&#13;"; break;
+        default: continue;
+        }
+        out.append(text, from, i - from);
+        out += entity;
+        from = i + 1;
+    }
+    out.append(text, from);
+}
+
+// An attribute value escaped as libxml2 escapes one: also the quote and the white space that a
+// reader would normalise to a blank.
+void appendEscapedAttribute(std::string& out, std::string_view text) {
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\n': out += "&#10;"; break;
+        case '\r': out += "&#13;"; break;
+        case '\t': out += "&#9;"; break;
+        default: out += c;
+        }
+    }
+}
+
+// One `dato` on a line of its own. An empty value gives an empty element. A value passed to libxml2
+// as a C string ended at its first NUL: the text does here too, and the element keeps its end tag.
+void appendDato(std::string& out, std::string_view indent, std::string_view name, std::string_view ansiValue) {
+    out += indent;
+    out += "<dato nombre_dato=\"";
+    out += name;
+    if (ansiValue.empty()) {
+        out += "\"/>\n";
+        return;
+    }
+    out += "\">";
+    ansiValue = ansiValue.substr(0, ansiValue.find('\0'));
+    const bool ascii = std::all_of(ansiValue.begin(), ansiValue.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii)
+        appendEscapedText(out, ansiValue);
+    else
+        appendEscapedText(out, ansi::toUtf8(ansiValue));
+    out += "</dato>\n";
+}
+
 } // namespace
 
 std::string regionalTimestamp() {
@@ -135,8 +197,152 @@ std::filesystem::path timetableDocumentPath(const std::filesystem::path& documen
     return documentPath.parent_path() / ("ResultadoDastel" + documentPath.filename().string());
 }
 
+// The document under construction. Markup and text collect in `pending` and go to libxml2's output
+// buffer in large pieces; its encoding handler converts them to the declared encoding (a character
+// that the encoding lacks becomes a character reference) and hands the bytes to the file.
+struct TimetableDocumentWriter::Output {
+    std::filesystem::path target; // the output that the loaded document's path gives
+    std::filesystem::path folder; // where the temporary file lies
+    std::string encoding;
+    int fd = -1;
+    std::string name;        // the temporary file's path; empty while it has none (O_TMPFILE)
+    bool named = true;       // false for an O_TMPFILE file until SaveDocument links it
+    int writeError = 0;      // errno of the first failed write
+    bool discarding = false; // set when the document is abandoned: nothing more reaches the file
+    xmlOutputBuffer* buffer = nullptr;
+    std::string pending;
+
+    ~Output() {
+        discarding = true;
+        if (buffer)
+            xmlOutputBufferClose(buffer);
+        if (fd >= 0)
+            ::close(fd);
+        if (named && !name.empty())
+            ::unlink(name.c_str());
+    }
+
+    std::string shown() const { return target.string(); }
+
+    [[noreturn]] void failWrite(int error) const {
+        throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown() +
+                    "\xC2\xBB: la escritura fall\xC3\xB3 (" + std::strerror(error) +
+                    "). El documento anterior, si lo hab\xC3\xAD"
+                    "a, no se ha modificado.");
+    }
+
+    static int write(void* context, const char* bytes, int size) {
+        auto* out = static_cast<Output*>(context);
+        if (out->discarding)
+            return size;
+        for (int done = 0; done < size;) {
+            const ssize_t n = ::write(out->fd, bytes + done, static_cast<std::size_t>(size - done));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                out->writeError = errno;
+                return -1;
+            }
+            done += static_cast<int>(n);
+        }
+        return size;
+    }
+
+    // The file descriptor stays ours: it is synced and closed after the buffer is gone.
+    static int keepOpen(void*) { return 0; }
+
+    // A file without a name where the system offers one (a killed run then leaves nothing behind),
+    // else a named one that the destructor removes.
+    void openTemporary() {
+        const std::string base = "." + target.filename().string();
+#ifdef O_TMPFILE
+        std::error_code ec;
+        if (std::filesystem::exists("/proc/self/fd", ec)) {
+            fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                named = false;
+                return;
+            }
+        }
+#endif
+        name = (folder / (base + ".XXXXXX")).string();
+        fd = mkstemp(name.data());
+        if (fd < 0) {
+            const int error = errno;
+            name.clear();
+            throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown() +
+                        "\xC2\xBB: no se puede escribir en su carpeta (" + std::strerror(error) + ").");
+        }
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(fd, 0666 & ~mask) != 0)
+            failWrite(errno);
+    }
+
+    // Gives an O_TMPFILE file a name beside the output, from which it is renamed over the output.
+    void giveName() {
+        if (named)
+            return;
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        for (int attempt = 0;; ++attempt) {
+            std::string candidate = (folder / ("." + target.filename().string() + "." +
+                                               std::to_string(::getpid()) + "-" + std::to_string(attempt)))
+                                        .string();
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                name = std::move(candidate);
+                named = true;
+                return;
+            }
+            if (errno != EEXIST || attempt == 100)
+                failWrite(errno);
+        }
+    }
+
+    void open(const std::filesystem::path& output, const char* declaredEncoding) {
+        target = output;
+        folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+        encoding = declaredEncoding;
+        xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str());
+        if (!handler)
+            throw Error("No se pudo preparar el documento de horarios \xC2\xAB" + shown() +
+                        "\xC2\xBB en la codificaci\xC3\xB3n " + encoding + ": " + lastXmlMessage());
+        try {
+            openTemporary();
+        } catch (...) {
+            xmlCharEncCloseFunc(handler);
+            throw;
+        }
+        buffer = xmlOutputBufferCreateIO(&Output::write, &Output::keepOpen, this, handler);
+        if (!buffer) {
+            xmlCharEncCloseFunc(handler);
+            throw Error("No se pudo preparar el documento de horarios \xC2\xAB" + shown() + "\xC2\xBB: " +
+                        lastXmlMessage());
+        }
+    }
+
+    void passOn() {
+        if (pending.empty())
+            return;
+        const int written = xmlOutputBufferWrite(buffer, static_cast<int>(pending.size()), pending.data());
+        pending.clear();
+        if (written < 0)
+            failBuffer();
+    }
+
+    [[noreturn]] void failBuffer() const {
+        if (writeError != 0)
+            failWrite(writeError);
+        throw Error("No se pudo preparar el documento de horarios \xC2\xAB" + shown() +
+                    "\xC2\xBB en la codificaci\xC3\xB3n " + encoding + ": " + lastXmlMessage());
+    }
+};
+
 TimetableDocumentWriter::TimetableDocumentWriter(std::function<std::string()> clock)
     : clock_(std::move(clock)) {}
+
+TimetableDocumentWriter::~TimetableDocumentWriter() = default;
+TimetableDocumentWriter::TimetableDocumentWriter(TimetableDocumentWriter&&) noexcept = default;
+TimetableDocumentWriter& TimetableDocumentWriter::operator=(TimetableDocumentWriter&&) noexcept = default;
 
 void TimetableDocumentWriter::require(bool started, const char* operation) const {
     if (!started)
@@ -144,99 +350,170 @@ void TimetableDocumentWriter::require(bool started, const char* operation) const
                     " llamado fuera de orden.");
 }
 
-xmlNode* TimetableDocumentWriter::newGroup(xmlNode* parent, std::string_view seq) {
-    xmlNode* group = xmlNewChild(parent, nullptr, X("grupo_datos"), nullptr);
-    if (!group)
-        throw Error("No se pudo crear un elemento del documento de horarios: " + lastXmlMessage());
-    xmlNewProp(group, X("seq"), X(std::string(seq).c_str()));
-    return group;
-}
-
-void TimetableDocumentWriter::addDato(xmlNode* parent, std::string_view name, std::string_view ansiValue) {
-    // A text child, so that & < > are escaped when the document is written; no content at all for an
-    // empty value, which gives an empty element in its place.
-    const std::string utf8 = ansi::toUtf8(ansiValue);
-    xmlNode* dato = xmlNewTextChild(parent, nullptr, X("dato"), utf8.empty() ? nullptr : X(utf8.c_str()));
-    if (!dato)
-        throw Error("No se pudo crear un elemento del documento de horarios: " + lastXmlMessage());
-    xmlNewProp(dato, X("nombre_dato"), X(std::string(name).c_str()));
+void TimetableDocumentWriter::passOn(bool whole) {
+    if (whole || output_->pending.size() >= kPassOnSize)
+        output_->passOn();
 }
 
 void TimetableDocumentWriter::StartDocument(YedraDocument document, std::string_view academicYear) {
     const std::string stamp = clock_();
-    document_.emplace(std::move(document));
-    xmlDoc* doc = document_->xml();
-    if (xmlNode* oldRoot = xmlDocGetRootElement(doc)) {
-        xmlUnlinkNode(oldRoot);
-        xmlFreeNode(oldRoot);
-    }
-    xmlNode* root = xmlNewDocNode(doc, nullptr, X("SERVICIO"), nullptr);
-    if (!root)
-        throw Error("No se pudo crear el elemento SERVICIO: " + lastXmlMessage());
-    xmlNewProp(root, X("modulo"), X("HORARIOS"));
-    xmlNewProp(root, X("tipo"), X("I"));
-    xmlNewProp(root, X("autor"), X("HORARIOS"));
-    xmlNewProp(root, X("fecha"), X(stamp.c_str()));
-    // Appended after every other node at document level: the new root is the document's last node.
-    xmlAddChild(reinterpret_cast<xmlNode*>(doc), root);
-    dataBlock_ = xmlNewChild(root, nullptr, X("BLOQUE_DATOS"), nullptr);
-    xmlNode* year = newGroup(dataBlock_, "ANNO_ACADEMICO");
-    addDato(year, "C_ANNO", academicYear);
-    timetables_ = nullptr;
-    currentTeacher_ = nullptr;
+    output_.reset(); // a document started again begins anew
+    timetablesOpen_ = false;
+    teacherOpen_ = false;
     teacherNumber_ = 1;
     activityNumber_ = 1;
+
+    xmlDoc* doc = document.xml();
+    // The declaration's encoding is kept; a document without one is written as UTF-8.
+    const char* encoding = doc->encoding ? reinterpret_cast<const char*>(doc->encoding) : "UTF-8";
+    auto output = std::make_unique<Output>();
+    xmlResetLastError();
+    output->open(timetableDocumentPath(document.path()), encoding);
+    std::string& out = output->pending;
+
+    // The declaration as libxml2 writes a document's: its version, the encoding, its standalone.
+    out += "<?xml version=\"";
+    out += doc->version ? reinterpret_cast<const char*>(doc->version) : "1.0";
+    out += "\" encoding=\"";
+    out += encoding;
+    out += '"';
+    if (doc->standalone == 0)
+        out += " standalone=\"no\"";
+    else if (doc->standalone == 1)
+        out += " standalone=\"yes\"";
+    out += "?>\n";
+    // Every node outside the old root, unchanged and in its order; the new root comes after them all.
+    const xmlNode* oldRoot = xmlDocGetRootElement(doc);
+    for (xmlNode* node = doc->children; node != nullptr; node = node->next) {
+        if (node == oldRoot)
+            continue;
+        output->passOn();
+        xmlNodeDumpOutput(output->buffer, doc, node, 0, 1, encoding);
+        out += '\n';
+    }
+
+    out += "<SERVICIO modulo=\"HORARIOS\" tipo=\"I\" autor=\"HORARIOS\" fecha=\"";
+    appendEscapedAttribute(out, stamp);
+    out += "\">\n  <BLOQUE_DATOS>\n    <grupo_datos seq=\"ANNO_ACADEMICO\">\n";
+    appendDato(out, "      ", "C_ANNO", academicYear);
+    out += "    </grupo_datos>\n";
+    output_ = std::move(output);
+    passOn(true);
+}
+
+void TimetableDocumentWriter::closeTimetables() {
+    if (!timetablesOpen_)
+        return;
+    // A block without teachers is an empty element.
+    output_->pending += teacherOpen_ ? "      </grupo_datos>\n    </grupo_datos>\n" : "/>\n";
+    timetablesOpen_ = false;
+    teacherOpen_ = false;
 }
 
 void TimetableDocumentWriter::StartTimetables(std::size_t teacherCount) {
-    require(dataBlock_ != nullptr, "StartTimetables");
-    timetables_ = newGroup(dataBlock_, "HORARIOS_REGULARES");
-    xmlNewProp(timetables_, X("registros"), X(std::to_string(teacherCount).c_str()));
+    require(output_ != nullptr, "StartTimetables");
+    closeTimetables();
+    std::string& out = output_->pending;
+    out += "    <grupo_datos seq=\"HORARIOS_REGULARES\" registros=\"";
+    out += std::to_string(teacherCount);
+    out += '"'; // closed by the first teacher, or as an empty element
+    timetablesOpen_ = true;
 }
 
 void TimetableDocumentWriter::AddTeacher(std::string_view employeeKey, std::string_view postDate,
                                          std::size_t activityCount) {
-    require(timetables_ != nullptr, "AddTeacher");
-    currentTeacher_ = newGroup(timetables_, "HORARIO_REGULAR_PROFESOR_" + std::to_string(teacherNumber_));
-    xmlNewProp(currentTeacher_, X("registros"), X(std::to_string(activityCount).c_str()));
-    addDato(currentTeacher_, "X_EMPLEADO", employeeKey);
-    addDato(currentTeacher_, "F_TOMAPOS", postDate);
+    require(output_ != nullptr && timetablesOpen_, "AddTeacher");
+    std::string& out = output_->pending;
+    out += teacherOpen_ ? "      </grupo_datos>\n" : ">\n";
+    out += "      <grupo_datos seq=\"HORARIO_REGULAR_PROFESOR_";
+    out += std::to_string(teacherNumber_);
+    out += "\" registros=\"";
+    out += std::to_string(activityCount);
+    out += "\">\n";
+    appendDato(out, "        ", "X_EMPLEADO", employeeKey);
+    appendDato(out, "        ", "F_TOMAPOS", postDate);
+    teacherOpen_ = true;
     ++teacherNumber_;
     activityNumber_ = 1;
+    passOn(false);
 }
 
 void TimetableDocumentWriter::AddActivity(const ActivityValues& v) {
-    require(currentTeacher_ != nullptr, "AddActivity");
-    xmlNode* activity = newGroup(currentTeacher_, "ACTIVIDAD_" + std::to_string(activityNumber_));
-    addDato(activity, "N_DIASEMANA", v.N_DIASEMANA);
-    addDato(activity, "X_TRAMO", v.X_TRAMO);
-    addDato(activity, "X_DEPENDENCIA", v.X_DEPENDENCIA);
-    addDato(activity, "X_UNIDAD", v.X_UNIDAD);
-    addDato(activity, "X_OFERTAMATRIG", v.X_OFERTAMATRIG);
-    addDato(activity, "X_MATERIAOMG", v.X_MATERIAOMG);
-    addDato(activity, "F_INICIO", v.F_INICIO);
-    addDato(activity, "F_FIN", v.F_FIN);
-    addDato(activity, "N_HORINI", v.N_HORINI);
-    addDato(activity, "N_HORFIN", v.N_HORFIN);
-    addDato(activity, "X_ACTIVIDAD", v.X_ACTIVIDAD);
+    require(output_ != nullptr && teacherOpen_, "AddActivity");
+    std::string& out = output_->pending;
+    constexpr std::string_view indent = "          ";
+    out += "        <grupo_datos seq=\"ACTIVIDAD_";
+    out += std::to_string(activityNumber_);
+    out += "\">\n";
+    appendDato(out, indent, "N_DIASEMANA", v.N_DIASEMANA);
+    appendDato(out, indent, "X_TRAMO", v.X_TRAMO);
+    appendDato(out, indent, "X_DEPENDENCIA", v.X_DEPENDENCIA);
+    appendDato(out, indent, "X_UNIDAD", v.X_UNIDAD);
+    appendDato(out, indent, "X_OFERTAMATRIG", v.X_OFERTAMATRIG);
+    appendDato(out, indent, "X_MATERIAOMG", v.X_MATERIAOMG);
+    appendDato(out, indent, "F_INICIO", v.F_INICIO);
+    appendDato(out, indent, "F_FIN", v.F_FIN);
+    appendDato(out, indent, "N_HORINI", v.N_HORINI);
+    appendDato(out, indent, "N_HORFIN", v.N_HORFIN);
+    appendDato(out, indent, "X_ACTIVIDAD", v.X_ACTIVIDAD);
+    out += "        </grupo_datos>\n";
     ++activityNumber_;
+    passOn(false);
 }
 
 std::filesystem::path TimetableDocumentWriter::SaveDocument(const std::filesystem::path& documentPath) {
-    require(document_.has_value() && dataBlock_ != nullptr, "SaveDocument");
-    xmlDoc* doc = document_->xml();
-    // The declaration's encoding is kept; a document without one is written as UTF-8.
-    const char* encoding = doc->encoding ? reinterpret_cast<const char*>(doc->encoding) : "UTF-8";
-    xmlChar* bytes = nullptr;
-    int size = 0;
-    xmlResetLastError();
-    xmlDocDumpFormatMemoryEnc(doc, &bytes, &size, encoding, 1);
+    require(output_ != nullptr, "SaveDocument");
+    // Whatever happens from here, the document is finished: a failed save leaves no temporary file.
+    closeTimetables();
+    const std::unique_ptr<Output> output = std::move(output_);
+    Output& file = *output;
+    file.pending += "  </BLOQUE_DATOS>\n</SERVICIO>\n";
+    file.passOn();
+    if (xmlOutputBufferFlush(file.buffer) < 0)
+        file.failBuffer();
+    xmlOutputBufferClose(file.buffer);
+    file.buffer = nullptr;
+    if (file.writeError != 0)
+        file.failWrite(file.writeError);
+    if (::fsync(file.fd) != 0)
+        file.failWrite(errno);
+
     const auto target = timetableDocumentPath(documentPath);
-    if (!bytes)
-        throw Error("No se pudo preparar el documento de horarios \xC2\xAB" + target.string() +
-                    "\xC2\xBB en la codificaci\xC3\xB3n " + encoding + ": " + lastXmlMessage());
-    std::unique_ptr<xmlChar, void (*)(void*)> owned(bytes, [](void* p) { xmlFree(p); });
-    replaceAtomically(target, reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+    std::error_code ec;
+    const auto targetFolder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    if (!std::filesystem::equivalent(targetFolder, file.folder, ec)) {
+        // Saved under another folder than the loaded document's: the bytes go there through a
+        // temporary file of that folder.
+        std::string bytes;
+        char chunk[1 << 16];
+        for (off_t at = 0;;) {
+            const ssize_t n = ::pread(file.fd, chunk, sizeof chunk, at);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                file.failWrite(errno);
+            if (n == 0)
+                break;
+            bytes.append(chunk, static_cast<std::size_t>(n));
+            at += n;
+        }
+        replaceAtomically(target, bytes.data(), bytes.size());
+        return target;
+    }
+    file.target = target;
+    file.giveName();
+    const int fd = std::exchange(file.fd, -1);
+    if (::close(fd) != 0)
+        throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + target.string() +
+                    "\xC2\xBB: " + std::strerror(errno) + ".");
+    if (std::rename(file.name.c_str(), target.c_str()) != 0) {
+        const int saved = errno;
+        throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + target.string() +
+                    "\xC2\xBB: no se puede reemplazar (" + std::strerror(saved) +
+                    "). El documento anterior, si lo hab\xC3\xAD"
+                    "a, no se ha modificado.");
+    }
+    file.name.clear(); // it is the output now
     return target;
 }
 

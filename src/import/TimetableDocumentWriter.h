@@ -4,6 +4,11 @@
 // SERVICIO root carries the teachers' regular timetables. Saved next to the input as
 // "ResultadoDastel" + the input's file name, in the encoding that the declaration names.
 //
+// The document is not built in memory: from StartDocument on it is written, as it grows, to a
+// temporary file beside the output, in the form libxml2 gives a saved tree (two blanks of indent per
+// level, empty values as empty elements). SaveDocument completes it and puts it in the output's
+// place; a writer destroyed before that removes its temporary file and leaves no output.
+//
 // Texts handed in are ANSI (Windows-1252), as the working tables hold them.
 
 #include "exchange/YedraDocument.h"
@@ -11,11 +16,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-typedef struct _xmlNode xmlNode;
 
 namespace pontrel::importing {
 
@@ -30,8 +35,14 @@ class TimetableDocumentWriter {
   public:
     // `clock` gives the `fecha` attribute (UTF-8); tests pass a fixed one.
     explicit TimetableDocumentWriter(std::function<std::string()> clock = regionalTimestamp);
+    // Removes the temporary file of a document that was not saved.
+    ~TimetableDocumentWriter();
+    TimetableDocumentWriter(TimetableDocumentWriter&&) noexcept;
+    TimetableDocumentWriter& operator=(TimetableDocumentWriter&&) noexcept;
 
-    // Takes the loaded document, removes its root and builds the new one with the academic year.
+    // Takes the loaded document: writes what it holds outside its root and starts the new root with
+    // the academic year, then lets the document go. The temporary file lies in the folder of
+    // timetableDocumentPath(document.path()).
     void StartDocument(YedraDocument document, std::string_view academicYear);
     // Opens the timetables block with the number of teachers that will follow.
     void StartTimetables(std::size_t teacherCount);
@@ -39,20 +50,21 @@ class TimetableDocumentWriter {
     void AddTeacher(std::string_view employeeKey, std::string_view postDate, std::size_t activityCount);
     // Appends the next activity group to the current teacher group.
     void AddActivity(const ActivityValues& values);
-    // Writes the whole document to timetableDocumentPath(documentPath), replacing an earlier output
-    // only once the new one is completely on disk. Returns the path written.
+    // Completes the document and puts it at timetableDocumentPath(documentPath), replacing an earlier
+    // output only once the new one is completely on disk. Returns the path written. Nothing can be
+    // added afterwards.
     std::filesystem::path SaveDocument(const std::filesystem::path& documentPath);
 
   private:
-    xmlNode* newGroup(xmlNode* parent, std::string_view seq);
-    void addDato(xmlNode* parent, std::string_view name, std::string_view ansiValue);
+    struct Output;
     void require(bool started, const char* operation) const;
+    void closeTimetables();
+    void passOn(bool whole);
 
     std::function<std::string()> clock_;
-    std::optional<YedraDocument> document_;
-    xmlNode* dataBlock_ = nullptr;
-    xmlNode* timetables_ = nullptr;
-    xmlNode* currentTeacher_ = nullptr;
+    std::unique_ptr<Output> output_; // from StartDocument until SaveDocument
+    bool timetablesOpen_ = false;    // a timetables block whose end is still to be written
+    bool teacherOpen_ = false;       // a teacher group of that block whose end is still to be written
     std::size_t teacherNumber_ = 1;
     std::size_t activityNumber_ = 1;
 };

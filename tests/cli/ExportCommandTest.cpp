@@ -231,7 +231,69 @@ TEST_F(ExportCommandTest, TerminalListsTheFramesAsksAgainAfterARefusedChoiceAndS
     EXPECT_LT(refused, result.out.find("Proceso finalizado"));
     EXPECT_NE(result.out.find("Materias: 94 registros leídos -> ASIGNOMT, ASIGNOMT2"), std::string::npos)
         << result.out;
+    // The question comes before the first step runs, not after six of them.
+    EXPECT_LT(result.out.find("Códigos de los marcos"), result.out.find("registros leídos")) << result.out;
     EXPECT_EQ(testing::readColumn(work / "PERIODOS.DBF", "CJORNADA"), std::vector<std::string>{"JOR2"});
+}
+
+// A frame choice that the command line cannot make stops before the first step: no progress line,
+// and a document that a step would refuse (course key "30A") is not reached. The run's own checks
+// still come first, with their own messages.
+TEST_F(ExportCommandTest, FrameChoiceIsSettledBeforeAnyStepRuns) {
+    const fs::path sixFrames = testing::writeYedraDocument(
+        root.path(),
+        {{"JORNADAS_ESCOLARES", {{"A", "Mañana"}, {"B", "Tarde"}, {"A"}, {"B"}, {"A"}, {"B"}}},
+         {"CURSOS_DEL_CENTRO", {{"30A", "1º E.S.O."}}}},
+        "seis_marcos.xml");
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        bool interactive;
+        std::string out, err; // parts of standard output and standard error
+        std::string absent;   // in neither
+    };
+    const std::vector<Case> cases = {
+        {"codes selecting nothing, on a terminal",
+         {kSample.string(), "--frames", "JOR9"},
+         true,
+         "Debe al menos seleccionar 1 Marco Horario.\n",
+         "",
+         "registros leídos"},
+        {"codes selecting six frames",
+         {sixFrames.string(), "--frames", "A,B"},
+         true,
+         "Demasiados Marcos Horarios seleccionados.\r\nComo máximo puede seleccionar 5 Marcos Horarios\n",
+         "",
+         "30A"},
+        {"no codes and no terminal",
+         {sixFrames.string()},
+         false,
+         "",
+         "6 marcos horarios (A, B, A, B, A, B)",
+         "30A"},
+        {"document missing",
+         {(kExportData / "no_such.xml").string(), "--frames", "JOR9"},
+         false,
+         "No existe archivo\n",
+         "",
+         "Marco Horario"},
+        {"level table missing",
+         {kSample.string(), "--frames", "JOR9", "--level-table", (kExportData / "NADA.DBF").string()},
+         false,
+         "ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL\n",
+         "",
+         "Marco Horario"},
+    };
+    const auto before = names();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto result = exportWith(withWorkdir(c.args), c.interactive);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
+        EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+        EXPECT_EQ((result.out + result.err).find(c.absent), std::string::npos) << result.out << result.err;
+        EXPECT_EQ(names(), before);
+    }
 }
 
 TEST_F(ExportCommandTest, UsageErrorsEndWithStatusTwo) {

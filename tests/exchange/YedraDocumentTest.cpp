@@ -244,6 +244,11 @@ TEST(YedraDocumentLoad, RefusesWhatIsNotAYedraDocument) {
         {"WrongRoot", kData / "wrong-root.xml", 3, "«HORARIOS»"},
         {"RootInOtherLetterCase", folder.write("minusculas.xml", "<?xml version=\"1.0\"?>\n<servicio/>\n"), 2,
          "«SERVICIO»"},
+        // The groups are selected without a namespace: the message must say why SERVICIO is refused.
+        {"RootInANamespace",
+         folder.write("espacio.xml", "<?xml version=\"1.0\"?>\n<SERVICIO xmlns=\"urn:otra:cosa\">"
+                                     "<BLOQUE_DATOS/></SERVICIO>\n"),
+         2, "espacio de nombres «urn:otra:cosa»"},
         {"BillionLaughs", kData / "billion-laughs.xml", 17, "expanden sin fin"},
         {"Truncated", folder.write("cortado.xml", "<SERVICIO>\n<BLOQUE_DATOS>\n<grupo_datos seq=\"M\">"), 3,
          ""},

@@ -135,6 +135,21 @@ TEST(SubjectStep, LongValuesAreCutWhereStoredAndComparedAsStored) {
                                     {"ABCDEFGHI2", "ABCDEFGHIJ", "Uno", "3", "1", ""}}));
 }
 
+// A repeat's subject and offer keys are compared with ASIGNOMT2 exactly: keys that differ only in
+// letter case, or by a leading non-breaking space (which the trimming keeps), are other pairs.
+TEST(SubjectStep, RepeatKeysAreComparedExactly) {
+    StepFixture fixture({{"MATERIAS",
+                          {subject("of1", "m1", "Música", "MUS"), subject("OF1", "m1", "Música", "MUS"),
+                           subject("of1", "M1", "Música", "MUS"), subject("of1", "\u00A0m1", "Música", "MUS"),
+                           subject("of1", "m1", "Música", "MUS")}}});
+    const auto written = runSubjects(fixture);
+    EXPECT_EQ(written.names, (Rows{{"MUS", "MUS", "Música", ""}}));
+    EXPECT_EQ(written.offers, (Rows{{"MUS", "MUS", "Música", "m1", "of1", ""},
+                                    {"MUS", "MUS", "Música", "m1", "OF1", ""},
+                                    {"MUS", "MUS", "Música", "M1", "of1", ""},
+                                    {"MUS", "MUS", "Música", "\u00A0m1", "of1", ""}}));
+}
+
 // Eleven subjects with one code: the eleventh try has two digits and is shortened to 8 + 2.
 TEST(SubjectStep, TwoDigitCountersAreShortened) {
     std::vector<YedraFields> records;

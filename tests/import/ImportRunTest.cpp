@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace pontrel::importing {
 namespace {
 
@@ -253,6 +255,64 @@ TEST_F(ImportRunTest, MissingWorkingTableIsNamed) {
     }
     EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
     expectTablesReleased();
+}
+
+// Every way out lets go of the tables and the busy cursor before its message appears; a completed run
+// has saved the document by then.
+TEST_F(ImportRunTest, EachWayOutReleasesTablesAndCursorBeforeItsMessage) {
+    struct RecordingUserInterface : testing::ScriptedUserInterface {
+        std::function<std::string()> state;
+        std::vector<std::string> events;
+        void setBusy(bool busy) override {
+            ScriptedUserInterface::setBusy(busy);
+            events.push_back(busy ? "busy" : "normal");
+        }
+        void showMessage(const std::string& text) override {
+            ScriptedUserInterface::showMessage(text);
+            events.push_back("message, " + state());
+        }
+    };
+    struct Case {
+        const char* what;
+        std::function<void(testing::SchoolTables&)> setUp;
+        RunOutcome outcome;
+        std::vector<std::string> events;
+    };
+    const std::vector<Case> cases{
+        {"completed", [](testing::SchoolTables&) {}, RunOutcome::Completed,
+         {"busy", "normal", "message, tables released, output written"}},
+        {"PERIODOS missing", [](testing::SchoolTables& s) { s.withPeriodos = false; },
+         RunOutcome::Stopped, {"busy", "normal", "message, tables released, no output"}},
+        {"teacher still incomplete", [](testing::SchoolTables& s) { s.proft[0]["F_TOMAPOS"] = ""; },
+         RunOutcome::TeacherDataMissing,
+         {"busy", "normal", "busy", "normal", "message, tables released, no output"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& entry : fs::directory_iterator(work.path()))
+            fs::remove(entry.path());
+        fs::remove(output());
+        testing::SchoolTables tables = school;
+        c.setUp(tables);
+        tables.write(work.path());
+        RecordingUserInterface recording;
+        recording.state = [&] {
+            bool released = true;
+            for (const auto& entry : fs::directory_iterator(work.path())) {
+                try {
+                    dbf::Table::open(entry.path(), dbf::OpenMode::Exclusive);
+                } catch (const Error&) {
+                    released = false;
+                }
+            }
+            return std::string(released ? "tables released" : "tables held") +
+                   (fs::exists(output()) ? ", output written" : ", no output");
+        };
+        recording.documents.push_back(document);
+        ImportRun run(session, recording);
+        EXPECT_EQ(run.run(), c.outcome);
+        EXPECT_EQ(recording.events, c.events);
+    }
 }
 
 TEST_F(ImportRunTest, TableNamesInAnyLetterCase) {

@@ -67,5 +67,32 @@ TEST(SolucReading, TextThatIsNotAWholeNumberNamesRecordAndValue) {
     }
 }
 
+// Wider fields than the usual two digits: numbers with decimals, and signs in text.
+TEST(SolucReading, WholeNumbersWithDecimalsOrSignsInWiderFields) {
+    ScratchFolder folder;
+    testing::DbaseIIIWriter writer({{"PROF", 'C', 10}, {"DIA", 'N', 4, 1}, {"HORA", 'C', 4}});
+    writer.addRecord({"ANA", "3.0", "+12"});
+    writer.addRecord({"ANA", "-1.0", "-7"});
+    writer.addRecord({"ANA", "2.5", "+-2"});
+    writer.write(folder.path() / "SOLUC.DBF");
+    const auto soluc = dbf::Table::open(folder.path() / "SOLUC.DBF", dbf::OpenMode::Exclusive);
+    EXPECT_EQ(solucWholeNumber(soluc, 0, "DIA"), 3);
+    EXPECT_EQ(solucWholeNumber(soluc, 0, "HORA"), 12);
+    EXPECT_EQ(solucWholeNumber(soluc, 1, "DIA"), -1);
+    EXPECT_EQ(solucWholeNumber(soluc, 1, "HORA"), -7);
+    const std::vector<std::pair<const char*, std::string>> refused{
+        {"DIA", "registro 3: el campo DIA vale \xC2\xAB"
+                "2.5\xC2\xBB"},
+        {"HORA", "registro 3: el campo HORA vale \xC2\xAB+-2\xC2\xBB"}};
+    for (const auto& [field, expected] : refused) {
+        try {
+            solucWholeNumber(soluc, 2, field);
+            ADD_FAILURE() << field << " of record 3 must be refused";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+    }
+}
+
 } // namespace
 } // namespace pontrel::importing
