@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the window for the README and the help: the main window, the frame dialog during an
-# export of the sample school, and the window embedded in a stand-in for Velmora's window.
+# export of the sample school, the window embedded in a stand-in for Velmora's window, and the
+# teacher data dialog.
 # Runs the built program under a private Xvfb server and drives it with xdotool.
 #
 #   bash scripts/screenshots.sh [BUILD_FOLDER]     (default build/dev)
@@ -12,8 +13,8 @@ out=docs/screenshots
 for tool in Xvfb xdotool import; do
   command -v $tool >/dev/null || { echo "Falta $tool: ejecute scripts/setup.sh" >&2; exit 1; }
 done
-[ -x "$bin/pontrel" ] && [ -x "$bin/host_window" ] || {
-  echo "Compile antes: cmake --build $build --target pontrel host_window" >&2; exit 1; }
+[ -x "$bin/pontrel" ] && [ -x "$bin/host_window" ] && [ -x "$bin/teacher_dialog_screenshot" ] || {
+  echo "Compile antes: cmake --build $build --target pontrel host_window teacher_dialog_screenshot" >&2; exit 1; }
 
 work=$(mktemp -d)
 cleanup() {
@@ -74,5 +75,8 @@ host=$(wait_window '^Velmora \(simulado\)$')
 sleep 3
 import -window "$host" "$out/ventana-integrada.png"
 stop
+
+# 4. The teacher data dialog over a small PROFT, drawn offscreen.
+QT_QPA_PLATFORM=offscreen "$bin/teacher_dialog_screenshot" "$out/datos-profesorado.png"
 
 ls -l "$out"

@@ -133,8 +133,10 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     proftDBGrid_->setSelectionBehavior(QAbstractItemView::SelectItems);
     proftDBGrid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     proftDBGrid_->verticalHeader()->hide();
+    // With a border of its own the title is drawn flat on its colour, not shaded over by the style.
     proftDBGrid_->setStyleSheet(QStringLiteral(
-        "QHeaderView::section { background-color: #FEE4A9; font-weight: bold; text-align: left; }"));
+        "QHeaderView::section { background-color: #FEE4A9; font-weight: bold; text-align: left; "
+        "border: none; border-right: 1px solid #C9B27A; border-bottom: 1px solid #C9B27A; padding-left: 2px; }"));
     // Rows one line high, as the grid draws them.
     proftDBGrid_->verticalHeader()->setDefaultSectionSize(proftDBGrid_->fontMetrics().height() + 6);
     proftDBGrid_->setModel(model_);

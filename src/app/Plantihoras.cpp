@@ -109,10 +109,7 @@ TPlantillas::TPlantillas(std::filesystem::path documentPath, QWidget* parent)
     setTabOrder(listBox1_, listBox2_);
     bitBtnContinuar_->setFocus();
 
-    // A click makes its entry current before it changes the selection; the keyboard changes the
-    // selection before the focus entry moves. Either change shows the entry that has the focus then.
     connect(listBox2_, &QListWidget::itemSelectionChanged, this, &TPlantillas::ListBox2Click);
-    connect(listBox2_, &QListWidget::currentRowChanged, this, &TPlantillas::ListBox2Click);
     connect(bitBtnContinuar_, &QPushButton::clicked, this, &TPlantillas::BitBtnContinuarClick);
 }
 

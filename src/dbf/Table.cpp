@@ -247,6 +247,10 @@ std::optional<std::size_t> Table::fieldIndex(std::string_view name) const {
     return it->second;
 }
 
+std::size_t Table::requireFieldIndex(std::string_view name) const {
+    return impl_->requirePublicField(name);
+}
+
 std::size_t Table::recordCount() const {
     return impl_->live.size();
 }
@@ -356,6 +360,24 @@ std::optional<bool> Table::boolean(std::size_t record, std::string_view field) c
     throw notA(impl_->name, record, field, v, "verdadero ni falso");
 }
 
+namespace {
+// The first live record whose fields `fields` (positions in the layout) have the query keys `parts`.
+std::optional<std::size_t> firstMatch(Table::Impl& impl, const std::vector<std::size_t>& fields,
+                                      std::vector<std::string>& parts) {
+    std::string key;
+    if (parts.size() == 1) {
+        key = std::move(parts[0]);
+    } else {
+        for (const auto& part : parts)
+            key += std::to_string(part.size()) + ":" + part;
+    }
+    const auto* found = impl.lookups.find(fields, key, impl.live.size(), impl.keyOf());
+    if (!found || found->empty())
+        return std::nullopt;
+    return found->front();
+}
+} // namespace
+
 std::optional<std::size_t> Table::locate(const std::vector<std::pair<std::string, Value>>& equals) const {
     impl_->requireOpen();
     if (equals.empty())
@@ -370,17 +392,30 @@ std::optional<std::size_t> Table::locate(const std::vector<std::pair<std::string
         fields.push_back(f);
         parts.push_back(std::move(*key));
     }
-    std::string key;
-    if (parts.size() == 1) {
-        key = std::move(parts[0]);
-    } else {
-        for (const auto& part : parts)
-            key += std::to_string(part.size()) + ":" + part;
+    return firstMatch(*impl_, fields, parts);
+}
+
+std::optional<std::size_t> Table::locate(const std::vector<std::size_t>& fields,
+                                         const std::vector<Value>& equals) const {
+    impl_->requireOpen();
+    if (fields.size() != equals.size())
+        throw messages::tableError(impl_->name, "se busca por " + std::to_string(fields.size()) +
+                                                    " campos con " + std::to_string(equals.size()) + " valores");
+    if (fields.empty())
+        return impl_->live.empty() ? std::nullopt : std::optional<std::size_t>(0);
+    std::vector<std::size_t> layoutFields;
+    std::vector<std::string> parts;
+    layoutFields.reserve(fields.size());
+    parts.reserve(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const FieldLayout& f = impl_->publicField(fields[i]); // an unknown position is an error
+        auto key = queryKey(f, equals[i]);
+        if (!key)
+            return std::nullopt;
+        layoutFields.push_back(impl_->publicToLayout[fields[i]]);
+        parts.push_back(std::move(*key));
     }
-    const auto* found = impl_->lookups.find(fields, key, impl_->live.size(), impl_->keyOf());
-    if (!found || found->empty())
-        return std::nullopt;
-    return found->front();
+    return firstMatch(*impl_, layoutFields, parts);
 }
 
 std::vector<std::size_t> Table::select(std::string_view field, const Value& equals) const {

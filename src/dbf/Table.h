@@ -97,6 +97,8 @@ class Table {
     const std::vector<FieldInfo>& fields() const;
     // The position of a field, its name compared without regard to letter case; nullopt if none.
     std::optional<std::size_t> fieldIndex(std::string_view name) const;
+    // The same, where an unknown name is the error that reading the field by name gives.
+    std::size_t requireFieldIndex(std::string_view name) const;
 
     // The number of live records.
     std::size_t recordCount() const;
@@ -121,6 +123,9 @@ class Table {
     // blanks not counting), numbers by value, NULL equals NULL and the empty text. Each field set sought
     // gets a hashed map on first use, kept up to date by append and update: constant time per lookup.
     std::optional<std::size_t> locate(const std::vector<std::pair<std::string, Value>>& equals) const;
+    // The same with the fields given by position (see fieldIndex) and the values in the same order,
+    // for loops that look up many records: no field names to resolve on every call.
+    std::optional<std::size_t> locate(const std::vector<std::size_t>& fields, const std::vector<Value>& equals) const;
     std::vector<std::size_t> select(std::string_view field, const Value& equals) const;
 
     // Writing (needs Access::ReadWrite). Appends and posts one record; returns its position. Records

@@ -7,6 +7,7 @@
 #include "exchange/YedraDocument.h"
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 
@@ -18,17 +19,20 @@ struct SubjectRegistries {
     ShortCodeRegistry shortCodes{ShortCodeSettings{.preCut = true, .shortening = true, .ignoreCase = false}};
     std::set<std::string> longCodes;
     std::set<std::string> upperNames;
-    std::set<std::pair<std::string, std::string>> pairs; // (long code, name): a repeat needs both to match
+    // (long code, name) -> the short code given to that subject: a repeat needs both to match, and
+    // it is filed under its own subject's code even when two subjects look alike once cut to the
+    // widths of CODLARGO and NOMBRE.
+    std::map<std::pair<std::string, std::string>, std::string> pairs;
 };
 
 struct ExportContext {
     const YedraDocument& document;
-    std::filesystem::path tablesFolder;       // where the steps create and read their tables (staging)
-    std::filesystem::path levelTable;         // NIVELCAN.DBF
-    std::filesystem::path documentPath;       // for the frame selection dialog, which loads its own copy
+    std::filesystem::path tablesFolder; // where the steps create and read their tables (staging)
+    std::filesystem::path levelTable;   // NIVELCAN.DBF
+    std::filesystem::path documentPath; // for the frame selection dialog, which loads its own copy
     UserInterface& ui;
-    bool task513 = false;                     // set by the activities step, read by the assignments step
-    SubjectRegistries subjects;               // filled by the subjects step, emptied by the activities step
+    bool task513 = false;       // set by the activities step, read by the assignments step
+    SubjectRegistries subjects; // filled by the subjects step, emptied by the activities step
 };
 
 } // namespace pontrel::exporting

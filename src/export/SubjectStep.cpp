@@ -11,7 +11,6 @@ namespace pontrel::exporting {
 namespace {
 
 constexpr std::size_t codeWidth = 10;
-constexpr std::size_t nameWidth = 80;
 constexpr std::size_t keyWidth = 20;
 
 StepTableLayout subjectNamesLayout() {
@@ -66,24 +65,24 @@ void appendOffer(dbf::Table& offers, std::string_view shortCode, const SubjectRe
 }
 
 // A subject already registered in another offer: only its (subject key, offer key) pair may be new.
-void addOfferOfRegisteredSubject(dbf::Table& names, dbf::Table& offers, const SubjectRecord& subject) {
+void addOfferOfRegisteredSubject(const SubjectRegistries& registries, dbf::Table& offers,
+                                 const SubjectRecord& subject) {
     // Keys longer than the field are compared as stored, cut to its width.
     if (offers.locate({{"MATERIA", storedText(subject.subjectKey, keyWidth)},
                        {"OFERTAMATRI", storedText(subject.offerKey, keyWidth)}}))
         return;
-    const auto first = names.locate({{"CODLARGO", storedText(subject.longCode, codeWidth)},
-                                     {"NOMBRE", storedText(subject.name, nameWidth)}});
-    if (!first)
-        return;
-    appendOffer(offers, names.text(*first, "COD"), subject);
+    // The subject's own short code, not that of the first ASIGNOMT record that looks the same: two
+    // subjects whose long codes agree in their first 10 characters (or names in their first 80) are
+    // stored alike, and looking them up in the table would file one's offers under the other's code.
+    appendOffer(offers, registries.pairs.at({subject.longCode, subject.name}), subject);
 }
 
 void addNewSubject(SubjectRegistries& registries, dbf::Table& names, dbf::Table& offers,
                    const SubjectRecord& subject) {
     registries.upperNames.insert(ansi::upperAsciiOnly(subject.name));
     registries.longCodes.insert(subject.longCode);
-    registries.pairs.insert({subject.longCode, subject.name});
     const std::string shortCode = registries.shortCodes.assign(subject.longCode);
+    registries.pairs.emplace(std::make_pair(subject.longCode, subject.name), shortCode);
 
     dbf::RecordBuffer row; // CODTAREA stays empty: only activities carry a task code
     row.setText("COD", shortCode);
@@ -108,7 +107,7 @@ void subjectStep(ExportContext& context) {
     for (const auto& record : records) {
         const SubjectRecord subject = readSubject(record);
         if (isRegistered(context.subjects, subject))
-            addOfferOfRegisteredSubject(names, offers, subject);
+            addOfferOfRegisteredSubject(context.subjects, offers, subject);
         else
             addNewSubject(context.subjects, names, offers, subject);
     }

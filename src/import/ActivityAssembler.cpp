@@ -9,7 +9,7 @@ namespace pontrel::importing {
 
 namespace {
 
-using Match = std::vector<std::pair<std::string, dbf::Value>>;
+using Values = std::vector<dbf::Value>;
 
 dbf::Value text(const std::string& s) {
     return dbf::Value{s};
@@ -51,26 +51,26 @@ ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps
     std::string task = entry.task;
 
     // The assignment gives both keys at once.
-    if (auto a =
-            tables_.assignments.locate(Match{{"CASIG", text(entry.subject)}, {"CGRUP", text(entry.unit)}})) {
-        subjectKey = tables_.assignments.text(*a, "CLAVE");
-        offerKey = tables_.assignments.text(*a, "CLAVECURSO");
+    if (auto a = tables_.assignments.locate({assignmentSubject_(), assignmentUnit_()},
+                                            Values{text(entry.subject), text(entry.unit)})) {
+        subjectKey = tables_.assignments.text(*a, assignmentKey_());
+        offerKey = tables_.assignments.text(*a, assignmentOffer_());
     }
 
     if (ansi::isBlank(task))
-        if (auto s = tables_.subjects.locate(Match{{"COD", text(entry.subject)}}))
-            task = tables_.subjects.text(*s, "CODTAREA");
+        if (auto s = tables_.subjects.locate({subjectCode_()}, Values{text(entry.subject)}))
+            task = tables_.subjects.text(*s, subjectTask_());
 
     // The slot key is built as the frames step builds DIHO: day then hour, decimal, no separator.
     std::string start;
     std::string end;
     const std::string slotKey = std::to_string(entry.day) + std::to_string(entry.hour);
     std::string where;
-    if (auto s = tables_.slots.locate(Match{{"DIHO", text(slotKey)}, {"MARCO", text(entry.frame)}})) {
-        v.N_DIASEMANA = tables_.slots.text(*s, "DIA");
-        v.X_TRAMO = tables_.slots.text(*s, "CODDIHO");
-        start = tables_.slots.text(*s, "HORADESDE");
-        end = tables_.slots.text(*s, "HORAHASTA");
+    if (auto s = tables_.slots.locate({slotKey_(), slotFrame_()}, Values{text(slotKey), text(entry.frame)})) {
+        v.N_DIASEMANA = tables_.slots.text(*s, slotDay_());
+        v.X_TRAMO = tables_.slots.text(*s, slotCode_());
+        start = tables_.slots.text(*s, slotStart_());
+        end = tables_.slots.text(*s, slotEnd_());
         where = "La tabla DIASHORAST, registro " + std::to_string(*s + 1);
     } else if (gaps) {
         gaps->slotMissing = true;
@@ -80,19 +80,19 @@ ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps
         v.X_DEPENDENCIA = entry.room;
 
     // The class unit fills the offer key only when the assignment left it blank.
-    if (auto u = tables_.units.locate(Match{{"ABREV", text(entry.unit)}})) {
-        v.X_UNIDAD = tables_.units.text(*u, "CLAVE");
+    if (auto u = tables_.units.locate({unitAbbreviation_()}, Values{text(entry.unit)})) {
+        v.X_UNIDAD = tables_.units.text(*u, unitKey_());
         if (ansi::isBlank(offerKey))
-            offerKey = tables_.units.text(*u, "CLAVECURSO");
+            offerKey = tables_.units.text(*u, unitOffer_());
     } else if (gaps) {
         gaps->unitMissing = true;
     }
 
     // The subject fallback searches with the offer key as the class unit completed it.
     if (ansi::isBlank(subjectKey))
-        if (auto s = tables_.subjectsByOffer.locate(
-                Match{{"COD", text(entry.subject)}, {"OFERTAMATRI", text(offerKey)}}))
-            subjectKey = tables_.subjectsByOffer.text(*s, "MATERIA");
+        if (auto s = tables_.subjectsByOffer.locate({offerSubjectCode_(), offerSubjectOffer_()},
+                                                    Values{text(entry.subject), text(offerKey)}))
+            subjectKey = tables_.subjectsByOffer.text(*s, offerSubjectKey_());
     if (gaps && ansi::isBlank(subjectKey))
         gaps->subjectMissing = true;
 

@@ -6,6 +6,7 @@
 #include "import/ActivityValues.h"
 #include "import/SolucEntry.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,23 @@ struct AssemblyGaps {
 // `where` names the table and record for the message when the text is not a time.
 std::string minuteCount(std::string_view timeText, const std::string& where);
 
+// A field of a lookup table, its position found on first use and kept for the entries that follow.
+// An unknown name is then the table's own error, as when the field is read by name.
+class FieldRef {
+  public:
+    FieldRef(const dbf::Table& table, const char* name) : table_(&table), name_(name) {}
+    std::size_t operator()() const {
+        if (!position_)
+            position_ = table_->requireFieldIndex(name_);
+        return *position_;
+    }
+
+  private:
+    const dbf::Table* table_;
+    const char* name_;
+    mutable std::optional<std::size_t> position_;
+};
+
 class ActivityAssembler {
   public:
     ActivityAssembler(LookupTables tables, std::string courseStart, std::string courseEnd, bool task513)
@@ -44,6 +62,25 @@ class ActivityAssembler {
     std::string courseStart_;
     std::string courseEnd_;
     bool task513_;
+
+    FieldRef assignmentSubject_{tables_.assignments, "CASIG"};
+    FieldRef assignmentUnit_{tables_.assignments, "CGRUP"};
+    FieldRef assignmentKey_{tables_.assignments, "CLAVE"};
+    FieldRef assignmentOffer_{tables_.assignments, "CLAVECURSO"};
+    FieldRef subjectCode_{tables_.subjects, "COD"};
+    FieldRef subjectTask_{tables_.subjects, "CODTAREA"};
+    FieldRef slotKey_{tables_.slots, "DIHO"};
+    FieldRef slotFrame_{tables_.slots, "MARCO"};
+    FieldRef slotDay_{tables_.slots, "DIA"};
+    FieldRef slotCode_{tables_.slots, "CODDIHO"};
+    FieldRef slotStart_{tables_.slots, "HORADESDE"};
+    FieldRef slotEnd_{tables_.slots, "HORAHASTA"};
+    FieldRef unitAbbreviation_{tables_.units, "ABREV"};
+    FieldRef unitKey_{tables_.units, "CLAVE"};
+    FieldRef unitOffer_{tables_.units, "CLAVECURSO"};
+    FieldRef offerSubjectCode_{tables_.subjectsByOffer, "COD"};
+    FieldRef offerSubjectOffer_{tables_.subjectsByOffer, "OFERTAMATRI"};
+    FieldRef offerSubjectKey_{tables_.subjectsByOffer, "MATERIA"};
 };
 
 } // namespace pontrel::importing

@@ -60,6 +60,31 @@ std::string lastXmlMessage() {
     return message;
 }
 
+// Why a file operation failed, in the user's words; the system's own text only for rare causes.
+std::string systemReason(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "no hay permiso para escribir en esa carpeta";
+    case EROFS:
+        return "la carpeta est\xC3\xA1 en un disco de solo lectura";
+    case ENOSPC:
+    case EDQUOT:
+        return "el disco est\xC3\xA1 lleno";
+    case EFBIG:
+        return "el archivo supera el tama\xC3\xB1o que admite el disco";
+    case EISDIR:
+        return "ya hay una carpeta con ese nombre";
+    case ENOENT:
+    case ENOTDIR:
+        return "la carpeta no existe";
+    case ENAMETOOLONG:
+        return "el nombre del archivo es demasiado largo";
+    default:
+        return "error del sistema " + std::to_string(error) + ", " + std::strerror(error);
+    }
+}
+
 // Writes `bytes` to a temporary file in the target's folder and renames it over the target, so a
 // failure at any point leaves an earlier output as it was (Yedra rejects a half-written file).
 void replaceAtomically(const std::filesystem::path& target, const char* bytes, std::size_t size) {
@@ -68,13 +93,13 @@ void replaceAtomically(const std::filesystem::path& target, const char* bytes, s
     const int fd = mkstemp(tempName.data());
     if (fd < 0)
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown +
-                    "\xC2\xBB: no se puede escribir en su carpeta (" + std::strerror(errno) + ").");
+                    "\xC2\xBB: no se puede escribir en su carpeta (" + systemReason(errno) + ").");
     auto fail = [&](const char* what) {
         const int saved = errno;
         ::close(fd);
         ::unlink(tempName.c_str());
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown + "\xC2\xBB: " + what +
-                    " (" + std::strerror(saved) +
+                    " (" + systemReason(saved) +
                     "). El documento anterior, si lo hab\xC3\xAD"
                     "a, no se ha modificado.");
     };
@@ -98,13 +123,13 @@ void replaceAtomically(const std::filesystem::path& target, const char* bytes, s
         ::unlink(tempName.c_str());
         errno = saved;
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown +
-                    "\xC2\xBB: " + std::strerror(saved) + ".");
+                    "\xC2\xBB: " + systemReason(saved) + ".");
     }
     if (std::rename(tempName.c_str(), target.c_str()) != 0) {
         const int saved = errno;
         ::unlink(tempName.c_str());
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown +
-                    "\xC2\xBB: no se puede reemplazar (" + std::strerror(saved) +
+                    "\xC2\xBB: no se puede reemplazar (" + systemReason(saved) +
                     "). El documento anterior, si lo hab\xC3\xAD"
                     "a, no se ha modificado.");
     }
@@ -226,7 +251,7 @@ struct TimetableDocumentWriter::Output {
 
     [[noreturn]] void failWrite(int error) const {
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown() +
-                    "\xC2\xBB: la escritura fall\xC3\xB3 (" + std::strerror(error) +
+                    "\xC2\xBB: la escritura fall\xC3\xB3 (" + systemReason(error) +
                     "). El documento anterior, si lo hab\xC3\xAD"
                     "a, no se ha modificado.");
     }
@@ -271,7 +296,7 @@ struct TimetableDocumentWriter::Output {
             const int error = errno;
             name.clear();
             throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown() +
-                        "\xC2\xBB: no se puede escribir en su carpeta (" + std::strerror(error) + ").");
+                        "\xC2\xBB: no se puede escribir en su carpeta (" + systemReason(error) + ").");
         }
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -505,11 +530,11 @@ std::filesystem::path TimetableDocumentWriter::SaveDocument(const std::filesyste
     const int fd = std::exchange(file.fd, -1);
     if (::close(fd) != 0)
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + target.string() +
-                    "\xC2\xBB: " + std::strerror(errno) + ".");
+                    "\xC2\xBB: " + systemReason(errno) + ".");
     if (std::rename(file.name.c_str(), target.c_str()) != 0) {
         const int saved = errno;
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + target.string() +
-                    "\xC2\xBB: no se puede reemplazar (" + std::strerror(saved) +
+                    "\xC2\xBB: no se puede reemplazar (" + systemReason(saved) +
                     "). El documento anterior, si lo hab\xC3\xAD"
                     "a, no se ha modificado.");
     }

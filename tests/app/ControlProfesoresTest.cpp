@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -124,6 +125,14 @@ TEST_F(ControlProfesoresTest, LayoutTextsAndColumns) {
     EXPECT_EQ(g->model()->data(g->model()->index(11, 1)).toString(), "Profesor 12") << "stored order";
     EXPECT_EQ(g->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(g->currentIndex().row(), 0) << "the first teacher is current";
+    // The titles are drawn on their colour: a point of the NOMBRE title right of its text.
+    dialog.show();
+    settle();
+    const QImage header = g->horizontalHeader()->grab().toImage();
+    const int nombreRight = g->horizontalHeader()->sectionViewportPosition(ProftTableModel::Nombre) +
+                            g->columnWidth(ProftTableModel::Nombre) - 10;
+    EXPECT_EQ(QColor(header.pixel(nombreRight, header.height() / 2)), ProftTableModel::titleColour());
+    dialog.hide();
 
     const std::vector<std::pair<const char*, const char*>> buttons{
         {"First", "Move to first record"},

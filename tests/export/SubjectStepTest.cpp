@@ -2,12 +2,14 @@
 // subject and offer), read back from the written tables.
 
 #include "support/ExportFixtures.h"
+#include <map>
 
 #include "export/Steps.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 namespace pontrel::exporting {
 namespace {
@@ -135,6 +137,23 @@ TEST(SubjectStep, LongValuesAreCutWhereStoredAndComparedAsStored) {
                                     {"ABCDEFGHI2", "ABCDEFGHIJ", "Uno", "3", "1", ""}}));
 }
 
+// Two subjects that look alike once cut to the widths of CODLARGO and NOMBRE keep their offers apart:
+// a repeat is filed under its own subject's short code, not under the first ASIGNOMT record that
+// stores the same cut values (which would hand the other subject's key to the timetable).
+TEST(SubjectStep, RepeatsOfLookAlikeSubjectsKeepTheirOwnCode) {
+    const std::string name = std::string(80, 'N');
+    StepFixture fixture(
+        {{"MATERIAS",
+          {subject("1", "1", "Uno", "ABCDEFGHIJKLMNO"), subject("1", "2", "Uno", "ABCDEFGHIJXYZ"),
+           subject("2", "3", "Uno", "ABCDEFGHIJXYZ"), subject("1", "4", name + "A", "LNG"),
+           subject("1", "5", name + "B", "LNG"), subject("2", "6", name + "B", "LNG")}}});
+    const auto written = runSubjects(fixture);
+
+    ASSERT_EQ(written.offers.size(), 6u);
+    EXPECT_EQ(written.offers[2], (std::vector<std::string>{"ABCDEFGHI1", "ABCDEFGHIJ", "Uno", "3", "2", ""}));
+    EXPECT_EQ(written.offers[5], (std::vector<std::string>{"LNG1", "LNG", name, "6", "2", ""}));
+}
+
 // A repeat's subject and offer keys are compared with ASIGNOMT2 exactly: keys that differ only in
 // letter case, or by a leading non-breaking space (which the trimming keeps), are other pairs.
 TEST(SubjectStep, RepeatKeysAreComparedExactly) {
@@ -218,7 +237,7 @@ TEST(SubjectStep, StartsFromEmptyRegistriesAndLeavesThemFilled) {
     fixture.context.subjects.shortCodes.assign("MAT");
     fixture.context.subjects.longCodes.insert("MAT");
     fixture.context.subjects.upperNames.insert("MATEM\xE1TICAS");
-    fixture.context.subjects.pairs.insert({"MAT", "Matem\xE1ticas"});
+    fixture.context.subjects.pairs[{"MAT", "Matem\xE1ticas"}] = "MAT";
 
     const auto written = runSubjects(fixture);
     EXPECT_EQ(written.names, (Rows{{"MAT", "MAT", "Matemáticas", ""}}));
@@ -230,7 +249,8 @@ TEST(SubjectStep, StartsFromEmptyRegistriesAndLeavesThemFilled) {
     EXPECT_EQ(registries.longCodes, std::set<std::string>{"MAT"});
     // Only a to z are raised to upper case: the accented letter stays as it is.
     EXPECT_EQ(registries.upperNames, std::set<std::string>{"MATEM\xE1TICAS"});
-    EXPECT_EQ(registries.pairs, (std::set<std::pair<std::string, std::string>>{{"MAT", "Matem\xE1ticas"}}));
+    using Pairs = std::map<std::pair<std::string, std::string>, std::string>;
+    EXPECT_EQ(registries.pairs, (Pairs{{{"MAT", "Matem\xE1ticas"}, "MAT"}}));
 }
 
 } // namespace

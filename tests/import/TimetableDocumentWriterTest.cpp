@@ -250,6 +250,8 @@ TEST(TimetableDocumentWriterSaving, WriteFailureLeavesTheEarlierOutputIntact) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_NE(message.find(target.string()), std::string::npos) << message;
+    EXPECT_NE(message.find("supera el tama\xC3\xB1o que admite el disco"), std::string::npos)
+        << "the cause in Spanish: " << message;
     EXPECT_EQ(testing::readFile(target), "earlier output");
     EXPECT_EQ(entriesIn(folder.path()), 2u) << "the temporary file is removed";
 }
@@ -280,6 +282,8 @@ TEST(TimetableDocumentWriterSaving, FolderInThePlaceOfTheOutputIsLeftAlone) {
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("ResultadoDastelexportacion.xml"), std::string::npos)
             << e.what();
+        EXPECT_NE(std::string(e.what()).find("ya hay una carpeta con ese nombre"), std::string::npos)
+            << "the cause in Spanish: " << e.what();
     }
     EXPECT_EQ(testing::readFile(target / "dentro.txt"), "kept");
     EXPECT_EQ(entriesIn(folder.path()), 2u) << "the temporary file is removed";
