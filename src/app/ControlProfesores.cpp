@@ -8,7 +8,6 @@
 #include "app/ProftTableModel.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -330,12 +329,14 @@ void TControlProfesores::BitBtn1Click() {
     close();
 }
 
-void TControlProfesores::closeEvent(QCloseEvent* event) {
-    // Closing stores the row being edited, as leaving the grid does.
-    if (model_->isEditing())
-        model_->post();
-    event->accept();
-    QDialog::closeEvent(event);
+void TControlProfesores::done(int result) {
+    // Every closing ("Salir", the close box, Escape) stores the row being edited, with what is typed in
+    // its open cell, as leaving the grid does. A row the table refuses keeps the dialog open, its
+    // error shown, so that the keys typed are not lost; the navigator's cancel drops them.
+    proftDBGrid_->commitOpenEditor();
+    if (model_->isEditing() && !model_->post())
+        return;
+    QDialog::done(result);
 }
 
 void TControlProfesores::showRefusal(const QString& message) {

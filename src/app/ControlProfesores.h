@@ -31,8 +31,8 @@ class TControlProfesores : public QDialog {
     void ProftDBGridExit();
     void BitBtn1Click();
 
-  protected:
-    void closeEvent(QCloseEvent* event) override;
+  public slots:
+    void done(int result) override;
 
   private:
     void buildNavigator();

@@ -4,6 +4,8 @@
 #include "import/WorkingTablesFixture.h"
 #include "support/ScriptedUserInterface.h"
 
+#include "ModalBoxes.h"
+
 #include "app/ControlProfesores.h"
 #include "app/FixedColumnsGrid.h"
 #include "app/ProftTableModel.h"
@@ -232,6 +234,53 @@ TEST_F(ControlProfesoresTest, LeavingTheGridStoresTheRowBeingEdited) {
     QTest::mouseClick(salir, Qt::LeftButton);
     settle();
     EXPECT_FALSE(dialog.isVisible()) << "\"Salir\" closes the dialog";
+}
+
+TEST_F(ControlProfesoresTest, ClosingWithTheCellStillOpenStoresWhatWasTyped) {
+    TControlProfesores dialog(QString::fromStdString(proft().string()));
+    enterGrid(dialog, 1, ProftTableModel::XEmpleado);
+    type("4321");
+    ASSERT_TRUE(qobject_cast<QLineEdit*>(focused())) << "still typing in the cell";
+    dialog.close(); // the close box: the focus stays in the cell
+    settle();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(storedKeys(1).first, "4321");
+}
+
+// A PROFT whose X_EMPLEADO is a number of 3 digits, as another program might have made it: the engine
+// refuses 12345 although the mask takes it.
+TEST_F(ControlProfesoresTest, ARowTheTableRefusesKeepsTheDialogOpenUntilItIsCancelled) {
+    const fs::path narrow = folder.path() / "NARROW.DBF";
+    pontrel::testing::writeTable(
+        narrow, {{"ABREV", 'C', 10, 0}, {"NOMBRE", 'C', 40, 0}, {"X_EMPLEADO", 'N', 3, 0}, {"F_TOMAPOS", 'C', 10, 0}},
+        {{{"ABREV", "P1"}, {"NOMBRE", "Profesor 1"}, {"F_TOMAPOS", "01/09/2010"}}});
+    pontrel::testing::ModalBoxes boxes;
+    TControlProfesores dialog(QString::fromStdString(narrow.string()));
+    dialog.show();
+    settle();
+    ProftTableModel* model = dialog.model();
+    ASSERT_TRUE(model->setData(model->index(0, ProftTableModel::XEmpleado), QStringLiteral("12345")));
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt == 0)
+            dialog.close();
+        else
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        settle();
+        EXPECT_TRUE(dialog.isVisible()) << "attempt " << attempt;
+        EXPECT_TRUE(model->isEditing());
+        EXPECT_EQ(model->data(model->index(0, ProftTableModel::XEmpleado)).toString(), "12345");
+    }
+    ASSERT_EQ(boxes.boxes.size(), 2u) << "the engine's refusal, at each attempt";
+    EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(boxes.boxes[0].text.contains("X_EMPLEADO")) << boxes.boxes[0].text.toStdString();
+
+    nav(dialog, "Cancel")->click();
+    dialog.close();
+    settle();
+    EXPECT_FALSE(dialog.isVisible());
+    auto table = pontrel::dbf::Table::open(narrow, pontrel::dbf::OpenMode::Shared);
+    EXPECT_EQ(table.text(0, "X_EMPLEADO"), "");
 }
 
 TEST_F(ControlProfesoresTest, FixedColumnsStayAndCannotBeCurrentOrEdited) {

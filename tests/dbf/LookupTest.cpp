@@ -80,6 +80,9 @@ TEST(Lookups, AgreeWithAScanWhileTheTableChanges) {
             {"PROFESOR", who}, {"DIA", day}, {"HORA", hour}};
         EXPECT_EQ(t.locate(one), scanFirst(t, one));
         EXPECT_EQ(t.locate(three), scanFirst(t, three));
+        // The same lookups with the fields by position; the maps are the ones built by name.
+        EXPECT_EQ(t.locate({0, 1, 2}, {who, day, hour}), scanFirst(t, three));
+        EXPECT_EQ(t.locate({2, 0}, {hour, who}), scanFirst(t, {{"HORA", hour}, {"PROFESOR", who}}));
         EXPECT_EQ(t.select("PROFESOR", who), scanAll(t, "PROFESOR", who));
         EXPECT_EQ(t.select("DIA", day), scanAll(t, "DIA", day));
         EXPECT_EQ(t.select("AULA", Value()), scanAll(t, "AULA", Value())) << "blank text is found by NULL";
@@ -128,11 +131,19 @@ TEST(Lookups, ValuesCompareAcrossTypesAsTheFieldReadsThem) {
     for (const Query& q : queries) {
         SCOPED_TRACE(std::string(q.field));
         EXPECT_EQ(t.select(q.field, q.value), q.expected);
-        EXPECT_EQ(t.locate({{q.field, q.value}}),
-                  q.expected.empty() ? std::nullopt : std::optional<std::size_t>(q.expected.front()));
+        const auto first =
+            q.expected.empty() ? std::nullopt : std::optional<std::size_t>(q.expected.front());
+        EXPECT_EQ(t.locate({{q.field, q.value}}), first);
+        EXPECT_EQ(t.locate({t.requireFieldIndex(q.field)}, {q.value}), first);
     }
     EXPECT_EQ(t.locate({}), 0u);
+    EXPECT_EQ(t.locate(std::vector<std::size_t>{}, {}), 0u);
+    EXPECT_EQ(t.requireFieldIndex("cod"), 0u) << "letter case does not count in field names";
     EXPECT_FALSE(dbftest::errorOf([&] { t.select("NADA", std::int64_t{1}); }).empty());
+    const std::string unknownName = dbftest::errorOf([&] { t.requireFieldIndex("NADA"); });
+    EXPECT_NE(unknownName.find("NADA"), std::string::npos) << unknownName;
+    EXPECT_FALSE(dbftest::errorOf([&] { t.locate({4}, {std::int64_t{1}}); }).empty()) << "no fifth field";
+    EXPECT_FALSE(dbftest::errorOf([&] { t.locate({0, 1}, {Value()}); }).empty()) << "two fields, one value";
 }
 
 } // namespace

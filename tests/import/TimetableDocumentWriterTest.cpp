@@ -289,6 +289,99 @@ TEST(TimetableDocumentWriterSaving, FolderInThePlaceOfTheOutputIsLeftAlone) {
     EXPECT_EQ(entriesIn(folder.path()), 2u) << "the temporary file is removed";
 }
 
+// The document is written while it grows; the form must still be the one libxml2 gives a saved tree,
+// which earlier outputs had: a parse of the output saved again by libxml2 gives the same bytes.
+TEST(TimetableDocumentWriter, OutputIsWhatLibxml2WritesForTheSameTree) {
+    struct Case {
+        const char* name;
+        std::string document; // "" for the ISO-8859-1 fixture
+        std::size_t teachers;
+    };
+    const std::vector<Case> cases{
+        {"ISO-8859-1 with comments and an instruction", "", 3},
+        {"no declaration", "<SERVICIO><BLOQUE_DATOS><dato>2024</dato></BLOQUE_DATOS></SERVICIO>", 2},
+        {"UTF-8, standalone, trailing comment",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<?pi x?>\n<SERVICIO/>\n<!-- fin -->\n", 1},
+        {"no teachers", "", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder;
+        fs::path input = folder.path() / "centro.xml";
+        if (c.document.empty())
+            fs::copy_file(kLatin1Document, input);
+        else
+            testing::writeFile(input, c.document);
+        TimetableDocumentWriter writer([] { return "10/12/2026 \"9:05\" <&>"; });
+        writer.StartDocument(YedraDocument::load(input), "20&5");
+        writer.StartTimetables(c.teachers);
+        for (std::size_t t = 0; t < c.teachers; ++t) {
+            writer.AddTeacher(" 100" + std::to_string(t), t == 1 ? "" : "01/09/2010", t == 1 ? 0 : 2);
+            if (t == 1)
+                continue; // a teacher without entries
+            ActivityValues values = activity("Sala \"A\" & B <1>\r\tF\xEDsica \x80");
+            values.X_TRAMO.clear();
+            writer.AddActivity(values);
+            writer.AddActivity(activity("'"));
+        }
+        const auto output = writer.SaveDocument(input);
+
+        const std::string bytes = testing::readFile(output);
+        XmlProbe probe(output);
+        xmlChar* again = nullptr;
+        int size = 0;
+        const char* encoding = probe.doc()->encoding ? reinterpret_cast<const char*>(probe.doc()->encoding) : "UTF-8";
+        xmlDocDumpFormatMemoryEnc(probe.doc(), &again, &size, encoding, 1);
+        ASSERT_NE(again, nullptr);
+        const std::string saved(reinterpret_cast<const char*>(again), static_cast<std::size_t>(size));
+        xmlFree(again);
+        EXPECT_EQ(bytes, saved);
+        if (c.teachers > 0)
+            EXPECT_NE(bytes.find("<dato nombre_dato=\"X_TRAMO\"/>"), std::string::npos) << "an empty value";
+        else
+            EXPECT_NE(bytes.find("registros=\"0\"/>"), std::string::npos) << "an empty timetables block";
+    }
+}
+
+TEST(TimetableDocumentWriter, UnsavedDocumentLeavesNoFileAndTheEarlierOutputAsItWas) {
+    // How far the run got before it stopped.
+    for (const int steps : {1, 2, 4}) {
+        SCOPED_TRACE(steps);
+        ScratchFolder folder;
+        const auto input = copyInto(kLatin1Document, folder.path(), "exportacion.xml");
+        const auto earlier = folder.path() / "ResultadoDastelexportacion.xml";
+        testing::writeFile(earlier, "earlier output");
+        {
+            TimetableDocumentWriter writer([] { return "x"; });
+            writer.StartDocument(YedraDocument::load(input), "2025");
+            if (steps >= 2)
+                writer.StartTimetables(2);
+            if (steps >= 4) {
+                writer.AddTeacher("1001", "01/09/2010", 1);
+                writer.AddActivity(activity());
+            }
+        }
+        EXPECT_EQ(testing::readFile(earlier), "earlier output");
+        EXPECT_EQ(entriesIn(folder.path()), 2u) << "nothing but the input and the earlier output";
+    }
+}
+
+TEST(TimetableDocumentWriter, SavedForADocumentPathInAnotherFolderTheOutputGoesThere) {
+    ScratchFolder loaded, other;
+    const auto input = copyInto(kLatin1Document, loaded.path(), "exportacion.xml");
+    TimetableDocumentWriter writer([] { return "x"; });
+    writer.StartDocument(YedraDocument::load(input), "2025");
+    writer.StartTimetables(1);
+    writer.AddTeacher("1001", "01/09/2010", 1);
+    writer.AddActivity(activity("Aula & 1"));
+    const auto output = writer.SaveDocument(other.path() / "exportacion.xml");
+
+    EXPECT_EQ(output, other.path() / "ResultadoDastelexportacion.xml");
+    EXPECT_EQ(XmlProbe::datos(XmlProbe::groups(XmlProbe::groups(XmlProbe(output).timetables()).at(0)).at(0)).at(2),
+              (std::pair<std::string, std::string>{"X_DEPENDENCIA", "Aula & 1"}));
+    EXPECT_EQ(entriesIn(loaded.path()), 1u) << "no temporary file beside the loaded document";
+    EXPECT_EQ(entriesIn(other.path()), 1u);
+}
+
 TEST(RegionalTimestamp, ShortDateBlankLongTimeWithoutTimeZone) {
     const char* previous = std::getenv("LC_ALL");
     const std::string kept = previous ? previous : "";
