@@ -8,6 +8,7 @@
 #include "app/ProftTableModel.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -135,7 +136,8 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     // With a border of its own the title is drawn flat on its colour, not shaded over by the style.
     proftDBGrid_->setStyleSheet(QStringLiteral(
         "QHeaderView::section { background-color: #FEE4A9; font-weight: bold; text-align: left; "
-        "border: none; border-right: 1px solid #C9B27A; border-bottom: 1px solid #C9B27A; padding-left: 2px; }"));
+        "border: none; border-right: 1px solid #C9B27A; border-bottom: 1px solid #C9B27A; padding-left: 2px; "
+        "}"));
     // Rows one line high, as the grid draws them.
     proftDBGrid_->verticalHeader()->setDefaultSectionSize(proftDBGrid_->fontMetrics().height() + 6);
     proftDBGrid_->setModel(model_);
@@ -195,7 +197,9 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
         const bool isIn = inGrid(now);
         if (!wasIn && isIn)
             ProftDBGridEnter();
-        else if (wasIn && !isIn)
+        // Only another control of this dialog taking the focus leaves the grid: a message box (the
+        // refusal of a row, which would be refused again) or another program does not.
+        else if (wasIn && !isIn && now && now->window() == this)
             ProftDBGridExit();
     });
     // Moving to another row stores the row being edited.
@@ -276,8 +280,13 @@ void TControlProfesores::buildNavigator() {
             proftDBGrid_->discardOpenEditor();
             model_->cancel();
         });
-    navRefresh_ = button("Refresh", QStyle::SP_BrowserReload, "Refresh the contents of the dataset",
-                         [this] { model_->refresh(); });
+    // The table read again, the same teacher stays current.
+    navRefresh_ =
+        button("Refresh", QStyle::SP_BrowserReload, "Refresh the contents of the dataset", [this, row] {
+            const int current = row();
+            model_->refresh();
+            moveToRow(current);
+        });
     // Post and cancel never repeat.
     navPost_->setAutoRepeat(false);
     navCancel_->setAutoRepeat(false);
@@ -329,12 +338,24 @@ void TControlProfesores::BitBtn1Click() {
     close();
 }
 
-void TControlProfesores::done(int result) {
+bool TControlProfesores::storeBeforeClosing() {
     // Every closing ("Salir", the close box, Escape) stores the row being edited, with what is typed in
     // its open cell, as leaving the grid does. A row the table refuses keeps the dialog open, its
     // error shown, so that the keys typed are not lost; the navigator's cancel drops them.
     proftDBGrid_->commitOpenEditor();
-    if (model_->isEditing() && !model_->post())
+    return !model_->isEditing() || model_->post();
+}
+
+void TControlProfesores::closeEvent(QCloseEvent* event) {
+    if (!storeBeforeClosing()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TControlProfesores::done(int result) {
+    if (!storeBeforeClosing())
         return;
     QDialog::done(result);
 }

@@ -34,12 +34,16 @@ class TControlProfesores : public QDialog {
   public slots:
     void done(int result) override;
 
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     void buildNavigator();
     void updateNavigator();
     void moveToRow(int row);
     void showRefusal(const QString& message);
     bool inGrid(const QWidget* widget) const;
+    bool storeBeforeClosing();
 
     pontrel::app::ProftTableModel* model_ = nullptr;
     pontrel::app::GradientPanel* draw3D1_ = nullptr;

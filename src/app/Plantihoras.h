@@ -54,7 +54,7 @@ class TPlantillas : public QDialog {
 
     std::filesystem::path documentPath_;
     std::optional<pontrel::YedraDocument> document_; // read at the last activation
-    std::vector<std::string> codes_; // ANSI codes of the hidden list's entries, same order
+    std::vector<std::string> codes_;                 // ANSI codes of the hidden list's entries, same order
 
     pontrel::app::GradientPanel* draw3D4_;
     QLabel* labelNombre_;

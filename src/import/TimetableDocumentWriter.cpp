@@ -283,7 +283,8 @@ struct TimetableDocumentWriter::Output {
 #ifdef O_TMPFILE
         std::error_code ec;
         if (std::filesystem::exists("/proc/self/fd", ec)) {
-            fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            // Readable too: a save under another folder reads the bytes back.
+            fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
             if (fd >= 0) {
                 named = false;
                 return;

@@ -251,9 +251,10 @@ TEST_F(ControlProfesoresTest, ClosingWithTheCellStillOpenStoresWhatWasTyped) {
 // refuses 12345 although the mask takes it.
 TEST_F(ControlProfesoresTest, ARowTheTableRefusesKeepsTheDialogOpenUntilItIsCancelled) {
     const fs::path narrow = folder.path() / "NARROW.DBF";
-    pontrel::testing::writeTable(
-        narrow, {{"ABREV", 'C', 10, 0}, {"NOMBRE", 'C', 40, 0}, {"X_EMPLEADO", 'N', 3, 0}, {"F_TOMAPOS", 'C', 10, 0}},
-        {{{"ABREV", "P1"}, {"NOMBRE", "Profesor 1"}, {"F_TOMAPOS", "01/09/2010"}}});
+    pontrel::testing::DbaseIIIWriter writer(
+        {{"ABREV", 'C', 10}, {"NOMBRE", 'C', 40}, {"X_EMPLEADO", 'N', 3}, {"F_TOMAPOS", 'C', 10}});
+    writer.addRecord({"P1", "Profesor 1", "", "01/09/2010"});
+    writer.write(narrow);
     pontrel::testing::ModalBoxes boxes;
     TControlProfesores dialog(QString::fromStdString(narrow.string()));
     dialog.show();
@@ -368,8 +369,10 @@ TEST_F(ControlProfesoresTest, RefreshReadsWhatAnotherOpeningStored) {
         values.setText("X_EMPLEADO", "4242");
         table.update(1, values);
     }
+    grid(dialog)->setCurrentIndex(dialog.model()->index(7, ProftTableModel::FTomapos));
     nav(dialog, "Refresh")->click();
     EXPECT_EQ(dialog.model()->data(dialog.model()->index(1, ProftTableModel::XEmpleado)).toString(), "4242");
+    EXPECT_EQ(grid(dialog)->currentIndex().row(), 7) << "the same teacher stays current";
 }
 
 // The import run with the real dialog in place of the window's: what is typed reaches the document.

@@ -270,15 +270,22 @@ TEST(HostHandle, HexadecimalDigitsWithoutPrefix) {
         std::optional<quintptr> handle;
     };
     const Case cases[] = {
-        {"3a00007", 0x3a00007},    {"3A00007", 0x3a00007},     {"FFFFFFFF", 0xFFFFFFFFu},
-        {"0", 0},                  {"0003A00007", 0x3a00007},  // padded to a fixed width
+        {"3a00007", 0x3a00007},
+        {"3A00007", 0x3a00007},
+        {"FFFFFFFF", 0xFFFFFFFFu},
+        {"0", 0},
+        {"0003A00007", 0x3a00007}, // padded to a fixed width
         {"00000000FFFFFFFF", 0xFFFFFFFFu},
         {"100000000", std::nullopt}, // more than 32 bits
-        {"", std::nullopt},          {"0x1f", std::nullopt},    {"-1F", std::nullopt},
-        {" 1F", std::nullopt},       {"1G", std::nullopt},
+        {"", std::nullopt},
+        {"0x1f", std::nullopt},
+        {"-1F", std::nullopt},
+        {" 1F", std::nullopt},
+        {"1G", std::nullopt},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(pontrel::app::parseHostHandle(QString::fromLatin1(c.text)), c.handle) << '"' << c.text << '"';
+        EXPECT_EQ(pontrel::app::parseHostHandle(QString::fromLatin1(c.text)), c.handle)
+            << '"' << c.text << '"';
 }
 
 // A viewer that records what the adapter asks of it.

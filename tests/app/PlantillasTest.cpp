@@ -181,7 +181,8 @@ TEST_F(PlantillasTest, MovingThroughTheFramesWithTheKeyboardShowsTheEntryReached
     settle();
     auto* frames = child<QListWidget>(dialog, "ListBox2");
     frames->setFocus();
-    QTest::mouseClick(frames->viewport(), Qt::LeftButton, {}, frames->visualItemRect(frames->item(0)).center());
+    QTest::mouseClick(frames->viewport(), Qt::LeftButton, {},
+                      frames->visualItemRect(frames->item(0)).center());
     struct Step {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
@@ -212,7 +213,8 @@ TEST_F(PlantillasTest, ShowingAFrameReadsTheDocumentOfTheLastActivation) {
     // the ones shown, and clicking one neither fails nor mixes two versions of the document.
     writeFile(dir, "centro.xml", "<SERVICIO><BLOQUE_DATOS>");
     auto* frames = child<QListWidget>(dialog, "ListBox2");
-    QTest::mouseClick(frames->viewport(), Qt::LeftButton, {}, frames->visualItemRect(frames->item(1)).center());
+    QTest::mouseClick(frames->viewport(), Qt::LeftButton, {},
+                      frames->visualItemRect(frames->item(1)).center());
     settle();
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_FALSE(dialog.loadError());

@@ -25,11 +25,22 @@ int main(int argc, char** argv) {
     const auto proft = folder.path() / "PROFT.DBF";
     // Names in the tables' own code page (Windows-1252).
     const std::vector<pontrel::testing::Row> teachers{
-        {{"ABREV", "AGL"}, {"NOMBRE", "Garc\xED" "a L\xF3pez, Ana"}, {"X_EMPLEADO", "104233"}, {"F_TOMAPOS", "01/09/2012"}},
+        {{"ABREV", "AGL"},
+         {"NOMBRE", "Garc\xED"
+                    "a L\xF3pez, Ana"},
+         {"X_EMPLEADO", "104233"},
+         {"F_TOMAPOS", "01/09/2012"}},
         {{"ABREV", "JMR"}, {"NOMBRE", "Mart\xEDn Ruiz, Jos\xE9"}, {"X_EMPLEADO", ""}, {"F_TOMAPOS", ""}},
-        {{"ABREV", "LPS"}, {"NOMBRE", "P\xE9rez Sanz, Luc\xED" "a"}, {"X_EMPLEADO", "98812"}, {"F_TOMAPOS", "15/09/2008"}},
+        {{"ABREV", "LPS"},
+         {"NOMBRE", "P\xE9rez Sanz, Luc\xED"
+                    "a"},
+         {"X_EMPLEADO", "98812"},
+         {"F_TOMAPOS", "15/09/2008"}},
         {{"ABREV", "MNO"}, {"NOMBRE", "Navarro Ortega, Miguel"}, {"X_EMPLEADO", "120045"}, {"F_TOMAPOS", ""}},
-        {{"ABREV", "RCB"}, {"NOMBRE", "Castro Blanco, Rosa"}, {"X_EMPLEADO", "87310"}, {"F_TOMAPOS", "01/09/2005"}},
+        {{"ABREV", "RCB"},
+         {"NOMBRE", "Castro Blanco, Rosa"},
+         {"X_EMPLEADO", "87310"},
+         {"F_TOMAPOS", "01/09/2005"}},
     };
     pontrel::testing::writeTable(proft, pontrel::testing::proftLayout(), teachers);
 
