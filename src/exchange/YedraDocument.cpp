@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 namespace pontrel {
 
@@ -77,14 +78,8 @@ std::string displayPath(const std::filesystem::path& file) {
 
 } // namespace
 
-YedraRecord::YedraRecord(xmlNode* element) {
-    for (xmlNode* child = element->children; child != nullptr; child = child->next)
-        if (isElement(child, "dato"))
-            fields_.push_back(child);
-}
-
 std::string YedraRecord::value(std::size_t position) const {
-    if (position >= fields_.size())
+    if (position >= count_)
         return {};
     const std::string text = contentOf(fields_[position]);
     // Bytes up to 32 never occur inside a UTF-8 sequence, so the trimming can precede the conversion.
@@ -92,10 +87,18 @@ std::string YedraRecord::value(std::size_t position) const {
 }
 
 std::string YedraRecord::rawValue(std::size_t position) const {
-    if (position >= fields_.size())
+    if (position >= count_)
         return {};
     return ansi::fromUtf8(contentOf(fields_[position]));
 }
+
+// Every record of one group as the tree stood at `treeVersion`, their fields side by side in one array.
+struct YedraDocument::Selection {
+    std::string group;
+    unsigned treeVersion = 0;
+    std::vector<const xmlNode*> fields;
+    std::vector<YedraRecord> records;
+};
 
 void YedraDocument::DocDeleter::operator()(xmlDoc* d) const {
     xmlFreeDoc(d);
@@ -138,36 +141,61 @@ YedraDocument YedraDocument::load(const std::filesystem::path& file) {
     return document;
 }
 
+xmlDoc* YedraDocument::xml() const {
+    ++treeVersion_;
+    return doc_.get();
+}
+
 std::vector<YedraRecord> YedraDocument::records(std::string_view group) const {
-    return select(group, 0);
+    return select(group).records;
 }
 
 std::vector<YedraRecord> YedraDocument::loopRecords(std::string_view group) const {
-    return select(group, 2);
+    const std::vector<YedraRecord>& all = select(group).records;
+    std::vector<YedraRecord> result;
+    result.reserve(all.size());
+    for (const YedraRecord& record : all)
+        if (record.fieldCount() >= 2)
+            result.push_back(record);
+    return result;
 }
 
-std::vector<YedraRecord> YedraDocument::select(std::string_view group, std::size_t minimumFields) const {
-    std::vector<YedraRecord> result;
+const YedraDocument::Selection& YedraDocument::select(std::string_view group) const {
+    for (const auto& selection : selections_)
+        if (selection->treeVersion == treeVersion_ && selection->group == group)
+            return *selection;
+
+    auto selection = std::make_unique<Selection>();
+    selection->group = std::string(group);
+    selection->treeVersion = treeVersion_;
+    // Offsets first: the field array grows while it is filled, and records may only point into it once
+    // it has stopped moving.
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
     const xmlNode* root = xmlDocGetRootElement(doc_.get());
-    if (root == nullptr)
-        return result;
     // /SERVICIO/BLOQUE_DATOS/grupo_datos[@seq="GROUP"]/grupo_datos, walked along the child axis.
-    for (const xmlNode* block = root->children; block != nullptr; block = block->next) {
+    for (const xmlNode* block = root == nullptr ? nullptr : root->children; block != nullptr;
+         block = block->next) {
         if (!isElement(block, "BLOQUE_DATOS"))
             continue;
         for (const xmlNode* g = block->children; g != nullptr; g = g->next) {
             if (!isElement(g, "grupo_datos") || !hasSeq(g, group))
                 continue;
-            for (xmlNode* record = g->children; record != nullptr; record = record->next) {
+            for (const xmlNode* record = g->children; record != nullptr; record = record->next) {
                 if (!isElement(record, "grupo_datos"))
                     continue;
-                YedraRecord selected(record);
-                if (selected.fieldCount() >= minimumFields)
-                    result.push_back(std::move(selected));
+                const std::size_t first = selection->fields.size();
+                for (const xmlNode* child = record->children; child != nullptr; child = child->next)
+                    if (isElement(child, "dato"))
+                        selection->fields.push_back(child);
+                spans.emplace_back(first, selection->fields.size() - first);
             }
         }
     }
-    return result;
+    selection->records.reserve(spans.size());
+    for (const auto& [first, count] : spans)
+        selection->records.emplace_back(selection->fields.data() + first, count);
+    selections_.push_back(std::move(selection));
+    return *selections_.back();
 }
 
 std::optional<std::string> YedraDocument::academicYearSource() const {

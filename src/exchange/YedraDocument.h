@@ -15,18 +15,21 @@ typedef struct _xmlNode xmlNode;
 
 namespace pontrel {
 
-// One record of a data group: its direct `dato` children, read by position from 0.
+// One record of a data group: its direct `dato` children, read by position from 0. It views fields that
+// its document holds, and is valid as long as that document.
 class YedraRecord {
   public:
-    explicit YedraRecord(xmlNode* element);
-    std::size_t fieldCount() const { return fields_.size(); }
+    // `count` field elements from `fields` on, in document order.
+    YedraRecord(const xmlNode* const* fields, std::size_t count) : fields_(fields), count_(count) {}
+    std::size_t fieldCount() const { return count_; }
     // Trimmed of codes up to 32, converted to ANSI. A position beyond the last field reads as "".
     std::string value(std::size_t position) const;
     // The same without the trimming.
     std::string rawValue(std::size_t position) const;
 
   private:
-    std::vector<xmlNode*> fields_;
+    const xmlNode* const* fields_;
+    std::size_t count_;
 };
 
 class YedraDocument {
@@ -51,17 +54,24 @@ class YedraDocument {
     // nullopt when there is no BLOQUE_DATOS or it has no child.
     std::optional<std::string> academicYearSource() const;
 
-    // The underlying tree, for the timetable document writer.
-    xmlDoc* xml() const { return doc_.get(); }
+    // The underlying tree, for the timetable document writer. Whoever takes it may change it, so the
+    // selections after this call walk the tree anew.
+    xmlDoc* xml() const;
 
   private:
     struct DocDeleter {
         void operator()(xmlDoc* d) const;
     };
+    struct Selection;
     YedraDocument(std::filesystem::path path, xmlDoc* doc);
-    std::vector<YedraRecord> select(std::string_view group, std::size_t minimumFields) const;
+    const Selection& select(std::string_view group) const;
     std::filesystem::path path_;
     std::unique_ptr<xmlDoc, DocDeleter> doc_;
+    // A group is walked once: the export selects some groups twice, and each walk of a large tree is
+    // a cache miss per node. Earlier selections stay alive (records view their fields) until the
+    // document goes; `treeVersion_` tells those made before xml() handed the tree out.
+    mutable std::vector<std::unique_ptr<Selection>> selections_;
+    mutable unsigned treeVersion_ = 0;
 };
 
 } // namespace pontrel

@@ -9,6 +9,7 @@
 #include <libxml/xmlerror.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -176,9 +177,48 @@ void appendEscapedAttribute(std::string& out, std::string_view text) {
     }
 }
 
+// Element text as appendEscapedText escapes it, from a Windows-1252 text written straight as
+// ISO-8859-1: the codes 0x80 to 0x9F that Windows-1252 gives to other characters (the euro sign,
+// typographic quotes) become decimal references, as libxml2 writes a character that the encoding
+// lacks; the five codes it leaves unassigned stay the C1 controls of the same value.
+void appendEscapedLatin1(std::string& out, std::string_view ansiText) {
+    static const std::array<std::string, 32> high = [] {
+        std::array<std::string, 32> forms;
+        for (unsigned i = 0; i < forms.size(); ++i) {
+            const std::string utf8 = ansi::toUtf8(std::string(1, static_cast<char>(0x80 + i)));
+            const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+            unsigned code = p[0];
+            if (utf8.size() == 2)
+                code = (p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+            else if (utf8.size() == 3)
+                code = (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+            forms[i] = code <= 0xFF ? std::string(1, static_cast<char>(code)) : "&#" + std::to_string(code) + ";";
+        }
+        return forms;
+    }();
+    for (const char c : ansiText) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '\r': out += "&#13;"; break;
+        default:
+            if (byte >= 0x80 && byte < 0xA0)
+                out += high[byte - 0x80];
+            else
+                out += c;
+        }
+    }
+}
+
+// How the texts of `pending` are encoded: UTF-8 for libxml2's converter, or ISO-8859-1 already.
+enum class TextForm { Utf8, Latin1 };
+
 // One `dato` on a line of its own. An empty value gives an empty element. A value passed to libxml2
 // as a C string ended at its first NUL: the text does here too, and the element keeps its end tag.
-void appendDato(std::string& out, std::string_view indent, std::string_view name, std::string_view ansiValue) {
+void appendDato(std::string& out, std::string_view indent, std::string_view name, std::string_view ansiValue,
+                TextForm form = TextForm::Utf8) {
     out += indent;
     out += "<dato nombre_dato=\"";
     out += name;
@@ -192,6 +232,8 @@ void appendDato(std::string& out, std::string_view indent, std::string_view name
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii)
         appendEscapedText(out, ansiValue);
+    else if (form == TextForm::Latin1)
+        appendEscapedLatin1(out, ansiValue);
     else
         appendEscapedText(out, ansi::toUtf8(ansiValue));
     out += "</dato>\n";
@@ -236,6 +278,8 @@ struct TimetableDocumentWriter::Output {
     bool discarding = false; // set when the document is abandoned: nothing more reaches the file
     xmlOutputBuffer* buffer = nullptr;
     std::string pending;
+    bool latin1 = false;     // the encoding is ISO-8859-1, which the texts can be written in directly
+    bool direct = false;     // pending holds ISO-8859-1 and goes to the file as it is
 
     ~Output() {
         discarding = true;
@@ -338,6 +382,7 @@ struct TimetableDocumentWriter::Output {
             xmlCharEncCloseFunc(handler);
             throw;
         }
+        latin1 = handler->name != nullptr && std::strcmp(handler->name, "ISO-8859-1") == 0;
         buffer = xmlOutputBufferCreateIO(&Output::write, &Output::keepOpen, this, handler);
         if (!buffer) {
             xmlCharEncCloseFunc(handler);
@@ -349,10 +394,28 @@ struct TimetableDocumentWriter::Output {
     void passOn() {
         if (pending.empty())
             return;
+        if (direct) {
+            const int written = write(this, pending.data(), static_cast<int>(pending.size()));
+            pending.clear();
+            if (written < 0)
+                failWrite(writeError);
+            return;
+        }
         const int written = xmlOutputBufferWrite(buffer, static_cast<int>(pending.size()), pending.data());
         pending.clear();
         if (written < 0)
             failBuffer();
+    }
+
+    // Once the start of the document is out, ISO-8859-1 (the encoding of the documents that Yedra
+    // exports) is written directly: the texts go from Windows-1252 to ISO-8859-1 without the round
+    // trip through UTF-8 and libxml2's converter, which cost more than the rest of the writing.
+    void goDirect() {
+        if (!latin1 || direct)
+            return;
+        if (xmlOutputBufferFlush(buffer) < 0)
+            failBuffer();
+        direct = true;
     }
 
     [[noreturn]] void failBuffer() const {
@@ -425,6 +488,7 @@ void TimetableDocumentWriter::StartDocument(YedraDocument document, std::string_
     out += "    </grupo_datos>\n";
     output_ = std::move(output);
     passOn(true);
+    output_->goDirect();
 }
 
 void TimetableDocumentWriter::closeTimetables() {
@@ -456,8 +520,9 @@ void TimetableDocumentWriter::AddTeacher(std::string_view employeeKey, std::stri
     out += "\" registros=\"";
     out += std::to_string(activityCount);
     out += "\">\n";
-    appendDato(out, "        ", "X_EMPLEADO", employeeKey);
-    appendDato(out, "        ", "F_TOMAPOS", postDate);
+    const TextForm form = output_->direct ? TextForm::Latin1 : TextForm::Utf8;
+    appendDato(out, "        ", "X_EMPLEADO", employeeKey, form);
+    appendDato(out, "        ", "F_TOMAPOS", postDate, form);
     teacherOpen_ = true;
     ++teacherNumber_;
     activityNumber_ = 1;
@@ -468,20 +533,21 @@ void TimetableDocumentWriter::AddActivity(const ActivityValues& v) {
     require(output_ != nullptr && teacherOpen_, "AddActivity");
     std::string& out = output_->pending;
     constexpr std::string_view indent = "          ";
+    const TextForm form = output_->direct ? TextForm::Latin1 : TextForm::Utf8;
     out += "        <grupo_datos seq=\"ACTIVIDAD_";
     out += std::to_string(activityNumber_);
     out += "\">\n";
-    appendDato(out, indent, "N_DIASEMANA", v.N_DIASEMANA);
-    appendDato(out, indent, "X_TRAMO", v.X_TRAMO);
-    appendDato(out, indent, "X_DEPENDENCIA", v.X_DEPENDENCIA);
-    appendDato(out, indent, "X_UNIDAD", v.X_UNIDAD);
-    appendDato(out, indent, "X_OFERTAMATRIG", v.X_OFERTAMATRIG);
-    appendDato(out, indent, "X_MATERIAOMG", v.X_MATERIAOMG);
-    appendDato(out, indent, "F_INICIO", v.F_INICIO);
-    appendDato(out, indent, "F_FIN", v.F_FIN);
-    appendDato(out, indent, "N_HORINI", v.N_HORINI);
-    appendDato(out, indent, "N_HORFIN", v.N_HORFIN);
-    appendDato(out, indent, "X_ACTIVIDAD", v.X_ACTIVIDAD);
+    appendDato(out, indent, "N_DIASEMANA", v.N_DIASEMANA, form);
+    appendDato(out, indent, "X_TRAMO", v.X_TRAMO, form);
+    appendDato(out, indent, "X_DEPENDENCIA", v.X_DEPENDENCIA, form);
+    appendDato(out, indent, "X_UNIDAD", v.X_UNIDAD, form);
+    appendDato(out, indent, "X_OFERTAMATRIG", v.X_OFERTAMATRIG, form);
+    appendDato(out, indent, "X_MATERIAOMG", v.X_MATERIAOMG, form);
+    appendDato(out, indent, "F_INICIO", v.F_INICIO, form);
+    appendDato(out, indent, "F_FIN", v.F_FIN, form);
+    appendDato(out, indent, "N_HORINI", v.N_HORINI, form);
+    appendDato(out, indent, "N_HORFIN", v.N_HORFIN, form);
+    appendDato(out, indent, "X_ACTIVIDAD", v.X_ACTIVIDAD, form);
     out += "        </grupo_datos>\n";
     ++activityNumber_;
     passOn(false);
