@@ -368,13 +368,17 @@ std::optional<std::size_t> firstMatch(Table::Impl& impl, const std::vector<std::
     if (parts.size() == 1) {
         key = std::move(parts[0]);
     } else {
+        std::size_t length = 0;
         for (const auto& part : parts)
-            key += std::to_string(part.size()) + ":" + part;
+            length += part.size() + 12;
+        key.reserve(length);
+        for (const auto& part : parts) {
+            key += std::to_string(part.size());
+            key += ':';
+            key += part;
+        }
     }
-    const auto* found = impl.lookups.find(fields, key, impl.live.size(), impl.keyOf());
-    if (!found || found->empty())
-        return std::nullopt;
-    return found->front();
+    return impl.lookups.first(fields, key, impl.live.size(), impl.keyOf());
 }
 } // namespace
 
@@ -424,10 +428,7 @@ std::vector<std::size_t> Table::select(std::string_view field, const Value& equa
     auto key = queryKey(impl_->layout.fields[f], equals);
     if (!key)
         return {};
-    const auto* found = impl_->lookups.find({f}, *key, impl_->live.size(), impl_->keyOf());
-    if (!found)
-        return {};
-    return std::vector<std::size_t>(found->begin(), found->end());
+    return impl_->lookups.all({f}, *key, impl_->live.size(), impl_->keyOf());
 }
 
 } // namespace pontrel::dbf

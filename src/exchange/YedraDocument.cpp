@@ -21,12 +21,19 @@ bool isElement(const xmlNode* node, const char* name) {
            std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
 }
 
-// The text content of a node: the concatenated text of the node and everything inside it.
-std::string contentOf(const xmlNode* node) {
-    // A `dato` usually holds one text node; reading it directly spares an allocation per field.
+// The text of an element whose content is one text node, as the tree holds it; null otherwise.
+const char* singleText(const xmlNode* node) {
     if (node->children != nullptr && node->children == node->last && node->children->type == XML_TEXT_NODE &&
         node->children->content != nullptr)
         return reinterpret_cast<const char*>(node->children->content);
+    return nullptr;
+}
+
+// The text content of a node: the concatenated text of the node and everything inside it.
+std::string contentOf(const xmlNode* node) {
+    // A `dato` usually holds one text node; reading it directly spares an allocation per field.
+    if (const char* text = singleText(node))
+        return text;
     xmlChar* text = xmlNodeGetContent(node);
     if (text == nullptr)
         return {};
@@ -81,22 +88,30 @@ std::string displayPath(const std::filesystem::path& file) {
 std::string YedraRecord::value(std::size_t position) const {
     if (position >= count_)
         return {};
-    const std::string text = contentOf(fields_[position]);
+    const Field& field = fields_[position];
     // Bytes up to 32 never occur inside a UTF-8 sequence, so the trimming can precede the conversion.
+    if (field.element == nullptr)
+        return ansi::fromUtf8(ansi::trimControls(field.text));
+    const std::string text = contentOf(field.element);
     return ansi::fromUtf8(ansi::trimControls(text));
 }
 
 std::string YedraRecord::rawValue(std::size_t position) const {
     if (position >= count_)
         return {};
-    return ansi::fromUtf8(contentOf(fields_[position]));
+    const Field& field = fields_[position];
+    if (field.element == nullptr)
+        return ansi::fromUtf8(field.text);
+    return ansi::fromUtf8(contentOf(field.element));
 }
 
 // Every record of one group as the tree stood at `treeVersion`, their fields side by side in one array.
+// The texts sit together in `texts`, so that the steps read them without a cache miss per tree node.
 struct YedraDocument::Selection {
     std::string group;
     unsigned treeVersion = 0;
-    std::vector<const xmlNode*> fields;
+    std::string texts;
+    std::vector<YedraRecord::Field> fields;
     std::vector<YedraRecord> records;
 };
 
@@ -168,8 +183,13 @@ const YedraDocument::Selection& YedraDocument::select(std::string_view group) co
     auto selection = std::make_unique<Selection>();
     selection->group = std::string(group);
     selection->treeVersion = treeVersion_;
-    // Offsets first: the field array grows while it is filled, and records may only point into it once
-    // it has stopped moving.
+    // Offsets first: the texts and the field array grow while they are filled, and views may only point
+    // into them once they have stopped moving.
+    struct Gathered {
+        const xmlNode* element; // null when the text was copied
+        std::size_t offset, length;
+    };
+    std::vector<Gathered> gathered;
     std::vector<std::pair<std::size_t, std::size_t>> spans;
     const xmlNode* root = xmlDocGetRootElement(doc_.get());
     // /SERVICIO/BLOQUE_DATOS/grupo_datos[@seq="GROUP"]/grupo_datos, walked along the child axis.
@@ -183,14 +203,26 @@ const YedraDocument::Selection& YedraDocument::select(std::string_view group) co
             for (const xmlNode* record = g->children; record != nullptr; record = record->next) {
                 if (!isElement(record, "grupo_datos"))
                     continue;
-                const std::size_t first = selection->fields.size();
-                for (const xmlNode* child = record->children; child != nullptr; child = child->next)
-                    if (isElement(child, "dato"))
-                        selection->fields.push_back(child);
-                spans.emplace_back(first, selection->fields.size() - first);
+                const std::size_t first = gathered.size();
+                for (const xmlNode* child = record->children; child != nullptr; child = child->next) {
+                    if (!isElement(child, "dato"))
+                        continue;
+                    if (const char* text = singleText(child)) {
+                        const std::size_t length = std::strlen(text);
+                        gathered.push_back({nullptr, selection->texts.size(), length});
+                        selection->texts.append(text, length);
+                    } else {
+                        gathered.push_back({child, 0, 0});
+                    }
+                }
+                spans.emplace_back(first, gathered.size() - first);
             }
         }
     }
+    selection->fields.reserve(gathered.size());
+    for (const Gathered& g : gathered)
+        selection->fields.push_back(
+            {std::string_view(selection->texts).substr(g.offset, g.length), g.element});
     selection->records.reserve(spans.size());
     for (const auto& [first, count] : spans)
         selection->records.emplace_back(selection->fields.data() + first, count);

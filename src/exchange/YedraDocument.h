@@ -19,8 +19,14 @@ namespace pontrel {
 // its document holds, and is valid as long as that document.
 class YedraRecord {
   public:
-    // `count` field elements from `fields` on, in document order.
-    YedraRecord(const xmlNode* const* fields, std::size_t count) : fields_(fields), count_(count) {}
+    // A field whose content is one text node has that text (UTF-8) copied out of the tree; any other
+    // field keeps its element, whose content is gathered when it is read.
+    struct Field {
+        std::string_view text;
+        const xmlNode* element = nullptr;
+    };
+    // `count` fields from `fields` on, in document order.
+    YedraRecord(const Field* fields, std::size_t count) : fields_(fields), count_(count) {}
     std::size_t fieldCount() const { return count_; }
     // Trimmed of codes up to 32, converted to ANSI. A position beyond the last field reads as "".
     std::string value(std::size_t position) const;
@@ -28,7 +34,7 @@ class YedraRecord {
     std::string rawValue(std::size_t position) const;
 
   private:
-    const xmlNode* const* fields_;
+    const Field* fields_;
     std::size_t count_;
 };
 

@@ -139,18 +139,19 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
     const dbf::Table& soluc = tables.soluc;
     const std::size_t teacherCount = proft.recordCount();
     writer.StartTimetables(teacherCount);
+    const SolucFields solucFields(soluc);
     std::unordered_set<std::string> abbreviations;
     for (std::size_t t = 0; t < teacherCount; ++t) {
         const std::string abbreviation = proft.text(t, "ABREV");
         abbreviations.insert(abbreviation);
         std::vector<std::size_t> placed;
         for (std::size_t record : soluc.select("PROF", dbf::Value{abbreviation}))
-            if (solucWholeNumber(soluc, record, "DIA") != 0)
+            if (solucWholeNumber(soluc, record, solucFields.day, "DIA") != 0)
                 placed.push_back(record);
         writer.AddTeacher(proft.text(t, "X_EMPLEADO"), proft.text(t, "F_TOMAPOS"), placed.size());
         for (std::size_t record : placed) {
             AssemblyGaps gaps;
-            writer.AddActivity(assembler.assemble(readSolucEntry(soluc, record), &gaps));
+            writer.AddActivity(assembler.assemble(readSolucEntry(soluc, solucFields, record), &gaps));
             summary_.slotsNotFound += gaps.slotMissing;
             summary_.unitsNotFound += gaps.unitMissing;
             summary_.subjectsNotFound += gaps.subjectMissing;
@@ -158,8 +159,9 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         summary_.entriesWritten += placed.size();
     }
     summary_.teachers = teacherCount;
+    const auto teacherField = soluc.fieldIndex("PROF");
     for (std::size_t r = 0; r < soluc.recordCount(); ++r)
-        if (!abbreviations.count(soluc.text(r, "PROF")))
+        if (!abbreviations.count(teacherField ? soluc.text(r, *teacherField) : soluc.text(r, "PROF")))
             ++summary_.entriesWithoutTeacher;
     return std::nullopt;
 }

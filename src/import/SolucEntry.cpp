@@ -18,10 +18,20 @@ namespace {
                 "\xC2\xBB, que no es un n\xC3\xBAmero entero. No se ha escrito nada.");
 }
 
+std::string text(const dbf::Table& soluc, std::size_t record, std::optional<std::size_t> position,
+                 std::string_view field) {
+    return position ? soluc.text(record, *position) : soluc.text(record, field);
+}
+
 } // namespace
 
 std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::string_view field) {
-    const dbf::Value value = soluc.value(record, field);
+    return solucWholeNumber(soluc, record, std::nullopt, field);
+}
+
+std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::optional<std::size_t> position,
+                              std::string_view field) {
+    const dbf::Value value = position ? soluc.value(record, *position) : soluc.value(record, field);
     if (std::holds_alternative<std::monostate>(value))
         return 0;
     if (const auto* whole = std::get_if<std::int64_t>(&value))
@@ -49,16 +59,25 @@ std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::
     notWholeNumber(soluc, record, field, *std::get_if<bool>(&value) ? "verdadero" : "falso");
 }
 
+SolucFields::SolucFields(const dbf::Table& soluc)
+    : day(soluc.fieldIndex("DIA")), hour(soluc.fieldIndex("HORA")), frame(soluc.fieldIndex("MARCO")),
+      subject(soluc.fieldIndex("ASIG")), unit(soluc.fieldIndex("CODGRUPO")), task(soluc.fieldIndex("TAREA")),
+      room(soluc.fieldIndex("AULA")) {}
+
 SolucEntry readSolucEntry(const dbf::Table& soluc, std::size_t record) {
+    return readSolucEntry(soluc, SolucFields(soluc), record);
+}
+
+SolucEntry readSolucEntry(const dbf::Table& soluc, const SolucFields& fields, std::size_t record) {
     SolucEntry entry;
     entry.record = record;
-    entry.day = solucWholeNumber(soluc, record, "DIA");
-    entry.hour = solucWholeNumber(soluc, record, "HORA");
-    entry.frame = soluc.text(record, "MARCO");
-    entry.subject = soluc.text(record, "ASIG");
-    entry.unit = soluc.text(record, "CODGRUPO");
-    entry.task = soluc.text(record, "TAREA");
-    entry.room = soluc.text(record, "AULA");
+    entry.day = solucWholeNumber(soluc, record, fields.day, "DIA");
+    entry.hour = solucWholeNumber(soluc, record, fields.hour, "HORA");
+    entry.frame = text(soluc, record, fields.frame, "MARCO");
+    entry.subject = text(soluc, record, fields.subject, "ASIG");
+    entry.unit = text(soluc, record, fields.unit, "CODGRUPO");
+    entry.task = text(soluc, record, fields.task, "TAREA");
+    entry.room = text(soluc, record, fields.room, "AULA");
     return entry;
 }
 

@@ -5,6 +5,7 @@
 #include "dbf/Table.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pontrel::importing {
@@ -24,9 +25,21 @@ struct SolucEntry {
 // reads an empty number; anything that is not a whole number stops the run with a message that names
 // the record and the value.
 std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::string_view field);
+// The same with the field's position found beforehand (see SolucFields); without one, by name.
+std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::optional<std::size_t> position,
+                              std::string_view field);
+
+// The positions of the fields that the run reads, found once for loops over many entries. A field
+// that the table lacks stays unfound: reading it goes by name and gives the error that this gives,
+// at the moment the field is read.
+struct SolucFields {
+    explicit SolucFields(const dbf::Table& soluc);
+    std::optional<std::size_t> day, hour, frame, subject, unit, task, room;
+};
 
 // Reads the fields of one entry that is to be written (the run reads only DIA of entries whose DIA
 // is 0, which are never written).
 SolucEntry readSolucEntry(const dbf::Table& soluc, std::size_t record);
+SolucEntry readSolucEntry(const dbf::Table& soluc, const SolucFields& fields, std::size_t record);
 
 } // namespace pontrel::importing

@@ -102,10 +102,12 @@ TEST_F(MainFormTest, ComponentsByNameWithGeometryCaptionsAndLook) {
         EXPECT_EQ(widget->parentWidget()->objectName(), c.parent) << c.name;
         EXPECT_EQ(widget->geometry(), c.geometry) << c.name;
         EXPECT_EQ(pontrel::app::HelpAdapter::contextOf(widget), 3) << c.name;
-        if (auto* label = qobject_cast<QLabel*>(widget))
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
             EXPECT_EQ(label->text(), QString::fromUtf8(c.text)) << c.name;
-        if (auto* b = qobject_cast<QPushButton*>(widget))
+        }
+        if (auto* b = qobject_cast<QPushButton*>(widget)) {
             EXPECT_EQ(b->text(), QString::fromUtf8(c.text)) << c.name;
+        }
     }
     for (const char* name : {"Label3", "Label4"}) {
         auto* label = form->findChild<QLabel*>(name);

@@ -100,10 +100,12 @@ TEST_F(PlantillasTest, LayoutNamesCaptionsAndGeometry) {
         auto* widget = child<QWidget>(dialog, c.name);
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->geometry(), c.geometry) << c.name;
-        if (auto* l = qobject_cast<QLabel*>(widget); l && c.text)
+        if (auto* l = qobject_cast<QLabel*>(widget); l && c.text) {
             EXPECT_EQ(l->text(), QString::fromUtf8(c.text)) << c.name;
-        if (auto* b = qobject_cast<QPushButton*>(widget); b && c.text)
+        }
+        if (auto* b = qobject_cast<QPushButton*>(widget); b && c.text) {
             EXPECT_EQ(b->text(), QString::fromUtf8(c.text)) << c.name;
+        }
     }
 
     const QColor maroon(128, 0, 0);

@@ -146,4 +146,67 @@ TEST(Lookups, ValuesCompareAcrossTypesAsTheFieldReadsThem) {
     EXPECT_FALSE(dbftest::errorOf([&] { t.locate({0, 1}, {Value()}); }).empty()) << "two fields, one value";
 }
 
+// Lookups first asked over a table of one record, which then grows to many distinct keys while
+// records move between keys: the first, a middle and the last record of a key leave it, a key loses
+// all its records and gets them back.
+TEST(Lookups, FollowATableThatGrowsFromOneRecordAndKeysThatEmptyAndReturn) {
+    TempFolder dir;
+    const auto file = dir / "CLAVES.DBF";
+    Table::create(file, {{"COD", 'C', 8}, {"N", 'I'}});
+    Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+    auto append = [&](const std::string& cod, std::int64_t n) {
+        RecordBuffer b;
+        b.setText("COD", cod);
+        b.setInteger("N", n);
+        t.append(b);
+    };
+    auto move = [&](std::size_t record, const std::string& cod) {
+        RecordBuffer b;
+        b.setText("COD", cod);
+        t.update(record, b);
+    };
+    auto agree = [&](const std::string& cod, std::int64_t n) {
+        SCOPED_TRACE(cod + "/" + std::to_string(n));
+        EXPECT_EQ(t.select("COD", cod), scanAll(t, "COD", cod));
+        const std::vector<std::pair<std::string, Value>> both = {{"COD", cod}, {"N", n}};
+        EXPECT_EQ(t.locate(both), scanFirst(t, both));
+    };
+    append("K0", 0);
+    agree("K0", 0); // both indexes are built over one record
+
+    std::mt19937 random(11);
+    for (int i = 1; i < 1500; ++i) {
+        append("K" + std::to_string(random() % 700), i % 3);
+        if (i % 5 == 0)
+            move(random() % t.recordCount(), "K" + std::to_string(random() % 700));
+        if (i % 250 == 0)
+            for (int k = 0; k < 25; ++k)
+                agree("K" + std::to_string(random() % 700), k % 3);
+    }
+
+    // One key's records: first, middle and last leave in turn, then all; then they come back.
+    append("Z", 1);
+    append("Z", 2);
+    append("Z", 1);
+    append("Z", 2);
+    const std::vector<std::size_t> zs = t.select("COD", std::string("Z"));
+    ASSERT_EQ(zs.size(), 4u);
+    const std::vector<std::size_t> leaving = {zs[0], zs[2], zs[3], zs[1]};
+    for (std::size_t record : leaving) {
+        move(record, "Y");
+        agree("Z", 1);
+        agree("Z", 2);
+        agree("Y", 1);
+    }
+    EXPECT_TRUE(t.select("COD", std::string("Z")).empty());
+    EXPECT_EQ(t.locate({{"COD", std::string("Z")}}), std::nullopt);
+    for (auto it = leaving.rbegin(); it != leaving.rend(); ++it) {
+        move(*it, "Z");
+        agree("Z", 1);
+        agree("Z", 2);
+        agree("Y", 2);
+    }
+    EXPECT_EQ(t.select("COD", std::string("Z")), zs);
+}
+
 } // namespace
