@@ -407,19 +407,26 @@ std::optional<std::size_t> Table::locate(const std::vector<std::size_t>& fields,
                                                     " campos con " + std::to_string(equals.size()) + " valores");
     if (fields.empty())
         return impl_->live.empty() ? std::nullopt : std::optional<std::size_t>(0);
-    std::vector<std::size_t> layoutFields;
-    std::vector<std::string> parts;
-    layoutFields.reserve(fields.size());
-    parts.reserve(fields.size());
+    // The same key as firstMatch builds, in the opening's reused buffers.
+    std::vector<std::size_t>& layoutFields = impl_->lookupFields;
+    std::string& key = impl_->lookupKeyBuffer;
+    layoutFields.clear();
+    key.clear();
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldLayout& f = impl_->publicField(fields[i]); // an unknown position is an error
-        auto key = queryKey(f, equals[i]);
-        if (!key)
+        const auto part = queryKey(f, equals[i]);
+        if (!part)
             return std::nullopt;
         layoutFields.push_back(impl_->publicToLayout[fields[i]]);
-        parts.push_back(std::move(*key));
+        if (fields.size() > 1) {
+            char length[24];
+            const auto written = std::to_chars(length, length + sizeof length, part->size());
+            key.append(length, written.ptr);
+            key += ':';
+        }
+        key += *part;
     }
-    return firstMatch(*impl_, layoutFields, parts);
+    return impl_->lookups.first(layoutFields, key, impl_->live.size(), impl_->keyOf());
 }
 
 std::vector<std::size_t> Table::select(std::string_view field, const Value& equals) const {

@@ -52,6 +52,9 @@ struct Table::Impl {
     bool indexDirty = false;
 
     mutable Lookups lookups;
+    // Reused by every lookup by field positions, so that a loop of lookups allocates nothing for them.
+    mutable std::vector<std::size_t> lookupFields;
+    mutable std::string lookupKeyBuffer;
 
     const std::uint8_t* recordAt(std::size_t position) const {
         return records.data() + static_cast<std::size_t>(live[position]) * layout.recordLength;

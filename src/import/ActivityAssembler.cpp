@@ -9,12 +9,6 @@ namespace pontrel::importing {
 
 namespace {
 
-using Values = std::vector<dbf::Value>;
-
-dbf::Value text(const std::string& s) {
-    return dbf::Value{s};
-}
-
 // A two-character part of a time text read as an integer, with leading blanks allowed as the
 // platform's text-to-number conversion allows them.
 bool integerValue(std::string_view part, int& value) {
@@ -44,6 +38,22 @@ std::string minuteCount(std::string_view timeText, const std::string& where) {
     return std::to_string(hours * 60 + minutes);
 }
 
+std::optional<std::size_t> ActivityAssembler::find(const dbf::Table& table,
+                                                   std::initializer_list<std::size_t> fields,
+                                                   std::initializer_list<std::string_view> values) const {
+    soughtFields_.assign(fields);
+    soughtValues_.resize(values.size());
+    auto value = soughtValues_.begin();
+    for (std::string_view v : values) {
+        if (auto* held = std::get_if<std::string>(&*value))
+            held->assign(v); // keeps the buffer of the lookup before
+        else
+            *value = std::string(v);
+        ++value;
+    }
+    return table.locate(soughtFields_, soughtValues_);
+}
+
 ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps* gaps) const {
     ActivityValues v;
     std::string subjectKey;
@@ -51,14 +61,13 @@ ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps
     std::string task = entry.task;
 
     // The assignment gives both keys at once.
-    if (auto a = tables_.assignments.locate({assignmentSubject_(), assignmentUnit_()},
-                                            Values{text(entry.subject), text(entry.unit)})) {
+    if (auto a = find(tables_.assignments, {assignmentSubject_(), assignmentUnit_()}, {entry.subject, entry.unit})) {
         subjectKey = tables_.assignments.text(*a, assignmentKey_());
         offerKey = tables_.assignments.text(*a, assignmentOffer_());
     }
 
     if (ansi::isBlank(task))
-        if (auto s = tables_.subjects.locate({subjectCode_()}, Values{text(entry.subject)}))
+        if (auto s = find(tables_.subjects, {subjectCode_()}, {entry.subject}))
             task = tables_.subjects.text(*s, subjectTask_());
 
     // The slot key is built as the frames step builds DIHO: day then hour, decimal, no separator.
@@ -66,7 +75,7 @@ ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps
     std::string end;
     const std::string slotKey = std::to_string(entry.day) + std::to_string(entry.hour);
     std::string where;
-    if (auto s = tables_.slots.locate({slotKey_(), slotFrame_()}, Values{text(slotKey), text(entry.frame)})) {
+    if (auto s = find(tables_.slots, {slotKey_(), slotFrame_()}, {slotKey, entry.frame})) {
         v.N_DIASEMANA = tables_.slots.text(*s, slotDay_());
         v.X_TRAMO = tables_.slots.text(*s, slotCode_());
         start = tables_.slots.text(*s, slotStart_());
@@ -80,7 +89,7 @@ ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps
         v.X_DEPENDENCIA = entry.room;
 
     // The class unit fills the offer key only when the assignment left it blank.
-    if (auto u = tables_.units.locate({unitAbbreviation_()}, Values{text(entry.unit)})) {
+    if (auto u = find(tables_.units, {unitAbbreviation_()}, {entry.unit})) {
         v.X_UNIDAD = tables_.units.text(*u, unitKey_());
         if (ansi::isBlank(offerKey))
             offerKey = tables_.units.text(*u, unitOffer_());
@@ -90,8 +99,8 @@ ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps
 
     // The subject fallback searches with the offer key as the class unit completed it.
     if (ansi::isBlank(subjectKey))
-        if (auto s = tables_.subjectsByOffer.locate({offerSubjectCode_(), offerSubjectOffer_()},
-                                                    Values{text(entry.subject), text(offerKey)}))
+        if (auto s = find(tables_.subjectsByOffer, {offerSubjectCode_(), offerSubjectOffer_()},
+                          {entry.subject, offerKey}))
             subjectKey = tables_.subjectsByOffer.text(*s, offerSubjectKey_());
     if (gaps && ansi::isBlank(subjectKey))
         gaps->subjectMissing = true;

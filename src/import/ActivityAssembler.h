@@ -6,9 +6,11 @@
 #include "import/ActivityValues.h"
 #include "import/SolucEntry.h"
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pontrel::importing {
 
@@ -81,6 +83,13 @@ class ActivityAssembler {
     FieldRef offerSubjectCode_{tables_.subjectsByOffer, "COD"};
     FieldRef offerSubjectOffer_{tables_.subjectsByOffer, "OFERTAMATRI"};
     FieldRef offerSubjectKey_{tables_.subjectsByOffer, "MATERIA"};
+
+    // The first record of `table` whose fields `fields` hold `values`, sought through buffers that
+    // every lookup of every entry reuses.
+    std::optional<std::size_t> find(const dbf::Table& table, std::initializer_list<std::size_t> fields,
+                                    std::initializer_list<std::string_view> values) const;
+    mutable std::vector<std::size_t> soughtFields_;
+    mutable std::vector<dbf::Value> soughtValues_;
 };
 
 } // namespace pontrel::importing

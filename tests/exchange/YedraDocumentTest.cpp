@@ -4,6 +4,7 @@
 #include "exchange/ScratchFolder.h"
 
 #include <gtest/gtest.h>
+#include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
 #include <filesystem>
@@ -147,6 +148,57 @@ TEST(YedraDocumentSelection, FollowsTheChildAxisInDocumentOrder) {
         EXPECT_EQ(rowsOf(document.records(c.group)), c.records);
         EXPECT_EQ(rowsOf(document.loopRecords(c.group)), c.loopRecords);
     }
+}
+
+// A selection is kept by the document: records taken earlier must stay readable while other groups
+// are selected, the same group is selected again and the document is moved.
+TEST(YedraDocumentSelection, RecordsStayReadableAcrossLaterSelectionsAndMoves) {
+    ScratchFolder folder;
+    std::string groups;
+    for (int g = 0; g < 12; ++g)
+        groups += "<grupo_datos seq=\"G" + std::to_string(g) + "\"><grupo_datos><dato>" + std::to_string(g) +
+                  "</dato><dato>nombre largo del grupo " + std::to_string(g) + "</dato></grupo_datos>" +
+                  kRecordB + "</grupo_datos>";
+    YedraDocument document = loadText(folder, envelope(groups));
+    const auto first = document.records("G0");
+    const auto firstLoop = document.loopRecords("G0");
+    for (int g = 1; g < 12; ++g)
+        EXPECT_EQ(
+            rowsOf(document.records("G" + std::to_string(g))),
+            (Rows{{std::to_string(g), "nombre largo del grupo " + std::to_string(g)}, {"12", "B", "b"}}));
+    const YedraDocument moved = std::move(document);
+    const Rows expected = {{"0", "nombre largo del grupo 0"}, {"12", "B", "b"}};
+    EXPECT_EQ(rowsOf(first), expected);
+    EXPECT_EQ(rowsOf(firstLoop), expected);
+    EXPECT_EQ(rowsOf(moved.records("G0")), expected);
+    EXPECT_EQ(rowsOf(moved.loopRecords("G0")), expected);
+}
+
+// The timetable writer changes the tree it takes: a selection after that sees the change, and records
+// taken before it keep their values.
+TEST(YedraDocumentSelection, SelectionAfterTheTreeIsHandedOutSeesItsChanges) {
+    ScratchFolder folder;
+    const YedraDocument document =
+        loadText(folder, envelope("<grupo_datos seq=\"MATERIAS\">" + kRecordA + "</grupo_datos>"));
+    const auto before = document.records("MATERIAS");
+    ASSERT_EQ(rowsOf(before), (Rows{{"11", "A"}}));
+
+    xmlNode* root = xmlDocGetRootElement(document.xml());
+    xmlNode* block = root->children;
+    while (block != nullptr && block->type != XML_ELEMENT_NODE)
+        block = block->next;
+    ASSERT_NE(block, nullptr);
+    xmlNode* group = block->children;
+    while (group != nullptr && group->type != XML_ELEMENT_NODE)
+        group = group->next;
+    ASSERT_NE(group, nullptr);
+    xmlNode* added = xmlNewChild(group, nullptr, BAD_CAST "grupo_datos", nullptr);
+    xmlNewTextChild(added, nullptr, BAD_CAST "dato", BAD_CAST "13");
+    xmlNewTextChild(added, nullptr, BAD_CAST "dato", BAD_CAST "C");
+
+    EXPECT_EQ(rowsOf(document.records("MATERIAS")), (Rows{{"11", "A"}, {"13", "C"}}));
+    EXPECT_EQ(rowsOf(document.loopRecords("MATERIAS")), (Rows{{"11", "A"}, {"13", "C"}}));
+    EXPECT_EQ(rowsOf(before), (Rows{{"11", "A"}}));
 }
 
 TEST(YedraDocumentFields, ValuesAreTrimmedAndConvertedRawValuesOnlyConverted) {
