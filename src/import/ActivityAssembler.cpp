@@ -22,9 +22,8 @@ bool integerValue(std::string_view part, int& value) {
     return error == std::errc() && end == part.data() + part.size();
 }
 
-} // namespace
-
-std::string minuteCount(std::string_view timeText, const std::string& where) {
+// The minutes of a time text as minuteCount gives them, or nullopt when it is not a time.
+std::optional<std::string> minutesOf(std::string_view timeText) {
     const std::string time = (timeText.size() < 5 ? "0" : "") + std::string(timeText);
     // First and last two characters; a one-character text gives the same character both times.
     const std::string_view hoursPart = std::string_view(time).substr(0, 2);
@@ -33,9 +32,17 @@ std::string minuteCount(std::string_view timeText, const std::string& where) {
     int hours = 0;
     int minutes = 0;
     if (!integerValue(hoursPart, hours) || !integerValue(minutesPart, minutes))
-        throw Error(where + ": la hora \xC2\xAB" + ansi::toUtf8(timeText) +
-                    "\xC2\xBB no tiene la forma HH:MM. No se ha escrito nada.");
+        return std::nullopt;
     return std::to_string(hours * 60 + minutes);
+}
+
+} // namespace
+
+std::string minuteCount(std::string_view timeText, const std::string& where) {
+    if (auto minutes = minutesOf(timeText))
+        return std::move(*minutes);
+    throw Error(where + ": la hora \xC2\xAB" + ansi::toUtf8(timeText) +
+                "\xC2\xBB no tiene la forma HH:MM. No se ha escrito nada.");
 }
 
 std::optional<std::size_t> ActivityAssembler::find(const dbf::Table& table,
@@ -74,13 +81,13 @@ ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps
     std::string start;
     std::string end;
     const std::string slotKey = std::to_string(entry.day) + std::to_string(entry.hour);
-    std::string where;
+    std::optional<std::size_t> slotRecord;
     if (auto s = find(tables_.slots, {slotKey_(), slotFrame_()}, {slotKey, entry.frame})) {
         v.N_DIASEMANA = tables_.slots.text(*s, slotDay_());
         v.X_TRAMO = tables_.slots.text(*s, slotCode_());
         start = tables_.slots.text(*s, slotStart_());
         end = tables_.slots.text(*s, slotEnd_());
-        where = "La tabla DIASHORAST, registro " + std::to_string(*s + 1);
+        slotRecord = *s;
     } else if (gaps) {
         gaps->slotMissing = true;
     }
@@ -109,8 +116,15 @@ ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps
     v.X_MATERIAOMG = subjectKey;
     v.F_INICIO = courseStart_;
     v.F_FIN = courseEnd_;
-    v.N_HORINI = minuteCount(start, where);
-    v.N_HORFIN = minuteCount(end, where);
+    // The slot's record is named only in the message about a time that is not one.
+    auto minutes = [&](const std::string& time) {
+        if (auto m = minutesOf(time))
+            return std::move(*m);
+        return minuteCount(time, slotRecord ? "La tabla DIASHORAST, registro " + std::to_string(*slotRecord + 1)
+                                            : std::string());
+    };
+    v.N_HORINI = minutes(start);
+    v.N_HORFIN = minutes(end);
     v.X_ACTIVIDAD = ansi::isBlank(task) && task513_ ? std::string("513") : task;
     return v;
 }
