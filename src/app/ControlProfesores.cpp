@@ -3,6 +3,7 @@
 #include "app/FixedColumnsGrid.h"
 #include "app/GradientPanel.h"
 #include "app/HelpAdapter.h"
+#include "app/Labels.h"
 #include "app/Look.h"
 #include "app/MessageBoxes.h"
 #include "app/ProftTableModel.h"
@@ -64,20 +65,6 @@ class MaskDelegate : public QStyledItemDelegate {
     }
 };
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-                  const QFont& font, const QColor& colour) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(geometry);
-    label->setFont(font);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-    return label;
-}
-
 void fillBackground(QLabel* label, const QColor& colour) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, colour);
@@ -117,7 +104,7 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     draw3D1_->setProperty(kHelpContextProperty, kTeacherDialogHelpContext);
 
     QLabel* label1 = makeLabel(draw3D1_, "Label1", QStringLiteral("CONTROL DE DATOS DE LOS PROFESORES"),
-                               QRect(9, 12, 183, 32), boldWindowFont(13), Qt::black);
+                               QRect(9, 12, 183, 32), boldWindowFont(13), Qt::black, true);
     fillBackground(label1, Qt::yellow);
 
     buildNavigator();
@@ -159,7 +146,7 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
         proftDBGrid_->setCurrentIndex(model_->index(0, ProftTableModel::XEmpleado));
 
     makeLabel(draw3D1_, "Label3", QStringLiteral("INCIDENCIAS EN EL TRASPASO"), QRect(525, 66, 190, 13),
-              boldWindowFont(0, true), Qt::red)
+              boldWindowFont(0, true), Qt::red, true)
         ->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     fillBackground(draw3D1_->findChild<QLabel*>(QStringLiteral("Label3")), QColor(0xF0, 0xCA, 0xA6));
     makeLabel(draw3D1_, "Label2",
@@ -167,22 +154,22 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
                   "Se ha detectado que existe algún Profesor sin todos los datos necesarios. (Seguramente "
                   "hayan sido creados directamente desde Velmora.)      Para poder realizar correctamente "
                   "la integración del Horario en YEDRA, deberán asignarlos en esta rejilla. "),
-              QRect(519, 91, 217, 104), boldWindowFont(), QColor(0x00, 0x00, 0x80));
+              QRect(519, 91, 217, 104), boldWindowFont(), QColor(0x00, 0x00, 0x80), true);
     makeLabel(
         draw3D1_, "Label4",
         QStringLiteral("Los Profesores deberán estar creados previamente en YEDRA, con los mismos Datos de "
                        "X_EMPLEADO y F_TOMAPOS. "),
-        QRect(519, 195, 216, 52), boldWindowFont(), Qt::red);
+        QRect(519, 195, 216, 52), boldWindowFont(), Qt::red, true);
     makeLabel(draw3D1_, "Label5",
               QStringLiteral(
                   "YEDRA, dispone de un proceso mediante el cual pueden obtener la información de estos 2 "
                   "datos mencionados. "),
-              QRect(519, 251, 205, 52), boldWindowFont(), QColor(0x00, 0x80, 0x00));
+              QRect(519, 251, 205, 52), boldWindowFont(), QColor(0x00, 0x80, 0x00), true);
     makeLabel(
         draw3D1_, "Label6",
         QStringLiteral("Después de haber introducido los datos que faltan, pulsando \"Salir\", se reiniciará "
                        "el proceso."),
-        QRect(519, 307, 214, 39), boldWindowFont(), QColor(0x00, 0x00, 0x80));
+        QRect(519, 307, 214, 39), boldWindowFont(), QColor(0x00, 0x00, 0x80), true);
 
     bitBtn1_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Salir"),
                                draw3D1_);

@@ -4,6 +4,7 @@
 #include "app/HelpAdapter.h"
 #include "app/HostWindow.h"
 #include "app/IniResultFile.h"
+#include "app/Labels.h"
 #include "app/Look.h"
 #include "app/MessageBoxes.h"
 #include "export/ExportRun.h"
@@ -54,20 +55,6 @@ QString lowerAsciiOnly(const QString& text) {
         if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
             c = QChar(c.unicode() + ('a' - 'A'));
     return lower;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-                  const QFont& font, const QColor& colour, bool wrap) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(geometry);
-    label->setFont(font);
-    label->setWordWrap(wrap);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-    return label;
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QIcon& icon, const QString& caption,

@@ -2,6 +2,7 @@
 
 #include "app/GradientPanel.h"
 #include "app/HelpAdapter.h"
+#include "app/Labels.h"
 #include "app/Look.h"
 #include "app/MessageBoxes.h"
 #include "exchange/Ansi.h"
@@ -28,22 +29,6 @@ QString shown(const std::string& ansi) {
     return QString::fromUtf8(pontrel::ansi::toUtf8(ansi));
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-                  const QFont& font, const QColor* colour = nullptr, bool wrap = false) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(geometry);
-    label->setFont(font);
-    label->setWordWrap(wrap);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (colour) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, *colour);
-        label->setPalette(palette);
-    }
-    return label;
-}
-
 } // namespace
 
 TPlantillas::TPlantillas(std::filesystem::path documentPath, QWidget* parent)
@@ -68,10 +53,10 @@ TPlantillas::TPlantillas(std::filesystem::path documentPath, QWidget* parent)
     makeLabel(
         draw3D4_, "LabelPlantillas",
         QStringLiteral("Seleccione los 5 días de la semana del Marco Horario que desea recoger en Velmora."),
-        QRect(16, 2, 321, 31), arialFont(13, true), nullptr, true);
+        QRect(16, 2, 321, 31), arialFont(13, true), std::nullopt, true);
     makeLabel(draw3D4_, "LabelMarcos", QStringLiteral("MARCOS"), QRect(48, 37, 74, 16), arialFont(16, true),
-              &red);
-    makeLabel(draw3D4_, "Label1", QStringLiteral("HORAS"), QRect(215, 37, 67, 18), arialFont(16, true), &red);
+              red);
+    makeLabel(draw3D4_, "Label1", QStringLiteral("HORAS"), QRect(215, 37, 67, 18), arialFont(16, true), red);
 
     listBox2_ = new QListWidget(draw3D4_);
     listBox2_->setObjectName(QStringLiteral("ListBox2"));
@@ -84,11 +69,11 @@ TPlantillas::TPlantillas(std::filesystem::path documentPath, QWidget* parent)
     listBox1_->setSelectionMode(QAbstractItemView::SingleSelection);
 
     labelNombre_ = makeLabel(draw3D4_, "LabelNombre", QStringLiteral("-"), QRect(9, 208, 120, 41),
-                             arialFont(16, true, true), &red, true);
+                             arialFont(16, true, true), red, true);
     labelPlanFec1_ = makeLabel(draw3D4_, "LabelPlanFec1", QStringLiteral("-"), QRect(9, 251, 120, 23),
-                               arialFont(16, true), &red);
+                               arialFont(16, true), red);
     labelPlanFec2_ = makeLabel(draw3D4_, "LabelPlanFec2", QStringLiteral("-"), QRect(9, 277, 120, 23),
-                               arialFont(16, true), &red);
+                               arialFont(16, true), red);
 
     bitBtnContinuar_ = new QPushButton(checkMarkIcon(), QStringLiteral("Continuar"), draw3D4_);
     bitBtnContinuar_->setObjectName(QStringLiteral("BitBtnContinuar"));
