@@ -2,6 +2,7 @@
 
 #include "dbf/Error.h"
 #include "exchange/BusyCursor.h"
+#include "exchange/DocumentChoice.h"
 #include "exchange/WorkingFolder.h"
 #include "exchange/YedraDocument.h"
 #include "export/ExportContext.h"
@@ -50,14 +51,8 @@ const std::vector<std::string>& exportedTables() {
 }
 
 RunOutcome ExportRun::run() {
-    // A cancelled dialog keeps the document chosen by an earlier run of either direction.
-    if (auto chosen = ui_.chooseDocument())
-        session_.documentPath = *chosen;
-    std::error_code ec;
-    if (session_.documentPath.empty() || !fs::is_regular_file(session_.documentPath, ec)) {
-        ui_.showMessage(kNoDocumentMessage);
+    if (!chooseExistingDocument(session_, ui_))
         return RunOutcome::DocumentMissing;
-    }
     const auto levelTable = findLevelTable(session_);
     if (!levelTable) {
         ui_.showMessage(kNoLevelTableMessage);

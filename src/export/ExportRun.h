@@ -3,6 +3,7 @@
 // data-group steps into a staging folder; only a run that succeeds as a whole replaces the working
 // tables. Errors escape as pontrel::Error after the working folder has been left as it was.
 
+#include "exchange/DocumentChoice.h"
 #include "exchange/RunSession.h"
 #include "exchange/UserInterface.h"
 
@@ -16,7 +17,7 @@
 namespace pontrel::exporting {
 
 // The messages of the run, verbatim.
-inline constexpr const char* kNoDocumentMessage = "No existe archivo";
+inline constexpr const char* kNoDocumentMessage = pontrel::kNoDocumentMessage;
 inline constexpr const char* kNoLevelTableMessage =
     "ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL";
 inline constexpr const char* kFinishedMessage = "Proceso finalizado";

@@ -4,6 +4,7 @@
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
 #include "exchange/BusyCursor.h"
+#include "exchange/DocumentChoice.h"
 #include "exchange/WorkingFolder.h"
 #include "exchange/YedraDocument.h"
 #include "import/AcademicYear.h"
@@ -64,13 +65,8 @@ struct WorkingTables {
 
 RunOutcome ImportRun::run() {
     summary_ = {};
-    if (auto chosen = ui_.chooseDocument())
-        session_.documentPath = *chosen;
-    std::error_code ec;
-    if (session_.documentPath.empty() || !fs::is_regular_file(session_.documentPath, ec)) {
-        ui_.showMessage(kNoDocumentMessage);
+    if (!chooseExistingDocument(session_, ui_))
         return RunOutcome::DocumentMissing;
-    }
 
     BusyCursor busy(ui_);
     TimetableDocumentWriter writer(clock_ ? clock_ : std::function<std::string()>(regionalTimestamp));

@@ -6,6 +6,7 @@
 // as pontrel::Error after the tables have been closed and the cursor restored. Nothing is written to
 // the output before every teacher has been converted.
 
+#include "exchange/DocumentChoice.h"
 #include "exchange/RunSession.h"
 #include "exchange/UserInterface.h"
 
@@ -57,7 +58,7 @@ class ImportRun {
 };
 
 // The fixed messages of the run (UTF-8).
-inline constexpr const char* kNoDocumentMessage = "No existe archivo";
+inline constexpr const char* kNoDocumentMessage = pontrel::kNoDocumentMessage;
 inline constexpr const char* kNoPeriodsMessage =
     "ATENCI\xC3\x93N - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA.";
 inline constexpr const char* kTeacherDataMissingMessage =

@@ -1,0 +1,18 @@
+#include "exchange/DocumentChoice.h"
+
+#include <system_error>
+
+namespace pontrel {
+
+bool chooseExistingDocument(RunSession& session, UserInterface& ui) {
+    if (auto chosen = ui.chooseDocument())
+        session.documentPath = *chosen;
+    std::error_code ec;
+    if (session.documentPath.empty() || !std::filesystem::is_regular_file(session.documentPath, ec)) {
+        ui.showMessage(kNoDocumentMessage);
+        return false;
+    }
+    return true;
+}
+
+} // namespace pontrel

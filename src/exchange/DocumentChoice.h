@@ -1,0 +1,16 @@
+#pragma once
+// How both runs begin: the file dialog, then the check that the document exists.
+
+#include "exchange/RunSession.h"
+#include "exchange/UserInterface.h"
+
+namespace pontrel {
+
+inline constexpr const char* kNoDocumentMessage = "No existe archivo";
+
+// Shows the file dialog; a confirmed file becomes the session's document path, a cancelled dialog
+// keeps the one chosen by an earlier run of either direction. When no file exists at that path (an
+// empty path included) shows "No existe archivo" and returns false.
+bool chooseExistingDocument(RunSession& session, UserInterface& ui);
+
+} // namespace pontrel
