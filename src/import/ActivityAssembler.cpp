@@ -61,70 +61,106 @@ std::optional<std::size_t> ActivityAssembler::find(const dbf::Table& table,
     return table.locate(soughtFields_, soughtValues_);
 }
 
+ActivityAssembler::SubjectAndUnit& ActivityAssembler::subjectAndUnit(const std::string& subject,
+                                                                    const std::string& unit) const {
+    for (SubjectAndUnit& pair : recentPairs_)
+        if (pair.filled && pair.subject == subject && pair.unit == unit)
+            return pair;
+
+    SubjectAndUnit found;
+    found.subject = subject;
+    found.unit = unit;
+    // The assignment gives both keys at once.
+    if (auto a = find(tables_.assignments, {assignmentSubject_(), assignmentUnit_()}, {subject, unit})) {
+        found.subjectKey = tables_.assignments.text(*a, assignmentKey_());
+        found.offerKey = tables_.assignments.text(*a, assignmentOffer_());
+    }
+    // The class unit fills the offer key only when the assignment left it blank.
+    if (auto u = find(tables_.units, {unitAbbreviation_()}, {unit})) {
+        found.unitKey = tables_.units.text(*u, unitKey_());
+        if (ansi::isBlank(found.offerKey))
+            found.offerKey = tables_.units.text(*u, unitOffer_());
+    } else {
+        found.unitMissing = true;
+    }
+    // The subject fallback searches with the offer key as the class unit completed it.
+    if (ansi::isBlank(found.subjectKey))
+        if (auto s = find(tables_.subjectsByOffer, {offerSubjectCode_(), offerSubjectOffer_()},
+                          {subject, found.offerKey}))
+            found.subjectKey = tables_.subjectsByOffer.text(*s, offerSubjectKey_());
+    found.filled = true;
+
+    SubjectAndUnit& slot = recentPairs_[nextPair_];
+    nextPair_ = (nextPair_ + 1) % recentPairs_.size();
+    slot = std::move(found);
+    return slot;
+}
+
+const std::optional<std::string>& ActivityAssembler::subjectTask(SubjectAndUnit& pair) const {
+    if (!pair.taskSought) {
+        if (auto s = find(tables_.subjects, {subjectCode_()}, {pair.subject}))
+            pair.subjectTask = tables_.subjects.text(*s, subjectTask_());
+        pair.taskSought = true;
+    }
+    return pair.subjectTask;
+}
+
+const ActivityAssembler::SlotPart& ActivityAssembler::slotPart(std::size_t record) const {
+    if (slotParts_.size() <= record)
+        slotParts_.resize(record + 1);
+    if (!slotParts_[record]) {
+        const dbf::Table& slots = tables_.slots;
+        // The slot's record is named only in the message about a time that is not one.
+        auto minutes = [&](const std::string& time) {
+            if (auto m = minutesOf(time))
+                return std::move(*m);
+            return minuteCount(time, "La tabla DIASHORAST, registro " + std::to_string(record + 1));
+        };
+        SlotPart part;
+        part.day = slots.text(record, slotDay_());
+        part.code = slots.text(record, slotCode_());
+        part.startMinute = minutes(slots.text(record, slotStart_()));
+        part.endMinute = minutes(slots.text(record, slotEnd_()));
+        slotParts_[record] = std::move(part);
+    }
+    return *slotParts_[record];
+}
+
 ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps* gaps) const {
     ActivityValues v;
-    std::string subjectKey;
-    std::string offerKey;
+    SubjectAndUnit& pair = subjectAndUnit(entry.subject, entry.unit);
+
     std::string task = entry.task;
-
-    // The assignment gives both keys at once.
-    if (auto a = find(tables_.assignments, {assignmentSubject_(), assignmentUnit_()}, {entry.subject, entry.unit})) {
-        subjectKey = tables_.assignments.text(*a, assignmentKey_());
-        offerKey = tables_.assignments.text(*a, assignmentOffer_());
-    }
-
     if (ansi::isBlank(task))
-        if (auto s = find(tables_.subjects, {subjectCode_()}, {entry.subject}))
-            task = tables_.subjects.text(*s, subjectTask_());
+        if (const auto& subjectTask = this->subjectTask(pair))
+            task = *subjectTask;
 
     // The slot key is built as the frames step builds DIHO: day then hour, decimal, no separator.
-    std::string start;
-    std::string end;
     const std::string slotKey = std::to_string(entry.day) + std::to_string(entry.hour);
-    std::optional<std::size_t> slotRecord;
     if (auto s = find(tables_.slots, {slotKey_(), slotFrame_()}, {slotKey, entry.frame})) {
-        v.N_DIASEMANA = tables_.slots.text(*s, slotDay_());
-        v.X_TRAMO = tables_.slots.text(*s, slotCode_());
-        start = tables_.slots.text(*s, slotStart_());
-        end = tables_.slots.text(*s, slotEnd_());
-        slotRecord = *s;
-    } else if (gaps) {
-        gaps->slotMissing = true;
+        const SlotPart& slot = slotPart(*s);
+        v.N_DIASEMANA = slot.day;
+        v.X_TRAMO = slot.code;
+        v.N_HORINI = slot.startMinute;
+        v.N_HORFIN = slot.endMinute;
+    } else {
+        if (gaps)
+            gaps->slotMissing = true;
+        v.N_HORINI = "0"; // the minutes of an empty time
+        v.N_HORFIN = "0";
     }
 
     if (!ansi::isBlank(entry.room))
         v.X_DEPENDENCIA = entry.room;
-
-    // The class unit fills the offer key only when the assignment left it blank.
-    if (auto u = find(tables_.units, {unitAbbreviation_()}, {entry.unit})) {
-        v.X_UNIDAD = tables_.units.text(*u, unitKey_());
-        if (ansi::isBlank(offerKey))
-            offerKey = tables_.units.text(*u, unitOffer_());
-    } else if (gaps) {
+    v.X_UNIDAD = pair.unitKey;
+    v.X_OFERTAMATRIG = pair.offerKey;
+    v.X_MATERIAOMG = pair.subjectKey;
+    if (gaps && pair.unitMissing)
         gaps->unitMissing = true;
-    }
-
-    // The subject fallback searches with the offer key as the class unit completed it.
-    if (ansi::isBlank(subjectKey))
-        if (auto s = find(tables_.subjectsByOffer, {offerSubjectCode_(), offerSubjectOffer_()},
-                          {entry.subject, offerKey}))
-            subjectKey = tables_.subjectsByOffer.text(*s, offerSubjectKey_());
-    if (gaps && ansi::isBlank(subjectKey))
+    if (gaps && ansi::isBlank(pair.subjectKey))
         gaps->subjectMissing = true;
-
-    v.X_OFERTAMATRIG = offerKey;
-    v.X_MATERIAOMG = subjectKey;
     v.F_INICIO = courseStart_;
     v.F_FIN = courseEnd_;
-    // The slot's record is named only in the message about a time that is not one.
-    auto minutes = [&](const std::string& time) {
-        if (auto m = minutesOf(time))
-            return std::move(*m);
-        return minuteCount(time, slotRecord ? "La tabla DIASHORAST, registro " + std::to_string(*slotRecord + 1)
-                                            : std::string());
-    };
-    v.N_HORINI = minutes(start);
-    v.N_HORFIN = minutes(end);
     v.X_ACTIVIDAD = ansi::isBlank(task) && task513_ ? std::string("513") : task;
     return v;
 }

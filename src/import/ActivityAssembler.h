@@ -1,11 +1,17 @@
 #pragma once
 // Turns one SOLUC entry into the Yedra keys and times of its timetable entry. Every lookup takes the
 // first matching record in stored order; comparisons are exact, as the tables give the values.
+//
+// A teacher's entries come one after another and repeat a few subjects and class units many times:
+// what an entry's subject and class unit give (the keys, the subject's task) is kept for the latest
+// few pairs, and so is what each slot gives. The tables must not change while an assembler uses them
+// (the run holds them exclusively).
 
 #include "dbf/Table.h"
 #include "import/ActivityValues.h"
 #include "import/SolucEntry.h"
 
+#include <array>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -83,6 +89,34 @@ class ActivityAssembler {
     FieldRef offerSubjectCode_{tables_.subjectsByOffer, "COD"};
     FieldRef offerSubjectOffer_{tables_.subjectsByOffer, "OFERTAMATRI"};
     FieldRef offerSubjectKey_{tables_.subjectsByOffer, "MATERIA"};
+
+    // What an entry's subject and class unit give, whatever its day, hour, room and task.
+    struct SubjectAndUnit {
+        bool filled = false;
+        std::string subject; // ASIG
+        std::string unit;    // CODGRUPO
+        std::string unitKey;
+        std::string offerKey;
+        std::string subjectKey;
+        bool unitMissing = false;
+        bool taskSought = false;                // the subject's task is sought only for an entry without one
+        std::optional<std::string> subjectTask; // CODTAREA of the first ASIGNOMT record of the subject
+    };
+    SubjectAndUnit& subjectAndUnit(const std::string& subject, const std::string& unit) const;
+    const std::optional<std::string>& subjectTask(SubjectAndUnit& pair) const;
+    static constexpr std::size_t kRecentPairs = 16;
+    mutable std::array<SubjectAndUnit, kRecentPairs> recentPairs_;
+    mutable std::size_t nextPair_ = 0; // the one replaced next, the oldest
+
+    // What a DIASHORAST record gives, by its position; filled as slots are used.
+    struct SlotPart {
+        std::string day;
+        std::string code;
+        std::string startMinute;
+        std::string endMinute;
+    };
+    const SlotPart& slotPart(std::size_t record) const;
+    mutable std::vector<std::optional<SlotPart>> slotParts_;
 
     // The first record of `table` whose fields `fields` hold `values`, sought through buffers that
     // every lookup of every entry reuses.

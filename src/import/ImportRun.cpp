@@ -106,15 +106,17 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
     writer.StartDocument(std::move(document), year);
 
     // Teacher-key gate: PROFT read afresh through an opening of its own; the dialog at most once.
+    // The teacher pass must see what the dialog stored: the gate's last opening, which found every
+    // teacher complete, replaces the run's own, the new one taken before the old one is let go so
+    // that PROFT stays held.
     const fs::path proftPath = tables.teachers.path();
     for (;;) {
-        bool incomplete = false;
-        {
-            auto gate = dbf::Table::open(proftPath, dbf::OpenMode::Shared);
-            incomplete = !incompleteTeachers(gate, true).empty();
-        }
-        if (!incomplete)
+        auto gate = dbf::Table::open(proftPath, dbf::OpenMode::Shared);
+        if (incompleteTeachers(gate, true).empty()) {
+            tables.teachers = std::move(gate);
             break;
+        }
+        gate.close();
         if (summary_.teacherDialogShown)
             return Stop{RunOutcome::TeacherDataMissing, kTeacherDataMissingMessage};
         ui_.setBusy(false);
@@ -122,9 +124,6 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         summary_.teacherDialogShown = true;
         ui_.setBusy(true);
     }
-    // The teacher pass must see what the dialog stored: a fresh opening replaces the run's own, the
-    // new one taken before the old one is let go so that PROFT stays held.
-    tables.teachers = dbf::Table::open(proftPath, dbf::OpenMode::Shared);
 
     summary_.task513 = tables.subjects.locate({{"COD", dbf::Value{std::string("513")}}}).has_value();
     const ActivityAssembler assembler(

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -140,24 +141,48 @@ void replaceAtomically(const std::filesystem::path& target, const char* bytes, s
 // What collects before it goes to libxml2's output buffer.
 constexpr std::size_t kPassOnSize = 1 << 16;
 
-// Element text escaped as libxml2's serializer escapes a text node: & < > and the carriage return,
-// which a reader would otherwise turn into a line feed; quotes stay as they are.
+// What a byte of an element's text needs when written: nothing, an entity (& < > and the carriage
+// return, which a reader would otherwise turn into a line feed; quotes stay as they are), or, above
+// 0x7F, the conversion of its text from Windows-1252.
+enum ByteNeed : unsigned char { kAsIs, kEntity, kHigh };
+
+constexpr std::array<unsigned char, 256> kByteNeeds = [] {
+    std::array<unsigned char, 256> needs{};
+    needs['&'] = needs['<'] = needs['>'] = needs['\r'] = kEntity;
+    for (unsigned i = 0x80; i < 256; ++i)
+        needs[i] = kHigh;
+    return needs;
+}();
+
+std::string_view entityOf(char c) {
+    switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    default: return "&#13;"; // the carriage return
+    }
+}
+
+// The length of the leading part of `text` that is written as it is.
+std::size_t plainPrefix(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && kByteNeeds[static_cast<unsigned char>(text[i])] == kAsIs)
+        ++i;
+    return i;
+}
+
+// Element text escaped as libxml2's serializer escapes a text node, from text without bytes above
+// 0x7F (ASCII, or UTF-8 that is passed through).
 void appendEscapedText(std::string& out, std::string_view text) {
     std::size_t from = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        std::string_view entity;
-        switch (text[i]) {
-        case '&': entity = "&amp;"; break;
-        case '<': entity = "&lt;"; break;
-        case '>': entity = "&gt;"; break;
-        case '\r': entity = "&#13;"; break;
-        default: continue;
-        }
-        out.append(text, from, i - from);
-        out += entity;
+        if (kByteNeeds[static_cast<unsigned char>(text[i])] != kEntity)
+            continue;
+        out.append(text.data() + from, i - from);
+        out += entityOf(text[i]);
         from = i + 1;
     }
-    out.append(text, from);
+    out.append(text.data() + from, text.size() - from);
 }
 
 // An attribute value escaped as libxml2 escapes one: also the quote and the white space that a
@@ -196,47 +221,114 @@ void appendEscapedLatin1(std::string& out, std::string_view ansiText) {
         }
         return forms;
     }();
-    for (const char c : ansiText) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '\r': out += "&#13;"; break;
-        default:
-            if (byte >= 0x80 && byte < 0xA0)
-                out += high[byte - 0x80];
-            else
-                out += c;
-        }
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < ansiText.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(ansiText[i]);
+        const bool entity = kByteNeeds[byte] == kEntity;
+        if (!entity && (byte < 0x80 || byte >= 0xA0))
+            continue; // ISO-8859-1 has it at the same code
+        out.append(ansiText.data() + from, i - from);
+        out += entity ? entityOf(ansiText[i]) : std::string_view(high[byte - 0x80]);
+        from = i + 1;
     }
+    out.append(ansiText.data() + from, ansiText.size() - from);
 }
 
 // How the texts of `pending` are encoded: UTF-8 for libxml2's converter, or ISO-8859-1 already.
 enum class TextForm { Utf8, Latin1 };
 
-// One `dato` on a line of its own. An empty value gives an empty element. A value passed to libxml2
-// as a C string ended at its first NUL: the text does here too, and the element keeps its end tag.
-void appendDato(std::string& out, std::string_view indent, std::string_view name, std::string_view ansiValue,
-                TextForm form = TextForm::Utf8) {
-    out += indent;
-    out += "<dato nombre_dato=\"";
-    out += name;
-    if (ansiValue.empty()) {
-        out += "\"/>\n";
+// The value of a `dato`, escaped, from its Windows-1252 text. Most values (keys, codes, numbers,
+// dates) are plain ASCII and go in with one copy.
+void appendDatoValue(std::string& out, std::string_view ansiValue, TextForm form) {
+    const std::size_t plain = plainPrefix(ansiValue);
+    if (plain == ansiValue.size()) {
+        out.append(ansiValue);
         return;
     }
-    out += "\">";
-    ansiValue = ansiValue.substr(0, ansiValue.find('\0'));
-    const bool ascii = std::all_of(ansiValue.begin(), ansiValue.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii)
-        appendEscapedText(out, ansiValue);
-    else if (form == TextForm::Latin1)
-        appendEscapedLatin1(out, ansiValue);
-    else
+    const std::string_view rest = ansiValue.substr(plain);
+    const bool ascii = std::none_of(rest.begin(), rest.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (ascii) {
+        out.append(ansiValue.data(), plain);
+        appendEscapedText(out, rest);
+    } else if (form == TextForm::Latin1) {
+        out.append(ansiValue.data(), plain);
+        appendEscapedLatin1(out, rest);
+    } else {
         appendEscapedText(out, ansi::toUtf8(ansiValue));
-    out += "</dato>\n";
+    }
+}
+
+// The markup of one `dato` at one indent: what comes before its value, what after, and the whole
+// empty element.
+class DatoMarkup {
+  public:
+    DatoMarkup(std::string_view indent, std::string_view name) {
+        open_.append(indent).append("<dato nombre_dato=\"").append(name).append("\">");
+        empty_.append(indent).append("<dato nombre_dato=\"").append(name).append("\"/>\n");
+    }
+
+    // One `dato` on a line of its own. An empty value gives an empty element. A value passed to
+    // libxml2 as a C string ended at its first NUL: the text does here too, and the element keeps
+    // its end tag.
+    void append(std::string& out, std::string_view ansiValue, TextForm form = TextForm::Utf8) const {
+        if (ansiValue.empty()) {
+            out += empty_;
+            return;
+        }
+        out += open_;
+        appendDatoValue(out, ansiValue.substr(0, ansiValue.find('\0')), form);
+        out += std::string_view("</dato>\n");
+    }
+
+  private:
+    std::string open_;
+    std::string empty_;
+};
+
+// The data items of the document, each with the indent at which it stands.
+enum DatoItem : std::size_t {
+    kAcademicYear,
+    kEmployee,
+    kPostDate,
+    kWeekDay,
+    kSlot,
+    kRoom,
+    kUnit,
+    kOffer,
+    kSubject,
+    kStart,
+    kEnd,
+    kStartMinute,
+    kEndMinute,
+    kActivity,
+    kDatoItems
+};
+
+const DatoMarkup& datoMarkup(std::size_t which) {
+    static const std::array<DatoMarkup, kDatoItems> markups{
+        DatoMarkup("      ", "C_ANNO"),
+        DatoMarkup("        ", "X_EMPLEADO"),
+        DatoMarkup("        ", "F_TOMAPOS"),
+        DatoMarkup("          ", "N_DIASEMANA"),
+        DatoMarkup("          ", "X_TRAMO"),
+        DatoMarkup("          ", "X_DEPENDENCIA"),
+        DatoMarkup("          ", "X_UNIDAD"),
+        DatoMarkup("          ", "X_OFERTAMATRIG"),
+        DatoMarkup("          ", "X_MATERIAOMG"),
+        DatoMarkup("          ", "F_INICIO"),
+        DatoMarkup("          ", "F_FIN"),
+        DatoMarkup("          ", "N_HORINI"),
+        DatoMarkup("          ", "N_HORFIN"),
+        DatoMarkup("          ", "X_ACTIVIDAD")};
+    return markups[which];
+}
+
+// A count in decimal.
+void appendCount(std::string& out, std::size_t count) {
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, count);
+    out.append(digits, written.ptr);
 }
 
 } // namespace
@@ -484,7 +576,7 @@ void TimetableDocumentWriter::StartDocument(YedraDocument document, std::string_
     out += "<SERVICIO modulo=\"HORARIOS\" tipo=\"I\" autor=\"HORARIOS\" fecha=\"";
     appendEscapedAttribute(out, stamp);
     out += "\">\n  <BLOQUE_DATOS>\n    <grupo_datos seq=\"ANNO_ACADEMICO\">\n";
-    appendDato(out, "      ", "C_ANNO", academicYear);
+    datoMarkup(kAcademicYear).append(out, academicYear);
     out += "    </grupo_datos>\n";
     output_ = std::move(output);
     passOn(true);
@@ -515,14 +607,14 @@ void TimetableDocumentWriter::AddTeacher(std::string_view employeeKey, std::stri
     require(output_ != nullptr && timetablesOpen_, "AddTeacher");
     std::string& out = output_->pending;
     out += teacherOpen_ ? "      </grupo_datos>\n" : ">\n";
-    out += "      <grupo_datos seq=\"HORARIO_REGULAR_PROFESOR_";
-    out += std::to_string(teacherNumber_);
-    out += "\" registros=\"";
-    out += std::to_string(activityCount);
-    out += "\">\n";
+    out += std::string_view("      <grupo_datos seq=\"HORARIO_REGULAR_PROFESOR_");
+    appendCount(out, teacherNumber_);
+    out += std::string_view("\" registros=\"");
+    appendCount(out, activityCount);
+    out += std::string_view("\">\n");
     const TextForm form = output_->direct ? TextForm::Latin1 : TextForm::Utf8;
-    appendDato(out, "        ", "X_EMPLEADO", employeeKey, form);
-    appendDato(out, "        ", "F_TOMAPOS", postDate, form);
+    datoMarkup(kEmployee).append(out, employeeKey, form);
+    datoMarkup(kPostDate).append(out, postDate, form);
     teacherOpen_ = true;
     ++teacherNumber_;
     activityNumber_ = 1;
@@ -532,23 +624,22 @@ void TimetableDocumentWriter::AddTeacher(std::string_view employeeKey, std::stri
 void TimetableDocumentWriter::AddActivity(const ActivityValues& v) {
     require(output_ != nullptr && teacherOpen_, "AddActivity");
     std::string& out = output_->pending;
-    constexpr std::string_view indent = "          ";
     const TextForm form = output_->direct ? TextForm::Latin1 : TextForm::Utf8;
-    out += "        <grupo_datos seq=\"ACTIVIDAD_";
-    out += std::to_string(activityNumber_);
-    out += "\">\n";
-    appendDato(out, indent, "N_DIASEMANA", v.N_DIASEMANA, form);
-    appendDato(out, indent, "X_TRAMO", v.X_TRAMO, form);
-    appendDato(out, indent, "X_DEPENDENCIA", v.X_DEPENDENCIA, form);
-    appendDato(out, indent, "X_UNIDAD", v.X_UNIDAD, form);
-    appendDato(out, indent, "X_OFERTAMATRIG", v.X_OFERTAMATRIG, form);
-    appendDato(out, indent, "X_MATERIAOMG", v.X_MATERIAOMG, form);
-    appendDato(out, indent, "F_INICIO", v.F_INICIO, form);
-    appendDato(out, indent, "F_FIN", v.F_FIN, form);
-    appendDato(out, indent, "N_HORINI", v.N_HORINI, form);
-    appendDato(out, indent, "N_HORFIN", v.N_HORFIN, form);
-    appendDato(out, indent, "X_ACTIVIDAD", v.X_ACTIVIDAD, form);
-    out += "        </grupo_datos>\n";
+    out += std::string_view("        <grupo_datos seq=\"ACTIVIDAD_");
+    appendCount(out, activityNumber_);
+    out += std::string_view("\">\n");
+    datoMarkup(kWeekDay).append(out, v.N_DIASEMANA, form);
+    datoMarkup(kSlot).append(out, v.X_TRAMO, form);
+    datoMarkup(kRoom).append(out, v.X_DEPENDENCIA, form);
+    datoMarkup(kUnit).append(out, v.X_UNIDAD, form);
+    datoMarkup(kOffer).append(out, v.X_OFERTAMATRIG, form);
+    datoMarkup(kSubject).append(out, v.X_MATERIAOMG, form);
+    datoMarkup(kStart).append(out, v.F_INICIO, form);
+    datoMarkup(kEnd).append(out, v.F_FIN, form);
+    datoMarkup(kStartMinute).append(out, v.N_HORINI, form);
+    datoMarkup(kEndMinute).append(out, v.N_HORFIN, form);
+    datoMarkup(kActivity).append(out, v.X_ACTIVIDAD, form);
+    out += std::string_view("        </grupo_datos>\n");
     ++activityNumber_;
     passOn(false);
 }

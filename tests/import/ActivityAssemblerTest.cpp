@@ -77,15 +77,16 @@ SolucEntry entry(int day, int hour, const char* frame, const char* subject, cons
     return SolucEntry{0, day, hour, frame, subject, unit, task, room};
 }
 
-TEST_F(ActivityAssembly, EachLookupInItsOrderWithTheFirstMatch) {
-    struct Case {
-        const char* what;
-        SolucEntry entry;
-        bool task513;
-        ActivityValues expected;
-    };
+struct LookupCase {
+    const char* what;
+    SolucEntry entry;
+    bool task513;
+    ActivityValues expected;
+};
+
+std::vector<LookupCase> lookupCases() {
     const std::string a = "15/09/2025", b = "22/06/2026";
-    const std::vector<Case> cases{
+    return {
         {"the first assignment gives both keys; the unit only adds its own key",
          entry(1, 1, "0", "MAT", "1A"),
          false,
@@ -131,10 +132,43 @@ TEST_F(ActivityAssembly, EachLookupInItsOrderWithTheFirstMatch) {
          false,
          {"1", "T1", "", "U1A", "11", "101", a, b, "510", "565", ""}},
     };
-    for (const auto& c : cases) {
+}
+
+TEST_F(ActivityAssembly, EachLookupInItsOrderWithTheFirstMatch) {
+    for (const auto& c : lookupCases()) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(assembler(c.task513).assemble(c.entry), c.expected);
     }
+}
+
+// One assembler serves a whole run: what it keeps of earlier entries (their subject and class unit,
+// their slot) must never leak into an entry that differs in any of them, however the entries follow
+// one another and however many other pairs came between.
+TEST_F(ActivityAssembly, EntriesOfOneRunGiveWhatEachGivesAlone) {
+    const std::vector<LookupCase> cases = lookupCases();
+    const ActivityAssembler withoutTask513 = assembler(false);
+    const ActivityAssembler withTask513 = assembler(true);
+    auto check = [&](const LookupCase& c) {
+        SCOPED_TRACE(c.what);
+        AssemblyGaps gaps;
+        EXPECT_EQ((c.task513 ? withTask513 : withoutTask513).assemble(c.entry, &gaps), c.expected);
+        AssemblyGaps alone;
+        assembler(c.task513).assemble(c.entry, &alone);
+        EXPECT_EQ(gaps.slotMissing, alone.slotMissing);
+        EXPECT_EQ(gaps.unitMissing, alone.unitMissing);
+        EXPECT_EQ(gaps.subjectMissing, alone.subjectMissing);
+    };
+    for (const auto& c : cases)
+        check(c);
+    for (auto c = cases.rbegin(); c != cases.rend(); ++c)
+        check(*c);
+    // Many pairs that no table knows push the earlier ones out; the cases still give the same.
+    for (int i = 0; i < 40; ++i) {
+        withoutTask513.assemble(entry(1, 1, "0", ("S" + std::to_string(i)).c_str(), "1A"));
+        withTask513.assemble(entry(1, 1, "0", "MAT", ("U" + std::to_string(i)).c_str()));
+    }
+    for (const auto& c : cases)
+        check(c);
 }
 
 TEST_F(ActivityAssembly, ReportsWhatItCouldNotFind) {
