@@ -1,5 +1,7 @@
 // Fuzz target: the Yedra document reader. Loads the input as a document and reads every field of
 // every record of every data group it holds, raw and trimmed, and a position past the last field.
+// Loads it again as the import does, keeping only its outline, which must be accepted or refused as
+// the whole document is and give the same academic year and the same nodes outside the root.
 // A refusal (pontrel::Error) is an accepted outcome; anything else that escapes or trips a sanitizer
 // is a fault.
 
@@ -10,6 +12,7 @@
 
 #include <libxml/tree.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,46 @@ std::vector<std::string> groupNames(const pontrel::YedraDocument& doc) {
     return names;
 }
 
+// What the timetable document keeps of a loaded document: the nodes outside the root, as written.
+std::string outsideTheRoot(const pontrel::YedraDocument& doc) {
+    xmlDoc* tree = doc.xml();
+    const xmlNode* root = xmlDocGetRootElement(tree);
+    std::string written;
+    xmlBuffer* buffer = xmlBufferCreate();
+    for (xmlNode* node = tree->children; node; node = node->next) {
+        if (node == root)
+            continue;
+        xmlBufferEmpty(buffer);
+        xmlNodeDump(buffer, tree, node, 0, 1);
+        written.append(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
+                       static_cast<std::size_t>(xmlBufferLength(buffer)));
+        written += '\n';
+    }
+    xmlBufferFree(buffer);
+    return written;
+}
+
+// Loads `file` as a whole and as an outline; both must agree on what the import reads.
+void compareWithOutline(const std::filesystem::path& file) {
+    std::optional<pontrel::YedraDocument> whole, outline;
+    std::string wholeRefusal, outlineRefusal;
+    try {
+        whole.emplace(pontrel::YedraDocument::load(file));
+    } catch (const pontrel::Error& e) {
+        wholeRefusal = e.what();
+    }
+    try {
+        outline.emplace(pontrel::YedraDocument::loadOutline(file));
+    } catch (const pontrel::Error& e) {
+        outlineRefusal = e.what();
+    }
+    if (whole.has_value() != outline.has_value() || wholeRefusal != outlineRefusal)
+        __builtin_trap();
+    if (whole && (whole->academicYearSource() != outline->academicYearSource() ||
+                  outsideTheRoot(*whole) != outsideTheRoot(*outline)))
+        __builtin_trap();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -52,5 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
     } catch (const pontrel::Error&) {
     }
+    compareWithOutline(file);
     return 0;
 }

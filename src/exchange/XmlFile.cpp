@@ -2,7 +2,9 @@
 
 #include "dbf/Error.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
 #include <climits>
@@ -140,13 +142,53 @@ class ErrorCapture {
     void* previousContext_;
 };
 
+// The branch policy of the parse under way on this thread, and whether the branch being read is kept.
+struct BranchPruning {
+    const KeepBranch* keep = nullptr;
+    bool insideKeptBranch = false;
+};
+thread_local BranchPruning* currentPruning = nullptr;
+
+// Only the file's own context prunes: entity text parsed by an inner context builds the entity's
+// own node list, which stays whole.
+BranchPruning* pruningFor(void* context) {
+    return context == currentContext ? currentPruning : nullptr;
+}
+
+void startElementPruning(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+                         int namespaceCount, const xmlChar** namespaces, int attributeCount,
+                         int defaultedCount, const xmlChar** attributes) {
+    xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces, attributeCount,
+                          defaultedCount, attributes);
+    auto* parser = static_cast<xmlParserCtxt*>(context);
+    BranchPruning* pruning = pruningFor(context);
+    // The element just started is the innermost open one; the root is the first.
+    if (pruning != nullptr && parser->node != nullptr && parser->nodeNr == 3)
+        pruning->insideKeptBranch = (*pruning->keep)(parser->node);
+}
+
+void endElementPruning(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri) {
+    auto* parser = static_cast<xmlParserCtxt*>(context);
+    xmlNode* ending = parser->node;
+    const int depth = parser->nodeNr - 1; // the root's is 0
+    xmlSAX2EndElementNs(context, localName, prefix, uri);
+    BranchPruning* pruning = pruningFor(context);
+    if (pruning == nullptr || ending == nullptr || depth < 2 || pruning->insideKeptBranch ||
+        ending->children == nullptr)
+        return;
+    // The element itself stays, empty: text that follows it must not join the text before it.
+    xmlFreeNodeList(ending->children);
+    ending->children = nullptr;
+    ending->last = nullptr;
+}
+
 struct ContextDeleter {
     void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
 };
 
 } // namespace
 
-xmlDoc* parseXmlFile(const std::filesystem::path& file) {
+xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) {
     const std::string name = file.string();
 
     // Read by us rather than by libxml2, so that the path is taken literally (no URI escapes) and a
@@ -176,6 +218,16 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file) {
     {
         ErrorCapture capture(problem, context.get());
         context->sax->serror = collectError;
+        BranchPruning pruning{&keep};
+        if (keep) {
+            context->sax->startElementNs = startElementPruning;
+            context->sax->endElementNs = endElementPruning;
+        }
+        struct PruningScope {
+            BranchPruning* previous = currentPruning;
+            ~PruningScope() { currentPruning = previous; }
+        } scope;
+        currentPruning = keep ? &pruning : nullptr;
         // NONET: nothing is fetched from the network. Without NOENT and DTDLOAD an external entity is
         // never read, and libxml2's entity checks stop a billion-laughs document.
         doc = xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), name.c_str(),

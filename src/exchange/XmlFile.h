@@ -4,8 +4,10 @@
 // names the file, the parser's line and the reason.
 
 #include <filesystem>
+#include <functional>
 
 typedef struct _xmlDoc xmlDoc;
+typedef struct _xmlNode xmlNode;
 
 namespace pontrel {
 
@@ -14,8 +16,15 @@ namespace pontrel {
 // rather than risk exhausting the machine's memory halfway through a run.
 constexpr long long kMaxDocumentBytes = 64LL * 1024 * 1024;
 
-// The parsed tree; the caller frees it with xmlFreeDoc. Throws pontrel::Error when the file cannot be
-// read or is not well-formed XML.
-xmlDoc* parseXmlFile(const std::filesystem::path& file);
+// Which branches of the tree keep their content: asked for each element two levels below the root as
+// it starts (its earlier siblings and ancestors are in the tree by then). The content of every other
+// element that deep or deeper is let go as soon as the element ends, so that the tree holds the root,
+// its children, the kept branches and empty elements in the place of the others, and the memory of
+// one branch serves the next. The whole document is still read and checked.
+using KeepBranch = std::function<bool(const xmlNode* branch)>;
+
+// The parsed tree; the caller frees it with xmlFreeDoc. Without `keep`, the whole tree. Throws
+// pontrel::Error when the file cannot be read or is not well-formed XML.
+xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep = {});
 
 } // namespace pontrel

@@ -125,14 +125,42 @@ YedraDocument& YedraDocument::operator=(YedraDocument&&) noexcept = default;
 YedraDocument::~YedraDocument() = default;
 
 YedraDocument YedraDocument::load(const std::filesystem::path& file) {
+    return load(file, false);
+}
+
+YedraDocument YedraDocument::loadOutline(const std::filesystem::path& file) {
+    return load(file, true);
+}
+
+namespace {
+
+// The first child of the first /SERVICIO/BLOQUE_DATOS that is not whitespace-only text: where
+// academicYearSource() reads. `branch` is an element two levels below the root.
+bool isAcademicYearBranch(const xmlNode* branch) {
+    const xmlNode* block = branch->parent;
+    if (block == nullptr || !isElement(block, "BLOQUE_DATOS"))
+        return false;
+    for (const xmlNode* earlier = block->prev; earlier != nullptr; earlier = earlier->prev)
+        if (isElement(earlier, "BLOQUE_DATOS"))
+            return false;
+    for (const xmlNode* earlier = branch->prev; earlier != nullptr; earlier = earlier->prev)
+        if (!isWhitespaceOnlyText(earlier))
+            return false;
+    return true;
+}
+
+} // namespace
+
+YedraDocument YedraDocument::load(const std::filesystem::path& file, bool outline) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec))
         throw Error("No existe el documento de Yedra «" + displayPath(file) + "».");
     if (!std::filesystem::is_regular_file(file, ec))
         throw Error("«" + displayPath(file) + "» no es un archivo: elija un documento de Yedra.");
 
-    xmlDoc* doc = parseXmlFile(file);
+    xmlDoc* doc = outline ? parseXmlFile(file, isAcademicYearBranch) : parseXmlFile(file);
     YedraDocument document(file, doc);
+    document.outline_ = outline;
 
     // A well-formed file of another kind would read as a document without data groups, and every
     // table of the working folder would be replaced by an empty one: refuse it before anything is touched.
@@ -176,6 +204,9 @@ std::vector<YedraRecord> YedraDocument::loopRecords(std::string_view group) cons
 }
 
 const YedraDocument::Selection& YedraDocument::select(std::string_view group) const {
+    if (outline_)
+        throw Error("Error interno: se piden los registros de " + std::string(group) +
+                    " a un documento cargado sin sus datos.");
     for (const auto& selection : selections_)
         if (selection->treeVersion == treeVersion_ && selection->group == group)
             return *selection;

@@ -41,6 +41,10 @@ class YedraRecord {
 class YedraDocument {
   public:
     static YedraDocument load(const std::filesystem::path& file);
+    // The document read and checked whole, as load() does, keeping only what a timetable document
+    // built from it needs: everything outside the root, the root, and the academic year. Its data
+    // groups are not kept: asking it for records is an error.
+    static YedraDocument loadOutline(const std::filesystem::path& file);
 
     YedraDocument(YedraDocument&&) noexcept;
     YedraDocument& operator=(YedraDocument&&) noexcept;
@@ -70,9 +74,11 @@ class YedraDocument {
     };
     struct Selection;
     YedraDocument(std::filesystem::path path, xmlDoc* doc);
+    static YedraDocument load(const std::filesystem::path& file, bool outline);
     const Selection& select(std::string_view group) const;
     std::filesystem::path path_;
     std::unique_ptr<xmlDoc, DocDeleter> doc_;
+    bool outline_ = false;
     // A group is walked once: the export selects some groups twice, and each walk of a large tree is
     // a cache miss per node. Earlier selections stay alive (records view their fields) until the
     // document goes; `treeVersion_` tells those made before xml() handed the tree out.

@@ -87,7 +87,7 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
     requireWorkingFolder(folder);
     WorkingTables tables = WorkingTables::open(folder);
 
-    YedraDocument document = YedraDocument::load(session_.documentPath);
+    YedraDocument document = YedraDocument::loadOutline(session_.documentPath);
     const std::string year = academicYear(document);
 
     const auto periods = findTableFile(folder, "PERIODOS.DBF");

@@ -41,9 +41,9 @@ YedraDocument loadText(const ScratchFolder& folder, const std::string& xml) {
     return YedraDocument::load(folder.write("documento.xml", xml));
 }
 
-std::string errorOf(const std::filesystem::path& file) {
+std::string errorOf(const std::filesystem::path& file, bool outline = false) {
     try {
-        YedraDocument::load(file);
+        outline ? YedraDocument::loadOutline(file) : YedraDocument::load(file);
     } catch (const Error& e) {
         return e.what();
     }
@@ -318,6 +318,8 @@ TEST(YedraDocumentLoad, RefusesWhatIsNotAYedraDocument) {
     for (const BrokenCase& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string message = errorOf(c.file);
+        // The import reads only the outline, but the whole file, and refuses it the same way.
+        EXPECT_EQ(errorOf(c.file, true), message);
         EXPECT_NE(message.find("El archivo «" + c.file.string() + "» no es un documento"), std::string::npos)
             << message;
         if (c.line > 0)
@@ -366,12 +368,65 @@ TEST(YedraDocumentAcademicYear, FirstChildOfTheDataBlock) {
         {"NoDataBlock", "<SERVICIO><OTRO>2024</OTRO></SERVICIO>", std::nullopt},
         {"OnlyTheFirstDataBlock",
          "<SERVICIO><BLOQUE_DATOS/><BLOQUE_DATOS><a>2024</a></BLOQUE_DATOS></SERVICIO>", std::nullopt},
+        {"FirstDataBlockOutOfANamespaceCounts",
+         "<SERVICIO><BLOQUE_DATOS xmlns=\"urn:x\"><a>1999</a></BLOQUE_DATOS>"
+         "<BLOQUE_DATOS><a>20<b>2</b>4</a><a>1998</a></BLOQUE_DATOS></SERVICIO>",
+         "2024"},
+        {"CommentFirst", envelope("<!-- anno --><a>2024</a>"), " anno "},
+        {"EntityInTheYear",
+         "<!DOCTYPE SERVICIO [<!ENTITY anno \"2026\">]><SERVICIO><BLOQUE_DATOS><a>&anno;</a>"
+         "<grupo_datos seq=\"M\"><grupo_datos><dato>&anno;</dato></grupo_datos></grupo_datos>"
+         "</BLOQUE_DATOS></SERVICIO>",
+         "2026"},
+        {"YearAfterOtherRootChildren",
+         "<SERVICIO><CABECERA><a><b>1</b></a></CABECERA>\n<BLOQUE_DATOS>\n<a>2027<b/>x</a>"
+         "<g><r><d>9</d></r></g></BLOQUE_DATOS></SERVICIO>",
+         "2027x"},
     };
     ScratchFolder folder;
     for (const YearCase& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(loadText(folder, c.xml).academicYearSource(), c.text);
+        // The outline the import loads keeps the year whatever surrounds it.
+        EXPECT_EQ(YedraDocument::loadOutline(folder.write("documento.xml", c.xml)).academicYearSource(), c.text);
     }
+}
+
+// Elements below the root's children, counted.
+std::size_t elementsBelow(const xmlNode* node, int depth = 0) {
+    std::size_t count = 0;
+    for (const xmlNode* child = node->children; child != nullptr; child = child->next)
+        if (child->type == XML_ELEMENT_NODE)
+            count += (depth >= 1 ? 1 : 0) + elementsBelow(child, depth + 1);
+    return count;
+}
+
+// The outline keeps what lies outside the root and the year, and lets the data groups go while the
+// document is read: its tree stays small however many records the document has.
+TEST(YedraDocumentOutline, KeepsTheYearAndWhatLiesOutsideTheRootAndLetsTheDataGo) {
+    std::string records;
+    for (int i = 0; i < 2000; ++i)
+        records += "<grupo_datos><dato>P" + std::to_string(i) + "</dato><dato>x</dato></grupo_datos>\n";
+    const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- antes -->\n<?pi uno?>\n"
+                            "<SERVICIO>\n <BLOQUE_DATOS>\n  <grupo_datos seq=\"ANNO\"><dato>2026</dato>"
+                            "</grupo_datos>\n  <grupo_datos seq=\"EMPLEADOS\">\n" +
+                            records + "  </grupo_datos>\n </BLOQUE_DATOS>\n</SERVICIO>\n<!-- despues -->\n";
+    ScratchFolder folder;
+    const auto file = folder.write("centro.xml", xml);
+    const YedraDocument whole = YedraDocument::load(file);
+    const YedraDocument outline = YedraDocument::loadOutline(file);
+    ASSERT_EQ(whole.records("EMPLEADOS").size(), 2000u);
+
+    EXPECT_EQ(outline.academicYearSource(), "2026");
+    std::vector<std::string> outside;
+    for (const xmlNode* node = outline.xml()->children; node != nullptr; node = node->next)
+        outside.push_back(reinterpret_cast<const char*>(node->name));
+    EXPECT_EQ(outside, (std::vector<std::string>{"comment", "pi", "SERVICIO", "comment"}));
+
+    // The year's group with its field, and the emptied group of teachers.
+    EXPECT_EQ(elementsBelow(xmlDocGetRootElement(outline.xml())), 3u);
+    EXPECT_GT(elementsBelow(xmlDocGetRootElement(whole.xml())), 6000u);
+    EXPECT_THROW(outline.records("EMPLEADOS"), Error);
 }
 
 } // namespace
