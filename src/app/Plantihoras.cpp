@@ -113,7 +113,7 @@ void TPlantillas::FormActivate() {
     try {
         // The dialog reads the document itself, anew at every activation; showing a frame reads this copy.
         document_.reset();
-        document_.emplace(pontrel::YedraDocument::load(documentPath_));
+        document_.emplace(pontrel::YedraDocument::loadOutline(documentPath_, {kFramesGroup, kSlotsGroup}));
         const auto frames = document_->records(kFramesGroup);
         if (frames.size() > 1) {
             const QSignalBlocker block(listBox2_);
@@ -143,7 +143,7 @@ void TPlantillas::ComboBoxPlantillaChange() {
             current >= 0 && current < int(codes_.size()) ? codes_[current] : std::string();
 
         if (!document_)
-            document_.emplace(pontrel::YedraDocument::load(documentPath_));
+            document_.emplace(pontrel::YedraDocument::loadOutline(documentPath_, {kFramesGroup, kSlotsGroup}));
         const pontrel::YedraDocument& document = *document_;
         const auto frames = document.records(kFramesGroup);
         if (frames.size() > 1) {

@@ -113,7 +113,7 @@ void prepareFrameChoice(const RunSession& session, TerminalUserInterface& ui) {
         !fs::is_directory(session.workingFolder, ec))
         return;
     // A document that does not load stops here with the same error the run would give.
-    ui.prepareFrameChoice(YedraDocument::load(*document), *document);
+    ui.prepareFrameChoice(YedraDocument::loadOutline(*document, {"JORNADAS_ESCOLARES"}), *document);
 }
 
 } // namespace

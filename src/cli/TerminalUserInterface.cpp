@@ -108,7 +108,7 @@ FrameChoice TerminalUserInterface::chooseFrames(const fs::path& document) {
         return choice;
     }
     // Like the dialog, the choice reads its own copy of the document.
-    const YedraDocument copy = YedraDocument::load(document);
+    const YedraDocument copy = YedraDocument::loadOutline(document, {"JORNADAS_ESCOLARES"});
     return choose(copy.records("JORNADAS_ESCOLARES"));
 }
 

@@ -7,6 +7,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <cstring>
 #include <system_error>
 #include <utility>
@@ -124,14 +125,6 @@ YedraDocument::YedraDocument(YedraDocument&&) noexcept = default;
 YedraDocument& YedraDocument::operator=(YedraDocument&&) noexcept = default;
 YedraDocument::~YedraDocument() = default;
 
-YedraDocument YedraDocument::load(const std::filesystem::path& file) {
-    return load(file, false);
-}
-
-YedraDocument YedraDocument::loadOutline(const std::filesystem::path& file) {
-    return load(file, true);
-}
-
 namespace {
 
 // The first child of the first /SERVICIO/BLOQUE_DATOS that is not whitespace-only text: where
@@ -149,18 +142,41 @@ bool isAcademicYearBranch(const xmlNode* branch) {
     return true;
 }
 
+// A data group that select() reads for one of `groups`.
+bool isOneOfTheGroups(const xmlNode* branch, const std::vector<std::string>& groups) {
+    if (groups.empty() || branch->parent == nullptr || !isElement(branch->parent, "BLOQUE_DATOS") ||
+        !isElement(branch, "grupo_datos"))
+        return false;
+    for (const std::string& group : groups)
+        if (hasSeq(branch, group))
+            return true;
+    return false;
+}
+
 } // namespace
 
-YedraDocument YedraDocument::load(const std::filesystem::path& file, bool outline) {
+YedraDocument YedraDocument::load(const std::filesystem::path& file) {
+    return load(file, nullptr);
+}
+
+YedraDocument YedraDocument::loadOutline(const std::filesystem::path& file, std::vector<std::string> groups) {
+    const KeepBranch keep = [&groups](const xmlNode* branch) {
+        return isAcademicYearBranch(branch) || isOneOfTheGroups(branch, groups);
+    };
+    YedraDocument document = load(file, &keep);
+    document.keptGroups_ = std::move(groups);
+    return document;
+}
+
+YedraDocument YedraDocument::load(const std::filesystem::path& file, const KeepBranch* keep) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec))
         throw Error("No existe el documento de Yedra «" + displayPath(file) + "».");
     if (!std::filesystem::is_regular_file(file, ec))
         throw Error("«" + displayPath(file) + "» no es un archivo: elija un documento de Yedra.");
 
-    xmlDoc* doc = outline ? parseXmlFile(file, isAcademicYearBranch) : parseXmlFile(file);
+    xmlDoc* doc = keep != nullptr ? parseXmlFile(file, *keep) : parseXmlFile(file);
     YedraDocument document(file, doc);
-    document.outline_ = outline;
 
     // A well-formed file of another kind would read as a document without data groups, and every
     // table of the working folder would be replaced by an empty one: refuse it before anything is touched.
@@ -204,9 +220,9 @@ std::vector<YedraRecord> YedraDocument::loopRecords(std::string_view group) cons
 }
 
 const YedraDocument::Selection& YedraDocument::select(std::string_view group) const {
-    if (outline_)
+    if (keptGroups_ && std::find(keptGroups_->begin(), keptGroups_->end(), group) == keptGroups_->end())
         throw Error("Error interno: se piden los registros de " + std::string(group) +
-                    " a un documento cargado sin sus datos.");
+                    " a un documento cargado sin ellos.");
     for (const auto& selection : selections_)
         if (selection->treeVersion == treeVersion_ && selection->group == group)
             return *selection;

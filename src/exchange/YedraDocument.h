@@ -3,6 +3,8 @@
 // entities. A file that is not well-formed XML, or whose root is not SERVICIO, is refused with a
 // message that names the file, the line and the reason.
 
+#include "exchange/XmlFile.h"
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -41,10 +43,11 @@ class YedraRecord {
 class YedraDocument {
   public:
     static YedraDocument load(const std::filesystem::path& file);
-    // The document read and checked whole, as load() does, keeping only what a timetable document
-    // built from it needs: everything outside the root, the root, and the academic year. Its data
-    // groups are not kept: asking it for records is an error.
-    static YedraDocument loadOutline(const std::filesystem::path& file);
+    // The document read and checked whole, as load() does, keeping only its outline: everything
+    // outside the root, the root, the academic year, and the records of the data groups named in
+    // `groups` (what the timetable document or the frame choice needs). Asking it for the records of
+    // any other group is an error.
+    static YedraDocument loadOutline(const std::filesystem::path& file, std::vector<std::string> groups = {});
 
     YedraDocument(YedraDocument&&) noexcept;
     YedraDocument& operator=(YedraDocument&&) noexcept;
@@ -74,11 +77,11 @@ class YedraDocument {
     };
     struct Selection;
     YedraDocument(std::filesystem::path path, xmlDoc* doc);
-    static YedraDocument load(const std::filesystem::path& file, bool outline);
+    static YedraDocument load(const std::filesystem::path& file, const KeepBranch* keep);
     const Selection& select(std::string_view group) const;
     std::filesystem::path path_;
     std::unique_ptr<xmlDoc, DocDeleter> doc_;
-    bool outline_ = false;
+    std::optional<std::vector<std::string>> keptGroups_; // an outline's groups; nullopt: every group
     // A group is walked once: the export selects some groups twice, and each walk of a large tree is
     // a cache miss per node. Earlier selections stay alive (records view their fields) until the
     // document goes; `treeVersion_` tells those made before xml() handed the tree out.

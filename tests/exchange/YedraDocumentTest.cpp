@@ -147,6 +147,10 @@ TEST(YedraDocumentSelection, FollowsTheChildAxisInDocumentOrder) {
         const YedraDocument document = loadText(folder, c.xml);
         EXPECT_EQ(rowsOf(document.records(c.group)), c.records);
         EXPECT_EQ(rowsOf(document.loopRecords(c.group)), c.loopRecords);
+        // An outline that keeps the group selects the same records.
+        const YedraDocument outline = YedraDocument::loadOutline(folder.write("documento.xml", c.xml), {c.group});
+        EXPECT_EQ(rowsOf(outline.records(c.group)), c.records);
+        EXPECT_EQ(rowsOf(outline.loopRecords(c.group)), c.loopRecords);
     }
 }
 
@@ -416,6 +420,8 @@ TEST(YedraDocumentOutline, KeepsTheYearAndWhatLiesOutsideTheRootAndLetsTheDataGo
     const YedraDocument whole = YedraDocument::load(file);
     const YedraDocument outline = YedraDocument::loadOutline(file);
     ASSERT_EQ(whole.records("EMPLEADOS").size(), 2000u);
+    EXPECT_EQ(rowsOf(YedraDocument::loadOutline(file, {"EMPLEADOS"}).records("EMPLEADOS")),
+              rowsOf(whole.records("EMPLEADOS")));
 
     EXPECT_EQ(outline.academicYearSource(), "2026");
     std::vector<std::string> outside;
