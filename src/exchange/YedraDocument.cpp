@@ -156,26 +156,26 @@ bool isOneOfTheGroups(const xmlNode* branch, const std::vector<std::string>& gro
 } // namespace
 
 YedraDocument YedraDocument::load(const std::filesystem::path& file) {
-    return load(file, nullptr);
+    return load(file, KeepBranch());
 }
 
 YedraDocument YedraDocument::loadOutline(const std::filesystem::path& file, std::vector<std::string> groups) {
     const KeepBranch keep = [&groups](const xmlNode* branch) {
         return isAcademicYearBranch(branch) || isOneOfTheGroups(branch, groups);
     };
-    YedraDocument document = load(file, &keep);
+    YedraDocument document = load(file, keep);
     document.keptGroups_ = std::move(groups);
     return document;
 }
 
-YedraDocument YedraDocument::load(const std::filesystem::path& file, const KeepBranch* keep) {
+YedraDocument YedraDocument::load(const std::filesystem::path& file, const KeepBranch& keep) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec))
         throw Error("No existe el documento de Yedra «" + displayPath(file) + "».");
     if (!std::filesystem::is_regular_file(file, ec))
         throw Error("«" + displayPath(file) + "» no es un archivo: elija un documento de Yedra.");
 
-    xmlDoc* doc = keep != nullptr ? parseXmlFile(file, *keep) : parseXmlFile(file);
+    xmlDoc* doc = parseXmlFile(file, keep);
     YedraDocument document(file, doc);
 
     // A well-formed file of another kind would read as a document without data groups, and every

@@ -77,7 +77,7 @@ class YedraDocument {
     };
     struct Selection;
     YedraDocument(std::filesystem::path path, xmlDoc* doc);
-    static YedraDocument load(const std::filesystem::path& file, const KeepBranch* keep);
+    static YedraDocument load(const std::filesystem::path& file, const KeepBranch& keep);
     const Selection& select(std::string_view group) const;
     std::filesystem::path path_;
     std::unique_ptr<xmlDoc, DocDeleter> doc_;

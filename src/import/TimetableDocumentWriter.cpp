@@ -246,17 +246,14 @@ void appendDatoValue(std::string& out, std::string_view ansiValue, TextForm form
         return;
     }
     const std::string_view rest = ansiValue.substr(plain);
-    const bool ascii = std::none_of(rest.begin(), rest.end(),
-                                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (ascii) {
-        out.append(ansiValue.data(), plain);
-        appendEscapedText(out, rest);
-    } else if (form == TextForm::Latin1) {
-        out.append(ansiValue.data(), plain);
-        appendEscapedLatin1(out, rest);
-    } else {
+    if (form == TextForm::Utf8 &&
+        std::any_of(rest.begin(), rest.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
         appendEscapedText(out, ansi::toUtf8(ansiValue));
+        return;
     }
+    // ASCII is the same in both forms, and appendEscapedLatin1 leaves it as appendEscapedText does.
+    out.append(ansiValue.data(), plain);
+    appendEscapedLatin1(out, rest);
 }
 
 // The markup of one `dato` at one indent: what comes before its value, what after, and the whole
@@ -286,42 +283,27 @@ class DatoMarkup {
     std::string empty_;
 };
 
-// The data items of the document, each with the indent at which it stands.
-enum DatoItem : std::size_t {
-    kAcademicYear,
-    kEmployee,
-    kPostDate,
-    kWeekDay,
-    kSlot,
-    kRoom,
-    kUnit,
-    kOffer,
-    kSubject,
-    kStart,
-    kEnd,
-    kStartMinute,
-    kEndMinute,
-    kActivity,
-    kDatoItems
+// The data items of the document, each at the indent where it stands.
+struct DatoMarkups {
+    DatoMarkup academicYear{"      ", "C_ANNO"};
+    DatoMarkup employee{"        ", "X_EMPLEADO"};
+    DatoMarkup postDate{"        ", "F_TOMAPOS"};
+    DatoMarkup weekDay{"          ", "N_DIASEMANA"};
+    DatoMarkup slot{"          ", "X_TRAMO"};
+    DatoMarkup room{"          ", "X_DEPENDENCIA"};
+    DatoMarkup unit{"          ", "X_UNIDAD"};
+    DatoMarkup offer{"          ", "X_OFERTAMATRIG"};
+    DatoMarkup subject{"          ", "X_MATERIAOMG"};
+    DatoMarkup start{"          ", "F_INICIO"};
+    DatoMarkup end{"          ", "F_FIN"};
+    DatoMarkup startMinute{"          ", "N_HORINI"};
+    DatoMarkup endMinute{"          ", "N_HORFIN"};
+    DatoMarkup activity{"          ", "X_ACTIVIDAD"};
 };
 
-const DatoMarkup& datoMarkup(std::size_t which) {
-    static const std::array<DatoMarkup, kDatoItems> markups{
-        DatoMarkup("      ", "C_ANNO"),
-        DatoMarkup("        ", "X_EMPLEADO"),
-        DatoMarkup("        ", "F_TOMAPOS"),
-        DatoMarkup("          ", "N_DIASEMANA"),
-        DatoMarkup("          ", "X_TRAMO"),
-        DatoMarkup("          ", "X_DEPENDENCIA"),
-        DatoMarkup("          ", "X_UNIDAD"),
-        DatoMarkup("          ", "X_OFERTAMATRIG"),
-        DatoMarkup("          ", "X_MATERIAOMG"),
-        DatoMarkup("          ", "F_INICIO"),
-        DatoMarkup("          ", "F_FIN"),
-        DatoMarkup("          ", "N_HORINI"),
-        DatoMarkup("          ", "N_HORFIN"),
-        DatoMarkup("          ", "X_ACTIVIDAD")};
-    return markups[which];
+const DatoMarkups& datos() {
+    static const DatoMarkups markups;
+    return markups;
 }
 
 // A count in decimal.
@@ -576,7 +558,7 @@ void TimetableDocumentWriter::StartDocument(YedraDocument document, std::string_
     out += "<SERVICIO modulo=\"HORARIOS\" tipo=\"I\" autor=\"HORARIOS\" fecha=\"";
     appendEscapedAttribute(out, stamp);
     out += "\">\n  <BLOQUE_DATOS>\n    <grupo_datos seq=\"ANNO_ACADEMICO\">\n";
-    datoMarkup(kAcademicYear).append(out, academicYear);
+    datos().academicYear.append(out, academicYear);
     out += "    </grupo_datos>\n";
     output_ = std::move(output);
     passOn(true);
@@ -613,8 +595,8 @@ void TimetableDocumentWriter::AddTeacher(std::string_view employeeKey, std::stri
     appendCount(out, activityCount);
     out += std::string_view("\">\n");
     const TextForm form = output_->direct ? TextForm::Latin1 : TextForm::Utf8;
-    datoMarkup(kEmployee).append(out, employeeKey, form);
-    datoMarkup(kPostDate).append(out, postDate, form);
+    datos().employee.append(out, employeeKey, form);
+    datos().postDate.append(out, postDate, form);
     teacherOpen_ = true;
     ++teacherNumber_;
     activityNumber_ = 1;
@@ -628,17 +610,18 @@ void TimetableDocumentWriter::AddActivity(const ActivityValues& v) {
     out += std::string_view("        <grupo_datos seq=\"ACTIVIDAD_");
     appendCount(out, activityNumber_);
     out += std::string_view("\">\n");
-    datoMarkup(kWeekDay).append(out, v.N_DIASEMANA, form);
-    datoMarkup(kSlot).append(out, v.X_TRAMO, form);
-    datoMarkup(kRoom).append(out, v.X_DEPENDENCIA, form);
-    datoMarkup(kUnit).append(out, v.X_UNIDAD, form);
-    datoMarkup(kOffer).append(out, v.X_OFERTAMATRIG, form);
-    datoMarkup(kSubject).append(out, v.X_MATERIAOMG, form);
-    datoMarkup(kStart).append(out, v.F_INICIO, form);
-    datoMarkup(kEnd).append(out, v.F_FIN, form);
-    datoMarkup(kStartMinute).append(out, v.N_HORINI, form);
-    datoMarkup(kEndMinute).append(out, v.N_HORFIN, form);
-    datoMarkup(kActivity).append(out, v.X_ACTIVIDAD, form);
+    const DatoMarkups& d = datos();
+    d.weekDay.append(out, v.N_DIASEMANA, form);
+    d.slot.append(out, v.X_TRAMO, form);
+    d.room.append(out, v.X_DEPENDENCIA, form);
+    d.unit.append(out, v.X_UNIDAD, form);
+    d.offer.append(out, v.X_OFERTAMATRIG, form);
+    d.subject.append(out, v.X_MATERIAOMG, form);
+    d.start.append(out, v.F_INICIO, form);
+    d.end.append(out, v.F_FIN, form);
+    d.startMinute.append(out, v.N_HORINI, form);
+    d.endMinute.append(out, v.N_HORFIN, form);
+    d.activity.append(out, v.X_ACTIVIDAD, form);
     out += std::string_view("        </grupo_datos>\n");
     ++activityNumber_;
     passOn(false);
