@@ -4,6 +4,7 @@
 #include "dbf/Header.h"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_set>
 
 namespace pontrel::dbf {
@@ -13,8 +14,7 @@ namespace {
 constexpr std::size_t kPage = 512;
 constexpr std::size_t kBlock = 1024;
 constexpr std::uint32_t kPagesPerBlock = kBlock / kPage;
-constexpr std::uint32_t kHeaderPages = 4; // file header and tag table
-constexpr std::size_t kNodeHeader = 8;    // entry count, previous block
+constexpr std::size_t kNodeHeader = 8; // entry count, previous block
 
 // File header offsets.
 constexpr std::size_t kVersionAt = 0;
@@ -27,11 +27,24 @@ constexpr std::size_t kTagSizeAt = 26;
 constexpr std::size_t kTagsUsedAt = 28;
 constexpr std::size_t kLanguageAt = 31;
 constexpr std::size_t kFilePagesAt = 32;
+constexpr std::size_t kFirstFreePageAt = 36; // head of the list of freed blocks, 0 for none
+constexpr std::size_t kFreeBlocksAt = 40;    // freed blocks
 constexpr std::size_t kUpdateDateAt = 44;
 constexpr std::size_t kTagFlagAt = 529; // 1 in every file seen
 constexpr std::uint8_t kLevel7Version = 3;
 constexpr std::uint8_t kTagSlots = 48;
 constexpr std::uint8_t kLevel7TagSize = 43;
+constexpr std::size_t kTableNameLength = 8;
+
+// The header region: the file header and room for all 48 tag slots (512 + 48 · 43 = 2,576 bytes),
+// in whole blocks: pages 0-5. Other engines keep this region cached while a table is open and
+// write it back whole when a header field changes (the page count, after every new block), so
+// nothing that changes on its own, like a tag header and its root page, may lie inside it.
+constexpr std::uint32_t kHeaderRegionPages =
+    static_cast<std::uint32_t>((kPage + kTagSlots * kLevel7TagSize + kBlock - 1) / kBlock * kPagesPerBlock);
+// Files written before kept the tag header at page 4, right after a dBase IV-sized region
+// (512 + 48 · 32 bytes): no node can lie lower than that in any file this reader accepts.
+constexpr std::uint32_t kLowestNodePage = 4;
 
 // Tag table entry offsets (level 7; dBase IV has an 11-byte name and the key type at 20).
 constexpr std::size_t kTagNameAt = 4;
@@ -49,6 +62,7 @@ constexpr std::size_t kKeyLengthAt = 12;
 constexpr std::size_t kKeysPerNodeAt = 14;
 constexpr std::size_t kEntryLengthAt = 18;
 constexpr std::size_t kTagVersionAt = 20;
+constexpr std::uint8_t kTagVersion = 4;
 constexpr std::size_t kExpressionAt = 24;
 constexpr std::size_t kExpressionLength = 220;
 constexpr std::size_t kKeyPresentAt = 246;
@@ -138,7 +152,11 @@ std::uint32_t writeTag(std::vector<std::uint8_t>& file, const MdxTagContent& tag
     bytes::writeU16LE(h + kKeyLengthAt, static_cast<std::uint16_t>(tag.keyLength));
     bytes::writeU16LE(h + kKeysPerNodeAt, static_cast<std::uint16_t>((kBlock - kNodeHeader) / entryLength));
     bytes::writeU16LE(h + kEntryLengthAt, static_cast<std::uint16_t>(entryLength));
-    bytes::writeU16LE(h + kTagVersionAt, 2);
+    // The tag's version byte: an engine that changes the tag in a shared opening counts it up, and
+    // the other openings re-read the tree when they see it change. dBase IV starts it at 2 (as a
+    // word); TDbf 7 starts it at 4, as the older engine does, and so does this writer (no
+    // dBase-written level-7 file seen says otherwise).
+    h[kTagVersionAt] = kTagVersion;
     std::copy_n(tag.expression.begin(), std::min(tag.expression.size(), kExpressionLength - 1),
                 h + kExpressionAt);
     h[kKeyPresentAt] = 1;
@@ -154,22 +172,30 @@ std::uint32_t writeTag(std::vector<std::uint8_t>& file, const MdxTagContent& tag
 } // namespace
 
 std::vector<std::uint8_t> buildMdx(const std::string& tableName, const std::vector<MdxTagContent>& tags,
-                                   const Date& date) {
-    std::vector<std::uint8_t> file(kHeaderPages * kPage, 0);
+                                   const Date& date, std::uint8_t languageId) {
+    std::vector<std::uint8_t> file(static_cast<std::size_t>(kHeaderRegionPages) * kPage, 0);
     file[kVersionAt] = kLevel7Version;
     stampDate(&file[1], date);
-    std::copy_n(tableName.begin(), std::min<std::size_t>(tableName.size(), 15), file.begin() + kTableNameAt);
+    // The field has room for 15 characters; TDbf 7 cuts the name to 8, as the older engine does,
+    // and so does this writer (no dBase-written file seen has a longer one).
+    std::copy_n(tableName.begin(), std::min(tableName.size(), kTableNameLength), file.begin() + kTableNameAt);
     bytes::writeU16LE(&file[kPagesPerBlockAt], kPagesPerBlock);
     bytes::writeU16LE(&file[kBlockSizeAt], kBlock);
     file[kProductionAt] = 1;
     file[kTagSlotsAt] = kTagSlots;
     file[kTagSizeAt] = kLevel7TagSize;
     bytes::writeU16LE(&file[kTagsUsedAt], static_cast<std::uint16_t>(tags.size()));
-    file[kLanguageAt] = 0; // as the table's language byte: level 7 names its driver instead
+    // The table's language driver id: TDbf 7 writes it and refuses an index whose id is neither 0
+    // nor the table's; 0x57 for DBWINUS0.
+    file[kLanguageAt] = languageId;
+    // Whole files are written: every page is in use, and the list of freed blocks is empty.
+    bytes::writeU32LE(&file[kFirstFreePageAt], 0);
+    bytes::writeU32LE(&file[kFreeBlocksAt], 0);
     stampDate(&file[kUpdateDateAt], date);
     file[kTagFlagAt] = 1;
 
-    std::uint32_t page = kHeaderPages;
+    // Tag headers and their nodes come after the header region.
+    std::uint32_t page = kHeaderRegionPages;
     for (std::size_t i = 0; i < tags.size(); ++i) {
         const MdxTagContent& tag = tags[i];
         std::uint8_t* e = file.data() + kPage + kLevel7TagSize * (i + 1);
@@ -182,6 +208,18 @@ std::vector<std::uint8_t> buildMdx(const std::string& tableName, const std::vect
     }
     bytes::writeU32LE(&file[kFilePagesAt], page);
     return file;
+}
+
+std::uint8_t indexLanguageId(const std::uint8_t* header, std::size_t size, bool level7) {
+    constexpr std::size_t kOldLanguageIdAt = 29;
+    constexpr std::uint8_t kWindowsAnsiUs = 0x57; // DBWINUS0
+    if (!level7)
+        return size > kOldLanguageIdAt ? header[kOldLanguageIdAt] : 0;
+    const std::string_view driver = level7::kLanguageName;
+    if (size < level7::kLanguageNameOffset + driver.size() + 1)
+        return 0;
+    const char* name = reinterpret_cast<const char*>(header + level7::kLanguageNameOffset);
+    return driver == std::string_view(name, driver.size()) && name[driver.size()] == 0 ? kWindowsAnsiUs : 0;
 }
 
 namespace {
@@ -260,7 +298,7 @@ std::vector<MdxEntry> MdxFile::entriesInOrder(std::size_t tagPosition) const {
     while (!stack.empty()) {
         Step& step = stack.back();
         const std::uint64_t at = static_cast<std::uint64_t>(step.page) * kPage;
-        if (step.page < kHeaderPages || at + kBlock > data_.size())
+        if (step.page < kLowestNodePage || at + kBlock > data_.size())
             damagedIndex(fileName_, "un nodo de «" + tag.name + "» apunta a la página " +
                                         std::to_string(step.page) + ", fuera del archivo");
         const std::uint8_t* node = data_.data() + at;

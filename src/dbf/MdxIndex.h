@@ -2,8 +2,9 @@
 // The production index file NAME.MDX: writing it whole from a table's keys, and reading a tag's
 // B-tree back in key order.
 //
-// Layout (level 7): 512-byte pages, 1024-byte blocks. Pages 0-3 hold the file header and the tag
-// table (entry i at 512 + 43·(i+1)); each tag has a header block, then its nodes. A node holds its
+// Layout (level 7): 512-byte pages, 1024-byte blocks. Pages 0-5 hold the file header and the tag
+// table (entry i at 512 + 43·(i+1), room for 48 tags); each tag has a header block after them, then
+// its nodes. A node holds its
 // entry count, a previous-block word (0 here) and entries of [record number or child page, u32
 // little-endian][key]. An inner node's count excludes its last child, whose pointer follows the
 // counted entries; a leaf has 0 in that place. The key of an inner entry is its child's highest key.
@@ -29,9 +30,15 @@ struct MdxTagContent {
     std::vector<MdxEntry> entries; // sorted: by key bytes, then by record number
 };
 
-// The bytes of an .MDX file for the table `tableName` (without extension).
+// The bytes of an .MDX file for the table `tableName` (without extension), whose language driver
+// has the id `languageId` (see indexLanguageId).
 std::vector<std::uint8_t> buildMdx(const std::string& tableName, const std::vector<MdxTagContent>& tags,
-                                   const Date& date);
+                                   const Date& date, std::uint8_t languageId);
+
+// The language id of a table as its index records it: the id of the table's language driver
+// (level 7 names the driver, 0x57 for DBWINUS0; older levels keep the id in byte 29), or 0, which
+// readers take as "the table's", for a driver not known here. `header` holds `size` bytes.
+std::uint8_t indexLanguageId(const std::uint8_t* header, std::size_t size, bool level7);
 
 struct MdxTagInfo {
     std::string name;

@@ -183,7 +183,9 @@ void Table::create(const std::filesystem::path& file, const std::vector<FieldSpe
     TableFile::createNew(file, bytes);
     if (tag) {
         try {
-            TableFile::replaceWhole(indexPathFor(file), buildMdx(file.stem().string(), {*tag}, stamp));
+            TableFile::replaceWhole(indexPathFor(file),
+                                    buildMdx(file.stem().string(), {*tag}, stamp,
+                                             indexLanguageId(bytes.data(), bytes.size(), true)));
         } catch (...) {
             std::error_code ignored;
             std::filesystem::remove(file, ignored); // no table without the index it announces
@@ -220,6 +222,7 @@ Table Table::open(const std::filesystem::path& file, OpenMode mode, Access acces
             impl->live.push_back(static_cast<std::uint32_t>(i));
     if (layout.hasProductionIndex)
         impl->mdxPath = findIndexFile(file);
+    impl->indexLanguage = indexLanguageId(data.data(), data.size(), layout.level7);
     return Table(std::move(impl));
 }
 

@@ -50,6 +50,7 @@ struct Table::Impl {
     std::optional<MdxFile> mdx;
     std::optional<std::vector<TagPlan>> tagPlans;
     bool indexDirty = false;
+    std::uint8_t indexLanguage = 0; // the table's language id, as a rebuilt index records it
 
     mutable Lookups lookups;
     // Reused by every lookup by field positions, so that a loop of lookups allocates nothing for them.

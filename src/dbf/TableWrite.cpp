@@ -97,7 +97,8 @@ void Table::Impl::rebuildIndex() {
                          [](const MdxEntry& a, const MdxEntry& b) { return a.key < b.key; });
         tags.push_back(std::move(tag));
     }
-    TableFile::replaceWhole(*mdxPath, buildMdx(path.stem().string(), tags, updateDate.value_or(today())));
+    TableFile::replaceWhole(
+        *mdxPath, buildMdx(path.stem().string(), tags, updateDate.value_or(today()), indexLanguage));
     mdx.reset();
     indexDirty = false;
 }
