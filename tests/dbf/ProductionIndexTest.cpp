@@ -18,6 +18,8 @@ namespace {
 
 const std::vector<FieldSpec> kFields = {{"NOMBRE", 'C', 20}, {"ORDEN", 'I'}, {"HORAINI", 'C', 5}};
 const IndexSpec kIndex{"ORDEN", "ORDEN"};
+// The file header and room for 48 tag entries of 43 bytes (2,576 bytes), in whole 1024-byte blocks.
+constexpr std::uint32_t kHeaderRegionPages = 6;
 
 struct Entry {
     std::uint32_t record; // from 1
@@ -74,6 +76,11 @@ ParsedIndex parseMdx(const std::filesystem::path& file) {
     if (f.size() < 2048)
         return out;
     EXPECT_EQ(f[0], 3) << "level-7 index";
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&f[4]), 16),
+              std::string("DIASHORA\0\0\0\0\0\0\0\0", 16))
+        << "table name cut to 8 characters";
+    EXPECT_EQ(f[31], 0x57) << "language id of DBWINUS0";
+    EXPECT_EQ(u32le(f, 36), 0u) << "no freed blocks";
     EXPECT_EQ(u16le(f, 20), 2) << "pages per block";
     EXPECT_EQ(u16le(f, 22), 1024) << "block size";
     EXPECT_EQ(f[24], 1) << "production index";
@@ -83,6 +90,7 @@ ParsedIndex parseMdx(const std::filesystem::path& file) {
     EXPECT_EQ(u32le(f, 32) * 512u, f.size()) << "file size in pages";
     const std::size_t tag = 512 + 43;
     const std::uint32_t headerPage = u32le(f, tag);
+    EXPECT_GE(headerPage, kHeaderRegionPages) << "tag header past the header region";
     out.tagName = reinterpret_cast<const char*>(&f[tag + 4]);
     out.keyType = static_cast<char>(f[tag + 42]);
     EXPECT_EQ(f[tag + 37], 0x10) << "key on a plain field";
@@ -97,6 +105,8 @@ ParsedIndex parseMdx(const std::filesystem::path& file) {
     EXPECT_EQ(f[h + 8] & 0x08, 0) << "ascending";
     EXPECT_EQ(f[h + 8] & 0x40, 0) << "duplicates allowed";
     EXPECT_EQ(f[h + 9], 'I');
+    EXPECT_EQ(f[h + 20], 4) << "tag version";
+    EXPECT_GT(u32le(f, h), headerPage) << "the tree after its tag header";
     out.expression = reinterpret_cast<const char*>(&f[h + 24]);
     walk(f, u32le(f, h), entryLength, out.keyLength, 1, out);
     return out;
@@ -234,6 +244,71 @@ TEST(ProductionIndex, StaysRightAcrossOpeningsAndUpdates) {
     expectIndexMatches(dir / "DIASHORAST2.MDX", orden, 1);
     Table t = Table::open(file, OpenMode::Shared);
     EXPECT_EQ(t.indexOrder("ORDEN"), (std::vector<std::size_t>{5, 3, 2, 0, 4, 1}));
+}
+
+TEST(ProductionIndex, TheTreeSurvivesAnotherEngineWritingBackItsCachedHeaderRegion) {
+    // Another engine reads the header region (file header and the 48 tag slots: pages 0-5) when it
+    // opens the table and writes it back whole, with its own page count, when that count changes.
+    // Nothing that moves on its own, like the tag header naming the root, may lie in that region.
+    TempFolder dir;
+    const auto file = dir / "DIASHORAST2.DBF";
+    const auto index = dir / "DIASHORAST2.MDX";
+    Table::create(file, kFields, kIndex);
+    std::vector<std::optional<std::int32_t>> orden = {3, 1, 2};
+    {
+        Table t = Table::open(file, OpenMode::Exclusive, Access::ReadWrite);
+        appendAll(t, orden);
+    }
+    const auto atOpening = dbftest::readBytes(index);
+    ASSERT_GE(atOpening.size(), kHeaderRegionPages * 512u);
+    for (int i = 0; i < 400; ++i)
+        orden.push_back((i * 37) % 101 - 50);
+    {
+        Table t = Table::open(file, OpenMode::Exclusive, Access::ReadWrite);
+        appendAll(t, orden, 3);
+    }
+    auto written = dbftest::readBytes(index);
+    const std::uint32_t pages = u32le(written, 32);
+    std::copy_n(atOpening.begin(), kHeaderRegionPages * 512u, written.begin());
+    for (int i = 0; i < 4; ++i)
+        written[32 + i] = static_cast<std::uint8_t>(pages >> (8 * i));
+    dbftest::writeBytes(index, written);
+
+    expectIndexMatches(index, orden, 2);
+    Table t = Table::open(file, OpenMode::Shared);
+    EXPECT_EQ(t.indexOrder("ORDEN"), expectedOrder(orden));
+}
+
+TEST(ProductionIndex, IndexWithItsTagHeaderInsideTheHeaderRegionStillReads) {
+    // Indexes written by earlier versions have the tag header at page 4 and the tree from page 6.
+    // The fixture is such an index for these 8 records; a change of keys rewrites it laid out anew.
+    TempFolder dir;
+    const auto file = dir / "DIASHORAST2.DBF";
+    Table::create(file, {{"CODDIHO", 'C', 10}, {"DIA", 'C', 20}, {"ORDEN", 'I'}}, kIndex);
+    std::vector<std::optional<std::int32_t>> orden = {590, 480, 535, 480, 765, 0, -5, 535};
+    {
+        Table t = Table::open(file, OpenMode::Exclusive, Access::ReadWrite);
+        for (const auto& v : orden) {
+            RecordBuffer b;
+            b.setInteger("ORDEN", *v);
+            t.append(b);
+        }
+    }
+    const auto fixture = dbftest::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" /
+                                            "orden-etiqueta-en-pagina-4.mdx");
+    ASSERT_EQ(u32le(fixture, 512 + 43), 4u) << "the fixture has its tag header at page 4";
+    dbftest::writeBytes(dir / "DIASHORAST2.MDX", fixture);
+    {
+        Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
+        EXPECT_EQ(t.indexOrder("ORDEN"), expectedOrder(orden));
+        RecordBuffer b;
+        b.setInteger("ORDEN", -7);
+        t.update(2, b);
+        orden[2] = -7;
+    }
+    expectIndexMatches(dir / "DIASHORAST2.MDX", orden, 1);
+    Table t = Table::open(file, OpenMode::Shared);
+    EXPECT_EQ(t.indexOrder("ORDEN"), expectedOrder(orden));
 }
 
 TEST(ProductionIndex, IndexFileNamedInAnotherLetterCaseIsFoundAndKept) {
