@@ -21,14 +21,15 @@ fi
 
 build=${1:-build/dev}
 [ -f "$build/CMakeCache.txt" ] || cmake --preset "$(basename "$build")" >/dev/null
-cmake --build "$build" --target pontrel-cli mdx-check >/dev/null
+interop=$build/interop
+rm -rf "$interop"
+mkdir -p "$interop/units"
+cmake --build "$build" --target pontrel-cli mdx-check >"$interop/build.log" 2>&1 ||
+    { tail -40 "$interop/build.log"; exit 1; }
 cli=$build/bin/pontrel-cli
 check=$build/bin/mdx-check
 
 # TDbf 7 and our program, its units searched before Free Pascal's own unit dbf.
-interop=$build/interop
-rm -rf "$interop"
-mkdir -p "$interop/units"
 tar -xJf "$tarball" -C "$interop"
 tdbf_src=$interop/tdbf-7.0.2/src
 fpc -v0 -O1 -Fu"$tdbf_src" -Fi"$tdbf_src" -FU"$interop/units" -o"$interop/tdbf-interop" \

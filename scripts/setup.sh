@@ -9,7 +9,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   libxml2-dev libxml2-utils
   libgtest-dev googletest
-  fpc fp-units-db fp-utils
+  fpc fp-units-db fp-utils xz-utils
   xvfb xdotool x11-utils xauth imagemagick xchm
   fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev

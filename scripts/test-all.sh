@@ -8,3 +8,4 @@ cmake --preset dev >/dev/null
 cmake --build --preset dev
 bash fuzz/run.sh
 ctest --preset dev
+bash scripts/interop-check.sh build/dev
