@@ -143,8 +143,8 @@ struct TreeWalk {
     // Returns the highest key under `page`.
     Key walk(std::uint32_t page, int depth) {
         const std::size_t at = static_cast<std::size_t>(page) * 512;
-        if (at + 1024 > f.size() || page < 2) {
-            fault() << "node page " << page << " lies outside the file\n";
+        if (at + 1024 > f.size() || page < 4) {
+            fault() << "node page " << page << " lies outside the file or in its header\n";
             return {};
         }
         if (!visited.insert(page).second || depth > 16) {
@@ -191,6 +191,10 @@ struct TableRecords {
 // The records' deletion marks and ORDEN bytes, read from the file itself.
 TableRecords readRecords(const Bytes& dbf) {
     TableRecords r;
+    if (dbf.size() < 69) {
+        fault() << "the table is shorter than a level-7 header\n";
+        return r;
+    }
     const std::uint32_t count = u32(dbf, 4);
     const std::size_t headerLength = u16(dbf, 8), recordLength = u16(dbf, 10);
     std::size_t ordenAt = 0, offset = 1;
