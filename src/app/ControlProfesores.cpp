@@ -20,8 +20,11 @@
 #include <QRegularExpressionValidator>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 using pontrel::app::FixedColumnsGrid;
 using pontrel::app::GradientPanel;
@@ -30,11 +33,14 @@ using pontrel::app::ProftTableModel;
 namespace {
 
 // The cells' editors carry the masks while typing: X_EMPLEADO takes only digits, F_TOMAPOS digits and
-// slashes, both at most 10 characters; the model checks the whole text when it is stored. Enter in an
-// editor stores the cell and moves to the next column.
+// slashes, both at most 10 characters; the model checks the whole text when it is stored. Enter (and
+// Tab) in an editor stores the cell and moves to the next column; a text the model refuses goes to
+// `onRefused` and the cursor stays where it is.
 class MaskDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    std::function<void(const QModelIndex&, const QString&)> onRefused;
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex& index) const override {
@@ -50,19 +56,33 @@ class MaskDelegate : public QStyledItemDelegate {
         return editor;
     }
 
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+        const QString text = static_cast<QLineEdit*>(editor)->text();
+        refused_ = !model->setData(index, text, Qt::EditRole);
+        if (refused_ && onRefused)
+            onRefused(index, text);
+    }
+
   protected:
     bool eventFilter(QObject* object, QEvent* event) override {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab ||
+                key == Qt::Key_Backtab) {
                 auto* editor = qobject_cast<QWidget*>(object);
+                refused_ = false;
                 emit commitData(editor);
-                emit closeEditor(editor, QAbstractItemDelegate::EditNextItem);
+                const auto move = key == Qt::Key_Backtab ? QAbstractItemDelegate::EditPreviousItem
+                                                         : QAbstractItemDelegate::EditNextItem;
+                emit closeEditor(editor, refused_ ? QAbstractItemDelegate::NoHint : move);
                 return true;
             }
         }
         return QStyledItemDelegate::eventFilter(object, event);
     }
+
+  private:
+    mutable bool refused_ = false;
 };
 
 void fillBackground(QLabel* label, const QColor& colour) {
@@ -113,7 +133,13 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     proftDBGrid_->setObjectName(QStringLiteral("ProftDBGrid"));
     proftDBGrid_->setGeometry(9, 56, 490, 433);
     proftDBGrid_->setProperty(kHelpContextProperty, kTeacherDialogHelpContext);
-    proftDBGrid_->setItemDelegate(new MaskDelegate(proftDBGrid_));
+    auto* delegate = new MaskDelegate(proftDBGrid_);
+    delegate->onRefused = [this](const QModelIndex& cell, const QString& text) {
+        refusedCell_ = cell;
+        refusedText_ = text;
+        queueRefusal();
+    };
+    proftDBGrid_->setItemDelegate(delegate);
     proftDBGrid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                                   QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     proftDBGrid_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -189,13 +215,17 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
         else if (wasIn && !isIn && now && now->window() == this)
             ProftDBGridExit();
     });
-    // Moving to another row stores the row being edited.
+    // Moving to another row stores the row being edited; not while a refused cell waits for its
+    // answer, as the cursor goes back to it.
     connect(proftDBGrid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) {
-                if (model_->isEditing() && model_->editingRow() != current.row())
+                if (!refusalQueued_ && model_->isEditing() && model_->editingRow() != current.row())
                     model_->post();
                 updateNavigator();
             });
+    // Typing into a cell (or opening it otherwise) edits its row, whichever row was edited before.
+    connect(proftDBGrid_, &FixedColumnsGrid::editorOpened, this,
+            [this](const QModelIndex& cell) { model_->edit(cell.row()); });
     connect(model_, &ProftTableModel::stateChanged, this, &TControlProfesores::updateNavigator);
     connect(model_, &ProftTableModel::modelReset, this, [this] {
         if (model_->rowCount() > 0)
@@ -267,9 +297,15 @@ void TControlProfesores::buildNavigator() {
             proftDBGrid_->discardOpenEditor();
             model_->cancel();
         });
-    // The table read again, the same teacher stays current.
+    // The table read again, the same teacher stays current. Never over a row being edited: what is
+    // typed in an open cell goes into its row first, which then waits for post or cancel.
     navRefresh_ =
         button("Refresh", QStyle::SP_BrowserReload, "Refresh the contents of the dataset", [this, row] {
+            proftDBGrid_->commitOpenEditor();
+            if (model_->isEditing() || refusalQueued_) {
+                updateNavigator();
+                return;
+            }
             const int current = row();
             model_->refresh();
             moveToRow(current);
@@ -317,7 +353,8 @@ void TControlProfesores::ProftDBGridEnter() {
 }
 
 void TControlProfesores::ProftDBGridExit() {
-    if (model_->isEditing())
+    // A refused cell is coming back: its row stays in editing.
+    if (model_->isEditing() && !refusalQueued_)
         model_->post();
 }
 
@@ -330,6 +367,8 @@ bool TControlProfesores::storeBeforeClosing() {
     // its open cell, as leaving the grid does. A row the table refuses keeps the dialog open, its
     // error shown, so that the keys typed are not lost; the navigator's cancel drops them.
     proftDBGrid_->commitOpenEditor();
+    if (refusalQueued_)
+        return false;
     return !model_->isEditing() || model_->post();
 }
 
@@ -348,10 +387,46 @@ void TControlProfesores::done(int result) {
 }
 
 void TControlProfesores::showRefusal(const QString& message) {
-    // Not modal to the program: the refusal must not stop the grid's own handling of the key.
-    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromLatin1(pontrel::app::kApplicationTitle),
-                                message, QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("MaskRefusal"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    refusalMessage_ = message;
+    queueRefusal();
+}
+
+void TControlProfesores::queueRefusal() {
+    // Answered once the grid has finished with the key or click that stored the cell.
+    if (refusalQueued_)
+        return;
+    refusalQueued_ = true;
+    QTimer::singleShot(0, this, &TControlProfesores::answerRefusal);
+}
+
+void TControlProfesores::answerRefusal() {
+    const QString message = std::exchange(refusalMessage_, QString());
+    const QPersistentModelIndex cell = std::exchange(refusedCell_, QPersistentModelIndex());
+    const QString text = std::exchange(refusedText_, QString());
+    if (!message.isEmpty()) {
+        // Modal, and shown before the cell opens again: an open cell would be stored (and refused)
+        // once more as the box takes the focus.
+        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(pontrel::app::kApplicationTitle), message,
+                        QMessageBox::NoButton, this);
+        box.setObjectName(QStringLiteral("MaskRefusal"));
+        QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.setDefaultButton(ok);
+        box.setEscapeButton(ok);
+        box.exec();
+    }
+    // The cursor goes back to the refused cell, opened with the text as it was typed, to be corrected.
+    if (cell.isValid() && isVisible()) {
+        proftDBGrid_->setCurrentIndex(cell);
+        proftDBGrid_->setFocus();
+        if (!proftDBGrid_->indexWidget(cell))
+            proftDBGrid_->edit(cell);
+        if (auto* editor = qobject_cast<QLineEdit*>(proftDBGrid_->indexWidget(cell))) {
+            editor->setText(text);
+            editor->setFocus();
+        }
+    }
+    refusalQueued_ = false;
+    if (!refusalMessage_.isEmpty() || refusedCell_.isValid())
+        queueRefusal();
+    updateNavigator();
 }

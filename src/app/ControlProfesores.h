@@ -5,6 +5,7 @@
 // the dialog has closed.
 
 #include <QDialog>
+#include <QPersistentModelIndex>
 
 class QLabel;
 class QPushButton;
@@ -41,7 +42,11 @@ class TControlProfesores : public QDialog {
     void buildNavigator();
     void updateNavigator();
     void moveToRow(int row);
+    // A refused value: its message is shown, then the cursor goes back to the refused cell with the
+    // text as typed.
     void showRefusal(const QString& message);
+    void queueRefusal();
+    void answerRefusal();
     bool inGrid(const QWidget* widget) const;
     bool storeBeforeClosing();
 
@@ -61,4 +66,8 @@ class TControlProfesores : public QDialog {
     QToolButton* navRefresh_ = nullptr;
     QPushButton* bitBtn1_ = nullptr;
     QMetaObject::Connection focusWatch_;
+    QString refusalMessage_;
+    QPersistentModelIndex refusedCell_;
+    QString refusedText_;
+    bool refusalQueued_ = false;
 };

@@ -92,6 +92,14 @@ void FixedColumnsGrid::discardOpenEditor() {
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
 }
 
+bool FixedColumnsGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (!QTableView::edit(index, trigger, event))
+        return false;
+    if (state() == EditingState && indexWidget(index))
+        emit editorOpened(index);
+    return true;
+}
+
 QModelIndex FixedColumnsGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
     const QModelIndex current = currentIndex();
     if (!model())

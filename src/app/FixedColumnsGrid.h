@@ -17,8 +17,14 @@ class FixedColumnsGrid : public QTableView {
     // The editor open on the current cell, if any: hands its text to the model, or drops it.
     void commitOpenEditor();
     void discardOpenEditor();
+    using QTableView::edit;
+
+  signals:
+    // A cell's editor has opened (a key typed into the cell, a double click, F2): its row is being edited.
+    void editorOpened(const QModelIndex& index);
 
   protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -74,6 +74,9 @@ TMForm::TMForm(QStringList arguments, RunSession session, Runs runs, HelpAdapter
     endProgram_ = [] { QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); }); };
     buildWindow();
     ui_ = std::make_unique<QtUserInterface>(this, openDialogXML_);
+    // The runs set the code at the step it belongs to; it is kept at once, so a close that comes while
+    // their last message is still open already leaves it.
+    ui_->onResultCode([this](int code) { resultCode_ = code; });
     FormCreate();
 }
 
@@ -141,6 +144,7 @@ void TMForm::buildWindow() {
 
 void TMForm::FormCreate() {
     resultCode_ = 0;
+    session_.hostReadsResult = false;
     if (arguments_.size() != 2) {
         if (QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - QPoint(kClientWidth / 2, kClientHeight / 2));
@@ -148,6 +152,9 @@ void TMForm::FormCreate() {
     }
     const QString handleText = arguments_.at(1);
     const std::optional<quintptr> handle = parseHostHandle(handleText);
+    // A well-formed handle says that Velmora started the program and will read the result, even when it
+    // names no window; a handle that is not a number does not.
+    session_.hostReadsResult = handle.has_value();
     QString problem;
     if (!handle)
         problem = notHexadecimalMessage(handleText);
@@ -223,16 +230,13 @@ void TMForm::applyOutcome(RunOutcome outcome) {
     bool close = false;
     switch (outcome) {
     case RunOutcome::Completed:
-        resultCode_ = 1;
+        // The run has set the result code itself, before its last message.
         bExportar_->setEnabled(false);
         bImportar_->setEnabled(false);
         close = embedded_;
         break;
     case RunOutcome::DocumentMissing:
-        if (embedded_) {
-            resultCode_ = -1;
-            close = true;
-        }
+        close = embedded_;
         break;
     case RunOutcome::TeacherDataMissing:
         close = true;
@@ -284,7 +288,8 @@ void TMForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMForm::FormClose() {
-    if (!embedded_)
+    // Embedded, or started by Velmora with a handle that named no window.
+    if (!session_.hostReadsResult)
         return;
     const QString code = QString::number(resultCode_);
 #ifdef _WIN32

@@ -14,7 +14,11 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTextLayout>
 #include <QTimer>
+
+#include <utility>
+#include <vector>
 
 using pontrel::app::GradientPanel;
 
@@ -27,6 +31,55 @@ constexpr int kMostFrames = 5;
 
 QString shown(const std::string& ansi) {
     return QString::fromUtf8(pontrel::ansi::toUtf8(ansi));
+}
+
+// `LabelNombre`: Arial 16, bold and underlined, word-wrapped in a box two lines high.
+QFont frameNameFont() {
+    return pontrel::app::arialFont(16, true, true);
+}
+constexpr int kSmallestNamePixels = 11; // the windows' own font size
+
+bool fitsIn(const QRect& box, const QFont& font, const QString& text) {
+    const QRect needed = QFontMetrics(font).boundingRect(
+        QRect(0, 0, box.width(), 1 << 20), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    return needed.width() <= box.width() && needed.height() <= box.height();
+}
+
+// A long frame name would lose its last lines below the label's fixed box: it is shown in a smaller
+// font, as small as the windows' own, and when even that does not hold it, its last line that fits ends
+// in "…". The whole name is then the label's tooltip.
+void showFrameName(QLabel* label, const QString& name) {
+    const QRect box = label->contentsRect();
+    QFont font = frameNameFont();
+    while (!fitsIn(box, font, name) && font.pixelSize() > kSmallestNamePixels)
+        font.setPixelSize(font.pixelSize() - 1);
+    QString text = name;
+    if (!fitsIn(box, font, name)) {
+        // The name's lines as the label wraps them; the last one that fits takes the rest, cut.
+        QTextLayout layout(name, font);
+        layout.setTextOption(QTextOption(Qt::AlignLeft));
+        layout.beginLayout();
+        std::vector<std::pair<int, int>> lines;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(box.width());
+            lines.emplace_back(line.textStart(), line.textLength());
+        }
+        layout.endLayout();
+        const QFontMetrics metrics(font);
+        for (std::size_t kept = lines.size(); kept-- > 0;) {
+            QStringList shownLines;
+            for (std::size_t i = 0; i < kept; ++i)
+                shownLines << name.mid(lines[i].first, lines[i].second).trimmed();
+            shownLines << metrics.elidedText(name.mid(lines[kept].first).trimmed(), Qt::ElideRight,
+                                             box.width());
+            text = shownLines.join(QLatin1Char('\n'));
+            if (fitsIn(box, font, text))
+                break;
+        }
+    }
+    label->setFont(font);
+    label->setText(text);
+    label->setToolTip(font.pixelSize() == frameNameFont().pixelSize() && text == name ? QString() : name);
 }
 
 } // namespace
@@ -135,7 +188,7 @@ void TPlantillas::FormActivate() {
 
 void TPlantillas::ComboBoxPlantillaChange() {
     try {
-        labelNombre_->setText(QStringLiteral("-"));
+        showFrameName(labelNombre_, QStringLiteral("-"));
         labelPlanFec1_->setText(QStringLiteral("-"));
         labelPlanFec2_->setText(QStringLiteral("-"));
         const int current = comboBoxPlantilla_->currentIndex();
@@ -143,7 +196,8 @@ void TPlantillas::ComboBoxPlantillaChange() {
             current >= 0 && current < int(codes_.size()) ? codes_[current] : std::string();
 
         if (!document_)
-            document_.emplace(pontrel::YedraDocument::loadOutline(documentPath_, {kFramesGroup, kSlotsGroup}));
+            document_.emplace(
+                pontrel::YedraDocument::loadOutline(documentPath_, {kFramesGroup, kSlotsGroup}));
         const pontrel::YedraDocument& document = *document_;
         const auto frames = document.records(kFramesGroup);
         if (frames.size() > 1) {
@@ -151,7 +205,7 @@ void TPlantillas::ComboBoxPlantillaChange() {
             for (const auto& frame : frames) {
                 if (frame.rawValue(0) != code)
                     continue;
-                labelNombre_->setText(shown(frame.rawValue(1)));
+                showFrameName(labelNombre_, shown(frame.rawValue(1)));
                 labelPlanFec1_->setText(shown(frame.rawValue(2)));
                 labelPlanFec2_->setText(shown(frame.rawValue(3)));
             }

@@ -65,6 +65,11 @@ void QtUserInterface::completeTeacherKeys(const std::filesystem::path& proftTabl
 #endif
 }
 
+void QtUserInterface::setResultCode(int code) {
+    if (keepResultCode_)
+        keepResultCode_(code);
+}
+
 void QtUserInterface::setBusy(bool busy) {
     if (busy == busy_)
         return;

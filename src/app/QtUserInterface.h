@@ -4,6 +4,8 @@
 
 #include "exchange/UserInterface.h"
 
+#include <functional>
+
 class QFileDialog;
 class QWidget;
 
@@ -20,8 +22,11 @@ class QtUserInterface : public UserInterface {
     FrameChoice chooseFrames(const std::filesystem::path& document) override;
     void completeTeacherKeys(const std::filesystem::path& proftTable) override;
     void setBusy(bool busy) override;
+    // Handed straight to the window, which keeps it as the code it leaves on closing.
+    void setResultCode(int code) override;
 
     bool busy() const { return busy_; }
+    void onResultCode(std::function<void(int)> keep) { keepResultCode_ = std::move(keep); }
 
     // The program is ending under a running run (Velmora's window went away): every later question
     // fails with an error, so the run stops where it is, as after any error, instead of going on alone.
@@ -32,6 +37,7 @@ class QtUserInterface : public UserInterface {
 
     QWidget* owner_;
     QFileDialog* fileDialog_;
+    std::function<void(int)> keepResultCode_;
     bool busy_ = false;
     bool abandoned_ = false;
 };

@@ -10,6 +10,8 @@ bool chooseExistingDocument(RunSession& session, UserInterface& ui) {
     std::error_code ec;
     if (session.documentPath.empty() || !std::filesystem::is_regular_file(session.documentPath, ec)) {
         ui.showMessage(kNoDocumentMessage);
+        if (session.hostReadsResult)
+            ui.setResultCode(-1);
         return false;
     }
     return true;

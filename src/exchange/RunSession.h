@@ -11,6 +11,9 @@ struct RunSession {
     std::filesystem::path workingFolder; // Velmora's working folder
     std::filesystem::path programFolder; // the executable's folder: NIVELCAN.DBF, Velmora.ini, YEDRA.chm
     std::filesystem::path levelTable;    // empty: programFolder / "NIVELCAN.DBF"
+    // Velmora started the program and reads its result code when the window closes: a missing document
+    // then leaves -1 for it.
+    bool hostReadsResult = false;
 };
 
 // How a run ended. Errors that stop a run escape as pontrel::Error; the front end shows them.

@@ -44,6 +44,12 @@ public:
 
     // Progress of a run's steps; most front ends ignore it.
     virtual void reportProgress(const StepProgress&) {}
+
+    // The result code left for Velmora: 1 just before "Proceso finalizado", -1 after "No existe
+    // archivo" when Velmora reads the result. The window keeps it at once, so that however it is closed
+    // from then on (even with the message still open) the host reads this code. Front ends that leave
+    // no result ignore it.
+    virtual void setResultCode(int) {}
 };
 
 } // namespace pontrel

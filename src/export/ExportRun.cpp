@@ -94,6 +94,7 @@ RunOutcome ExportRun::run() {
     replacement.commit({"PERIODOS"});
     busy.release();
 
+    ui_.setResultCode(1);
     ui_.showMessage(kFinishedMessage);
     return RunOutcome::Completed;
 }

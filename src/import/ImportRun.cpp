@@ -78,6 +78,7 @@ RunOutcome ImportRun::run() {
     // The tables are closed by now; only a complete document reaches the disk.
     summary_.output = writer.SaveDocument(session_.documentPath);
     busy.release();
+    ui_.setResultCode(1);
     ui_.showMessage(kFinishedMessage);
     return RunOutcome::Completed;
 }

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using pontrel::RunOutcome;
@@ -138,11 +139,10 @@ TEST_F(MainFormTest, ComponentsByNameWithGeometryCaptionsAndLook) {
     EXPECT_TRUE(files->testOption(QFileDialog::DontUseNativeDialog));
 }
 
-// What a run's ending does in a standalone window.
+// What a run's ending does in a standalone window. The result code is the run's to set (see below).
 struct OutcomeCase {
     const char* name;
     RunOutcome outcome;
-    int resultCode;
     bool buttonsEnabled;
     bool windowCloses;
 };
@@ -157,7 +157,7 @@ TEST_P(MainFormOutcome, ResultButtonsAndWindow) {
     button(*form, "BExportar")->click();
     settle();
     EXPECT_EQ(fake.calls, std::vector<std::string>{"exportar"});
-    EXPECT_EQ(form->resultCode(), c.resultCode);
+    EXPECT_EQ(form->resultCode(), 0) << "the ending alone sets no code";
     EXPECT_EQ(button(*form, "BExportar")->isEnabled(), c.buttonsEnabled);
     EXPECT_EQ(button(*form, "BImportar")->isEnabled(), c.buttonsEnabled);
     EXPECT_EQ(programEnds, c.windowCloses ? 1 : 0);
@@ -166,11 +166,52 @@ TEST_P(MainFormOutcome, ResultButtonsAndWindow) {
 
 INSTANTIATE_TEST_SUITE_P(
     Standalone, MainFormOutcome,
-    ::testing::Values(OutcomeCase{"Completed", RunOutcome::Completed, 1, false, false},
-                      OutcomeCase{"DocumentMissing", RunOutcome::DocumentMissing, 0, true, false},
-                      OutcomeCase{"Stopped", RunOutcome::Stopped, 0, true, false},
-                      OutcomeCase{"TeacherDataMissing", RunOutcome::TeacherDataMissing, 0, true, true}),
+    ::testing::Values(OutcomeCase{"Completed", RunOutcome::Completed, false, false},
+                      OutcomeCase{"DocumentMissing", RunOutcome::DocumentMissing, true, false},
+                      OutcomeCase{"Stopped", RunOutcome::Stopped, true, false},
+                      OutcomeCase{"TeacherDataMissing", RunOutcome::TeacherDataMissing, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Velmora gave a well-formed handle that names no window (offscreen there are none): an ordinary window,
+// but the code a run sets is kept at once and left in "Velmora.ini" however the window is closed, even
+// while the run's last message is still open.
+TEST_F(MainFormTest, CodeSetByARunIsLeftWhenTheWindowClosesUnderItsLastMessage) {
+    const QString resultFile = programFolder.filePath("Velmora.ini");
+    int codeWhileMessageOpen = 99;
+    QByteArray fileWhileMessageOpen;
+    fake.behaviour = [](RunSession& s, UserInterface& ui) {
+        EXPECT_TRUE(s.hostReadsResult);
+        ui.setResultCode(1);
+        ui.showMessage("Proceso finalizado");
+        return RunOutcome::Completed;
+    };
+    TMForm* formSeen = nullptr;
+    QTimer answer;
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        if (box->text() == "Proceso finalizado" && formSeen) {
+            codeWhileMessageOpen = formSeen->resultCode();
+            formSeen->closeMainWindow();
+            QFile file(resultFile);
+            if (file.open(QIODevice::ReadOnly))
+                fileWhileMessageOpen = file.readAll();
+        }
+        box->buttons().constFirst()->click();
+    });
+    answer.start();
+    auto form = makeForm({"exportar", "1A2B"});
+    formSeen = form.get();
+    EXPECT_FALSE(form->embedded());
+    form->show();
+    settle();
+    EXPECT_EQ(fake.calls, std::vector<std::string>{"exportar"});
+    EXPECT_EQ(codeWhileMessageOpen, 1);
+    EXPECT_EQ(fileWhileMessageOpen, "[Transformadores]\r\nTransformado=1\r\n");
+    EXPECT_EQ(programEnds, 1);
+}
 
 TEST_F(MainFormTest, AnErrorThatEscapesARunIsShownAndChangesNothing) {
     fake.behaviour = [](RunSession&, UserInterface& ui) -> RunOutcome {
@@ -211,7 +252,8 @@ struct CommandLineCase {
     const char* name;
     QStringList arguments;
     std::vector<std::string> runsOnShow;
-    QString errorBox; // empty: none
+    QString errorBox;  // empty: none
+    bool writesResult; // a well-formed handle: Velmora reads the result, even when no window has it
 };
 
 class MainFormCommandLine : public MainFormTest, public ::testing::WithParamInterface<CommandLineCase> {};
@@ -219,6 +261,11 @@ class MainFormCommandLine : public MainFormTest, public ::testing::WithParamInte
 TEST_P(MainFormCommandLine, DirectionAndHandle) {
     const CommandLineCase& c = GetParam();
     ModalBoxes boxes;
+    std::vector<bool> hostReadsResult;
+    fake.behaviour = [&](RunSession& s, UserInterface&) {
+        hostReadsResult.push_back(s.hostReadsResult);
+        return RunOutcome::Stopped;
+    };
     auto form = makeForm(c.arguments);
     EXPECT_FALSE(form->embedded());
     form->show();
@@ -239,30 +286,39 @@ TEST_P(MainFormCommandLine, DirectionAndHandle) {
     EXPECT_EQ(fake.calls, c.runsOnShow);
     form->findChild<QPushButton*>("BClose")->click();
     EXPECT_EQ(programEnds, 1);
-    EXPECT_FALSE(resultFileWritten());
+    EXPECT_EQ(hostReadsResult, std::vector<bool>(c.runsOnShow.size(), c.writesResult));
+    if (c.writesResult) {
+        QFile file(programFolder.filePath("Velmora.ini"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "[Transformadores]\r\nTransformado=0\r\n");
+    } else {
+        EXPECT_FALSE(resultFileWritten());
+    }
 }
 
 const QString kNoWindow =
-    QString::fromUtf8("No existe ninguna ventana con el identificador hexadecimal '1A2B': Pontrel "
-                      "se abre como ventana independiente y no dejará resultado para Velmora.");
+    QString::fromUtf8("No existe ninguna ventana con el identificador hexadecimal '1A2B': Pontrel se abre "
+                      "como ventana independiente y, al cerrarla, dejará el resultado para Velmora.");
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, MainFormCommandLine,
-    ::testing::Values(CommandLineCase{"None", {}, {}, {}}, CommandLineCase{"One", {"exportar"}, {}, {}},
-                      CommandLineCase{"Three", {"exportar", "1A2B", "x"}, {}, {}},
-                      CommandLineCase{"BadHexStillRunsExport",
-                                      {"EXPORTAR", "XYZ"},
-                                      {"exportar"},
-                                      QString::fromUtf8("'XYZ' no es un número hexadecimal válido")},
-                      CommandLineCase{"BadHexStillRunsImport",
-                                      {"Importar", "0x1f"},
-                                      {"importar"},
-                                      QString::fromUtf8("'0x1f' no es un número hexadecimal válido")},
-                      CommandLineCase{"HandleOfNoWindow", {"exportar", "1A2B"}, {"exportar"}, kNoWindow},
-                      CommandLineCase{"UnknownWordRunsNothing", {"exportarr", "1A2B"}, {}, kNoWindow},
-                      // Only A to Z are folded: a dotless capital I is another word.
-                      CommandLineCase{
-                          "OnlyAsciiFolded", {QString::fromUtf8("İMPORTAR"), "1A2B"}, {}, kNoWindow}),
+    ::testing::Values(
+        CommandLineCase{"None", {}, {}, {}, false}, CommandLineCase{"One", {"exportar"}, {}, {}, false},
+        CommandLineCase{"Three", {"exportar", "1A2B", "x"}, {}, {}, false},
+        CommandLineCase{"BadHexStillRunsExport",
+                        {"EXPORTAR", "XYZ"},
+                        {"exportar"},
+                        QString::fromUtf8("'XYZ' no es un número hexadecimal válido"),
+                        false},
+        CommandLineCase{"BadHexStillRunsImport",
+                        {"Importar", "0x1f"},
+                        {"importar"},
+                        QString::fromUtf8("'0x1f' no es un número hexadecimal válido"),
+                        false},
+        CommandLineCase{"HandleOfNoWindow", {"exportar", "1A2B"}, {"exportar"}, kNoWindow, true},
+        CommandLineCase{"UnknownWordRunsNothing", {"exportarr", "1A2B"}, {}, kNoWindow, true},
+        // Only A to Z are folded: a dotless capital I is another word.
+        CommandLineCase{"OnlyAsciiFolded", {QString::fromUtf8("İMPORTAR"), "1A2B"}, {}, kNoWindow, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Argument 2 as a number, the way the host writes it: hexadecimal digits without prefix, of 32 bits.

@@ -150,6 +150,60 @@ TEST_F(PlantillasTest, FirstFrameIsShownBeforeAnyClick) {
     dialog.hide();
 }
 
+// A frame name longer than the two lines of `LabelNombre`: the label keeps its place and size, and
+// what it draws fits in it and shows the whole name, or the name cut with "…" and whole in the tooltip.
+TEST_F(PlantillasTest, LongFrameNamesAreShownWholeInTheLabelsBox) {
+    const std::vector<std::string> names = {
+        "Jornada de mañana", // fits as it is
+        "Jornada de tarde Formación Profesional",
+        "Jornada de tarde de los Ciclos Formativos de Grado Superior de Formación Profesional a distancia"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        QTemporaryDir folder;
+        const auto path = writeFile(folder, "centro.xml",
+                                    yedraDocument({{"J1", name, "01/09/2025", "30/06/2026"},
+                                                   {"J2", "Otra", "01/09/2025", "30/06/2026"}},
+                                                  kSlots));
+        TPlantillas dialog(path);
+        dialog.show();
+        settle();
+        auto* nombre = child<QLabel>(dialog, "LabelNombre");
+        ASSERT_NE(nombre, nullptr);
+        EXPECT_EQ(nombre->geometry(), QRect(9, 208, 120, 41));
+        const QString whole = QString::fromStdString(name);
+        const QString text = nombre->text();
+        const QRect box = nombre->contentsRect();
+        const QRect drawn = QFontMetrics(nombre->font())
+                                .boundingRect(QRect(0, 0, box.width(), 10000),
+                                              Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+        EXPECT_LE(drawn.height(), box.height()) << "lines cut off below the label: " << text.toStdString();
+        EXPECT_LE(drawn.width(), box.width()) << text.toStdString();
+        EXPECT_TRUE(nombre->font().bold());
+        EXPECT_TRUE(nombre->font().underline());
+        if (text == whole) {
+            EXPECT_GE(nombre->font().pixelSize(), 11);
+        } else {
+            EXPECT_TRUE(text.endsWith(QChar(0x2026))) << text.toStdString();
+            QString start = text.chopped(1);
+            start.replace(QLatin1Char('\n'), QLatin1Char(' '));
+            EXPECT_TRUE(whole.startsWith(start.trimmed())) << text.toStdString();
+        }
+        if (nombre->font().pixelSize() == 16 && text == whole)
+            EXPECT_TRUE(nombre->toolTip().isEmpty());
+        else
+            EXPECT_EQ(nombre->toolTip(), whole);
+
+        // The next frame, short again, is shown in the label's own font.
+        auto* frames = child<QListWidget>(dialog, "ListBox2");
+        QTest::mouseClick(frames->viewport(), Qt::LeftButton, {},
+                          frames->visualItemRect(frames->item(1)).center());
+        EXPECT_EQ(nombre->text(), "Otra");
+        EXPECT_EQ(nombre->font().pixelSize(), 16);
+        EXPECT_TRUE(nombre->toolTip().isEmpty());
+        dialog.hide();
+    }
+}
+
 TEST_F(PlantillasTest, TheEntryClickedBecomesCurrentWhetherSelectedOrNot) {
     TPlantillas dialog(document);
     dialog.show();

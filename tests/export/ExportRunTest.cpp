@@ -53,6 +53,8 @@ TEST_F(ExportRunTest, CompleteRunOnTheSampleSchoolReplacesTheTenTablesAndNothing
     ASSERT_EQ(run(), RunOutcome::Completed);
 
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Proceso finalizado"});
+    // Result code 1 before the closing message: a host window closed while it shows reads 1.
+    EXPECT_EQ(ui.resultCodes, (std::vector<std::pair<int, std::size_t>>{{1, 0}}));
     EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
     EXPECT_EQ(ui.frameRequests, 1);
     EXPECT_EQ(session.documentPath, sampleSchool());
@@ -141,6 +143,7 @@ class ExportRunStops : public ExportRunTest, public ::testing::WithParamInterfac
 
 TEST_P(ExportRunStops, LeaveTheWorkingFolderAsItWas) {
     const Stop& stop = GetParam();
+    session.hostReadsResult = true; // started by Velmora: only a missing document leaves a code (-1)
     ui.documents.push_back(stop.chosen);
     if (!stop.levelTablePresent)
         session.programFolder = root.path(); // no NIVELCAN.DBF there
@@ -149,6 +152,11 @@ TEST_P(ExportRunStops, LeaveTheWorkingFolderAsItWas) {
         EXPECT_EQ(run(), stop.outcome);
         EXPECT_EQ(ui.messages, std::vector<std::string>{stop.message});
         EXPECT_TRUE(ui.busyStates.empty());
+        // -1 comes after "No existe archivo"; no other stop touches the code.
+        const auto codes = stop.outcome == RunOutcome::DocumentMissing
+                               ? std::vector<std::pair<int, std::size_t>>{{-1, 1}}
+                               : std::vector<std::pair<int, std::size_t>>{};
+        EXPECT_EQ(ui.resultCodes, codes);
     } else {
         try {
             run();
@@ -157,6 +165,7 @@ TEST_P(ExportRunStops, LeaveTheWorkingFolderAsItWas) {
             EXPECT_NE(std::string(error.what()).find(stop.errorPart), std::string::npos) << error.what();
         }
         EXPECT_TRUE(ui.messages.empty());
+        EXPECT_TRUE(ui.resultCodes.empty());
         // A document that does not load stops before the busy cursor; a step's error gives it back.
         const bool loaded = std::string(stop.name) != "DocumentNotWellFormed";
         const std::vector<bool> busy = loaded ? std::vector<bool>{true, false} : std::vector<bool>{};
@@ -183,6 +192,21 @@ INSTANTIATE_TEST_SUITE_P(
                       Stop{"SlotStartNotAWholeNumber", runDocument("run_bad_slot_start.xml"), true, nullptr,
                            "\"8:15\"", RunOutcome::Stopped}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ExportRunTest, MissingDocumentLeavesMinusOneOnlyWhenVelmoraReadsTheResult) {
+    for (const bool hostReadsResult : {false, true}) {
+        SCOPED_TRACE(hostReadsResult ? "started by Velmora" : "standalone");
+        ScriptedUserInterface fresh;
+        session.hostReadsResult = hostReadsResult;
+        fresh.documents.push_back(std::nullopt);
+        EXPECT_EQ(ExportRun(session, fresh, {.lockWait = kNoWait, .beforeEachMove = {}}).run(),
+                  RunOutcome::DocumentMissing);
+        EXPECT_EQ(fresh.messages, std::vector<std::string>{"No existe archivo"});
+        const auto codes = hostReadsResult ? std::vector<std::pair<int, std::size_t>>{{-1, 1}}
+                                           : std::vector<std::pair<int, std::size_t>>{};
+        EXPECT_EQ(fresh.resultCodes, codes);
+    }
+}
 
 TEST_F(ExportRunTest, CancelledDialogReusesTheDocumentOfAnEarlierRun) {
     session.programFolder = root.path();

@@ -85,6 +85,7 @@ class ImportRunTest : public ::testing::Test {
 TEST_F(ImportRunTest, WritesEveryTeacherWithThePlacedEntriesOfSoluc) {
     ASSERT_EQ(runImport(), RunOutcome::Completed);
     EXPECT_EQ(ui.messages, std::vector<std::string>{kFinished});
+    EXPECT_EQ(ui.resultCodes, (std::vector<std::pair<int, std::size_t>>{{1, 0}})) << "1 before the message";
     EXPECT_EQ(ui.teacherDialogs, 0);
     EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
     EXPECT_EQ(session.documentPath, document);
@@ -147,18 +148,24 @@ TEST_F(ImportRunTest, NoDocumentMeansNoRun) {
         const char* what;
         std::optional<fs::path> chosen;
     };
-    for (const auto& c :
-         {Case{"cancelled with no earlier document", std::nullopt},
-          Case{"a file that does not exist", docs.path() / "no-existe.xml"}, Case{"a folder", docs.path()}}) {
-        SCOPED_TRACE(c.what);
-        RunSession fresh;
-        fresh.workingFolder = work.path();
-        testing::ScriptedUserInterface quiet;
-        quiet.documents.push_back(c.chosen);
-        EXPECT_EQ(ImportRun(fresh, quiet).run(), RunOutcome::DocumentMissing);
-        EXPECT_EQ(quiet.messages, std::vector<std::string>{"No existe archivo"});
-        EXPECT_TRUE(quiet.busyStates.empty());
-    }
+    for (const bool hostReadsResult : {false, true})
+        for (const auto& c : {Case{"cancelled with no earlier document", std::nullopt},
+                              Case{"a file that does not exist", docs.path() / "no-existe.xml"},
+                              Case{"a folder", docs.path()}}) {
+            SCOPED_TRACE(std::string(c.what) + (hostReadsResult ? ", started by Velmora" : ", standalone"));
+            RunSession fresh;
+            fresh.workingFolder = work.path();
+            fresh.hostReadsResult = hostReadsResult;
+            testing::ScriptedUserInterface quiet;
+            quiet.documents.push_back(c.chosen);
+            EXPECT_EQ(ImportRun(fresh, quiet).run(), RunOutcome::DocumentMissing);
+            EXPECT_EQ(quiet.messages, std::vector<std::string>{"No existe archivo"});
+            EXPECT_TRUE(quiet.busyStates.empty());
+            // -1 after the message, and only for Velmora.
+            const auto codes = hostReadsResult ? std::vector<std::pair<int, std::size_t>>{{-1, 1}}
+                                               : std::vector<std::pair<int, std::size_t>>{};
+            EXPECT_EQ(quiet.resultCodes, codes);
+        }
 }
 
 TEST_F(ImportRunTest, CancelledDialogUsesTheDocumentChosenBefore) {
@@ -271,6 +278,10 @@ TEST_F(ImportRunTest, EachWayOutReleasesTablesAndCursorBeforeItsMessage) {
             ScriptedUserInterface::showMessage(text);
             events.push_back("message, " + state());
         }
+        void setResultCode(int code) override {
+            ScriptedUserInterface::setResultCode(code);
+            events.push_back("result " + std::to_string(code) + ", " + state());
+        }
     };
     struct Case {
         const char* what;
@@ -279,11 +290,17 @@ TEST_F(ImportRunTest, EachWayOutReleasesTablesAndCursorBeforeItsMessage) {
         std::vector<std::string> events;
     };
     const std::vector<Case> cases{
-        {"completed", [](testing::SchoolTables&) {}, RunOutcome::Completed,
-         {"busy", "normal", "message, tables released, output written"}},
-        {"PERIODOS missing", [](testing::SchoolTables& s) { s.withPeriodos = false; },
-         RunOutcome::Stopped, {"busy", "normal", "message, tables released, no output"}},
-        {"teacher still incomplete", [](testing::SchoolTables& s) { s.proft[0]["F_TOMAPOS"] = ""; },
+        {"completed",
+         [](testing::SchoolTables&) {},
+         RunOutcome::Completed,
+         {"busy", "normal", "result 1, tables released, output written",
+          "message, tables released, output written"}},
+        {"PERIODOS missing",
+         [](testing::SchoolTables& s) { s.withPeriodos = false; },
+         RunOutcome::Stopped,
+         {"busy", "normal", "message, tables released, no output"}},
+        {"teacher still incomplete",
+         [](testing::SchoolTables& s) { s.proft[0]["F_TOMAPOS"] = ""; },
          RunOutcome::TeacherDataMissing,
          {"busy", "normal", "busy", "normal", "message, tables released, no output"}},
     };
@@ -295,6 +312,7 @@ TEST_F(ImportRunTest, EachWayOutReleasesTablesAndCursorBeforeItsMessage) {
         testing::SchoolTables tables = school;
         c.setUp(tables);
         tables.write(work.path());
+        session.hostReadsResult = true;
         RecordingUserInterface recording;
         recording.state = [&] {
             bool released = true;

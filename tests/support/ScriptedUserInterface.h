@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pontrel::testing {
@@ -29,6 +30,8 @@ public:
     int teacherDialogs = 0;
     std::vector<bool> busyStates;
     std::vector<StepProgress> progress;
+    // Each result code set, with the number of messages shown before it.
+    std::vector<std::pair<int, std::size_t>> resultCodes;
 
     std::optional<std::filesystem::path> chooseDocument() override {
         ++documentRequests;
@@ -54,6 +57,7 @@ public:
     }
     void setBusy(bool busy) override { busyStates.push_back(busy); }
     void reportProgress(const StepProgress& step) override { progress.push_back(step); }
+    void setResultCode(int code) override { resultCodes.emplace_back(code, messages.size()); }
 };
 
 } // namespace pontrel::testing

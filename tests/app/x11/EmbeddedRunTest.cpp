@@ -59,12 +59,10 @@ class EmbeddedRunTest : public ::testing::Test {
                 "PONTREL_ECHO_MESSAGES=1", "PONTREL_VTEMP=" + (folder / "vtemp").string()};
     }
     // Starts the host window, which starts Pontrel with `direction`; returns the host's handle.
-    std::string startHost(const std::string& direction, int closeAfterMs = -1) {
+    // `hostOptions`: how the host window goes away (--close-after-ms N, --close-when FILE).
+    std::string startHost(const std::string& direction, const std::vector<std::string>& hostOptions = {}) {
         std::vector<std::string> argv{PONTREL_HOST_WINDOW};
-        if (closeAfterMs >= 0) {
-            argv.push_back("--close-after-ms");
-            argv.push_back(std::to_string(closeAfterMs));
-        }
+        argv.insert(argv.end(), hostOptions.begin(), hostOptions.end());
         argv.push_back(program.string());
         argv.push_back(direction);
         host = std::make_unique<Process>(argv, environment(), folder / "host.out", folder / "host.err");
@@ -193,6 +191,31 @@ TEST_F(EmbeddedRunTest, CompletedExportEndsWithOne) {
     EXPECT_TRUE(fs::exists(folder / "vtemp" / "PROFT.DBF"));
 }
 
+// The result code is set before "Proceso finalizado" is shown: Velmora's window closed while that message
+// is still open reads the completed run's 1.
+TEST_F(EmbeddedRunTest, HostClosedWhileProcesoFinalizadoShowsReadsOne) {
+    fs::copy_file(fs::path(PONTREL_SOURCE_DIR) / "data/sample/colegio.xml", folder / "colegio.xml");
+    ASSERT_TRUE(fs::exists(folder / "NIVELCAN.DBF")) << "the level table is built beside the program";
+    const fs::path closeHost = folder / "close-host";
+    const std::string hostHandle = startHost("exportar", {"--close-when", closeHost.string()});
+    const std::string dialog = findWindow("^Archivo XML$");
+    ASSERT_FALSE(dialog.empty()) << messages();
+    chooseDocument(dialog, "colegio.xml");
+    const std::string frames = findWindow("^Planillas, Marcos o Jornadas Horarias$");
+    ASSERT_FALSE(frames.empty()) << messages();
+    click(frames, 40, 63);
+    key(frames, "Return");
+
+    ASSERT_TRUE(waitFor([&] { return said("Proceso finalizado"); }, kSlow)) << messages();
+    ASSERT_FALSE(findWindow("^Pontrel$").empty()) << "the message box is not open";
+    std::ofstream(closeHost) << "now\n";
+    ASSERT_TRUE(hostEnded()) << "Pontrel outlived its host window; " << messages();
+    EXPECT_NE(readFile(folder / "host.out").find("HOST CLOSED"), std::string::npos)
+        << "Pontrel ended before its host window went away";
+    EXPECT_EQ(resultFile(), "[Transformadores]\r\nTransformado=1\r\n");
+    EXPECT_TRUE(fs::exists(folder / "vtemp" / "PROFT.DBF"));
+}
+
 TEST_F(EmbeddedRunTest, UnknownDirectionClosedWithSalirWritesZeroKeepingTheRestOfTheFile) {
     const std::string before = "; Velmora\n[General]\nRuta=C:\\VTEMP\n\n[Transformadores]\nTransformado=5\n"
                                "Otro=texto con espacios\n";
@@ -228,7 +251,7 @@ TEST_F(EmbeddedRunTest, MissingLevelTableStopsTheRunAndTheWindowStays) {
 class HostGoingAway : public EmbeddedRunTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(HostGoingAway, EndsPontrelWritingTheResult) {
-    const std::string hostHandle = startHost(GetParam(), 5000);
+    const std::string hostHandle = startHost(GetParam(), {"--close-after-ms", "5000"});
     ASSERT_FALSE(embeddedChild(hostHandle).empty());
     ASSERT_TRUE(hostEnded()) << "Pontrel outlived its host window; " << messages();
     EXPECT_NE(readFile(folder / "host.out").find("HOST CLOSED"), std::string::npos)
@@ -257,6 +280,25 @@ TEST_F(EmbeddedRunTest, BadHandleGivesAnOrdinaryWindowAndNoResultFile) {
     click(main, 256 + 44, 168 + 32 + 12);
     ASSERT_TRUE(waitFor([&] { return pontrel->finished(); }, kSlow)) << "\"&Salir\" did not end the program";
     EXPECT_FALSE(fs::exists(folder / "Velmora.ini"));
+}
+
+// A well-formed handle that names no window: the error box and an ordinary window, as for a bad handle,
+// but Velmora asked for a result, so closing leaves it: here -1 after "No existe archivo".
+TEST_F(EmbeddedRunTest, HandleOfNoWindowGivesAnOrdinaryWindowThatLeavesItsResult) {
+    pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", "0FFFFFFF"},
+                                        environment(), folder / "pontrel.out", folder / "pontrel.err");
+    answerMessage("No existe ninguna ventana con el identificador hexadecimal '0FFFFFFF'");
+    const std::string dialog = findWindow("^Archivo XML$");
+    ASSERT_FALSE(dialog.empty()) << messages();
+    key(dialog, "Escape");
+    answerMessage("No existe archivo");
+    const std::string main = findWindow(std::string("^") + kMainTitle + "$");
+    ASSERT_FALSE(main.empty()) << "the window stays open after the run";
+    EXPECT_FALSE(pontrel->finished());
+    EXPECT_FALSE(fs::exists(folder / "Velmora.ini")) << "written when the window closes, not before";
+    click(main, 256 + 44, 168 + 32 + 12);
+    ASSERT_TRUE(waitFor([&] { return pontrel->finished(); }, kSlow)) << "\"&Salir\" did not end the program";
+    EXPECT_EQ(resultFile(), "[Transformadores]\r\nTransformado=-1\r\n");
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 // Velmora's stand-in for the embedding tests: creates a plain X window, prints its handle and starts
 // Pontrel with a direction word and that handle in hexadecimal, as Velmora does, then waits for it.
 //
-//   host_window [--close-after-ms N] PROGRAM DIRECTION
+//   host_window [--close-after-ms N | --close-when FILE] PROGRAM DIRECTION
 //
 // Prints "HOST <hex handle>" when the window exists and "EXIT <status>" when Pontrel has ended. With
-// --close-after-ms the host window is destroyed N milliseconds after Pontrel started.
+// --close-after-ms the host window is destroyed N milliseconds after Pontrel started; with --close-when
+// as soon as FILE exists (the test creates it at the moment it wants the host gone).
 
 #include <xcb/xcb.h>
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -19,13 +21,18 @@
 
 int main(int argc, char** argv) {
     int closeAfterMs = -1;
+    const char* closeWhen = nullptr;
     int first = 1;
     if (argc > 2 && std::strcmp(argv[1], "--close-after-ms") == 0) {
         closeAfterMs = std::atoi(argv[2]);
         first = 3;
+    } else if (argc > 2 && std::strcmp(argv[1], "--close-when") == 0) {
+        closeWhen = argv[2];
+        first = 3;
     }
     if (argc - first != 2) {
-        std::fprintf(stderr, "uso: host_window [--close-after-ms N] PROGRAMA DIRECCION\n");
+        std::fprintf(stderr,
+                     "uso: host_window [--close-after-ms N | --close-when FICHERO] PROGRAMA DIRECCION\n");
         return 2;
     }
     const char* program = argv[first];
@@ -67,8 +74,10 @@ int main(int argc, char** argv) {
         pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child)
             break;
-        if (!hostClosed && closeAfterMs >= 0 &&
-            std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(closeAfterMs)) {
+        const bool closeNow = (closeAfterMs >= 0 && std::chrono::steady_clock::now() - started >=
+                                                        std::chrono::milliseconds(closeAfterMs)) ||
+                              (closeWhen && std::filesystem::exists(closeWhen));
+        if (!hostClosed && closeNow) {
             xcb_destroy_window(connection, window);
             xcb_flush(connection);
             hostClosed = true;
