@@ -200,7 +200,8 @@ Table Table::open(const std::filesystem::path& file, OpenMode mode, Access acces
     impl->file = TableFile::open(file, mode, access);
     const std::vector<std::uint8_t> data = impl->file.readAll();
     impl->layout = parseHeader(data.data(), data.size(), impl->name);
-    impl->layout.text = codepage::tableText(codepage::declaredCodePage(data.data(), impl->layout.level7, impl->name));
+    impl->layout.text =
+        codepage::tableText(codepage::declaredCodePage(data.data(), impl->layout.level7, impl->name));
     const TableLayout& layout = impl->layout;
 
     for (std::size_t i = 0; i < layout.fields.size(); ++i) {
