@@ -376,7 +376,13 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
         xmlFreeDoc(doc);
 
     const int line = problem ? problem->line : 0;
-    const std::string reason = problem ? problem->reason : "el analizador XML no pudo leerlo";
+    std::string reason = problem ? problem->reason : "el analizador XML no pudo leerlo";
+    // With a mark, the mark said how the text is encoded, not the declaration.
+    if (problem && mark.encoding != nullptr &&
+        (problem->code == XML_ERR_INVALID_ENCODING ||
+         (problem->code == XML_ERR_INVALID_CHAR && reason.find("codificación") != std::string::npos)))
+        reason = std::string("el texto no está escrito en ") + (mark.utf16 ? "UTF-16" : "UTF-8") +
+                 ", la codificación que indica la marca de orden de bytes del principio del archivo";
     throw Error("El archivo «" + name + "» no es un documento XML válido (línea " + std::to_string(line) +
                 ": " + reason + ").");
 }

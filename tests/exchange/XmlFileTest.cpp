@@ -145,6 +145,11 @@ TEST(XmlFileMessages, SpanishReasonsWithTheCause) {
         {"Binary", std::string("\0\0\x01\x02<", 5), "no empieza por \xC2\xAB<\xC2\xBB", "vac\xC3\xADo"},
         {"OnlyADeclaration", kLatin1Declaration,
          "(l\xC3\xADnea 2: el documento no tiene ning\xC3\xBAn elemento)", "vac\xC3\xADo"},
+        // The mark says UTF-8 and the text is ISO-8859-1 as the declaration says: the mark wins.
+        {"MarkThatLies",
+         "\xEF\xBB\xBF" + document(kLatin1Declaration, "Garc\xED"
+                                                       "a"),
+         "no est\xC3\xA1 escrito en UTF-8, la codificaci\xC3\xB3n que indica la marca", ""},
         {"TooDeep", nested(300), "anidados a m\xC3\xA1s de 256 niveles", "XML_PARSE_HUGE"},
         {"UnfinishedComment", "<SERVICIO/><!-- sin fin", "un comentario no termina con \xC2\xAB-->\xC2\xBB",
          "not terminated"},
