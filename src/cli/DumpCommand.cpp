@@ -44,7 +44,7 @@ std::string shortestForm(double value) {
     return std::string(buffer, result.ptr);
 }
 
-// Table text is Windows-1252, like every table that Velmora and Pontrel write.
+// The engine hands text out in ANSI (Windows-1252) whatever code page the table declares.
 std::string csvText(const dbf::Value& value) {
     struct Visitor {
         std::string operator()(std::monostate) const { return {}; }

@@ -211,6 +211,14 @@ KeyKind keyKind(const FieldLayout& f) {
 
 constexpr char kNullKey[] = "\x01";
 
+// Stored text as the engine hands it out: in ANSI, whatever the table's code page.
+std::string ansiText(const TableLayout& layout, std::string_view stored) {
+    std::string text(stored);
+    if (layout.text.toAnsi != nullptr)
+        codepage::translate(text, *layout.text.toAnsi);
+    return text;
+}
+
 } // namespace
 
 std::string formatDouble(double d) {
@@ -226,7 +234,7 @@ Value decodeField(const TableLayout& layout, const FieldLayout& f, const std::ui
     const std::uint8_t* p = record + f.offset;
     switch (f.info.type) {
     case 'C':
-        return std::string(trimRight(rawBytes(f, record)));
+        return ansiText(layout, trimRight(rawBytes(f, record)));
     case 'D': {
         auto t = trimBoth(rawBytes(f, record));
         if (t.empty())
@@ -300,7 +308,7 @@ std::string fieldText(const TableLayout& layout, const FieldLayout& f, const std
     case 'C':
         if (foxNull(layout, f, record))
             return {};
-        return std::string(trimRight(rawBytes(f, record)));
+        return ansiText(layout, trimRight(rawBytes(f, record)));
     case 'N':
     case 'F':
     case 'D':
@@ -334,7 +342,9 @@ void encodeField(const TableLayout& layout, const FieldLayout& f, const Value& v
     switch (f.info.type) {
     case 'C':
     case 'D': {
-        const std::string t = textOf(value);
+        std::string t = textOf(value);
+        if (layout.text.fromAnsi != nullptr)
+            codepage::translate(t, *layout.text.fromAnsi);
         const std::size_t n = std::min(t.size(), w);
         std::memcpy(p, t.data(), n);
         std::memset(p + n, ' ', w - n);

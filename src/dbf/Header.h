@@ -2,6 +2,7 @@
 // The header of a dBase table: where each field lies in a record, how the file's level stores its
 // numbers, and the level-7 header that this engine writes.
 
+#include "dbf/CodePage.h"
 #include "dbf/Table.h"
 
 #include <cstddef>
@@ -51,6 +52,7 @@ struct TableLayout {
     bool hasProductionIndex = false;
     std::vector<FieldLayout> fields; // every field, system ones included, in record order
     int nullFlagsField = -1;         // position in `fields` of _NullFlags, or -1
+    codepage::TableText text;        // how the table's text becomes ANSI and back (1252: nothing to do)
 };
 
 // Reads and checks the header of a table of any supported level. `fileSize` is the whole file's

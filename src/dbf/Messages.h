@@ -22,8 +22,9 @@ inline Error fieldError(const std::string& file, std::string_view field, std::st
     return Error("Tabla «" + file + "», campo «" + std::string(field) + "»: " + std::string(detail) + ".");
 }
 
-// Field names and stored text are in the table's code page; error texts are UTF-8. Bytes above
-// 0x7F are shown as Windows-1252 characters so that a name like AÑO stays readable.
+// Field names and text are ANSI (Windows-1252) once the engine hands them out; error texts are
+// UTF-8. Bytes above 0x7F are shown as their characters, so that a name like AÑO stays readable;
+// control characters as '?'.
 std::string printable(std::string_view ansi);
 
 } // namespace pontrel::dbf::messages

@@ -202,13 +202,18 @@ Table Table::open(const std::filesystem::path& file, OpenMode mode, Access acces
     impl->file = TableFile::open(file, mode, access);
     const std::vector<std::uint8_t> data = impl->file.readAll();
     impl->layout = parseHeader(data.data(), data.size(), impl->name);
+    impl->layout.text =
+        codepage::tableText(codepage::declaredCodePage(data.data(), impl->layout.level7, impl->name));
     const TableLayout& layout = impl->layout;
 
     for (std::size_t i = 0; i < layout.fields.size(); ++i) {
         if (layout.fields[i].system)
             continue;
-        impl->publicByName.emplace(upperName(layout.fields[i].info.name), impl->publicFields.size());
-        impl->publicFields.push_back(layout.fields[i].info);
+        FieldInfo info = layout.fields[i].info;
+        if (layout.text.toAnsi != nullptr) // field names are in the table's code page too
+            codepage::translate(info.name, *layout.text.toAnsi);
+        impl->publicByName.emplace(upperName(info.name), impl->publicFields.size());
+        impl->publicFields.push_back(std::move(info));
         impl->publicToLayout.push_back(i);
     }
     impl->physicalCount = layout.recordCount;

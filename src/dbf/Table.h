@@ -2,8 +2,9 @@
 // A dBase table: create (level 7, optionally with a production .MDX index), open shared or
 // exclusively, read any level (III, IV, 5, 7, FoxPro family), append, update in place, look up.
 //
-// Text is handled as the table stores it: bytes in the table's code page (Windows-1252 for the tables
-// that this engine writes). Conversion to and from Unicode happens outside this library.
+// Text is handed out and taken in ANSI (Windows-1252), the code page of the tables that this engine
+// writes: a table whose header declares an MS-DOS code page (437, 850) has its text translated as it
+// is read and stored (dbf/CodePage.h); a Windows-1252 table's bytes pass as they are.
 // Records are addressed by their position among the live (not deleted) records, from 0, in stored order.
 
 #include "dbf/Error.h"

@@ -1,7 +1,8 @@
 #pragma once
-// The system's ANSI code page, Windows-1252 on every platform (the tables' language driver says so).
-// Document text (UTF-8) is converted to ANSI when it is read, and back to Unicode only where it leaves
-// the system (the output document, the terminal, the window).
+// The system's ANSI code page, Windows-1252 on every platform (the working tables' language driver
+// says so). Document text (UTF-8) is converted to ANSI when it is read, and back to Unicode only where
+// it leaves the system (the output document, the terminal, the window). The conversions are those of
+// the engine's code-page module (dbf/CodePage.h), the one the tables' text goes through.
 
 #include <string>
 #include <string_view>

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace pontrel {
 
@@ -47,13 +48,17 @@ std::string quoted(const char* s) {
     return "«" + textOf(s) + "»";
 }
 
-// The parser's reason in Spanish for the errors that a hand-edited or truncated document gives;
-// anything rarer keeps libxml2's own English text.
-std::string spanishReason(const xmlError& e) {
+} // namespace
+
+// libxml2's reasons in Spanish, with the names the error carries. Its own English texts never reach
+// the user: a rare error still gets a Spanish reason of its kind and libxml2's number for it.
+std::string xmlErrorReason(const xmlError& e) {
     switch (e.code) {
     case XML_ERR_DOCUMENT_EMPTY:
-        return "el documento está vacío";
+    case XML_ERR_DOCUMENT_START:
+        return "el documento no tiene ningún elemento";
     case XML_ERR_DOCUMENT_END:
+    case XML_ERR_EXTRA_CONTENT:
         return "hay contenido después del final del elemento raíz";
     case XML_ERR_TAG_NAME_MISMATCH:
         return "la etiqueta de cierre " + quoted(e.str2) + " no corresponde a la etiqueta " + quoted(e.str1) +
@@ -65,30 +70,62 @@ std::string spanishReason(const xmlError& e) {
         return "falta una etiqueta de cierre";
     case XML_ERR_GT_REQUIRED:
         return "falta el carácter «>» que cierra una etiqueta";
+    case XML_ERR_LT_REQUIRED:
+        return "falta el carácter «<» que abre una etiqueta";
     case XML_ERR_NAME_REQUIRED:
+    case XML_ERR_ENTITYREF_NO_NAME:
+    case XML_ERR_PEREF_NO_NAME:
         return "falta un nombre de elemento, de atributo o de entidad (un «&» o un «<» sueltos se escriben "
                "&amp; y &lt;)";
+    case XML_ERR_NAME_TOO_LONG:
+        return "un nombre de elemento, de atributo o de entidad es demasiado largo";
     case XML_ERR_LT_IN_ATTRIBUTE:
         return "hay un carácter «<» dentro del valor de un atributo";
     case XML_ERR_ATTRIBUTE_NOT_STARTED:
+    case XML_ERR_ATTRIBUTE_NOT_FINISHED:
     case XML_ERR_ATTRIBUTE_WITHOUT_VALUE:
     case XML_ERR_EQUAL_REQUIRED:
     case XML_ERR_STRING_NOT_STARTED:
     case XML_ERR_STRING_NOT_CLOSED:
+    case XML_ERR_VALUE_REQUIRED:
         return "un atributo no tiene su valor entre comillas";
     case XML_ERR_ATTRIBUTE_REDEFINED:
+    case XML_NS_ERR_ATTRIBUTE_REDEFINED:
         return "el atributo " + quoted(e.str1) + " aparece dos veces";
+    case XML_ERR_SPACE_REQUIRED:
+        return "falta un espacio entre dos partes de una etiqueta o de una declaración";
     case XML_ERR_UNDECLARED_ENTITY:
+    case XML_WAR_UNDECLARED_ENTITY:
         return "la entidad " + quoted(e.str1) + " no está declarada";
+    case XML_ERR_UNPARSED_ENTITY:
+    case XML_ERR_ENTITY_IS_EXTERNAL:
+    case XML_ERR_ENTITY_IS_PARAMETER:
+        return "la entidad " + quoted(e.str1) + " no se puede usar en ese lugar";
     case XML_ERR_ENTITYREF_SEMICOL_MISSING:
+    case XML_ERR_PEREF_SEMICOL_MISSING:
         return "falta el «;» de una referencia a entidad (un «&» suelto)";
+    case XML_ERR_CHARREF_AT_EOF:
+    case XML_ERR_CHARREF_IN_PROLOG:
+    case XML_ERR_CHARREF_IN_EPILOG:
+    case XML_ERR_CHARREF_IN_DTD:
+    case XML_ERR_ENTITYREF_AT_EOF:
+    case XML_ERR_ENTITYREF_IN_PROLOG:
+    case XML_ERR_ENTITYREF_IN_EPILOG:
+    case XML_ERR_ENTITYREF_IN_DTD:
+    case XML_ERR_PEREF_AT_EOF:
+    case XML_ERR_PEREF_IN_PROLOG:
+    case XML_ERR_PEREF_IN_EPILOG:
+    case XML_ERR_PEREF_IN_INT_SUBSET:
+        return "hay una referencia a un carácter o a una entidad fuera del elemento raíz";
     case XML_ERR_ENTITY_LOOP:
         return "las entidades del documento se expanden sin fin (referencia circular o expansión desmedida)";
+    case XML_ERR_NOT_WELL_BALANCED:
+    case XML_ERR_ENTITY_BOUNDARY:
+        return "el texto de una entidad abre o cierra etiquetas sin emparejar";
     case XML_ERR_INVALID_CHAR:
         if (e.message != nullptr && std::strstr(e.message, "UTF-8") != nullptr)
             return "el texto no está escrito en la codificación que declara el documento (UTF-8 si no "
-                   "declara "
-                   "ninguna)";
+                   "declara ninguna)";
         return "hay un carácter que XML no admite";
     case XML_ERR_INVALID_CHARREF:
     case XML_ERR_INVALID_DEC_CHARREF:
@@ -97,23 +134,63 @@ std::string spanishReason(const xmlError& e) {
     case XML_ERR_INVALID_ENCODING:
         return "el texto no está escrito en la codificación que declara el documento";
     case XML_ERR_UNSUPPORTED_ENCODING:
+    case XML_ERR_UNKNOWN_ENCODING:
         return "la codificación " + quoted(e.str1) + " no está admitida";
+    case XML_ERR_ENCODING_NAME:
+    case XML_ERR_MISSING_ENCODING:
+        return "el nombre de la codificación de la declaración XML no es válido";
     case XML_ERR_RESERVED_XML_NAME:
         return "la declaración XML no está al principio del documento";
+    case XML_ERR_XMLDECL_NOT_STARTED:
+    case XML_ERR_XMLDECL_NOT_FINISHED:
+    case XML_ERR_VERSION_MISSING:
+    case XML_ERR_UNKNOWN_VERSION:
+    case XML_ERR_STANDALONE_VALUE:
+        return "la declaración XML del principio («<?xml ...?>») está incompleta o mal escrita";
+    case XML_ERR_COMMENT_NOT_FINISHED:
+        return "un comentario no termina con «-->»";
+    case XML_ERR_HYPHEN_IN_COMMENT:
+        return "un comentario contiene «--»";
+    case XML_ERR_PI_NOT_STARTED:
+    case XML_ERR_PI_NOT_FINISHED:
+        return "una instrucción de proceso no termina con «?>»";
+    case XML_ERR_CDATA_NOT_FINISHED:
+        return "una sección CDATA no termina con «]]>»";
+    case XML_ERR_MISPLACED_CDATA_END:
+        return "hay un «]]>» fuera de una sección CDATA";
+    case XML_ERR_NS_DECL_ERROR:
+    case XML_NS_ERR_XML_NAMESPACE:
+    case XML_NS_ERR_QNAME:
+    case XML_NS_ERR_EMPTY:
+    case XML_NS_ERR_COLON:
+        return "un espacio de nombres está mal declarado o mal usado";
+    case XML_NS_ERR_UNDEFINED_NAMESPACE:
+        return "el prefijo de espacio de nombres " + quoted(e.str1) + " no está declarado";
+    case XML_ERR_NO_MEMORY:
+        return "no hay memoria suficiente para leerlo";
+    case XML_ERR_INTERNAL_ERROR:
+        // The one internal error a document provokes: nesting deeper than the parser allows.
+        if (e.message != nullptr && std::strstr(e.message, "depth") != nullptr)
+            return "los elementos están anidados a más de " + std::to_string(e.int1 > 0 ? e.int1 : 256) +
+                   " niveles de profundidad";
+        break;
     default:
         break;
     }
-    std::string reason = textOf(e.message);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' '))
-        reason.pop_back();
-    return "error del analizador XML: " + reason;
+    if (e.code >= XML_ERR_LITERAL_NOT_STARTED && e.code <= XML_ERR_DOCTYPE_NOT_FINISHED)
+        return "la declaración de tipo de documento («<!DOCTYPE ...>») está incompleta o mal escrita";
+    if (e.domain == XML_FROM_IO || (e.code >= XML_IO_UNKNOWN && e.code < XML_XINCLUDE_RECURSION))
+        return "falló una lectura o escritura (error " + std::to_string(e.code) + " de la biblioteca XML)";
+    return "el documento no es XML bien formado (error " + std::to_string(e.code) + " del analizador XML)";
 }
+
+namespace {
 
 void collectError(void*, xmlErrorPtr error) {
     if (currentProblem == nullptr || error == nullptr || error->level < XML_ERR_ERROR ||
         currentProblem->has_value())
         return;
-    *currentProblem = ParseProblem{error->code, documentLine(*error), spanishReason(*error)};
+    *currentProblem = ParseProblem{error->code, documentLine(*error), xmlErrorReason(*error)};
 }
 
 // Routes libxml2's error reports of this thread to collectError while one file is parsed, and gives
@@ -186,7 +263,49 @@ struct ContextDeleter {
     void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
 };
 
+// A byte-order mark at the start of the file, and the encoding it names.
+struct ByteOrderMark {
+    std::size_t length = 0;
+    const char* encoding = nullptr; // libxml2's name; null without a mark
+    bool utf16 = false, bigEndian = false;
+};
+
+ByteOrderMark byteOrderMarkOf(std::string_view bytes) {
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
+        return {3, "UTF-8", false, false};
+    // "UTF-16" is little-endian to libxml2, and written back with its mark.
+    if (bytes.rfind("\xFF\xFE", 0) == 0)
+        return {2, "UTF-16", true, false};
+    if (bytes.rfind("\xFE\xFF", 0) == 0)
+        return {2, "UTF-16BE", true, true};
+    return {};
+}
+
+// The first character after the mark that is not XML white space; -1 when there is none.
+long firstSignificant(std::string_view bytes, const ByteOrderMark& mark) {
+    const std::size_t step = mark.utf16 ? 2 : 1;
+    for (std::size_t i = mark.length; i + step <= bytes.size(); i += step) {
+        unsigned code = static_cast<unsigned char>(bytes[i]);
+        if (mark.utf16)
+            code = mark.bigEndian ? code << 8 | static_cast<unsigned char>(bytes[i + 1])
+                                  : static_cast<unsigned char>(bytes[i + 1]) << 8 | code;
+        if (code == ' ' || code == '\t' || code == '\r' || code == '\n')
+            continue;
+        return static_cast<long>(code);
+    }
+    return -1;
+}
+
+void discardMessage(void*, const char*, ...) {}
+
 } // namespace
+
+void quietXmlLibrary() {
+    // Errors that no handler of ours collects (those of writing, above all) would be printed on the
+    // standard error output in English; the callers report them in Spanish instead.
+    xmlSetGenericErrorFunc(nullptr, discardMessage);
+    xmlThrDefSetGenericErrorFunc(nullptr, discardMessage);
+}
 
 xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) {
     const std::string name = file.string();
@@ -209,6 +328,18 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
     if (!in.read(bytes.data(), size))
         throw Error("No se puede leer el archivo «" + name + "».");
 
+    // XML itself names the first character: a file that starts otherwise is no XML document at all.
+    const ByteOrderMark mark = byteOrderMarkOf(bytes);
+    const long first = firstSignificant(bytes, mark);
+    if (first < 0)
+        throw Error("El archivo «" + name +
+                    "» no es un documento XML válido (línea 1: el documento está vacío).");
+    if (first != '<')
+        throw Error("El archivo «" + name +
+                    "» no es un documento XML: no empieza por «<», como empieza todo documento XML (¿es "
+                    "otro tipo de archivo?).");
+
+    quietXmlLibrary();
     std::unique_ptr<xmlParserCtxt, ContextDeleter> context(xmlNewParserCtxt());
     if (!context)
         throw Error("No hay memoria suficiente para leer el archivo «" + name + "».");
@@ -230,8 +361,14 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
         currentPruning = keep ? &pruning : nullptr;
         // NONET: nothing is fetched from the network. Without NOENT and DTDLOAD an external entity is
         // never read, and libxml2's entity checks stop a billion-laughs document.
+        // A byte-order mark says how the bytes are encoded, whatever the declaration claims (some
+        // editors put a UTF-8 mark before a declaration of ISO-8859-1): the mark wins, as XML's
+        // detection of encodings intends, and the declaration's encoding is then ignored.
+        int options = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
+        if (mark.encoding != nullptr)
+            options |= XML_PARSE_IGNORE_ENC;
         doc = xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), name.c_str(),
-                                nullptr, XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_COMPACT);
+                                mark.encoding, options);
     }
     if (doc != nullptr && context->wellFormed)
         return doc;
@@ -239,7 +376,13 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
         xmlFreeDoc(doc);
 
     const int line = problem ? problem->line : 0;
-    const std::string reason = problem ? problem->reason : "el analizador XML no pudo leerlo";
+    std::string reason = problem ? problem->reason : "el analizador XML no pudo leerlo";
+    // With a mark, the mark said how the text is encoded, not the declaration.
+    if (problem && mark.encoding != nullptr &&
+        (problem->code == XML_ERR_INVALID_ENCODING ||
+         (problem->code == XML_ERR_INVALID_CHAR && reason.find("codificación") != std::string::npos)))
+        reason = std::string("el texto no está escrito en ") + (mark.utf16 ? "UTF-16" : "UTF-8") +
+                 ", la codificación que indica la marca de orden de bytes del principio del archivo";
     throw Error("El archivo «" + name + "» no es un documento XML válido (línea " + std::to_string(line) +
                 ": " + reason + ").");
 }

@@ -1,13 +1,16 @@
 #pragma once
 // Parsing an XML file the one safe way: never from the network, never loading an external DTD, never
 // expanding an external entity. A file that is not well-formed is refused with a Spanish message that
-// names the file, the parser's line and the reason.
+// names the file, the parser's line and the reason. A byte-order mark decides the encoding over the
+// declaration's.
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 typedef struct _xmlDoc xmlDoc;
 typedef struct _xmlNode xmlNode;
+typedef struct _xmlError xmlError;
 
 namespace pontrel {
 
@@ -26,5 +29,12 @@ using KeepBranch = std::function<bool(const xmlNode* branch)>;
 // The parsed tree; the caller frees it with xmlFreeDoc. Without `keep`, the whole tree. Throws
 // pontrel::Error when the file cannot be read or is not well-formed XML.
 xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep = {});
+
+// Why libxml2 failed, in Spanish, with the names the error carries (never libxml2's English text).
+std::string xmlErrorReason(const xmlError& error);
+
+// Keeps libxml2 from printing on the standard error output the errors that no handler collects;
+// parseXmlFile does it before its first parse. Every failure is reported by its caller in Spanish.
+void quietXmlLibrary();
 
 } // namespace pontrel

@@ -1,5 +1,6 @@
 #include "import/TimetableDocumentWriter.h"
 
+#include "dbf/CodePage.h"
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
 
@@ -52,14 +53,12 @@ std::string formatNow(locale_t locale, const std::tm& now, nl_item item, const c
     return std::string(buffer, n);
 }
 
+// libxml2's last error in Spanish.
 std::string lastXmlMessage() {
     const xmlError* error = xmlGetLastError();
-    if (!error || !error->message)
+    if (!error || error->code == XML_ERR_OK)
         return "error desconocido de la biblioteca XML";
-    std::string message = error->message;
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
-        message.pop_back();
-    return message;
+    return xmlErrorReason(*error);
 }
 
 // Why a file operation failed, in the user's words; the system's own text only for rare causes.
@@ -210,14 +209,10 @@ void appendEscapedLatin1(std::string& out, std::string_view ansiText) {
     static const std::array<std::string, 32> high = [] {
         std::array<std::string, 32> forms;
         for (unsigned i = 0; i < forms.size(); ++i) {
-            const std::string utf8 = ansi::toUtf8(std::string(1, static_cast<char>(0x80 + i)));
-            const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-            unsigned code = p[0];
-            if (utf8.size() == 2)
-                code = (p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu);
-            else if (utf8.size() == 3)
-                code = (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
-            forms[i] = code <= 0xFF ? std::string(1, static_cast<char>(code)) : "&#" + std::to_string(code) + ";";
+            const char32_t code = dbf::codepage::unicodeOf(dbf::codepage::CodePage::Windows1252,
+                                                           static_cast<unsigned char>(0x80 + i));
+            forms[i] = code <= 0xFF ? std::string(1, static_cast<char>(code))
+                                    : "&#" + std::to_string(static_cast<unsigned>(code)) + ";";
         }
         return forms;
     }();

@@ -175,5 +175,102 @@ TEST(RoundTrip, SampleSchoolExportPlaceImport) {
     EXPECT_EQ(run.summary().entriesWithoutTeacher, 0u);
 }
 
+// Two subjects that look alike once cut to the tables' widths: the same name and codes that agree in
+// their first 10 characters (ABCDEFGHIJKLMNO gets ABCDEFGHIJ, ABCDEFGHIJXYZ gets ABCDEFGHI1). The
+// second one is also taught in a second offer. Filed under its own short code, that repeat lets the
+// timetable name the right subject when SOLUC uses the second subject's code in the second offer;
+// filed under the first look-alike's code, the entry would find no subject key at all.
+TEST(RoundTrip, RepeatOfALookAlikeSubjectNamesItsOwnSubject) {
+    const std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<SERVICIO>
+  <BLOQUE_DATOS><C_ANNO>2025</C_ANNO>
+    <grupo_datos seq="MATERIAS">
+      <grupo_datos><dato>3012</dato><dato>1</dato><dato>Uno</dato><dato>ABCDEFGHIJKLMNO</dato><dato>120</dato></grupo_datos>
+      <grupo_datos><dato>3012</dato><dato>2</dato><dato>Uno</dato><dato>ABCDEFGHIJXYZ</dato><dato>120</dato></grupo_datos>
+      <grupo_datos><dato>3013</dato><dato>3</dato><dato>Uno</dato><dato>ABCDEFGHIJXYZ</dato><dato>120</dato></grupo_datos>
+    </grupo_datos>
+    <grupo_datos seq="EMPLEADOS">
+      <grupo_datos><dato>204310</dato><dato>01/09/2015</dato><dato>Varios</dato><dato>García</dato><dato>López</dato><dato>Ana</dato><dato></dato></grupo_datos>
+    </grupo_datos>
+    <grupo_datos seq="DEPENDENCIAS">
+      <grupo_datos><dato>A101</dato><dato>Aula 1.01</dato></grupo_datos>
+    </grupo_datos>
+    <grupo_datos seq="CURSOS_DEL_CENTRO">
+      <grupo_datos><dato>3012</dato><dato>1º E.S.O.</dato></grupo_datos>
+      <grupo_datos><dato>3013</dato><dato>2º E.S.O.</dato></grupo_datos>
+    </grupo_datos>
+    <grupo_datos seq="UNIDADES">
+      <grupo_datos><dato>51001</dato><dato>1º ESO A</dato><dato>3012</dato></grupo_datos>
+      <grupo_datos><dato>51002</dato><dato>2º ESO A</dato><dato>3013</dato></grupo_datos>
+    </grupo_datos>
+    <grupo_datos seq="JORNADAS_ESCOLARES">
+      <grupo_datos><dato>JOR1</dato><dato>Jornada de mañana</dato><dato>15/09/2025</dato><dato>19/06/2026</dato></grupo_datos>
+    </grupo_datos>
+    <grupo_datos seq="TRAMOS_HORARIOS">
+      <grupo_datos><dato>1101</dato><dato>1ª hora</dato><dato>480</dato><dato>535</dato><dato>JOR1</dato></grupo_datos>
+    </grupo_datos>
+  </BLOQUE_DATOS>
+</SERVICIO>
+)";
+    testing::ScratchFolder work, docs;
+    const fs::path document = docs.path() / "parecidas.xml";
+    testing::writeFile(document, xml);
+    RunSession session;
+    session.workingFolder = work.path();
+    session.programFolder = PONTREL_BIN_DIR;
+    testing::ScriptedUserInterface ui;
+    ui.documents.push_back(document);
+    ASSERT_EQ(exporting::ExportRun(session, ui).run(), RunOutcome::Completed);
+
+    auto open = [&](const char* name) { return dbf::Table::open(work.path() / name, dbf::OpenMode::Shared); };
+    std::string firstUnit, secondUnit, slotDay, slotHour, slotFrame;
+    {
+        const auto units = open("GRUPOST.DBF");
+        firstUnit = units.text(*units.locate({{"CLAVE", dbf::Value{std::string("51001")}}}), "ABREV");
+        secondUnit = units.text(*units.locate({{"CLAVE", dbf::Value{std::string("51002")}}}), "ABREV");
+        const auto slots = open("DIASHORAST.DBF");
+        ASSERT_GT(slots.recordCount(), 0u);
+        slotDay = slots.text(0, "DIA");
+        slotHour = slots.text(0, "HORA");
+        slotFrame = slots.text(0, "MARCO");
+        const auto names = open("ASIGNOMT.DBF");
+        ASSERT_EQ(names.text(0, "COD"), "ABCDEFGHIJ");
+        ASSERT_EQ(names.text(1, "COD"), "ABCDEFGHI1") << "the second look-alike's own code";
+        ASSERT_EQ(names.text(1, "CODLARGO"), "ABCDEFGHIJ");
+        ASSERT_EQ(names.text(1, "NOMBRE"), names.text(0, "NOMBRE")) << "stored alike";
+    }
+    const std::string teacher = open("PROFT.DBF").text(0, "ABREV");
+
+    // As the planner placed them: the second subject by its own code in either offer, and by the code
+    // that the assignments give every subject named "Uno" (the first look-alike's, found by name).
+    testing::writeSoluc(work.path() / "SOLUC.DBF",
+                        {{teacher, slotDay, slotHour, slotFrame, "ABCDEFGHI1", secondUnit, "", ""},
+                         {teacher, slotDay, slotHour, slotFrame, "ABCDEFGHI1", firstUnit, "", ""},
+                         {teacher, slotDay, slotHour, slotFrame, "ABCDEFGHIJ", secondUnit, "", ""}},
+                        testing::SolucStorage::DbaseIIINumeric);
+    ui.documents.push_back(document);
+    ImportRun run(session, ui);
+    ASSERT_EQ(run.run(), RunOutcome::Completed);
+
+    XmlProbe probe(docs.path() / "ResultadoDastelparecidas.xml");
+    const auto teachers = XmlProbe::groups(probe.timetables());
+    ASSERT_EQ(teachers.size(), 1u);
+    const auto activities = XmlProbe::groups(teachers[0]);
+    ASSERT_EQ(activities.size(), 3u);
+    std::vector<std::pair<std::string, std::string>> named; // offer and subject key of each entry
+    for (const auto* activity : activities) {
+        std::map<std::string, std::string> v;
+        for (const auto& [name, value] : XmlProbe::datos(activity))
+            v[name] = value;
+        named.emplace_back(v["X_OFERTAMATRIG"], v["X_MATERIAOMG"]);
+    }
+    EXPECT_EQ(named[0], (std::pair<std::string, std::string>{"3013", "3"}))
+        << "the second subject in the second offer (filed under the first look-alike's code it finds none)";
+    EXPECT_EQ(named[1], (std::pair<std::string, std::string>{"3012", "2"})) << "the second subject";
+    EXPECT_EQ(named[2], (std::pair<std::string, std::string>{"3013", "3"}))
+        << "the only subject named Uno that the second offer teaches";
+    EXPECT_EQ(run.summary().subjectsNotFound, 0u);
+}
+
 } // namespace
 } // namespace pontrel::importing

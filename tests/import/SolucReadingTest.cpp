@@ -3,9 +3,14 @@
 #include "import/WorkingTablesFixture.h"
 
 #include "dbf/Error.h"
+#include "import/ImportRun.h"
 #include "import/SolucEntry.h"
+#include "import/XmlProbe.h"
+#include "support/ScriptedUserInterface.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace pontrel::importing {
 namespace {
@@ -91,6 +96,70 @@ TEST(SolucReading, WholeNumbersWithDecimalsOrSignsInWiderFields) {
         } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
         }
+    }
+}
+
+// SOLUC written in an MS-DOS code page: its room "AÑ1" and its unit "1ºESOA" are the working tables'
+// "AÑ1" and "1ºESOA" (Windows-1252), so the unit is found in GRUPOST and the room written as it is.
+TEST(SolucReading, TextInTheCodePageTheTableDeclares) {
+    struct Case {
+        const char* name;
+        SolucStorage storage;
+        testing::SolucCodePage codePage;
+        std::string room, unit; // as the table stores them
+    };
+    const std::string dosRoom = "A\xA5"
+                                "1",
+                      dosUnit = "1\xA7"
+                                "ESOA";
+    const std::string ansiRoom = "A\xD1"
+                                 "1",
+                      ansiUnit = "1\xBA"
+                                 "ESOA";
+    const std::vector<Case> cases{
+        {"dBase III, 437", SolucStorage::DbaseIIINumeric, {0x01, ""}, dosRoom, dosUnit},
+        {"dBase III, 850 (Spanish)", SolucStorage::DbaseIIIText, {0x14, ""}, dosRoom, dosUnit},
+        {"level 7, DB437US0", SolucStorage::Level7Integer, {0x00, "DB437US0"}, dosRoom, dosUnit},
+        {"level 7, DB850US0", SolucStorage::Level7Integer, {0x00, "DB850US0"}, dosRoom, dosUnit},
+        {"dBase III, Windows ANSI", SolucStorage::DbaseIIINumeric, {0x03, ""}, ansiRoom, ansiUnit},
+        {"dBase III, none given", SolucStorage::DbaseIIINumeric, {0x00, ""}, ansiRoom, ansiUnit},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder work, docs;
+        testing::SchoolTables school;
+        school.grupost.push_back({{"ABREV", ansiUnit}, {"CLAVE", "U1E"}, {"CLAVECURSO", "11"}});
+        school.asigt.push_back(
+            {{"CASIG", "MAT"}, {"CGRUP", ansiUnit}, {"HORAS", "4"}, {"CLAVE", "101"}, {"CLAVECURSO", "11"}});
+        school.aulat.push_back({{"ABREV", ansiRoom}, {"NOMBRE", "Aula de m\xFAsica"}});
+        school.soluc = {{"ANA", "1", "1", "0", "MAT", c.unit, "", c.room}};
+        school.solucStorage = c.storage;
+        school.solucCodePage = c.codePage;
+        school.write(work.path());
+        const auto document = docs.path() / "centro.xml";
+        testing::writeFile(document, testing::schoolDocument());
+
+        RunSession session;
+        session.workingFolder = work.path();
+        testing::ScriptedUserInterface ui;
+        ui.documents.push_back(document);
+        ImportRun run(session, ui);
+        ASSERT_EQ(run.run(), RunOutcome::Completed) << (ui.messages.empty() ? "" : ui.messages.back());
+        EXPECT_EQ(run.summary().unitsNotFound, 0u);
+
+        testing::XmlProbe probe(docs.path() / "ResultadoDastelcentro.xml");
+        const auto teachers = testing::XmlProbe::groups(probe.timetables());
+        ASSERT_FALSE(teachers.empty());
+        const auto activities = testing::XmlProbe::groups(teachers[0]);
+        ASSERT_EQ(activities.size(), 1u);
+        std::map<std::string, std::string> v;
+        for (const auto& [name, value] : testing::XmlProbe::datos(activities[0]))
+            v[name] = value;
+        EXPECT_EQ(v["X_DEPENDENCIA"], "A\xC3\x91"
+                                      "1");
+        EXPECT_EQ(v["X_UNIDAD"], "U1E");
+        EXPECT_EQ(v["X_OFERTAMATRIG"], "11");
+        EXPECT_EQ(v["X_MATERIAOMG"], "101");
     }
 }
 

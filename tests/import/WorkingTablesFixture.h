@@ -156,7 +156,15 @@ enum class SolucStorage {
     Level7Integer,   // the engine's own level 7, I fields
 };
 
-inline void writeSoluc(const fs::path& file, const std::vector<SolucRow>& rows, SolucStorage storage) {
+// The code page that SOLUC declares, for the program that writes it: a dBase III language driver id,
+// a level-7 language driver name. The rows' texts are that code page's bytes.
+struct SolucCodePage {
+    std::uint8_t languageId = 0x03; // Windows ANSI
+    std::string driverName = "DBWINUS0";
+};
+
+inline void writeSoluc(const fs::path& file, const std::vector<SolucRow>& rows, SolucStorage storage,
+                       const SolucCodePage& codePage = {}) {
     if (storage == SolucStorage::Level7Integer) {
         std::vector<dbf::FieldSpec> layout = {
             {"PROF", 'C', 10, 0}, {"DIA", 'I', 0, 0},       {"HORA", 'I', 0, 0},   {"MARCO", 'C', 1, 0},
@@ -171,7 +179,13 @@ inline void writeSoluc(const fs::path& file, const std::vector<SolucRow>& rows, 
                 row["HORA"] = r.hora;
             table.push_back(row);
         }
-        writeTable(file, layout, table);
+        writeTable(file, layout, table); // the bytes as given, under the engine's DBWINUS0
+        if (codePage.driverName != "DBWINUS0") {
+            std::fstream f(file, std::ios::binary | std::ios::in | std::ios::out);
+            const std::string name = (codePage.driverName + std::string(32, '\0')).substr(0, 32);
+            f.seekp(32);
+            f.write(name.data(), 32);
+        }
         return;
     }
     const char numberType = storage == SolucStorage::DbaseIIINumeric ? 'N' : 'C';
@@ -183,6 +197,7 @@ inline void writeSoluc(const fs::path& file, const std::vector<SolucRow>& rows, 
                            {"CODGRUPO", 'C', 10},
                            {"TAREA", 'C', 10},
                            {"AULA", 'C', 10}});
+    writer.setLanguageDriver(codePage.languageId);
     for (const auto& r : rows)
         writer.addRecord({r.prof, r.dia, r.hora, r.marco, r.asig, r.codgrupo, r.tarea, r.aula});
     writer.write(file);
@@ -220,6 +235,7 @@ struct SchoolTables {
         {{"CJORNADA", "JOR1"}, {"JORNADA", "Ordinaria"}, {"FECINI", "15/09/2025"}, {"FECFIN", "22/06/2026"}}};
     std::vector<SolucRow> soluc;
     SolucStorage solucStorage = SolucStorage::DbaseIIINumeric;
+    SolucCodePage solucCodePage;
     bool withPeriodos = true;
 
     // Days 1 to 5, slot 1 08:30-09:25 (key T1) and slot 2 09:25-10:20 (key T2), frame "0".
@@ -238,7 +254,7 @@ struct SchoolTables {
     }
 
     void write(const fs::path& folder) const {
-        writeSoluc(folder / "SOLUC.DBF", soluc, solucStorage);
+        writeSoluc(folder / "SOLUC.DBF", soluc, solucStorage, solucCodePage);
         writeTable(folder / "PROFT.DBF", proftLayout(), proft);
         writeTable(folder / "ASIGNOMT.DBF", asignomtLayout(), asignomt);
         writeTable(folder / "ASIGNOMT2.DBF", asignomt2Layout(), asignomt2);

@@ -28,7 +28,11 @@ class DbaseIIIWriter {
                 throw std::invalid_argument("unsupported dBase III field " + f.name);
     }
 
-    // One value per field, as text (Windows-1252 bytes); numbers are given as their digits.
+    // The language driver id of header byte 29 (0x03, Windows ANSI, unless set): 0x01 is code page
+    // 437, 0x02 is 850, 0 declares none.
+    void setLanguageDriver(std::uint8_t id) { languageDriver_ = id; }
+
+    // One value per field, as text (bytes of the table's code page); numbers are given as their digits.
     void addRecord(const std::vector<std::string>& values, bool deleted = false) {
         if (values.size() != fields_.size())
             throw std::invalid_argument("one value per field expected");
@@ -55,7 +59,7 @@ class DbaseIIIWriter {
         putLittleEndian(bytes, 4, records_.size(), 4);
         putLittleEndian(bytes, 8, headerLength, 2);
         putLittleEndian(bytes, 10, recordLength, 2);
-        bytes[29] = 0x03; // language driver: Windows ANSI (code page 1252)
+        bytes[29] = static_cast<char>(languageDriver_);
         for (const auto& f : fields_) {
             std::string descriptor(32, '\0');
             descriptor.replace(0, f.name.size(), f.name);
@@ -82,6 +86,7 @@ class DbaseIIIWriter {
 
     std::vector<DbaseIIIField> fields_;
     std::vector<std::string> records_;
+    std::uint8_t languageDriver_ = 0x03; // Windows ANSI (code page 1252)
 };
 
 } // namespace pontrel::testing
