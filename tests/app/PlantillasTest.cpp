@@ -315,7 +315,15 @@ INSTANTIATE_TEST_SUITE_P(
                                     Closing::Continuar,
                                     "J1        NOCTURNO   J3       ABCDEFGHIJJ5        J6        ",
                                     false,
-                                    kTooMany}));
+                                    kTooMany}),
+    // "Rows_0_5_CloseBox": the rows picked and how the dialog was closed.
+    [](const auto& info) {
+        static const char* const closings[] = {"Continuar", "CloseBox", "Enter", "Escape"};
+        std::string name = info.param.rows.empty() ? "NoRow" : "Rows";
+        for (int row : info.param.rows)
+            name += "_" + std::to_string(row);
+        return name + "_" + closings[static_cast<int>(info.param.closing)];
+    });
 
 TEST_F(PlantillasTest, ActivationAfterAnotherOwnWindowReloadsTheDocument) {
     TPlantillas dialog(document);
