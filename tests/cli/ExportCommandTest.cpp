@@ -179,56 +179,56 @@ TEST_P(ExportCommandStops, EndWithStatusOneAndTouchNothing) {
     EXPECT_EQ(names(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ExportCommandStops,
-                         ::testing::Values(CommandStop{"FramesSelectNothing",
-                                                       {kSample.string(), "--frames", ","},
-                                                       false,
-                                                       "",
-                                                       "",
-                                                       "pontrel-cli: Debe al menos seleccionar 1 Marco Horario.\n"},
-                                           CommandStop{"FrameCodeUnknown",
-                                                       {kSample.string(), "--frames", "JOR9"},
-                                                       false,
-                                                       "",
-                                                       "",
-                                                       "pontrel-cli: Ningún marco horario del documento tiene el "
-                                                       "código «JOR9». Marcos horarios del documento: JOR1 "
-                                                       "(Jornada de mañana ESO y Bachillerato), JOR2 (Jornada de "
-                                                       "tarde Formación Profesional)."},
-                                           CommandStop{"SeveralFramesAndNoTerminal",
-                                                       {kSample.string()},
-                                                       false,
-                                                       "",
-                                                       "",
-                                                       "marcos horarios (JOR1, JOR2). Indique con --frames"},
-                                           CommandStop{"TerminalGivesNoAnswer",
-                                                       {kSample.string()},
-                                                       true,
-                                                       "",
-                                                       "Marcos horarios del documento:",
-                                                       "No se ha elegido ningún marco horario"},
-                                           CommandStop{"DocumentMissing",
-                                                       {(kExportData / "no_such.xml").string()},
-                                                       false,
-                                                       "",
-                                                       "",
-                                                       "pontrel-cli: No existe archivo: /"},
-                                           CommandStop{
-                                               "LevelTableMissing",
-                                               {(kExportData / "run_small.xml").string(), "--level-table",
-                                                (kExportData / "NADA.DBF").string()},
-                                               false,
-                                               "",
-                                               "",
-                                               "pontrel-cli: ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale "
-                                               "PONTREL\n"},
-                                           CommandStop{"CourseKeyNotAWholeNumber",
-                                                       {(kExportData / "run_bad_course_key.xml").string()},
-                                                       false,
-                                                       "",
-                                                       "",
-                                                       "\"30A\""}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExportCommandStops,
+    ::testing::Values(CommandStop{"FramesSelectNothing",
+                                  {kSample.string(), "--frames", ","},
+                                  false,
+                                  "",
+                                  "",
+                                  "pontrel-cli: Debe al menos seleccionar 1 Marco Horario.\n"},
+                      CommandStop{"FrameCodeUnknown",
+                                  {kSample.string(), "--frames", "JOR9"},
+                                  false,
+                                  "",
+                                  "",
+                                  "pontrel-cli: Ningún marco horario del documento tiene el "
+                                  "código «JOR9». Marcos horarios del documento: JOR1 "
+                                  "(Jornada de mañana ESO y Bachillerato), JOR2 (Jornada de "
+                                  "tarde Formación Profesional)."},
+                      CommandStop{"SeveralFramesAndNoTerminal",
+                                  {kSample.string()},
+                                  false,
+                                  "",
+                                  "",
+                                  "marcos horarios (JOR1, JOR2). Indique con --frames"},
+                      CommandStop{"TerminalGivesNoAnswer",
+                                  {kSample.string()},
+                                  true,
+                                  "",
+                                  "Marcos horarios del documento:",
+                                  "No se ha elegido ningún marco horario"},
+                      CommandStop{"DocumentMissing",
+                                  {(kExportData / "no_such.xml").string()},
+                                  false,
+                                  "",
+                                  "",
+                                  "pontrel-cli: No existe archivo: /"},
+                      CommandStop{"LevelTableMissing",
+                                  {(kExportData / "run_small.xml").string(), "--level-table",
+                                   (kExportData / "NADA.DBF").string()},
+                                  false,
+                                  "",
+                                  "",
+                                  "pontrel-cli: ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale "
+                                  "PONTREL\n"},
+                      CommandStop{"CourseKeyNotAWholeNumber",
+                                  {(kExportData / "run_bad_course_key.xml").string()},
+                                  false,
+                                  "",
+                                  "",
+                                  "\"30A\""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExportCommandTest, TerminalListsTheFramesAsksAgainAfterARefusedChoiceAndShowsProgress) {
     const auto result = exportWith({kSample.string(), "--workdir", work.string()}, true, ",\njor2\nJOR2\n");
@@ -237,10 +237,11 @@ TEST_F(ExportCommandTest, TerminalListsTheFramesAsksAgainAfterARefusedChoiceAndS
               std::string::npos)
         << result.out;
     // No code, then a code in the wrong letter case: each refused with its reason, and asked again.
-    EXPECT_EQ(result.err, "pontrel-cli: Debe al menos seleccionar 1 Marco Horario.\n"
-                          "pontrel-cli: Ningún marco horario del documento tiene el código «jor2». Marcos "
-                          "horarios del documento: JOR1 (Jornada de mañana ESO y Bachillerato), JOR2 (Jornada "
-                          "de tarde Formación Profesional).\n");
+    EXPECT_EQ(result.err,
+              "pontrel-cli: Debe al menos seleccionar 1 Marco Horario.\n"
+              "pontrel-cli: Ningún marco horario del documento tiene el código «jor2». Marcos "
+              "horarios del documento: JOR1 (Jornada de mañana ESO y Bachillerato), JOR2 (Jornada "
+              "de tarde Formación Profesional).\n");
     EXPECT_EQ(result.out.find("Proceso finalizado"), result.out.rfind("Proceso finalizado"));
     EXPECT_NE(result.out.find("Materias: 94 registros leídos -> ASIGNOMT, ASIGNOMT2"), std::string::npos)
         << result.out;
@@ -276,7 +277,8 @@ TEST_F(ExportCommandTest, FrameChoiceIsSettledBeforeAnyStepRuns) {
          {sixFrames.string(), "--frames", "A,B"},
          true,
          "",
-         "pontrel-cli: Demasiados Marcos Horarios seleccionados.\nComo máximo puede seleccionar 5 Marcos Horarios\n",
+         "pontrel-cli: Demasiados Marcos Horarios seleccionados.\nComo máximo puede seleccionar 5 Marcos "
+         "Horarios\n",
          "30A"},
         {"no codes and no terminal",
          {sixFrames.string()},
@@ -354,9 +356,11 @@ TEST_F(ExportCommandTest, FramesGivenForADocumentWithOneFrameOrNoneAreNotUsedAnd
     ASSERT_EQ(quiet.status, 0) << quiet.err;
     EXPECT_EQ(quiet.err, "") << "no warning when --frames is not given";
 
-    const fs::path noFrames = testing::writeYedraDocument(root.path(), {{"JORNADAS_ESCOLARES", {}}}, "sin_marcos.xml");
+    const fs::path noFrames =
+        testing::writeYedraDocument(root.path(), {{"JORNADAS_ESCOLARES", {}}}, "sin_marcos.xml");
     const auto none = exportWith(withWorkdir({noFrames.string(), "--frames", "JOR1"}));
-    EXPECT_NE(none.err.find("pontrel-cli: aviso: el documento no tiene marcos horarios; no se ha usado --frames.\n"),
+    EXPECT_NE(none.err.find(
+                  "pontrel-cli: aviso: el documento no tiene marcos horarios; no se ha usado --frames.\n"),
               std::string::npos)
         << none.err;
 }
