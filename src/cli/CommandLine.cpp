@@ -191,7 +191,8 @@ std::string versionText() {
 }
 
 std::string manualPage() {
-    std::string page;
+    // The page is UTF-8: the first line tells man (preconv) so.
+    std::string page = ".\\\" -*- coding: UTF-8 -*-\n";
     page += ".TH PONTREL\\-CLI 1 \"\" \"pontrel " PONTREL_VERSION "\" \"Órdenes de usuario\"\n";
     page += ".SH NOMBRE\npontrel\\-cli \\- pasa datos de Yedra a Velmora y el horario de Velmora a Yedra\n";
     page += ".SH SINOPSIS\n";

@@ -132,7 +132,7 @@ TEST(OptionParser, UsageErrorsNameTheProblemAndShowTheSynopsis) {
 
 TEST(ManualPage, IsMadeFromTheHelpTexts) {
     const std::string page = manualPage();
-    EXPECT_EQ(page.rfind(".TH PONTREL\\-CLI 1 ", 0), 0u);
+    EXPECT_EQ(page.rfind(".\\\" -*- coding: UTF-8 -*-\n.TH PONTREL\\-CLI 1 ", 0), 0u) << page.substr(0, 80);
     for (const char* section :
          {"\n.SH NOMBRE\n", "\n.SH SINOPSIS\n", "\n.SH DESCRIPCIÓN\n", "\n.SH ENTORNO\n"})
         EXPECT_TRUE(contains(page, section)) << section;

@@ -43,7 +43,7 @@ for file in share/applications/pontrel.desktop share/icons/hicolor/scalable/apps
 done
 grep -qx 'Categories=Education;' "$prefix/share/applications/pontrel.desktop" || fail "pontrel.desktop sin Education"
 # The manual page renders without a troff warning.
-warnings=$(zcat "$prefix/share/man/man1/pontrel-cli.1.gz" | groff -man -Tutf8 -ww -z 2>&1 || true)
+warnings=$(zcat "$prefix/share/man/man1/pontrel-cli.1.gz" | groff -k -man -Tutf8 -ww -z 2>&1 || true)
 [ -z "$warnings" ] || fail "la página de manual da avisos: $warnings"
 
 cli=$prefix/bin/pontrel-cli
