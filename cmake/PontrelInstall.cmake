@@ -58,10 +58,12 @@ set(CPACK_PACKAGE_NAME pontrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Pontrel <pontrel@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "converter between Yedra school data and Velmora timetables")
+# Lines under 80 characters, as Debian's control file wants them.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-       "Pontrel moves a school's data from Yedra, the school-administration system (XML documents), "
-       "into the working tables of the timetable tool Velmora (dBase), and the computed timetable back "
-       "into a Yedra document. It has a window (pontrel) and a command line (pontrel-cli).")
+       "Pontrel moves a school's data from Yedra, the school-administration system\n"
+       "(XML documents), into the working tables of the timetable tool Velmora\n"
+       "(dBase), and the computed timetable back into a Yedra document. It has a\n"
+       "window (pontrel) and a command line (pontrel-cli).")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
