@@ -39,7 +39,8 @@ std::vector<std::string> column(const fs::path& table, const char* field) {
 int place(const fs::path& work, const fs::path& output) {
     std::vector<Slot> slots;
     {
-        const auto t = dbf::Table::open(work / "DIASHORAST.DBF", dbf::OpenMode::Shared, dbf::Access::ReadOnly);
+        const auto t =
+            dbf::Table::open(work / "DIASHORAST.DBF", dbf::OpenMode::Shared, dbf::Access::ReadOnly);
         for (std::size_t r = 0; r < t.recordCount(); ++r)
             slots.push_back({t.text(r, "DIA"), t.text(r, "HORA"), t.text(r, "MARCO")});
     }
@@ -58,7 +59,7 @@ int place(const fs::path& work, const fs::path& output) {
                                             {"CODGRUPO", 'C', 10},
                                             {"TAREA", 'C', 10},
                                             {"AULA", 'C', 10}});
-    std::map<std::string, std::size_t> load;  // teacher -> hours placed
+    std::map<std::string, std::size_t> load;            // teacher -> hours placed
     std::set<std::pair<std::string, std::size_t>> busy; // ("P" teacher, "G" unit or "A" room, slot) taken
     const auto taken = [&](const std::string& who, std::size_t slot) { return busy.count({who, slot}) > 0; };
 
@@ -68,8 +69,9 @@ int place(const fs::path& work, const fs::path& output) {
         const std::string subject = assignments.text(r, "CASIG");
         const std::string unit = assignments.text(r, "CGRUP");
         const auto hours = static_cast<std::int64_t>(assignments.number(r, "HORAS").value_or(0));
-        const std::string teacher = *std::min_element(
-            teachers.begin(), teachers.end(), [&](const auto& a, const auto& b) { return load[a] < load[b]; });
+        const std::string teacher =
+            *std::min_element(teachers.begin(), teachers.end(),
+                              [&](const auto& a, const auto& b) { return load[a] < load[b]; });
         for (std::int64_t h = 0; h < hours; ++h) {
             std::size_t slot = 0;
             while (slot < slots.size() && (taken("P" + teacher, slot) || taken("G" + unit, slot)))
@@ -85,8 +87,8 @@ int place(const fs::path& work, const fs::path& output) {
             busy.insert({"G" + unit, slot});
             busy.insert({"A" + rooms[room], slot});
             ++load[teacher];
-            soluc.addRecord(
-                {teacher, slots[slot].day, slots[slot].hour, slots[slot].frame, subject, unit, "", rooms[room]});
+            soluc.addRecord({teacher, slots[slot].day, slots[slot].hour, slots[slot].frame, subject, unit, "",
+                             rooms[room]});
         }
     }
     if (output.has_parent_path())
