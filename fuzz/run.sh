@@ -4,7 +4,7 @@
 #   FUZZ_TARGETS   which targets (default "yedra dbf mdx")
 #   FUZZ_JOBS      parallel build jobs (default 2)
 # Seeds come from fuzz/corpus/<target> (kept small, in the repository) and, for the table reader,
-# from the shared real-world tables; new inputs that libFuzzer finds go to build/fuzz/corpus/<target>.
+# from the real-world tables of tests/data/dbf/other-writers; new inputs that libFuzzer finds go to build/fuzz/corpus/<target>.
 # A crash, a hang or a sanitizer report stops the script with status 1 and leaves the input in
 # build/fuzz/artifacts/; keep it as a regression fixture in tests/data/fuzz-regressions/.
 set -euo pipefail
@@ -23,10 +23,8 @@ for t in $targets; do
   work=$build/corpus/$t
   mkdir -p "$work"
   seeds=("$root/fuzz/corpus/$t")
-  shared=$root/../shared/fixtures/dbf
-  if [ "$t" = dbf ] && [ -d "$shared" ]; then
-    seeds+=("$shared")
-  fi
+  # Tables written by dBase and FoxPro seed the table reader.
+  [ "$t" = dbf ] && seeds+=("$root/tests/data/dbf/other-writers")
   # The fuzz_* runs also pass every earlier crash input, so a fixed fault stays fixed.
   regressions=$root/tests/data/fuzz-regressions/$t
   [ -d "$regressions" ] && seeds+=("$regressions")

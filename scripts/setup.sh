@@ -12,6 +12,7 @@ packages=(
   fpc fp-units-db fp-utils xz-utils
   xvfb xdotool x11-utils xauth imagemagick xchm
   fonts-dejavu-core fonts-liberation
+  groff-base
   clang libclang-rt-14-dev
 )
 

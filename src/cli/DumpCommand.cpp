@@ -3,6 +3,7 @@
 // (text without its trailing blanks, numbers in their shortest exact form, Booleans as T and F),
 // NULL as an empty value.
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
 #include "dbf/Error.h"
@@ -20,8 +21,6 @@
 namespace pontrel::cli {
 
 namespace {
-
-constexpr const char* kDumpUsage = "Uso: pontrel-cli dump TABLA.DBF\n";
 
 // RFC 4180 quoting: only a value holding a comma, a quote or a line break is quoted.
 void appendCsvField(std::string& line, const std::string& utf8) {
@@ -91,24 +90,24 @@ void dumpTable(const std::filesystem::path& file, std::ostream& out) {
 
 } // namespace
 
-int dumpCommand(const std::vector<std::string>& args) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << kDumpUsage;
-        return 0;
-    }
-    if (args.size() != 1 || args[0].empty()) {
-        std::cerr << "La orden 'dump' necesita exactamente un archivo de tabla.\n" << kDumpUsage;
-        return 2;
+int runDumpCommand(const std::vector<std::string>& args, CommandEnvironment& environment) {
+    const CommandDescription& description = *findCommand("dump");
+    const auto parsed = parseArguments(description, args, environment.err);
+    if (!parsed)
+        return kExitUsage;
+    if (parsed->help) {
+        environment.out << commandHelp(description);
+        return kExitDone;
     }
     try {
-        dumpTable(std::filesystem::path(args[0]), std::cout);
-        return 0;
+        dumpTable(std::filesystem::path(parsed->argument), environment.out);
+        return kExitDone;
     } catch (const Error& e) {
-        std::cerr << e.what() << '\n';
+        reportError(environment.err, e.what());
     } catch (const std::exception& e) {
-        std::cerr << "No se puede leer la tabla «" << args[0] << "»: " << e.what() << '\n';
+        reportError(environment.err, "No se puede leer la tabla «" + parsed->argument + "»: " + e.what());
     }
-    return 1;
+    return kExitStopped;
 }
 
 } // namespace pontrel::cli

@@ -1,18 +1,16 @@
 #include "cli/ExportCommand.h"
 
-#include "cli/Commands.h"
+#include "cli/CommandLine.h"
 #include "cli/TerminalUserInterface.h"
 
 #include "dbf/Error.h"
-#include "dbf/Table.h"
 #include "exchange/WorkingFolder.h"
 #include "exchange/YedraDocument.h"
 #include "export/ExportRun.h"
 #include "export/TableSetReplacement.h"
 
 #include <iomanip>
-#include <iostream>
-#include <optional>
+#include <ostream>
 
 namespace pontrel::cli {
 
@@ -20,85 +18,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kExportUsage = "Uso: pontrel-cli export DOCUMENTO.xml [--workdir CARPETA] "
-                                     "[--level-table ARCHIVO] [--frames COD[,COD...]]\n";
-
-struct ExportArguments {
-    fs::path document;
-    std::optional<fs::path> workdir;
-    std::optional<fs::path> levelTable;
-    std::optional<std::string> frames;
-    bool help = false;
-};
-
-// The arguments as the command line gives them; nullopt after a usage error has been printed.
-std::optional<ExportArguments> parse(const std::vector<std::string>& args, std::ostream& err) {
-    ExportArguments parsed;
-    bool haveDocument = false;
-    const auto usageError = [&](const std::string& what) {
-        err << what << '\n' << kExportUsage;
-        return std::nullopt;
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            parsed.help = true;
-            continue;
-        }
-        if (arg.rfind("--", 0) != 0 || arg == "--") {
-            if (haveDocument)
-                return usageError("Sobra el argumento: " + arg);
-            parsed.document = arg;
-            haveDocument = true;
-            continue;
-        }
-        std::string name = arg, value;
-        const auto equals = arg.find('=');
-        if (equals != std::string::npos)
-            name = arg.substr(0, equals);
-        if (name != "--workdir" && name != "--level-table" && name != "--frames")
-            return usageError("Opción desconocida: " + name);
-        if (equals != std::string::npos)
-            value = arg.substr(equals + 1);
-        else if (i + 1 < args.size())
-            value = args[++i];
-        else
-            return usageError("Falta el valor de la opción " + arg + ".");
-        if (name == "--workdir" || name == "--level-table") {
-            auto& slot = name == "--workdir" ? parsed.workdir : parsed.levelTable;
-            if (slot)
-                return usageError("La opción " + name + " se ha dado dos veces.");
-            if (value.empty())
-                return usageError("La opción " + name + " necesita una ruta.");
-            slot = fs::path(value);
-        } else {
-            if (parsed.frames)
-                return usageError("La opción --frames se ha dado dos veces.");
-            parsed.frames = value;
-        }
-    }
-    if (!haveDocument && !parsed.help)
-        return usageError("Falta el documento de Yedra que se va a exportar.");
-    return parsed;
-}
-
-// Each table the run wrote, with its record count.
-void listTables(const fs::path& folder, std::ostream& out) {
+// Each table this run wrote, with its record count as the run counted it.
+void listTables(const fs::path& folder, const exporting::ExportSummary& summary, std::ostream& out) {
     out << "Tablas escritas en " << folder.string() << ":\n";
-    for (const auto& table : exporting::exportedTables()) {
-        const auto file = findTableFile(folder, table + ".DBF");
-        if (!file)
-            continue;
-        out << "  " << std::left << std::setw(16) << (table + ".DBF") << std::right;
-        try {
-            const auto count = dbf::Table::open(*file, dbf::OpenMode::Shared).recordCount();
-            out << std::setw(6) << count << (count == 1 ? " registro\n" : " registros\n");
-        } catch (const std::exception& error) {
-            // The run has completed; a table that cannot be read back now is only worth a line.
-            out << " (no se puede leer: " << error.what() << ")\n";
-        }
-    }
-    if (findTableFile(folder, "DIASHORAST2.MDX"))
+    for (const auto& [table, count] : summary.tables)
+        out << "  " << std::left << std::setw(16) << (table + ".DBF") << std::right << std::setw(6) << count
+            << (count == 1 ? " registro\n" : " registros\n");
+    if (summary.orderIndex)
         out << "  DIASHORAST2.MDX  (índice ORDEN)\n";
 }
 
@@ -118,54 +44,53 @@ void prepareFrameChoice(const RunSession& session, TerminalUserInterface& ui) {
 
 } // namespace
 
-fs::path executableFolder() {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path(ec) : self.parent_path();
+int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& environment) {
+    return runExportCommand(args, environment, {});
 }
 
-int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& environment) {
-    const auto parsed = parse(args, environment.err);
+int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& environment,
+                     const AfterRunHook& afterRun) {
+    const CommandDescription& description = *findCommand("export");
+    const auto parsed = parseArguments(description, args, environment.err);
     if (!parsed)
-        return 2;
+        return kExitUsage;
     if (parsed->help) {
-        environment.out << kExportUsage;
-        return 0;
+        environment.out << commandHelp(description);
+        return kExitDone;
     }
 
     RunSession session;
-    session.workingFolder = parsed->workdir ? *parsed->workdir : defaultWorkingFolder();
+    const auto workdir = parsed->option("--workdir");
+    session.workingFolder = workdir ? fs::path(*workdir) : defaultWorkingFolder();
     session.programFolder = environment.programFolder;
-    if (parsed->levelTable)
-        session.levelTable = *parsed->levelTable;
+    if (const auto levelTable = parsed->option("--level-table"))
+        session.levelTable = *levelTable;
 
     TerminalUserInterface ui(environment.in, environment.out, environment.err, environment.interactive);
-    ui.setDocument(parsed->document);
-    if (parsed->frames)
-        ui.setFrameCodes(splitCodes(*parsed->frames));
+    ui.setDocument(fs::path(parsed->argument));
+    if (const auto frames = parsed->option("--frames"))
+        ui.setFrameCodes(splitCodes(*frames));
 
     try {
         // A replacement that a killed Pontrel left half done is put right before anything else.
         if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
             environment.out << *line << '\n';
         prepareFrameChoice(session, ui);
-        const RunOutcome outcome = exporting::ExportRun(session, ui).run();
+        exporting::ExportRun run(session, ui);
+        const RunOutcome outcome = run.run();
+        ui.reportMessages(outcome == RunOutcome::Completed);
         if (outcome != RunOutcome::Completed)
-            return 1;
-        listTables(session.workingFolder, environment.out);
-        return 0;
+            return kExitStopped;
+        if (afterRun)
+            afterRun();
+        listTables(session.workingFolder, run.summary(), environment.out);
+        return kExitDone;
     } catch (const StopReported&) {
-        return 1;
+        return kExitStopped;
     } catch (const std::exception& error) {
-        environment.err << error.what() << '\n';
-        return 1;
+        ui.reportError(error.what());
+        return kExitStopped;
     }
-}
-
-int exportCommand(const std::vector<std::string>& args) {
-    CommandEnvironment environment{std::cin, std::cout, std::cerr, standardStreamsAreTerminal(),
-                                   executableFolder()};
-    return runExportCommand(args, environment);
 }
 
 } // namespace pontrel::cli

@@ -1,88 +1,100 @@
-#include "cli/Commands.h"
-#include "cli/ImportUserInterface.h"
+// pontrel-cli import DOCUMENTO.xml [--workdir CARPETA] [--teacher-keys ARCHIVO.csv]: the import run with
+// the terminal user interface; the teacher data dialog's place is taken by a file of keys.
 
-#include "dbf/Error.h"
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "cli/TerminalUserInterface.h"
+
+#include "dbf/Table.h"
+#include "exchange/Ansi.h"
 #include "exchange/RunSession.h"
 #include "exchange/WorkingFolder.h"
 #include "export/TableSetReplacement.h"
 #include "import/ImportRun.h"
 #include "import/TeacherKeyFile.h"
+#include "import/TeacherKeys.h"
 
-#include <iostream>
+#include <optional>
+#include <ostream>
 
 namespace pontrel::cli {
 
 namespace {
 
-constexpr const char* kImportUsage =
-    "Uso: pontrel-cli import DOCUMENTO.xml [--workdir CARPETA] [--teacher-keys ARCHIVO.csv]\n"
-    "  ARCHIVO.csv: una l\xC3\xADnea por profesor, ABREV;X_EMPLEADO;F_TOMAPOS\n";
-
-int usage(const std::string& problem) {
-    std::cerr << problem << "\n" << kImportUsage;
-    return 2;
+void printSummary(const importing::ImportSummary& s, std::ostream& out) {
+    out << "Documento escrito: " << s.output.string() << "\n"
+        << "Profesores: " << s.teachers << "\n"
+        << "Entradas escritas: " << s.entriesWritten << "\n"
+        << "Entradas sin tramo horario en DIASHORAST: " << s.slotsNotFound << "\n"
+        << "Entradas sin unidad en GRUPOST: " << s.unitsNotFound << "\n"
+        << "Entradas sin clave de materia: " << s.subjectsNotFound << "\n"
+        << "Entradas de SOLUC cuyo profesor no está en PROFT: " << s.entriesWithoutTeacher << "\n";
 }
 
-void printSummary(const importing::ImportSummary& s) {
-    std::cout << "Documento escrito: " << s.output.string() << "\n"
-              << "Profesores: " << s.teachers << "\n"
-              << "Entradas escritas: " << s.entriesWritten << "\n"
-              << "Entradas sin tramo horario en DIASHORAST: " << s.slotsNotFound << "\n"
-              << "Entradas sin unidad en GRUPOST: " << s.unitsNotFound << "\n"
-              << "Entradas sin clave de materia: " << s.subjectsNotFound << "\n"
-              << "Entradas de SOLUC cuyo profesor no est\xC3\xA1 en PROFT: " << s.entriesWithoutTeacher
-              << "\n";
+// Where the window shows the teacher data dialog: stores the keys that the file gives, then lists the
+// teachers that still lack a key (the run then stops, as after a dialog closed with keys missing).
+void completeTeacherKeys(const std::filesystem::path& proftTable,
+                         const std::optional<std::vector<importing::TeacherKeyLine>>& keys, std::ostream& out,
+                         std::ostream& err) {
+    if (keys) {
+        const auto applied = importing::applyTeacherKeys(proftTable, *keys);
+        out << "Claves de profesores guardadas en PROFT: " << applied.keysStored << "\n";
+        for (const auto& abbreviation : applied.unknownAbbreviations)
+            reportError(err, "aviso: el profesor «" + ansi::toUtf8(abbreviation) +
+                                 "» del archivo de claves no está en PROFT; se ignora.");
+    }
+    auto proft = dbf::Table::open(proftTable, dbf::OpenMode::Shared);
+    const auto incomplete = importing::incompleteTeachers(proft);
+    if (incomplete.empty())
+        return;
+    std::string list =
+        std::string("Profesores sin todos los datos en PROFT") +
+        (keys ? " (el archivo de claves no los completa)" : " (use --teacher-keys ARCHIVO.csv)") + ":";
+    for (const auto& teacher : incomplete)
+        list += "\n  " + ansi::toUtf8(teacher.abbreviation) + "\t" + ansi::toUtf8(teacher.name) + "\tfalta " +
+                importing::missingKeysText(teacher);
+    reportError(err, list);
 }
 
 } // namespace
 
-int importCommand(const std::vector<std::string>& args) {
-    std::optional<std::filesystem::path> document;
-    std::optional<std::filesystem::path> workdir;
-    std::optional<std::filesystem::path> keysFile;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--workdir" || arg == "--teacher-keys") {
-            if (i + 1 >= args.size())
-                return usage("Falta el valor de " + arg + ".");
-            (arg == "--workdir" ? workdir : keysFile) = args[++i];
-        } else if (arg.rfind("--", 0) == 0) {
-            return usage("Opci\xC3\xB3n desconocida: " + arg);
-        } else if (document) {
-            return usage("Sobra el argumento: " + arg);
-        } else {
-            document = arg;
-        }
+int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& environment) {
+    const CommandDescription& description = *findCommand("import");
+    const auto parsed = parseArguments(description, args, environment.err);
+    if (!parsed)
+        return kExitUsage;
+    if (parsed->help) {
+        environment.out << commandHelp(description);
+        return kExitDone;
     }
-    if (!document)
-        return usage("Falta el documento XML de Yedra.");
 
+    TerminalUserInterface ui(environment.in, environment.out, environment.err, environment.interactive);
+    ui.setDocument(std::filesystem::path(parsed->argument));
     try {
         std::optional<std::vector<importing::TeacherKeyLine>> keys;
-        if (keysFile)
+        if (const auto keysFile = parsed->option("--teacher-keys"))
             keys = importing::readTeacherKeyFile(*keysFile);
+        ui.setTeacherKeysHandler([&keys, &environment](const std::filesystem::path& proft) {
+            completeTeacherKeys(proft, keys, environment.out, environment.err);
+        });
         RunSession session;
-        session.workingFolder = workdir ? *workdir : defaultWorkingFolder();
+        const auto workdir = parsed->option("--workdir");
+        session.workingFolder = workdir ? std::filesystem::path(*workdir) : defaultWorkingFolder();
+        session.programFolder = environment.programFolder;
         // A replacement of the working tables that a killed export left half done is put right
         // before the import reads them.
         if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
-            std::cout << *line << "\n";
-        ImportUserInterface ui(*document, std::move(keys), std::cout, std::cerr);
+            environment.out << *line << "\n";
         importing::ImportRun run(session, ui);
         const RunOutcome outcome = run.run();
-        std::ostream& shown = outcome == RunOutcome::Completed ? std::cout : std::cerr;
-        for (const auto& message : ui.messages())
-            shown << terminalText(message) << "\n";
+        ui.reportMessages(outcome == RunOutcome::Completed);
         if (outcome != RunOutcome::Completed)
-            return 1;
-        printSummary(run.summary());
-        return 0;
-    } catch (const Error& error) {
-        std::cerr << "Error: " << error.what() << "\n";
-        return 1;
+            return kExitStopped;
+        printSummary(run.summary(), environment.out);
+        return kExitDone;
     } catch (const std::exception& error) {
-        std::cerr << "Error: " << error.what() << "\n";
-        return 1;
+        ui.reportError(error.what());
+        return kExitStopped;
     }
 }
 

@@ -1,6 +1,8 @@
 #include "cli/TerminalUserInterface.h"
 
+#include "cli/CommandLine.h"
 #include "exchange/Ansi.h"
+#include "exchange/DocumentChoice.h"
 #include "exchange/YedraDocument.h"
 
 #include <istream>
@@ -29,7 +31,48 @@ std::vector<std::string> frameEntries(const std::vector<YedraRecord>& frames) {
     return entries;
 }
 
+// "JOR1 (Jornada de mañana), JOR2 (Jornada de tarde)": the document's frames for a message.
+std::string frameList(const std::vector<YedraRecord>& frames) {
+    std::string list;
+    for (const auto& frame : frames) {
+        list += (list.empty() ? "" : ", ") + shown(frame.rawValue(0));
+        const std::string name = shown(frame.rawValue(1));
+        if (!name.empty())
+            list += " (" + name + ")";
+    }
+    return list;
+}
+
+std::string quotedCodes(const std::vector<std::string>& codes) {
+    std::string text;
+    for (const auto& code : codes)
+        text += (text.empty() ? "" : ", ") + std::string("«") + ansi::toUtf8(code) + "»";
+    return text;
+}
+
+// Said when some of the codes given name no frame of the document: which ones, and which frames there are.
+std::string unknownCodesMessage(const std::vector<std::string>& unknown,
+                                const std::vector<YedraRecord>& frames) {
+    return std::string(unknown.size() == 1 ? "Ningún marco horario del documento tiene el código "
+                                           : "Ningún marco horario del documento tiene los códigos ") +
+           quotedCodes(unknown) + ". Marcos horarios del documento: " + frameList(frames) + ".";
+}
+
 } // namespace
+
+std::vector<std::string> unknownFrameCodes(const std::vector<std::string>& entries,
+                                           const std::vector<std::string>& codes) {
+    std::vector<std::string> unknown;
+    for (const auto& wanted : codes) {
+        const std::string_view given = ansi::trimControls(wanted);
+        bool found = false;
+        for (const auto& entry : entries)
+            found = found || given == ansi::trimControls(entry);
+        if (!found)
+            unknown.push_back(std::string(given));
+    }
+    return unknown;
+}
 
 FrameChoice selectFrames(const std::vector<std::string>& entries, const std::vector<std::string>& codes) {
     FrameChoice choice;
@@ -90,15 +133,43 @@ std::optional<fs::path> TerminalUserInterface::chooseDocument() {
 }
 
 void TerminalUserInterface::showMessage(const std::string& text) {
-    out_ << text << '\n' << std::flush;
+    // The window's box says only "No existe archivo"; a terminal names the file it looked for.
+    if (text == kNoDocumentMessage && document_) {
+        const auto full = chooseDocument();
+        messages_.push_back(text + ": " + full->string());
+        return;
+    }
+    messages_.push_back(text);
+}
+
+void TerminalUserInterface::reportMessages(bool completed) {
+    for (const auto& message : messages_) {
+        if (completed)
+            out_ << terminalText(message) << '\n';
+        else
+            cli::reportError(err_, message);
+    }
+    out_.flush();
+    messages_.clear();
+}
+
+void TerminalUserInterface::reportError(const std::string& error) {
+    reportMessages(false);
+    cli::reportError(err_, error);
 }
 
 void TerminalUserInterface::prepareFrameChoice(const YedraDocument& document, const fs::path& path) {
     prepared_.reset();
     const auto frames = document.records("JORNADAS_ESCOLARES");
-    // With one frame or none the run takes it without asking.
+    // With one frame or none the run takes it without asking; codes given for it are not used.
     if (frames.size() > 1)
         prepared_.emplace(path, choose(frames));
+    else if (frameCodes_)
+        cli::reportError(err_, "aviso: " +
+                                   (frames.empty() ? std::string("el documento no tiene marcos horarios")
+                                                   : "el documento tiene un solo marco horario, " +
+                                                         frameList(frames) + ", que se toma sin elegir") +
+                                   "; no se ha usado --frames.");
 }
 
 FrameChoice TerminalUserInterface::chooseFrames(const fs::path& document) {
@@ -115,9 +186,14 @@ FrameChoice TerminalUserInterface::chooseFrames(const fs::path& document) {
 FrameChoice TerminalUserInterface::choose(const std::vector<YedraRecord>& frames) {
     const auto entries = frameEntries(frames);
     if (frameCodes_) {
+        const auto unknown = unknownFrameCodes(entries, *frameCodes_);
+        if (!unknown.empty()) {
+            reportError(unknownCodesMessage(unknown, frames) + " No se ha cambiado ninguna tabla.");
+            throw StopReported();
+        }
         FrameChoice choice = selectFrames(entries, *frameCodes_);
         if (!choice.accepted) {
-            showMessage(frameChoiceMessage(choice));
+            reportError(frameChoiceMessage(choice));
             throw StopReported();
         }
         return choice;
@@ -127,10 +203,10 @@ FrameChoice TerminalUserInterface::choose(const std::vector<YedraRecord>& frames
     std::string codes;
     for (const auto& entry : entries)
         codes += (codes.empty() ? "" : ", ") + shown(entry);
-    err_ << "El documento tiene " << entries.size() << " marcos horarios (" << codes
-         << "). Indique con --frames COD[,COD...] cuáles recoger en Velmora (de 1 a 5); no se ha cambiado "
-            "ninguna "
-            "tabla.\n";
+    reportError(
+        "El documento tiene " + std::to_string(entries.size()) + " marcos horarios (" + codes +
+        "). Indique con --frames COD[,COD...] cuáles recoger en Velmora (de 1 a 5); no se ha cambiado "
+        "ninguna tabla.");
     throw StopReported();
 }
 
@@ -147,13 +223,19 @@ FrameChoice TerminalUserInterface::askForFrames(const std::vector<YedraRecord>& 
         std::string line;
         if (!std::getline(in_, line)) {
             out_ << '\n';
-            err_ << "No se ha elegido ningún marco horario; no se ha cambiado ninguna tabla.\n";
+            reportError("No se ha elegido ningún marco horario; no se ha cambiado ninguna tabla.");
             throw StopReported();
         }
-        FrameChoice choice = selectFrames(entries, splitCodes(line));
+        const auto codes = splitCodes(line);
+        const auto unknown = unknownFrameCodes(entries, codes);
+        if (!unknown.empty()) {
+            cli::reportError(err_, unknownCodesMessage(unknown, frames));
+            continue;
+        }
+        FrameChoice choice = selectFrames(entries, codes);
         if (choice.accepted)
             return choice;
-        showMessage(frameChoiceMessage(choice));
+        cli::reportError(err_, frameChoiceMessage(choice));
     }
 }
 
@@ -169,6 +251,12 @@ void TerminalUserInterface::reportProgress(const StepProgress& step) {
     if (!step.tablesWritten.empty())
         out_ << " -> " << step.tablesWritten;
     out_ << '\n' << std::flush;
+}
+
+std::string terminalText(std::string text) {
+    for (auto at = text.find("\n\r"); at != std::string::npos; at = text.find("\n\r", at + 1))
+        text.erase(at + 1, 1);
+    return text;
 }
 
 bool standardStreamsAreTerminal() {

@@ -1,6 +1,7 @@
 #pragma once
-// The user interface of pontrel-cli: answers from the command line where the window would ask, prints
-// messages as they stand (UTF-8) and, on a terminal, asks what the command line did not say.
+// The user interface of every pontrel-cli command: answers from the command line where the window would
+// ask and, on a terminal, asks what the command line did not say. The run's messages are kept until
+// the run ends: a completed run's go to standard output, a stopped run's to standard error.
 
 #include "exchange/UserInterface.h"
 #include "exchange/YedraDocument.h"
@@ -39,6 +40,10 @@ std::string frameChoiceMessage(const FrameChoice& choice);
 // "A, B ,C" as the codes A, B and C, each converted from UTF-8 to ANSI.
 std::vector<std::string> splitCodes(const std::string& utf8List);
 
+// The codes (ANSI) that name no entry of the frame list, in the order given.
+std::vector<std::string> unknownFrameCodes(const std::vector<std::string>& entries,
+                                           const std::vector<std::string>& codes);
+
 class TerminalUserInterface : public UserInterface {
   public:
     // `interactive`: standard input and output are a terminal, so questions can be asked and progress
@@ -49,7 +54,7 @@ class TerminalUserInterface : public UserInterface {
     void setDocument(std::optional<std::filesystem::path> document) { document_ = std::move(document); }
     // The frame codes the command line gives (ANSI); without them a terminal is asked.
     void setFrameCodes(std::optional<std::vector<std::string>> codes) { frameCodes_ = std::move(codes); }
-    // What to do when a run needs teacher keys completed; without it nothing is done.
+    // What to do when a run needs teacher keys completed (the import sets it); without it nothing is done.
     void setTeacherKeysHandler(std::function<void(const std::filesystem::path&)> handler) {
         teacherKeys_ = std::move(handler);
     }
@@ -65,6 +70,11 @@ class TerminalUserInterface : public UserInterface {
     void completeTeacherKeys(const std::filesystem::path& proftTable) override;
     void setBusy(bool) override {}
     void reportProgress(const StepProgress& step) override;
+
+    // Prints the messages the run has shown: on standard output when it completed, otherwise as errors.
+    void reportMessages(bool completed);
+    // Prints the messages kept so far as errors, then `error`.
+    void reportError(const std::string& error);
 
     bool interactive() const { return interactive_; }
     std::ostream& out() { return out_; }
@@ -84,7 +94,11 @@ class TerminalUserInterface : public UserInterface {
     std::optional<std::vector<std::string>> frameCodes_;
     std::function<void(const std::filesystem::path&)> teacherKeys_;
     std::optional<std::pair<std::filesystem::path, FrameChoice>> prepared_;
+    std::vector<std::string> messages_;
 };
+
+// A message for a terminal: the system's line breaks "\n\r" become plain line feeds.
+std::string terminalText(std::string text);
 
 // True when both standard input and standard output are a terminal.
 bool standardStreamsAreTerminal();

@@ -1,6 +1,7 @@
 #include "export/ExportRun.h"
 
 #include "dbf/Error.h"
+#include "dbf/Table.h"
 #include "exchange/BusyCursor.h"
 #include "exchange/DocumentChoice.h"
 #include "exchange/WorkingFolder.h"
@@ -20,12 +21,20 @@ namespace {
 
 // Every step makes its tables; a missing one means a step broke its promise, and replacing the old
 // set by an incomplete one would lose Velmora's table for nothing.
-void requireStagedTables(const fs::path& staging) {
+// Also counts each table's records, for the summary of what this run wrote.
+ExportSummary requireStagedTables(const fs::path& staging) {
     std::error_code ec;
-    for (const auto& table : exportedTables())
-        if (!fs::is_regular_file(staging / (table + ".DBF"), ec))
+    ExportSummary summary;
+    for (const auto& table : exportedTables()) {
+        const fs::path file = staging / (table + ".DBF");
+        if (!fs::is_regular_file(file, ec))
             throw Error("La exportación no ha creado la tabla " + table +
                         ".DBF; no se ha cambiado ninguna tabla de la carpeta de trabajo.");
+        summary.tables.emplace_back(
+            table, dbf::Table::open(file, dbf::OpenMode::Shared, dbf::Access::ReadOnly).recordCount());
+    }
+    summary.orderIndex = fs::is_regular_file(staging / "DIASHORAST2.MDX", ec);
+    return summary;
 }
 
 } // namespace
@@ -89,10 +98,11 @@ RunOutcome ExportRun::run() {
         assignmentStep(context);
         frameStep(context);
     }
-    requireStagedTables(replacement.stagingFolder());
+    ExportSummary summary = requireStagedTables(replacement.stagingFolder());
     // PERIODOS never had its stale index removed; Velmora may keep one of its own.
     replacement.commit({"PERIODOS"});
     busy.release();
+    summary_ = std::move(summary);
 
     ui_.setResultCode(1);
     ui_.showMessage(kFinishedMessage);

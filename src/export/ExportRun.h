@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pontrel::exporting {
@@ -36,17 +37,27 @@ struct ExportOptions {
     std::function<void(const std::string& stage)> beforeEachMove;
 };
 
+// What a completed run wrote: each table with its record count, counted in the new set before it
+// replaced the old one, so that another run finishing just after this one cannot change the figures.
+struct ExportSummary {
+    std::vector<std::pair<std::string, std::size_t>> tables; // in the order of exportedTables()
+    bool orderIndex = false;                                 // DIASHORAST2.MDX (index ORDEN) written
+};
+
 class ExportRun {
   public:
     ExportRun(RunSession& session, UserInterface& ui) : session_(session), ui_(ui) {}
     ExportRun(RunSession& session, UserInterface& ui, ExportOptions options)
         : session_(session), ui_(ui), options_(std::move(options)) {}
     RunOutcome run();
+    // Filled when run() returns Completed.
+    const ExportSummary& summary() const { return summary_; }
 
   private:
     RunSession& session_;
     UserInterface& ui_;
     ExportOptions options_;
+    ExportSummary summary_;
 };
 
 } // namespace pontrel::exporting

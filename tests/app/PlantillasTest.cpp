@@ -353,6 +353,15 @@ const QString kNone = QString::fromUtf8("Debe al menos seleccionar 1 Marco Horar
 const QString kTooMany = QString::fromUtf8("Demasiados Marcos Horarios seleccionados.\n"
                                            "Como máximo puede seleccionar 5 Marcos Horarios");
 
+// "Rows_0_5_CloseBox": the rows picked and how the dialog was closed, as the case's name.
+std::string selectionCaseName(const SelectionCase& c) {
+    const char* const closings[] = {"Continuar", "CloseBox", "Enter", "Escape"};
+    std::string name = c.rows.empty() ? "NoRow" : "Rows";
+    for (int row : c.rows)
+        name += "_" + std::to_string(row);
+    return name + "_" + closings[static_cast<int>(c.closing)];
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Selections, PlantillasSelection,
     ::testing::Values(SelectionCase{{}, Closing::Continuar, "", false, kNone},
@@ -369,7 +378,8 @@ INSTANTIATE_TEST_SUITE_P(
                                     Closing::Continuar,
                                     "J1        NOCTURNO   J3       ABCDEFGHIJJ5        J6        ",
                                     false,
-                                    kTooMany}));
+                                    kTooMany}),
+    [](const auto& info) { return selectionCaseName(info.param); });
 
 TEST_F(PlantillasTest, ActivationAfterAnotherOwnWindowReloadsTheDocument) {
     TPlantillas dialog(document);

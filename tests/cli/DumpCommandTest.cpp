@@ -79,9 +79,8 @@ TEST(DumpCommand, WritesEveryTypeAsCsvInUtf8) {
 }
 
 TEST(DumpCommand, ReadsATableWrittenByAnotherProgram) {
-    const fs::path fixture = fs::path(PONTREL_SHARED_FIXTURES_DIR) / "dbf" / "dbase_03.dbf";
-    if (!fs::exists(fixture))
-        GTEST_SKIP() << "the shared dBase fixtures are not present: " << fixture;
+    const fs::path fixture = fs::path(PONTREL_TEST_DATA_DIR) / "dbf" / "other-writers" / "dbase_03.dbf";
+    ASSERT_TRUE(fs::is_regular_file(fixture)) << "fixture missing from the repository: " << fixture;
     const DumpResult result = dump({fixture.string()});
     ASSERT_EQ(result.status, 0) << result.err;
     const std::string header = result.out.substr(0, result.out.find('\n'));

@@ -179,56 +179,70 @@ TEST_P(ExportCommandStops, EndWithStatusOneAndTouchNothing) {
     EXPECT_EQ(names(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ExportCommandStops,
-                         ::testing::Values(CommandStop{"FramesSelectNothing",
-                                                       {kSample.string(), "--frames", "JOR9"},
-                                                       false,
-                                                       "",
-                                                       "Debe al menos seleccionar 1 Marco Horario.\n",
-                                                       ""},
-                                           CommandStop{"SeveralFramesAndNoTerminal",
-                                                       {kSample.string()},
-                                                       false,
-                                                       "",
-                                                       "",
-                                                       "marcos horarios (JOR1, JOR2). Indique con --frames"},
-                                           CommandStop{"TerminalGivesNoAnswer",
-                                                       {kSample.string()},
-                                                       true,
-                                                       "",
-                                                       "Marcos horarios del documento:",
-                                                       "No se ha elegido ningún marco horario"},
-                                           CommandStop{"DocumentMissing",
-                                                       {(kExportData / "no_such.xml").string()},
-                                                       false,
-                                                       "",
-                                                       "No existe archivo\n",
-                                                       ""},
-                                           CommandStop{
-                                               "LevelTableMissing",
-                                               {(kExportData / "run_small.xml").string(), "--level-table",
-                                                (kExportData / "NADA.DBF").string()},
-                                               false,
-                                               "",
-                                               "ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL\n",
-                                               ""},
-                                           CommandStop{"CourseKeyNotAWholeNumber",
-                                                       {(kExportData / "run_bad_course_key.xml").string()},
-                                                       false,
-                                                       "",
-                                                       "",
-                                                       "\"30A\""}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExportCommandStops,
+    ::testing::Values(CommandStop{"FramesSelectNothing",
+                                  {kSample.string(), "--frames", ","},
+                                  false,
+                                  "",
+                                  "",
+                                  "pontrel-cli: Debe al menos seleccionar 1 Marco Horario.\n"},
+                      CommandStop{"FrameCodeUnknown",
+                                  {kSample.string(), "--frames", "JOR9"},
+                                  false,
+                                  "",
+                                  "",
+                                  "pontrel-cli: Ningún marco horario del documento tiene el "
+                                  "código «JOR9». Marcos horarios del documento: JOR1 "
+                                  "(Jornada de mañana ESO y Bachillerato), JOR2 (Jornada de "
+                                  "tarde Formación Profesional)."},
+                      CommandStop{"SeveralFramesAndNoTerminal",
+                                  {kSample.string()},
+                                  false,
+                                  "",
+                                  "",
+                                  "marcos horarios (JOR1, JOR2). Indique con --frames"},
+                      CommandStop{"TerminalGivesNoAnswer",
+                                  {kSample.string()},
+                                  true,
+                                  "",
+                                  "Marcos horarios del documento:",
+                                  "No se ha elegido ningún marco horario"},
+                      CommandStop{"DocumentMissing",
+                                  {(kExportData / "no_such.xml").string()},
+                                  false,
+                                  "",
+                                  "",
+                                  "pontrel-cli: No existe archivo: /"},
+                      CommandStop{"LevelTableMissing",
+                                  {(kExportData / "run_small.xml").string(), "--level-table",
+                                   (kExportData / "NADA.DBF").string()},
+                                  false,
+                                  "",
+                                  "",
+                                  "pontrel-cli: ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale "
+                                  "PONTREL\n"},
+                      CommandStop{"CourseKeyNotAWholeNumber",
+                                  {(kExportData / "run_bad_course_key.xml").string()},
+                                  false,
+                                  "",
+                                  "",
+                                  "\"30A\""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExportCommandTest, TerminalListsTheFramesAsksAgainAfterARefusedChoiceAndShowsProgress) {
-    const auto result = exportWith({kSample.string(), "--workdir", work.string()}, true, "jor2\nJOR2\n");
+    const auto result = exportWith({kSample.string(), "--workdir", work.string()}, true, ",\njor2\nJOR2\n");
     ASSERT_EQ(result.status, 0) << result.out << result.err;
     EXPECT_NE(result.out.find("  JOR2  Jornada de tarde Formación Profesional  15/09/2025 - 19/06/2026"),
               std::string::npos)
         << result.out;
-    const auto refused = result.out.find("Debe al menos seleccionar 1 Marco Horario.");
-    ASSERT_NE(refused, std::string::npos) << result.out;
-    EXPECT_LT(refused, result.out.find("Proceso finalizado"));
+    // No code, then a code in the wrong letter case: each refused with its reason, and asked again.
+    EXPECT_EQ(result.err,
+              "pontrel-cli: Debe al menos seleccionar 1 Marco Horario.\n"
+              "pontrel-cli: Ningún marco horario del documento tiene el código «jor2». Marcos "
+              "horarios del documento: JOR1 (Jornada de mañana ESO y Bachillerato), JOR2 (Jornada "
+              "de tarde Formación Profesional).\n");
+    EXPECT_EQ(result.out.find("Proceso finalizado"), result.out.rfind("Proceso finalizado"));
     EXPECT_NE(result.out.find("Materias: 94 registros leídos -> ASIGNOMT, ASIGNOMT2"), std::string::npos)
         << result.out;
     // The question comes before the first step runs, not after six of them.
@@ -253,17 +267,18 @@ TEST_F(ExportCommandTest, FrameChoiceIsSettledBeforeAnyStepRuns) {
         std::string absent;   // in neither
     };
     const std::vector<Case> cases = {
-        {"codes selecting nothing, on a terminal",
+        {"unknown code, on a terminal",
          {kSample.string(), "--frames", "JOR9"},
          true,
-         "Debe al menos seleccionar 1 Marco Horario.\n",
          "",
+         "«JOR9»",
          "registros leídos"},
         {"codes selecting six frames",
          {sixFrames.string(), "--frames", "A,B"},
          true,
-         "Demasiados Marcos Horarios seleccionados.\r\nComo máximo puede seleccionar 5 Marcos Horarios\n",
          "",
+         "pontrel-cli: Demasiados Marcos Horarios seleccionados.\nComo máximo puede seleccionar 5 Marcos "
+         "Horarios\n",
          "30A"},
         {"no codes and no terminal",
          {sixFrames.string()},
@@ -274,15 +289,15 @@ TEST_F(ExportCommandTest, FrameChoiceIsSettledBeforeAnyStepRuns) {
         {"document missing",
          {(kExportData / "no_such.xml").string(), "--frames", "JOR9"},
          false,
-         "No existe archivo\n",
          "",
-         "Marco Horario"},
+         "No existe archivo: " + (kExportData / "no_such.xml").string() + "\n",
+         "JOR9"},
         {"level table missing",
          {kSample.string(), "--frames", "JOR9", "--level-table", (kExportData / "NADA.DBF").string()},
          false,
-         "ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL\n",
          "",
-         "Marco Horario"},
+         "ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL\n",
+         "JOR9"},
     };
     const auto before = names();
     for (const auto& c : cases) {
@@ -308,7 +323,9 @@ TEST_F(ExportCommandTest, UsageErrorsEndWithStatusTwo) {
     for (const auto& args : cases) {
         const auto result = exportWith(args);
         EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(result.err.rfind("pontrel-cli: ", 0), 0u) << result.err;
         EXPECT_NE(result.err.find("Uso: pontrel-cli export"), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
     }
     EXPECT_EQ(names(), std::set<std::string>{"SOLUC.DBF"});
 }
@@ -323,8 +340,59 @@ TEST_F(ExportCommandTest, StartPutsRightAReplacementThatAKilledRunLeftAndSaysSo)
     const auto result = exportWith(withWorkdir({(kExportData / "no_such.xml").string()}));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out.find("Pontrel ha terminado de sustituir las tablas de trabajo"), 0u) << result.out;
-    EXPECT_NE(result.out.find("No existe archivo"), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find("No existe archivo"), std::string::npos) << result.err;
     EXPECT_EQ(names(), std::set<std::string>{"SOLUC.DBF"});
+}
+
+TEST_F(ExportCommandTest, FramesGivenForADocumentWithOneFrameOrNoneAreNotUsedAndSaySo) {
+    const fs::path small = kExportData / "run_small.xml";
+    const auto used = exportWith(withWorkdir({small.string(), "--frames", "JOR7"}));
+    ASSERT_EQ(used.status, 0) << used.err;
+    EXPECT_EQ(used.err, "pontrel-cli: aviso: el documento tiene un solo marco horario, JOR1 (Jornada de "
+                        "mañana), que se toma sin elegir; no se ha usado --frames.\n");
+    EXPECT_EQ(testing::readColumn(work / "PERIODOS.DBF", "CJORNADA"), std::vector<std::string>{"JOR1"});
+
+    const auto quiet = exportWith(withWorkdir({small.string()}));
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.err, "") << "no warning when --frames is not given";
+
+    const fs::path noFrames =
+        testing::writeYedraDocument(root.path(), {{"JORNADAS_ESCOLARES", {}}}, "sin_marcos.xml");
+    const auto none = exportWith(withWorkdir({noFrames.string(), "--frames", "JOR1"}));
+    EXPECT_NE(none.err.find(
+                  "pontrel-cli: aviso: el documento no tiene marcos horarios; no se ha usado --frames.\n"),
+              std::string::npos)
+        << none.err;
+}
+
+TEST_F(ExportCommandTest, UnknownCodesStopEvenBesideKnownOnesAndOnlyTheUnknownAreNamed) {
+    const auto before = names();
+    const auto result = exportWith(withWorkdir({kSample.string(), "--frames", "JOR1,JOR8, jor2"}));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("tiene los códigos «JOR8», «jor2». Marcos horarios del documento: JOR1 "),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(result.err.find("«JOR1»"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(names(), before);
+}
+
+// Another export into the same folder can finish between this run's end and its report: the report
+// still gives what this run wrote (the sample's 40 teachers, not the small school's one).
+TEST_F(ExportCommandTest, TheClosingListIsWhatThisRunWroteEvenWhenAnotherRunFollowsAtOnce) {
+    std::istringstream in;
+    std::ostringstream out, err, otherOut, otherErr;
+    CommandEnvironment environment{in, out, err, false, PONTREL_BIN_DIR};
+    const auto status =
+        runExportCommand(withWorkdir({kSample.string(), "--frames", "JOR1"}), environment, [&] {
+            CommandEnvironment other{in, otherOut, otherErr, false, PONTREL_BIN_DIR};
+            ASSERT_EQ(runExportCommand(withWorkdir({(kExportData / "run_small.xml").string()}), other), 0)
+                << otherErr.str();
+        });
+    ASSERT_EQ(status, 0) << err.str();
+    ASSERT_EQ(records("PROFT.DBF"), 1u) << "the second run replaced the tables";
+    EXPECT_EQ(lineOf(out.str(), "  PROFT.DBF "), "  PROFT.DBF           40 registros") << out.str();
+    EXPECT_EQ(lineOf(out.str(), "  DIASHORAST.DBF "), "  DIASHORAST.DBF      49 registros") << out.str();
 }
 
 // ---- Two processes at once ----

@@ -129,10 +129,26 @@ TEST_F(ImportCommand, BadKeysFileStopsBeforeAnythingIsStored) {
     EXPECT_EQ(employeeKeyOf(1), "");
 }
 
+TEST_F(ImportCommand, OptionsTakeTheirValueEitherWayAndHelpEndsWithStatus0) {
+    school.proft[1]["X_EMPLEADO"] = "";
+    school.write(work.path());
+    testing::writeFile(docs.path() / "claves.csv", "LUIS;2002;01/09/2011\n");
+    const auto r = runImport({document.string(), "--workdir=" + work.path().string(),
+                              "--teacher-keys=" + (docs.path() / "claves.csv").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Claves de profesores guardadas en PROFT: 1\n")) << r.out;
+    EXPECT_TRUE(fs::exists(output()));
+
+    const auto help = runImport({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(contains(help.out, "--teacher-keys ARCHIVO.csv")) << help.out;
+}
+
 TEST_F(ImportCommand, MissingDocumentAndUsageErrors) {
     const auto missing = runImport({(docs.path() / "otro.xml").string(), "--workdir", work.path().string()});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(contains(missing.err, "No existe archivo")) << missing.err;
+    EXPECT_EQ(missing.err, "pontrel-cli: No existe archivo: " + (docs.path() / "otro.xml").string() + "\n");
+    EXPECT_EQ(missing.out, "");
 
     const std::vector<std::vector<std::string>> usages{{},
                                                        {"--workdir"},

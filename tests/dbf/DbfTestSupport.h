@@ -61,8 +61,9 @@ inline std::uint16_t u16le(const std::vector<std::uint8_t>& b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
 }
 
-inline fs::path sharedFixture(const std::string& name) {
-    return fs::path(PONTREL_SHARED_FIXTURES_DIR) / "dbf" / name;
+// A table written by another program (dBase, FoxPro), kept with the tests in data/dbf/other-writers.
+inline fs::path otherWriterFixture(const std::string& name) {
+    return fs::path(PONTREL_TEST_DATA_DIR) / "dbf" / "other-writers" / name;
 }
 
 // Runs `action` and returns the text of the pontrel::Error it throws ("" when it throws none).

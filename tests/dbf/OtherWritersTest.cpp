@@ -1,20 +1,20 @@
 // Tables written by other programs: dBase III, IV and level 7 by dBase itself, and Visual FoxPro
-// (shared fixtures), plus small variants of them made here for deleted records and FoxPro NULLs.
+// (tests/data/dbf/other-writers), plus small variants of them made here for deleted records and FoxPro NULLs.
 
 #include "DbfTestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace pontrel::dbf;
-using dbftest::sharedFixture;
+using dbftest::otherWriterFixture;
 using dbftest::TempFolder;
 
 namespace {
 
+// The fixtures belong to the repository: a missing one is a failure, never a skipped test.
 #define REQUIRE_FIXTURE(name)                                                                                \
-    if (!std::filesystem::exists(sharedFixture(name)))                                                       \
-    GTEST_SKIP() << "shared fixture " << sharedFixture(name)                                                 \
-                 << " is absent (the fixtures live beside the project)"
+    ASSERT_TRUE(std::filesystem::is_regular_file(otherWriterFixture(name)))                                  \
+        << "fixture " << otherWriterFixture(name) << " is missing from the repository"
 
 std::vector<std::string> fieldNames(const Table& t) {
     std::vector<std::string> names;
@@ -25,7 +25,7 @@ std::vector<std::string> fieldNames(const Table& t) {
 
 TEST(OtherWriters, DBaseIIIWithNumbersDatesAndLogicals) {
     REQUIRE_FIXTURE("dbase_03.dbf");
-    Table t = Table::open(sharedFixture("dbase_03.dbf"), OpenMode::Shared);
+    Table t = Table::open(otherWriterFixture("dbase_03.dbf"), OpenMode::Shared);
     EXPECT_EQ(t.recordCount(), 14u);
     ASSERT_EQ(t.fields().size(), 31u);
     EXPECT_EQ(t.fields()[10].name, "Max_PDOP");
@@ -46,7 +46,7 @@ TEST(OtherWriters, DBaseIIIWithNumbersDatesAndLogicals) {
 
 TEST(OtherWriters, VisualFoxProWithLittleEndianIntegersAndCurrency) {
     REQUIRE_FIXTURE("dbase_31.dbf");
-    Table t = Table::open(sharedFixture("dbase_31.dbf"), OpenMode::Shared);
+    Table t = Table::open(otherWriterFixture("dbase_31.dbf"), OpenMode::Shared);
     EXPECT_EQ(t.recordCount(), 77u);
     EXPECT_EQ(fieldNames(t),
               (std::vector<std::string>{"PRODUCTID:I", "PRODUCTNAM:C", "SUPPLIERID:I", "CATEGORYID:I",
@@ -65,7 +65,7 @@ TEST(OtherWriters, VisualFoxProWithLittleEndianIntegersAndCurrency) {
 TEST(OtherWriters, FoxProNullFlagsMarkNullFields) {
     REQUIRE_FIXTURE("dbase_31.dbf");
     TempFolder dir;
-    auto bytes = dbftest::readBytes(sharedFixture("dbase_31.dbf"));
+    auto bytes = dbftest::readBytes(otherWriterFixture("dbase_31.dbf"));
     const std::size_t headerLength = dbftest::u16le(bytes, 8), recordLength = dbftest::u16le(bytes, 10);
     // _NullFlags is the record's last byte; bit 0 belongs to the first nullable field (SUPPLIERID),
     // bit 2 to the third (QUANTITYPE).
@@ -81,7 +81,7 @@ TEST(OtherWriters, FoxProNullFlagsMarkNullFields) {
 
 TEST(OtherWriters, DBaseIIIWithMemoReadsMemoAsEmptyText) {
     REQUIRE_FIXTURE("dbase_83.dbf");
-    Table t = Table::open(sharedFixture("dbase_83.dbf"), OpenMode::Shared);
+    Table t = Table::open(otherWriterFixture("dbase_83.dbf"), OpenMode::Shared);
     EXPECT_EQ(t.recordCount(), 67u);
     EXPECT_EQ(t.value(0, "ID"), Value(std::int64_t{87}));
     EXPECT_EQ(t.value(0, "DESC"), Value(std::string()));
@@ -91,7 +91,7 @@ TEST(OtherWriters, DBaseIIIWithMemoReadsMemoAsEmptyText) {
 
 TEST(OtherWriters, DBaseIVWithFloatAndMemo) {
     REQUIRE_FIXTURE("dbase_8b.dbf");
-    Table t = Table::open(sharedFixture("dbase_8b.dbf"), OpenMode::Shared);
+    Table t = Table::open(otherWriterFixture("dbase_8b.dbf"), OpenMode::Shared);
     EXPECT_EQ(t.recordCount(), 10u);
     EXPECT_EQ(t.value(0, "CHARACTER"), Value(std::string("One")));
     EXPECT_EQ(t.value(0, "NUMERICAL"), Value(1.0));
@@ -103,7 +103,7 @@ TEST(OtherWriters, DBaseIVWithFloatAndMemo) {
 
 TEST(OtherWriters, Level7WrittenByDBaseWithPropertiesBlock) {
     REQUIRE_FIXTURE("dbase_8c.dbf");
-    Table t = Table::open(sharedFixture("dbase_8c.dbf"), OpenMode::Shared);
+    Table t = Table::open(otherWriterFixture("dbase_8c.dbf"), OpenMode::Shared);
     EXPECT_EQ(t.recordCount(), 10u);
     EXPECT_EQ(fieldNames(t), (std::vector<std::string>{"ID:+", "Name:C", "Species:C", "Length CM:N",
                                                        "Description:M", "OLE Graphic:G"}));

@@ -261,7 +261,8 @@ TEST_P(HostGoingAway, EndsPontrelWritingTheResult) {
         << "no box after the host has gone: " << messages();
 }
 
-INSTANTIATE_TEST_SUITE_P(Waiting, HostGoingAway, ::testing::Values("nada", "exportar"));
+INSTANTIATE_TEST_SUITE_P(Waiting, HostGoingAway, ::testing::Values("nada", "exportar"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST_F(EmbeddedRunTest, BadHandleGivesAnOrdinaryWindowAndNoResultFile) {
     pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", "XYZ"},

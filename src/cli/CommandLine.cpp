@@ -1,0 +1,296 @@
+#include "cli/CommandLine.h"
+
+#include <ostream>
+#include <sstream>
+
+#ifndef PONTREL_VERSION
+#define PONTREL_VERSION "desarrollo"
+#endif
+
+namespace pontrel::cli {
+
+namespace {
+
+const char* const kWorkdirHelp =
+    "Carpeta de trabajo de Velmora, donde están sus tablas. Por omisión, $PONTREL_VTEMP si está "
+    "definida; si no, $WINEPREFIX/drive_c/VTEMP (WINEPREFIX vale ~/.wine si no está definida), la "
+    "carpeta C:\\VTEMP de Velmora bajo Wine. Pontrel nunca la crea.";
+
+std::vector<CommandDescription> makeDescriptions() {
+    std::vector<CommandDescription> commands;
+    commands.push_back(CommandDescription{
+        "export",
+        "DOCUMENTO.xml",
+        "el documento de datos del centro exportado desde Yedra (XML).",
+        "de Yedra a Velmora: escribe las diez tablas de trabajo de Velmora",
+        "Convierte el documento de Yedra en las diez tablas de trabajo de Velmora (ASIGNOMT, ASIGNOMT2, "
+        "PROFT, AULAT, CURSOST, GRUPOST, ASIGT, DIASHORAST, DIASHORAST2 y PERIODOS) y las escribe en la "
+        "carpeta de trabajo, sustituyendo las que hubiera solo si todo el proceso termina bien. Al "
+        "terminar muestra «Proceso finalizado» y cada tabla escrita con su número de registros.",
+        {{"--workdir", "CARPETA", kWorkdirHelp},
+         {"--level-table", "ARCHIVO",
+          "Tabla de niveles que se usa en lugar de NIVELCAN.DBF. Por omisión, NIVELCAN.DBF de la carpeta "
+          "del programa (la de pontrel-cli)."},
+         {"--frames", "COD[,COD...]",
+          "Códigos de los marcos horarios (jornadas escolares) que pasan a Velmora, de 1 a 5, separados "
+          "por comas. Solo hace falta si el documento tiene más de un marco; si tiene uno, se toma ese y "
+          "se avisa de que la opción no se ha usado. Por omisión, en un terminal se pregunta; fuera de "
+          "un terminal la exportación se detiene sin tocar ninguna tabla y lista los marcos."}},
+        {"# El centro de ejemplo, con el marco de mañana:",
+         "pontrel-cli export data/sample/colegio.xml --workdir /tmp/vtemp --frames JOR1",
+         "# Dos marcos, con la forma --opción=valor:",
+         "pontrel-cli export centro.xml --workdir=/tmp/vtemp --frames=JOR1,JOR2"},
+        "0 las tablas se han escrito; 1 la exportación se ha detenido (documento inexistente, tabla de "
+        "niveles ausente, marco desconocido, error en el documento o en una tabla) y no se ha cambiado "
+        "ninguna tabla; 2 error en la línea de órdenes."});
+    commands.push_back(CommandDescription{
+        "import",
+        "DOCUMENTO.xml",
+        "el mismo documento de Yedra que se exportó; el horario se escribe junto a él como "
+        "ResultadoDastel<nombre>.xml.",
+        "de Velmora a Yedra: escribe el horario calculado como documento de Yedra",
+        "Lee el horario que Velmora ha calculado (la tabla SOLUC de la carpeta de trabajo) y las tablas "
+        "que escribió la exportación, y escribe el documento de horarios para Yedra junto al documento "
+        "dado. Si a algún profesor de PROFT le falta su clave de Yedra (X_EMPLEADO o F_TOMAPOS), la "
+        "importación lo lista y se detiene, salvo que --teacher-keys dé las claves que faltan.",
+        {{"--workdir", "CARPETA", kWorkdirHelp},
+         {"--teacher-keys", "ARCHIVO.csv",
+          "Claves de los profesores que faltan en PROFT, una línea por profesor: ABREV;X_EMPLEADO;F_TOMAPOS "
+          "(UTF-8; F_TOMAPOS como dd/mm/aaaa). Se guardan en PROFT antes de continuar; las claves que ya "
+          "están no cambian. Por omisión no se completa ninguna."}},
+        {"# El horario del centro de ejemplo:",
+         "pontrel-cli import data/sample/colegio.xml --workdir /tmp/vtemp",
+         "# Con las claves de los profesores que faltan:",
+         "pontrel-cli import centro.xml --workdir=/tmp/vtemp --teacher-keys=claves.csv"},
+        "0 el documento de horarios se ha escrito; 1 la importación se ha detenido (documento inexistente, "
+        "profesores sin claves, error en una tabla o en el documento) y no se ha escrito ningún documento; "
+        "2 error en la línea de órdenes."});
+    commands.push_back(CommandDescription{
+        "dump",
+        "TABLA.DBF",
+        "cualquier tabla de dBase (III a 7, o FoxPro).",
+        "muestra una tabla de dBase como CSV",
+        "Escribe la tabla en la salida estándar como CSV en UTF-8: una línea con los nombres de los "
+        "campos y una por registro vigente (los borrados no salen); los valores nulos quedan vacíos.",
+        {},
+        {"# Los profesores que escribió la exportación:", "pontrel-cli dump /tmp/vtemp/PROFT.DBF"},
+        "0 la tabla se ha mostrado; 1 la tabla no existe o no se puede leer; 2 error en la línea de "
+        "órdenes."});
+    return commands;
+}
+
+bool takesValue(const CommandDescription& command, const std::string& name) {
+    for (const auto& option : command.options)
+        if (option.name == name)
+            return true;
+    return false;
+}
+
+// Text wrapped to `width` columns, each line starting with `indent`.
+std::string wrapped(std::string_view text, std::size_t indent, std::size_t width = 78) {
+    std::string result, line;
+    std::istringstream words{std::string(text)};
+    const std::string margin(indent, ' ');
+    // Width in characters, not bytes: UTF-8 continuation bytes do not count.
+    const auto length = [](const std::string& s) {
+        std::size_t n = 0;
+        for (unsigned char c : s)
+            n += (c & 0xC0) != 0x80;
+        return n;
+    };
+    for (std::string word; words >> word;) {
+        if (!line.empty() && length(line) + 1 + length(word) > width - indent) {
+            result += margin + line + '\n';
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty())
+        result += margin + line + '\n';
+    return result;
+}
+
+// troff escapes: a backslash, and a hyphen that must stay a hyphen in options and paths.
+std::string roff(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\')
+            out += "\\e";
+        else if (c == '-')
+            out += "\\-";
+        else
+            out += c;
+    }
+    // A line that begins with a dot or an apostrophe would be read as a request.
+    if (!out.empty() && (out[0] == '.' || out[0] == '\''))
+        out.insert(0, "\\&");
+    return out;
+}
+
+} // namespace
+
+const std::vector<CommandDescription>& commandDescriptions() {
+    static const std::vector<CommandDescription> commands = makeDescriptions();
+    return commands;
+}
+
+const CommandDescription* findCommand(std::string_view name) {
+    for (const auto& command : commandDescriptions())
+        if (command.name == name)
+            return &command;
+    return nullptr;
+}
+
+std::string synopsis(const CommandDescription& command) {
+    std::string line = "pontrel-cli " + command.name + " " + command.argument;
+    for (const auto& option : command.options)
+        line += " [" + option.name + " " + option.valueName + "]";
+    return line;
+}
+
+std::string commandHelp(const CommandDescription& command) {
+    std::string text = "Uso: " + synopsis(command) + "\n\n";
+    text += wrapped(command.description, 0) + "\n";
+    text += "  " + command.argument + "\n" + wrapped(command.argumentHelp, 6);
+    for (const auto& option : command.options)
+        text += "  " + option.name + " " + option.valueName + "\n" + wrapped(option.help, 6);
+    text += "  -h, --help\n" + wrapped("Muestra esta ayuda y termina.", 6);
+    text += "\nEjemplos:\n";
+    for (const auto& example : command.examples)
+        text += "  " + example + "\n";
+    text += "\nEstado de salida:\n" + wrapped(command.exitStatus, 2);
+    return text;
+}
+
+std::string generalHelp() {
+    std::string text = "Uso: pontrel-cli ORDEN ARGUMENTO [opciones]\n\n";
+    text +=
+        wrapped("Pontrel pasa los datos de un centro de Yedra (documentos XML) a Velmora (tablas de dBase de "
+                "su carpeta de trabajo) y devuelve a Yedra el horario que Velmora calcula. pontrel-cli hace "
+                "lo mismo que la ventana (pontrel), sin ventana.",
+                0);
+    text += "\nÓrdenes:\n";
+    for (const auto& command : commandDescriptions())
+        text += "  " + command.name + std::string(8 - command.name.size(), ' ') + command.summary + "\n";
+    text += "\n" + wrapped("Opciones de todas las órdenes: --opción VALOR o --opción=VALOR; -h o --help "
+                           "muestra la ayuda de la orden.",
+                           0);
+    text += "  pontrel-cli --version   muestra la versión\n";
+    text += "\nEjemplos:\n";
+    for (const auto& command : commandDescriptions())
+        text += "  " + command.examples.at(1) + "\n";
+    text += "\nMás información: pontrel-cli ORDEN --help, o man pontrel-cli.\n";
+    text += wrapped("Estado de salida: 0 hecho; 1 detenido (el motivo sale en la salida de errores, tras "
+                    "«pontrel-cli: »); 2 error en la línea de órdenes.",
+                    0);
+    return text;
+}
+
+std::string versionText() {
+    return std::string("pontrel-cli ") + PONTREL_VERSION + "\n";
+}
+
+std::string manualPage() {
+    // The page is UTF-8: the first line tells man (preconv) so.
+    std::string page = ".\\\" -*- coding: UTF-8 -*-\n";
+    page += ".TH PONTREL\\-CLI 1 \"\" \"pontrel " PONTREL_VERSION "\" \"Órdenes de usuario\"\n";
+    page += ".SH NOMBRE\npontrel\\-cli \\- pasa datos de Yedra a Velmora y el horario de Velmora a Yedra\n";
+    page += ".SH SINOPSIS\n";
+    for (const auto& command : commandDescriptions())
+        page += ".B " + roff(synopsis(command)) + "\n.br\n";
+    page += ".B pontrel\\-cli \\-\\-version\n";
+    page += ".SH DESCRIPCIÓN\n";
+    page += "Pontrel pasa los datos de un centro de Yedra (documentos XML) a Velmora (tablas de dBase de su "
+            "carpeta de trabajo) y devuelve a Yedra el horario que Velmora calcula.\n"
+            ".B pontrel\\-cli\nhace lo mismo que la ventana\n.BR pontrel ,\nsin ventana.\n"
+            ".PP\nLas opciones se dan como \\fB\\-\\-opción VALOR\\fR o \\fB\\-\\-opción=VALOR\\fR; "
+            "\\fB\\-h\\fR o \\fB\\-\\-help\\fR tras cualquier orden muestra su ayuda. Los errores salen en "
+            "la salida de errores, tras \\(lqpontrel\\-cli: \\(rq; los resultados y el progreso, en la "
+            "salida estándar.\n";
+    for (const auto& command : commandDescriptions()) {
+        page += ".SH ORDEN " + roff(command.name) + "\n";
+        page += ".B " + roff(synopsis(command)) + "\n.PP\n" + roff(command.description) + "\n";
+        page += ".TP\n.I " + roff(command.argument) + "\n" + roff(command.argumentHelp) + "\n";
+        for (const auto& option : command.options)
+            page += ".TP\n.BI \"" + roff(option.name) + " \" " + roff(option.valueName) + "\n" +
+                    roff(option.help) + "\n";
+        page += ".PP\nEjemplos:\n.PP\n.nf\n.RS\n";
+        for (const auto& example : command.examples)
+            page += roff(example) + "\n";
+        page += ".RE\n.fi\n.PP\nEstado de salida: " + roff(command.exitStatus) + "\n";
+    }
+    page += ".SH ENTORNO\n.TP\n.B PONTREL_VTEMP\nCarpeta de trabajo por omisión.\n"
+            ".TP\n.B WINEPREFIX\nSi PONTREL_VTEMP no está definida, la carpeta de trabajo es "
+            "$WINEPREFIX/drive_c/VTEMP (por omisión ~/.wine/drive_c/VTEMP).\n";
+    page += ".SH ARCHIVOS\n.TP\n.B NIVELCAN.DBF\nTabla de niveles, en la carpeta del programa.\n";
+    page += ".SH VÉASE TAMBIÉN\n.BR pontrel (1)\n";
+    return page;
+}
+
+std::optional<std::string> ParsedArguments::option(const std::string& name) const {
+    const auto found = options.find(name);
+    if (found == options.end())
+        return std::nullopt;
+    return found->second;
+}
+
+std::optional<ParsedArguments> parseArguments(const CommandDescription& command,
+                                              const std::vector<std::string>& args, std::ostream& err) {
+    ParsedArguments parsed;
+    // Asking for help is never an error, whatever else the line holds.
+    for (const auto& arg : args)
+        if (arg == "--help" || arg == "-h") {
+            parsed.help = true;
+            return parsed;
+        }
+    bool haveArgument = false;
+    const auto usageError = [&](const std::string& problem) -> std::optional<ParsedArguments> {
+        reportError(err, problem);
+        err << "Uso: " << synopsis(command) << "\nMás información: pontrel-cli " << command.name
+            << " --help\n";
+        return std::nullopt;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg[0] != '-') {
+            if (haveArgument)
+                return usageError("sobra el argumento «" + arg + "».");
+            if (arg.empty())
+                return usageError("el argumento " + command.argument + " está vacío.");
+            parsed.argument = arg;
+            haveArgument = true;
+            continue;
+        }
+        const auto equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        if (!takesValue(command, name))
+            return usageError("opción desconocida: " + name + ".");
+        std::string value;
+        if (equals != std::string::npos)
+            value = arg.substr(equals + 1);
+        else if (i + 1 < args.size())
+            value = args[++i];
+        else
+            return usageError("falta el valor de la opción " + name + ".");
+        if (value.empty())
+            return usageError("la opción " + name + " necesita un valor.");
+        if (!parsed.options.emplace(name, value).second)
+            return usageError("la opción " + name + " se ha dado dos veces.");
+    }
+    if (!haveArgument)
+        return usageError("falta el argumento " + command.argument + ": " + command.argumentHelp);
+    return parsed;
+}
+
+void reportError(std::ostream& err, std::string_view text) {
+    // The system's messages break lines as "\n\r" or "\r\n"; a terminal wants plain line feeds.
+    std::string plain;
+    for (char c : text)
+        if (c != '\r')
+            plain += c;
+    while (!plain.empty() && plain.back() == '\n')
+        plain.pop_back();
+    err << kErrorPrefix << plain << '\n' << std::flush;
+}
+
+} // namespace pontrel::cli

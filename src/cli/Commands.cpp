@@ -1,0 +1,67 @@
+#include "cli/Commands.h"
+
+#include "cli/CommandLine.h"
+#include "cli/TerminalUserInterface.h"
+
+#include <iostream>
+
+namespace pontrel::cli {
+
+namespace fs = std::filesystem;
+
+int runCommandLine(const std::vector<std::string>& args, CommandEnvironment& environment) {
+    if (args.empty()) {
+        reportError(environment.err, "falta la orden (export, import o dump).");
+        environment.err
+            << "Uso: pontrel-cli ORDEN ARGUMENTO [opciones]\nMás información: pontrel-cli --help\n";
+        return kExitUsage;
+    }
+    const std::string& command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "export")
+        return runExportCommand(rest, environment);
+    if (command == "import")
+        return runImportCommand(rest, environment);
+    if (command == "dump")
+        return runDumpCommand(rest, environment);
+    if (command == "--help" || command == "-h" || command == "help") {
+        const CommandDescription* described = rest.empty() ? nullptr : findCommand(rest[0]);
+        environment.out << (described ? commandHelp(*described) : generalHelp());
+        return kExitDone;
+    }
+    if (command == "--version") {
+        environment.out << versionText();
+        return kExitDone;
+    }
+    reportError(environment.err, "orden desconocida: " + command + ".");
+    environment.err << "Uso: pontrel-cli ORDEN ARGUMENTO [opciones]\nMás información: pontrel-cli --help\n";
+    return kExitUsage;
+}
+
+CommandEnvironment processEnvironment() {
+    return CommandEnvironment{std::cin, std::cout, std::cerr, standardStreamsAreTerminal(),
+                              executableFolder()};
+}
+
+fs::path executableFolder() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::current_path(ec) : self.parent_path();
+}
+
+int dumpCommand(const std::vector<std::string>& args) {
+    auto environment = processEnvironment();
+    return runDumpCommand(args, environment);
+}
+
+int exportCommand(const std::vector<std::string>& args) {
+    auto environment = processEnvironment();
+    return runExportCommand(args, environment);
+}
+
+int importCommand(const std::vector<std::string>& args) {
+    auto environment = processEnvironment();
+    return runImportCommand(args, environment);
+}
+
+} // namespace pontrel::cli
