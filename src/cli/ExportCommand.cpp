@@ -1,6 +1,7 @@
 #include "cli/ExportCommand.h"
 
 #include "cli/Commands.h"
+#include "cli/PreviewOutput.h"
 #include "cli/TerminalUserInterface.h"
 
 #include "dbf/Error.h"
@@ -21,13 +22,15 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kExportUsage = "Uso: pontrel-cli export DOCUMENTO.xml [--workdir CARPETA] "
-                                     "[--level-table ARCHIVO] [--frames COD[,COD...]]\n";
+                                     "[--level-table ARCHIVO] [--frames COD[,COD...]]\n"
+                                     "       [--dry-run [--detalle]] [--report ARCHIVO.csv]\n";
 
 struct ExportArguments {
     fs::path document;
     std::optional<fs::path> workdir;
     std::optional<fs::path> levelTable;
     std::optional<std::string> frames;
+    ExportPreviewArguments preview;
     bool help = false;
 };
 
@@ -45,6 +48,10 @@ std::optional<ExportArguments> parse(const std::vector<std::string>& args, std::
             parsed.help = true;
             continue;
         }
+        if (arg == "--dry-run" || arg == "--detalle") {
+            (arg == "--dry-run" ? parsed.preview.dryRun : parsed.preview.detail) = true;
+            continue;
+        }
         if (arg.rfind("--", 0) != 0 || arg == "--") {
             if (haveDocument)
                 return usageError("Sobra el argumento: " + arg);
@@ -56,7 +63,7 @@ std::optional<ExportArguments> parse(const std::vector<std::string>& args, std::
         const auto equals = arg.find('=');
         if (equals != std::string::npos)
             name = arg.substr(0, equals);
-        if (name != "--workdir" && name != "--level-table" && name != "--frames")
+        if (name != "--workdir" && name != "--level-table" && name != "--frames" && name != "--report")
             return usageError("Opción desconocida: " + name);
         if (equals != std::string::npos)
             value = arg.substr(equals + 1);
@@ -64,8 +71,10 @@ std::optional<ExportArguments> parse(const std::vector<std::string>& args, std::
             value = args[++i];
         else
             return usageError("Falta el valor de la opción " + arg + ".");
-        if (name == "--workdir" || name == "--level-table") {
-            auto& slot = name == "--workdir" ? parsed.workdir : parsed.levelTable;
+        if (name == "--workdir" || name == "--level-table" || name == "--report") {
+            auto& slot = name == "--workdir"       ? parsed.workdir
+                         : name == "--report" ? parsed.preview.report
+                                              : parsed.levelTable;
             if (slot)
                 return usageError("La opción " + name + " se ha dado dos veces.");
             if (value.empty())
@@ -79,6 +88,8 @@ std::optional<ExportArguments> parse(const std::vector<std::string>& args, std::
     }
     if (!haveDocument && !parsed.help)
         return usageError("Falta el documento de Yedra que se va a exportar.");
+    if (parsed.preview.detail && !parsed.preview.dryRun)
+        return usageError("La opci\xC3\xB3n --detalle solo vale con --dry-run.");
     return parsed;
 }
 
@@ -129,7 +140,7 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
     if (!parsed)
         return 2;
     if (parsed->help) {
-        environment.out << kExportUsage;
+        environment.out << kExportUsage << exportPreviewHelp();
         return 0;
     }
 
@@ -145,14 +156,26 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         ui.setFrameCodes(splitCodes(*parsed->frames));
 
     try {
-        // A replacement that a killed Pontrel left half done is put right before anything else.
-        if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
-            environment.out << *line << '\n';
+        // A replacement that a killed Pontrel left half done is put right before anything else; a
+        // preview leaves the folder as it finds it.
+        const ExportPreviewArguments& preview = parsed->preview;
+        if (!preview.dryRun)
+            if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
+                environment.out << *line << '\n';
         prepareFrameChoice(session, ui);
-        const RunOutcome outcome = exporting::ExportRun(session, ui).run();
-        if (outcome != RunOutcome::Completed)
+        ShortCodeReport codes;
+        exporting::ExportOptions options;
+        options.dryRun = preview.dryRun;
+        options.codeReport = preview.report ? &codes : nullptr;
+        exporting::ExportRun run(session, ui, options);
+        if (run.run() != RunOutcome::Completed)
             return 1;
-        listTables(session.workingFolder, environment.out);
+        if (preview.dryRun)
+            printPreview(run.preview(), preview.detail, environment.out);
+        else
+            listTables(session.workingFolder, environment.out);
+        if (preview.report)
+            writeCodeReport(codes, *preview.report, environment.out);
         return 0;
     } catch (const StopReported&) {
         return 1;

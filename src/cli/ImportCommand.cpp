@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "cli/ImportUserInterface.h"
+#include "cli/PreviewOutput.h"
 
 #include "dbf/Error.h"
 #include "exchange/RunSession.h"
@@ -15,11 +16,11 @@ namespace pontrel::cli {
 namespace {
 
 constexpr const char* kImportUsage =
-    "Uso: pontrel-cli import DOCUMENTO.xml [--workdir CARPETA] [--teacher-keys ARCHIVO.csv]\n"
+    "Uso: pontrel-cli import DOCUMENTO.xml [--workdir CARPETA] [--teacher-keys ARCHIVO.csv] [--strict]\n"
     "  ARCHIVO.csv: una l\xC3\xADnea por profesor, ABREV;X_EMPLEADO;F_TOMAPOS\n";
 
 int usage(const std::string& problem) {
-    std::cerr << problem << "\n" << kImportUsage;
+    std::cerr << problem << "\n" << kImportUsage << importStrictHelp();
     return 2;
 }
 
@@ -32,6 +33,7 @@ void printSummary(const importing::ImportSummary& s) {
               << "Entradas sin clave de materia: " << s.subjectsNotFound << "\n"
               << "Entradas de SOLUC cuyo profesor no est\xC3\xA1 en PROFT: " << s.entriesWithoutTeacher
               << "\n";
+    printMissingKeys(s.missingKeys, std::cout);
 }
 
 } // namespace
@@ -40,12 +42,18 @@ int importCommand(const std::vector<std::string>& args) {
     std::optional<std::filesystem::path> document;
     std::optional<std::filesystem::path> workdir;
     std::optional<std::filesystem::path> keysFile;
+    importing::ImportOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--workdir" || arg == "--teacher-keys") {
             if (i + 1 >= args.size())
                 return usage("Falta el valor de " + arg + ".");
             (arg == "--workdir" ? workdir : keysFile) = args[++i];
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << kImportUsage << importStrictHelp();
+            return 0;
+        } else if (arg == "--strict") {
+            options.strict = true;
         } else if (arg.rfind("--", 0) == 0) {
             return usage("Opci\xC3\xB3n desconocida: " + arg);
         } else if (document) {
@@ -68,7 +76,7 @@ int importCommand(const std::vector<std::string>& args) {
         if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
             std::cout << *line << "\n";
         ImportUserInterface ui(*document, std::move(keys), std::cout, std::cerr);
-        importing::ImportRun run(session, ui);
+        importing::ImportRun run(session, ui, options);
         const RunOutcome outcome = run.run();
         std::ostream& shown = outcome == RunOutcome::Completed ? std::cout : std::cerr;
         for (const auto& message : ui.messages())

@@ -10,7 +10,8 @@ constexpr const char* kUsage =
     "Uso:\n"
     "  pontrel-cli dump TABLA.DBF\n"
     "  pontrel-cli export DOCUMENTO.xml [--workdir CARPETA] [--level-table ARCHIVO] [--frames COD[,COD...]]\n"
-    "  pontrel-cli import DOCUMENTO.xml [--workdir CARPETA] [--teacher-keys ARCHIVO.csv]\n";
+    "                     [--dry-run [--detalle]] [--report ARCHIVO.csv]\n"
+    "  pontrel-cli import DOCUMENTO.xml [--workdir CARPETA] [--teacher-keys ARCHIVO.csv] [--strict]\n";
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include "exchange/WorkingFolder.h"
 #include "exchange/YedraDocument.h"
 #include "export/ExportContext.h"
+#include "export/PreviewStaging.h"
 #include "export/Steps.h"
 #include "export/TableSetReplacement.h"
 #include "export/WorkingFolderLock.h"
@@ -26,6 +27,26 @@ void requireStagedTables(const fs::path& staging) {
         if (!fs::is_regular_file(staging / (table + ".DBF"), ec))
             throw Error("La exportación no ha creado la tabla " + table +
                         ".DBF; no se ha cambiado ninguna tabla de la carpeta de trabajo.");
+}
+
+// The seven data-group steps, in their order, writing into `tablesFolder`.
+void runSteps(const YedraDocument& document, const fs::path& tablesFolder, const fs::path& levelTable,
+              const RunSession& session, UserInterface& ui, ShortCodeReport* codeReport) {
+    ExportContext context{.document = document,
+                          .tablesFolder = tablesFolder,
+                          .levelTable = levelTable,
+                          .documentPath = session.documentPath,
+                          .ui = ui,
+                          .task513 = false,
+                          .subjects = {},
+                          .codeReport = codeReport};
+    subjectStep(context);
+    activityStep(context);
+    teacherStep(context);
+    roomStep(context);
+    courseStep(context);
+    assignmentStep(context);
+    frameStep(context);
 }
 
 } // namespace
@@ -51,6 +72,7 @@ const std::vector<std::string>& exportedTables() {
 }
 
 RunOutcome ExportRun::run() {
+    preview_.clear();
     if (!chooseExistingDocument(session_, ui_))
         return RunOutcome::DocumentMissing;
     const auto levelTable = findLevelTable(session_);
@@ -65,6 +87,13 @@ RunOutcome ExportRun::run() {
     BusyCursor busy(ui_);
     const fs::path& folder = session_.workingFolder;
     requireWorkingFolder(folder);
+    if (options_.dryRun) {
+        PreviewStaging staging;
+        runSteps(document, staging.folder(), *levelTable, session_, ui_, options_.codeReport);
+        requireStagedTables(staging.folder());
+        preview_ = compareWithWorkingFolder(staging.folder(), folder);
+        return RunOutcome::Completed;
+    }
     WorkingFolderLock lock(folder, options_.lockWait);
     if (auto line = recoverWhileLocked(folder))
         ui_.showMessage(*line);
@@ -73,22 +102,7 @@ RunOutcome ExportRun::run() {
     // whole run has succeeded.
     TableSetReplacement replacement(folder);
     replacement.beforeEachMove = options_.beforeEachMove;
-    {
-        ExportContext context{.document = document,
-                              .tablesFolder = replacement.stagingFolder(),
-                              .levelTable = *levelTable,
-                              .documentPath = session_.documentPath,
-                              .ui = ui_,
-                              .task513 = false,
-                              .subjects = {}};
-        subjectStep(context);
-        activityStep(context);
-        teacherStep(context);
-        roomStep(context);
-        courseStep(context);
-        assignmentStep(context);
-        frameStep(context);
-    }
+    runSteps(document, replacement.stagingFolder(), *levelTable, session_, ui_, options_.codeReport);
     requireStagedTables(replacement.stagingFolder());
     // PERIODOS never had its stale index removed; Velmora may keep one of its own.
     replacement.commit({"PERIODOS"});

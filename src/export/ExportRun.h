@@ -5,7 +5,9 @@
 
 #include "exchange/DocumentChoice.h"
 #include "exchange/RunSession.h"
+#include "exchange/ShortCodeReport.h"
 #include "exchange/UserInterface.h"
+#include "export/TableComparison.h"
 
 #include <chrono>
 #include <filesystem>
@@ -34,6 +36,12 @@ struct ExportOptions {
     std::chrono::milliseconds lockWait{60000};
     // Called before each move of the replacement; tests throw from it to break the replacement.
     std::function<void(const std::string& stage)> beforeEachMove;
+    // Preview: the steps run as in an export, into a temporary folder outside the working folder, and
+    // their tables are compared with the working folder's (ExportRun::preview). The working folder is
+    // only read: no lock, no journal, no recovery, no replacement, and no "Proceso finalizado".
+    bool dryRun = false;
+    // When set, receives every code that a step stored differently from the value Yedra gave.
+    ShortCodeReport* codeReport = nullptr;
 };
 
 class ExportRun {
@@ -43,10 +51,14 @@ class ExportRun {
         : session_(session), ui_(ui), options_(std::move(options)) {}
     RunOutcome run();
 
+    // After a completed dry run: each exported table compared with the working folder's.
+    const std::vector<TableComparison>& preview() const { return preview_; }
+
   private:
     RunSession& session_;
     UserInterface& ui_;
     ExportOptions options_;
+    std::vector<TableComparison> preview_;
 };
 
 } // namespace pontrel::exporting
