@@ -22,6 +22,8 @@ namespace pontrel::importing {
 struct MissingKeys {
     std::string kind;                // "Profesores (X_EMPLEADO)", UTF-8
     std::vector<std::string> values; // each once, in the order first sent (ANSI)
+
+    bool operator==(const MissingKeys&) const = default;
 };
 
 class MasterDataCheck {
