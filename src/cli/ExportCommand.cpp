@@ -72,7 +72,7 @@ std::optional<ExportArguments> parse(const std::vector<std::string>& args, std::
         else
             return usageError("Falta el valor de la opción " + arg + ".");
         if (name == "--workdir" || name == "--level-table" || name == "--report") {
-            auto& slot = name == "--workdir"       ? parsed.workdir
+            auto& slot = name == "--workdir"  ? parsed.workdir
                          : name == "--report" ? parsed.preview.report
                                               : parsed.levelTable;
             if (slot)

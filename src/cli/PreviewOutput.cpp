@@ -5,10 +5,14 @@
 namespace pontrel::cli {
 
 std::string exportPreviewHelp() {
-    return "  --dry-run        muestra lo que cambiar\xC3\xAD" "a la exportaci\xC3\xB3n, sin cambiar nada:\n"
-           "                   TABLA a\xC3\xB1" "adidos=N quitados=N cambiados=N iguales=N\n"
-           "  --detalle        con --dry-run, cada registro a\xC3\xB1" "adido, quitado o cambiado\n"
-           "  --report ARCHIVO.csv  los c\xC3\xB3" "digos guardados de otra forma que en Yedra\n"
+    return "  --dry-run        muestra lo que cambiar\xC3\xAD"
+           "a la exportaci\xC3\xB3n, sin cambiar nada:\n"
+           "                   TABLA a\xC3\xB1"
+           "adidos=N quitados=N cambiados=N iguales=N\n"
+           "  --detalle        con --dry-run, cada registro a\xC3\xB1"
+           "adido, quitado o cambiado\n"
+           "  --report ARCHIVO.csv  los c\xC3\xB3"
+           "digos guardados de otra forma que en Yedra\n"
            "                   (motivo recortado, acortado o numerado)\n"
            "Clave con que se comparan los registros de cada tabla:\n" +
            exporting::comparisonKeysHelp();
@@ -30,13 +34,16 @@ void printPreview(const std::vector<exporting::TableComparison>& preview, bool d
 
 void writeCodeReport(const ShortCodeReport& report, const std::filesystem::path& file, std::ostream& out) {
     report.writeCsv(file);
-    out << "C\xC3\xB3" "digos guardados de otra forma que en Yedra:";
+    out << "C\xC3\xB3"
+           "digos guardados de otra forma que en Yedra:";
     const auto counts = report.countsByTable();
     if (counts.empty())
         out << " ninguno";
     for (std::size_t i = 0; i < counts.size(); ++i)
         out << (i ? ", " : " ") << counts[i].first << ' ' << counts[i].second;
-    out << "\nInforme de c\xC3\xB3" "digos: " << file.string() << '\n';
+    out << "\nInforme de c\xC3\xB3"
+           "digos: "
+        << file.string() << '\n';
 }
 
 void printMissingKeys(const std::vector<importing::MissingKeys>& missing, std::ostream& out) {
@@ -44,7 +51,8 @@ void printMissingKeys(const std::vector<importing::MissingKeys>& missing, std::o
         out << "Claves enviadas que el documento no contiene: ninguna\n";
         return;
     }
-    out << "Claves enviadas que el documento no contiene (el horario se calcul\xC3\xB3 con datos anteriores):\n";
+    out << "Claves enviadas que el documento no contiene (el horario se calcul\xC3\xB3 con datos "
+           "anteriores):\n";
     for (const auto& line : importing::missingKeyLines(missing))
         out << line << '\n';
 }

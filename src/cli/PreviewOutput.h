@@ -17,7 +17,7 @@ namespace pontrel::cli {
 
 struct ExportPreviewArguments {
     bool dryRun = false;
-    bool detail = false;                   // --detalle, only with --dry-run
+    bool detail = false; // --detalle, only with --dry-run
     std::optional<std::filesystem::path> report;
 };
 

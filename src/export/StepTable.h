@@ -43,10 +43,10 @@ std::string storedText(std::string_view text, std::size_t width);
 
 // Where a short code comes from, for the report of codes that Velmora shows unlike Yedra.
 struct CodeOrigin {
-    const char* table;      // "AULAT"
-    const char* field;      // "ABREV"
-    std::string yedraKey;   // the record's key in Yedra
-    std::string yedraValue; // the text the candidate was made from
+    const char* table;         // "AULAT"
+    const char* field;         // "ABREV"
+    std::string yedraKey;      // the record's key in Yedra
+    std::string yedraValue;    // the text the candidate was made from
     bool candidateCut = false; // the step already cut yedraValue to make the candidate
 };
 

@@ -79,7 +79,8 @@ void addOfferOfRegisteredSubject(const SubjectRegistries& registries, dbf::Table
     appendOffer(offers, registries.pairs.at({subject.longCode, subject.name}), subject);
 }
 
-void addNewSubject(ExportContext& context, dbf::Table& names, dbf::Table& offers, const SubjectRecord& subject) {
+void addNewSubject(ExportContext& context, dbf::Table& names, dbf::Table& offers,
+                   const SubjectRecord& subject) {
     SubjectRegistries& registries = context.subjects;
     registries.upperNames.insert(ansi::upperAsciiOnly(subject.name));
     registries.longCodes.insert(subject.longCode);

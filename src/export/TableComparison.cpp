@@ -166,9 +166,11 @@ std::vector<TableComparison> compareWithWorkingFolder(const fs::path& stagingFol
 }
 
 std::string summaryLine(const TableComparison& c) {
-    return c.table + " a\xC3\xB1" "adidos=" + std::to_string(c.added.size()) +
-           " quitados=" + std::to_string(c.removed.size()) + " cambiados=" + std::to_string(c.changed.size()) +
-           " iguales=" + std::to_string(c.unchanged);
+    return c.table +
+           " a\xC3\xB1"
+           "adidos=" +
+           std::to_string(c.added.size()) + " quitados=" + std::to_string(c.removed.size()) +
+           " cambiados=" + std::to_string(c.changed.size()) + " iguales=" + std::to_string(c.unchanged);
 }
 
 std::vector<std::string> detailLines(const TableComparison& c) {

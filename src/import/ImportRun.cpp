@@ -155,7 +155,8 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         writer.AddTeacher(employeeKey, proft.text(t, "F_TOMAPOS"), placed.size());
         for (std::size_t record : placed) {
             AssemblyGaps gaps;
-            const ActivityValues values = assembler.assemble(readSolucEntry(soluc, solucFields, record), &gaps);
+            const ActivityValues values =
+                assembler.assemble(readSolucEntry(soluc, solucFields, record), &gaps);
             check.activitySent(values);
             writer.AddActivity(values);
             summary_.slotsNotFound += gaps.slotMissing;

@@ -7,16 +7,17 @@ namespace pontrel::importing {
 namespace {
 
 constexpr const char* kKindNames[] = {
-    "Profesores (X_EMPLEADO)",     "Dependencias (X_DEPENDENCIA)", "Unidades (X_UNIDAD)",
-    "Ofertas (X_OFERTAMATRIG)",    "Materias (X_MATERIAOMG)",      "Actividades (X_ACTIVIDAD)",
+    "Profesores (X_EMPLEADO)",   "Dependencias (X_DEPENDENCIA)", "Unidades (X_UNIDAD)",
+    "Ofertas (X_OFERTAMATRIG)",  "Materias (X_MATERIAOMG)",      "Actividades (X_ACTIVIDAD)",
     "Tramos horarios (X_TRAMO)",
 };
 
 } // namespace
 
 const std::vector<std::string>& MasterDataCheck::groups() {
-    static const std::vector<std::string> names = {"EMPLEADOS", "DEPENDENCIAS",      "UNIDADES",       "MATERIAS",
-                                                   "CURSOS_DEL_CENTRO", "ACTIVIDADES", "TRAMOS_HORARIOS"};
+    static const std::vector<std::string> names = {"EMPLEADOS",      "DEPENDENCIAS",      "UNIDADES",
+                                                   "MATERIAS",       "CURSOS_DEL_CENTRO", "ACTIVIDADES",
+                                                   "TRAMOS_HORARIOS"};
     return names;
 }
 
@@ -80,8 +81,9 @@ std::vector<std::string> missingKeyLines(const std::vector<MissingKeys>& missing
 }
 
 std::string missingKeysStopMessage(const std::vector<MissingKeys>& missing) {
-    std::string message = "El horario usa claves que el documento de Yedra no contiene: se calcul\xC3\xB3 con datos "
-                          "anteriores al documento. No se ha guardado el documento de horarios.";
+    std::string message =
+        "El horario usa claves que el documento de Yedra no contiene: se calcul\xC3\xB3 con datos "
+        "anteriores al documento. No se ha guardado el documento de horarios.";
     for (const auto& line : missingKeyLines(missing))
         message += "\n" + line;
     return message;

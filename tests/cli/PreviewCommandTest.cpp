@@ -83,7 +83,8 @@ TEST_F(ExportPreviewCommand, PreviewOfTheExportedSchoolPrintsOneLinePerTableAndC
 TEST_F(ExportPreviewCommand, DetailListsTheRecordsOfAnEmptyFolderAsAdded) {
     const auto result = exportWith({kSample.string(), "--dry-run", "--detalle"});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_TRUE(contains(result.out, "PERIODOS añadidos=1 quitados=0 cambiados=0 iguales=0\n  + CJORNADA=JOR1\n"))
+    EXPECT_TRUE(
+        contains(result.out, "PERIODOS añadidos=1 quitados=0 cambiados=0 iguales=0\n  + CJORNADA=JOR1\n"))
         << result.out;
     EXPECT_TRUE(fs::is_empty(work));
 }
@@ -92,13 +93,15 @@ TEST_F(ExportPreviewCommand, ReportIsWrittenWithTheExportAndWithThePreview) {
     const fs::path report = root.path() / "codigos.csv";
     const auto exported = exportWith({kSample.string(), "--report", report.string()});
     ASSERT_EQ(exported.status, 0) << exported.err;
-    EXPECT_TRUE(contains(exported.out, "Códigos guardados de otra forma que en Yedra: ASIGNOMT 6, PROFT 4, AULAT 3\n"
-                                       "Informe de códigos: " +
-                                           report.string() + "\n"))
+    EXPECT_TRUE(
+        contains(exported.out, "Códigos guardados de otra forma que en Yedra: ASIGNOMT 6, PROFT 4, AULAT 3\n"
+                               "Informe de códigos: " +
+                                   report.string() + "\n"))
         << exported.out;
     const std::string csv = testing::readFile(report);
     EXPECT_EQ(csv.rfind("tabla,campo,clave_yedra,valor_yedra,valor_guardado,motivo\n", 0), 0u);
-    EXPECT_TRUE(contains(csv, "\nAULAT,ABREV,AULAINFORMATICA3,AULAINFORMATICA3,AULAINFOA3,acortado\n")) << csv;
+    EXPECT_TRUE(contains(csv, "\nAULAT,ABREV,AULAINFORMATICA3,AULAINFORMATICA3,AULAINFOA3,acortado\n"))
+        << csv;
     EXPECT_TRUE(contains(csv, "\nPROFT,ABREV,204956,PROFESORA-01,PROFESORA-,recortado\n")) << csv;
 
     fs::remove(report);
@@ -114,7 +117,8 @@ TEST_F(ExportPreviewCommand, StopsAndUsageErrors) {
     // right what a killed export left: it only reads the folder.
     fs::create_directory(work / exporting::kBackupFolderName);
     testing::writeFile(work / exporting::kBackupFolderName / "PROFT.DBF", "tabla anterior");
-    testing::writeFile(work / exporting::kJournalFileName, "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\n");
+    testing::writeFile(work / exporting::kJournalFileName,
+                       "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\n");
     const auto before = contents(work);
     const auto stopped = exportWith({(root.path() / "no-existe.xml").string(), "--dry-run"});
     EXPECT_EQ(stopped.status, 1);
@@ -160,14 +164,16 @@ TEST(StrictImportCommand, KeysTheDocumentLacksAreSummarisedAndStrictStopsWithout
 
     const auto strict = runImport({document.string(), "--workdir", work.path().string(), "--strict"});
     EXPECT_EQ(strict.status, 1);
-    EXPECT_TRUE(contains(strict.err, "El horario usa claves que el documento de Yedra no contiene")) << strict.err;
+    EXPECT_TRUE(contains(strict.err, "El horario usa claves que el documento de Yedra no contiene"))
+        << strict.err;
     EXPECT_TRUE(contains(strict.err, "\n  Profesores (X_EMPLEADO): 3 (1001, 1002, 1003)\n")) << strict.err;
     EXPECT_FALSE(fs::exists(output));
 
     const auto lenient = runImport({document.string(), "--workdir", work.path().string()});
     EXPECT_EQ(lenient.status, 0) << lenient.err;
-    EXPECT_TRUE(contains(lenient.out, "Claves enviadas que el documento no contiene (el horario se calculó con datos "
-                                      "anteriores):\n  Profesores (X_EMPLEADO): 3 (1001, 1002, 1003)\n"))
+    EXPECT_TRUE(contains(lenient.out,
+                         "Claves enviadas que el documento no contiene (el horario se calculó con datos "
+                         "anteriores):\n  Profesores (X_EMPLEADO): 3 (1001, 1002, 1003)\n"))
         << lenient.out;
     EXPECT_TRUE(fs::exists(output));
 

@@ -133,9 +133,14 @@ TEST(ShortCodeRule, ExplainsWhyACodeDiffersFromItsCandidate) {
         {"Unchanged", kRooms, {"A12", "ABCDEFGHIJ"}, {R::None, R::None}},
         {"PreCut", kSubjects, {"FISICAYQUIMICA"}, {R::Cut}},
         {"PreCutThenNumbered", kSubjects, {"FISICAYQUIMICA", "FISICAYQUIMICAS"}, {R::Cut, R::Numbered}},
-        {"CutByTheFieldWithoutShortening", kTeachers, {"PROFESORA-01", "PROFESORA-01"}, {R::Cut, R::Numbered}},
+        {"CutByTheFieldWithoutShortening",
+         kTeachers,
+         {"PROFESORA-01", "PROFESORA-01"},
+         {R::Cut, R::Numbered}},
         {"Shortened", kRooms, {"AULAINFORMATICA2", "AULAINFORMATICA2"}, {R::Shortened, R::Numbered}},
-        {"NumberedAndShortened", kSubjects, repeat("ABCDEFGHIJ", 11),
+        {"NumberedAndShortened",
+         kSubjects,
+         repeat("ABCDEFGHIJ", 11),
          {R::None, R::Numbered, R::Numbered, R::Numbered, R::Numbered, R::Numbered, R::Numbered, R::Numbered,
           R::Numbered, R::Numbered, R::Numbered}},
         {"CaseIgnoredRepeat", kTeachers, {"GLA", "gla"}, {R::None, R::Numbered}},
@@ -147,7 +152,8 @@ TEST(ShortCodeRule, ExplainsWhyACodeDiffersFromItsCandidate) {
         for (std::size_t i = 0; i < c.candidates.size(); ++i) {
             const AssignedCode assigned = registry.assignExplained(c.candidates[i]);
             EXPECT_EQ(assigned.reason, c.reasons[i]) << "candidate " << i + 1;
-            EXPECT_EQ(assigned.code, same.assign(c.candidates[i])) << "the code does not depend on the asking";
+            EXPECT_EQ(assigned.code, same.assign(c.candidates[i]))
+                << "the code does not depend on the asking";
         }
     }
 }

@@ -108,7 +108,7 @@ TEST(CodeReport, EveryChangedCodeIsReportedWithItsReasonAsTheTablesHoldIt) {
             EXPECT_EQ(storedCode(work, "GRUPOST", "CLAVE", row.key, "ABREV"), row.stored);
         else if (row.table == "AULAT")
             EXPECT_EQ(storedCode(work, "AULAT", "NOMBRE",
-                                 row.key.empty() ? row.yedraValue
+                                 row.key.empty()   ? row.yedraValue
                                  : row.key == "a1" ? "Aula 1 bis"
                                                    : "Aula de informática 2",
                                  "ABREV"),

@@ -130,12 +130,10 @@ TEST_F(ExportPreview, LaterDocumentCountsEachTablesChangesByItsKey) {
     const auto result = preview(document(later, "enero.xml"));
 
     const std::map<std::string, Counts> expected = {
-        {"ASIGNOMT", {0, 0, 0, 3}}, {"ASIGNOMT2", {0, 0, 0, 3}},
-        {"PROFT", {0, 1, 0, 2}},    {"AULAT", {0, 0, 1, 2}},
-        {"CURSOST", {0, 0, 0, 2}},  {"GRUPOST", {1, 0, 0, 3}},
+        {"ASIGNOMT", {0, 0, 0, 3}},    {"ASIGNOMT2", {0, 0, 0, 3}},   {"PROFT", {0, 1, 0, 2}},
+        {"AULAT", {0, 0, 1, 2}},       {"CURSOST", {0, 0, 0, 2}},     {"GRUPOST", {1, 0, 0, 3}},
         {"ASIGT", {2, 0, 0, 5}}, // both subjects of course 3012 for the new unit
-        {"DIASHORAST", {0, 0, 0, 14}}, {"DIASHORAST2", {0, 0, 0, 2}},
-        {"PERIODOS", {0, 0, 0, 1}}};
+        {"DIASHORAST", {0, 0, 0, 14}}, {"DIASHORAST2", {0, 0, 0, 2}}, {"PERIODOS", {0, 0, 0, 1}}};
     EXPECT_EQ(countsOf(result), expected);
 
     EXPECT_EQ(detailLines(tableIn(result, "PROFT")), std::vector<std::string>{"  - X_EMPLEADO=1002"});
@@ -164,8 +162,9 @@ TEST_F(ExportPreview, WorksWhileAnotherProgramReadsTheTablesAndLeavesEveryByte) 
     EXPECT_EQ(folderContents(work), before);
     // A real export, by contrast, cannot replace a table that is held open.
     ui.documents.push_back(doc);
-    EXPECT_THROW(ExportRun(session, ui, {.lockWait = std::chrono::milliseconds{0}, .beforeEachMove = {}}).run(),
-                 Error);
+    EXPECT_THROW(
+        ExportRun(session, ui, {.lockWait = std::chrono::milliseconds{0}, .beforeEachMove = {}}).run(),
+        Error);
 }
 
 TEST_F(ExportPreview, EmptyFolderCountsEveryNewRecordAsAdded) {

@@ -25,7 +25,8 @@ void PrintTo(const MissingKeys& m, std::ostream* os) {
 
 TEST(MasterDataCheck, EachKindIsSoughtInItsOwnGroup) {
     testing::ScratchFolder folder;
-    const auto document = YedraDocument::load(testing::writeYedraDocument(folder.path(), testing::smallSchool()));
+    const auto document =
+        YedraDocument::load(testing::writeYedraDocument(folder.path(), testing::smallSchool()));
     MasterDataCheck check(document);
 
     // One entry whose every key is in the document, then one whose every key is not; the offer of a
@@ -49,25 +50,26 @@ TEST(MasterDataCheck, EachKindIsSoughtInItsOwnGroup) {
     unknown.X_ACTIVIDAD = "513";
     unknown.X_TRAMO = "T3";
     check.activitySent(unknown);
-    check.activitySent(unknown); // each key once
+    check.activitySent(unknown);          // each key once
     check.activitySent(ActivityValues{}); // empty values are no keys
     check.teacherSent("9999");
     check.teacherSent("");
 
     const std::vector<MissingKeys> expected = {
-        {"Profesores (X_EMPLEADO)", {"9999"}},    {"Dependencias (X_DEPENDENCIA)", {"lab"}},
-        {"Unidades (X_UNIDAD)", {"3012"}},        {"Ofertas (X_OFERTAMATRIG)", {"55"}},
-        {"Materias (X_MATERIAOMG)", {"3012"}},    {"Actividades (X_ACTIVIDAD)", {"513"}},
+        {"Profesores (X_EMPLEADO)", {"9999"}}, {"Dependencias (X_DEPENDENCIA)", {"lab"}},
+        {"Unidades (X_UNIDAD)", {"3012"}},     {"Ofertas (X_OFERTAMATRIG)", {"55"}},
+        {"Materias (X_MATERIAOMG)", {"3012"}}, {"Actividades (X_ACTIVIDAD)", {"513"}},
         {"Tramos horarios (X_TRAMO)", {"T3"}}};
     EXPECT_EQ(check.missing(), expected);
 }
 
 TEST(MasterDataCheck, LinesGiveTheCountAndTheFirstFewValues) {
-    const std::vector<MissingKeys> missing = {{"Profesores (X_EMPLEADO)", {"1", "2", "3", "4", "5", "6", "7"}},
-                                              {"Dependencias (X_DEPENDENCIA)", {"M\xDASICA"}}};
-    EXPECT_EQ(missingKeyLines(missing), (std::vector<std::string>{
-                                            "  Profesores (X_EMPLEADO): 7 (1, 2, 3, 4, 5, …)",
-                                            "  Dependencias (X_DEPENDENCIA): 1 (MÚSICA)"}));
+    const std::vector<MissingKeys> missing = {
+        {"Profesores (X_EMPLEADO)", {"1", "2", "3", "4", "5", "6", "7"}},
+        {"Dependencias (X_DEPENDENCIA)", {"M\xDASICA"}}};
+    EXPECT_EQ(missingKeyLines(missing),
+              (std::vector<std::string>{"  Profesores (X_EMPLEADO): 7 (1, 2, 3, 4, 5, …)",
+                                        "  Dependencias (X_DEPENDENCIA): 1 (MÚSICA)"}));
     EXPECT_TRUE(missingKeyLines({}).empty());
 }
 
@@ -78,7 +80,8 @@ class ImportAfterChanges : public ::testing::Test {
     void SetUp() override {
         session.workingFolder = work.path();
         session.programFolder = PONTREL_BIN_DIR;
-        ui.documents.push_back(testing::writeYedraDocument(docs.path(), testing::smallSchool(), "exportado.xml"));
+        ui.documents.push_back(
+            testing::writeYedraDocument(docs.path(), testing::smallSchool(), "exportado.xml"));
         ASSERT_EQ(exporting::ExportRun(session, ui).run(), RunOutcome::Completed);
 
         const auto proft = dbf::Table::open(work.path() / "PROFT.DBF", dbf::OpenMode::Shared);
@@ -86,8 +89,8 @@ class ImportAfterChanges : public ::testing::Test {
         const auto units = dbf::Table::open(work.path() / "GRUPOST.DBF", dbf::OpenMode::Shared);
         std::vector<testing::SolucRow> rows;
         for (std::size_t t = 0; t < proft.recordCount(); ++t)
-            rows.push_back({proft.text(t, "ABREV"), "1", std::to_string(t % 2 + 1), "0", "MAT", units.text(0, "ABREV"),
-                            "", aulat.text(t, "ABREV")});
+            rows.push_back({proft.text(t, "ABREV"), "1", std::to_string(t % 2 + 1), "0", "MAT",
+                            units.text(0, "ABREV"), "", aulat.text(t, "ABREV")});
         testing::writeSoluc(work.path() / "SOLUC.DBF", rows, testing::SolucStorage::DbaseIIINumeric);
     }
 

@@ -27,7 +27,8 @@ inline std::vector<YedraGroup> smallSchool() {
         {"CURSOS_DEL_CENTRO", {{"3012", "1º E.S.O."}, {"3013", "2º E.S.O."}}},
         {"UNIDADES", {{"55", "1º ESO A", "3012"}, {"56", "1º ESO B", "3012"}, {"57", "2º ESO A", "3013"}}},
         {"JORNADAS_ESCOLARES", {{"JOR1", "Jornada ordinaria", "01/09/2025", "30/06/2026"}}},
-        {"TRAMOS_HORARIOS", {{"T1", "1ª hora", "480", "535", "JOR1"}, {"T2", "2ª hora", "535", "590", "JOR1"}}},
+        {"TRAMOS_HORARIOS",
+         {{"T1", "1ª hora", "480", "535", "JOR1"}, {"T2", "2ª hora", "535", "590", "JOR1"}}},
     };
 }
 
@@ -38,8 +39,9 @@ inline YedraGroup& groupOf(std::vector<YedraGroup>& school, const std::string& s
 // Removes the records of `seq` whose first field is `key`.
 inline void removeRecord(std::vector<YedraGroup>& school, const std::string& seq, const std::string& key) {
     auto& records = groupOf(school, seq).records;
-    records.erase(std::remove_if(records.begin(), records.end(), [&](const YedraFields& r) { return r[0] == key; }),
-                  records.end());
+    records.erase(
+        std::remove_if(records.begin(), records.end(), [&](const YedraFields& r) { return r[0] == key; }),
+        records.end());
 }
 
 } // namespace pontrel::testing
