@@ -15,13 +15,15 @@
 #include <gtest/gtest.h>
 
 namespace pontrel::importing {
-namespace {
 
-namespace fs = std::filesystem;
-
+// Readable failures: the kind and its values.
 void PrintTo(const MissingKeys& m, std::ostream* os) {
     *os << m.kind << ": " << ::testing::PrintToString(m.values);
 }
+
+namespace {
+
+namespace fs = std::filesystem;
 
 TEST(MasterDataCheck, EachKindIsSoughtInItsOwnGroup) {
     testing::ScratchFolder folder;
