@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "export/TableComparison.h"
+
 #include <ostream>
 #include <sstream>
 
@@ -35,11 +37,28 @@ std::vector<CommandDescription> makeDescriptions() {
           "Códigos de los marcos horarios (jornadas escolares) que pasan a Velmora, de 1 a 5, separados "
           "por comas. Solo hace falta si el documento tiene más de un marco; si tiene uno, se toma ese y "
           "se avisa de que la opción no se ha usado. Por omisión, en un terminal se pregunta; fuera de "
-          "un terminal la exportación se detiene sin tocar ninguna tabla y lista los marcos."}},
+          "un terminal la exportación se detiene sin tocar ninguna tabla y lista los marcos."},
+         {"--dry-run", "",
+          "Vista previa: hace toda la exportación en una carpeta temporal, sin cambiar nada en la carpeta "
+          "de trabajo, y muestra por tabla «TABLA añadidos=N quitados=N cambiados=N iguales=N» frente a "
+          "las tablas que hay ahora. Los registros se emparejan por su clave: " +
+              exporting::comparisonKeysHelp() +
+              ". Una tabla que falta cuenta todos sus registros como añadidos. Funciona aunque Velmora "
+              "tenga las tablas abiertas para leer."},
+         {"--detalle", "",
+          "Con --dry-run, lista además cada registro añadido, quitado o cambiado (su clave y, si cambia, "
+          "cada campo antes → después)."},
+         {"--report", "ARCHIVO.csv",
+          "Escribe en ARCHIVO.csv (UTF-8) cada código que se guarda distinto del que da Yedra, con las "
+          "columnas tabla,campo,clave_yedra,valor_yedra,valor_guardado,motivo; motivo es recortado "
+          "(cortado a su ancho), acortado (8 primeros y 2 últimos caracteres) o numerado (para que no se "
+          "repita). También con --dry-run. Por omisión no se escribe."}},
         {"# El centro de ejemplo, con el marco de mañana:",
          "pontrel-cli export data/sample/colegio.xml --workdir /tmp/vtemp --frames JOR1",
          "# Dos marcos, con la forma --opción=valor:",
-         "pontrel-cli export centro.xml --workdir=/tmp/vtemp --frames=JOR1,JOR2"},
+         "pontrel-cli export centro.xml --workdir=/tmp/vtemp --frames=JOR1,JOR2",
+         "# Qué cambiaría en las tablas, registro a registro, y qué códigos se acortarían:",
+         "pontrel-cli export centro.xml --dry-run --detalle --report codigos.csv"},
         "0 las tablas se han escrito; 1 la exportación se ha detenido (documento inexistente, tabla de "
         "niveles ausente, marco desconocido, error en el documento o en una tabla) y no se ha cambiado "
         "ninguna tabla; 2 error en la línea de órdenes."});
@@ -57,7 +76,12 @@ std::vector<CommandDescription> makeDescriptions() {
          {"--teacher-keys", "ARCHIVO.csv",
           "Claves de los profesores que faltan en PROFT, una línea por profesor: ABREV;X_EMPLEADO;F_TOMAPOS "
           "(UTF-8; F_TOMAPOS como dd/mm/aaaa). Se guardan en PROFT antes de continuar; las claves que ya "
-          "están no cambian. Por omisión no se completa ninguna."}},
+          "están no cambian. Por omisión no se completa ninguna."},
+         {"--strict", "",
+          "Tras el horario, el resumen lista las claves enviadas (profesores, dependencias, unidades, "
+          "materias y ofertas, actividades, tramos) que el documento de Yedra no contiene: el horario se "
+          "calculó con datos anteriores. Con --strict, cualquiera de ellas detiene la importación sin "
+          "guardar el documento (se conserva el anterior)."}},
         {"# El horario del centro de ejemplo:",
          "pontrel-cli import data/sample/colegio.xml --workdir /tmp/vtemp",
          "# Con las claves de los profesores que faltan:",
@@ -79,11 +103,16 @@ std::vector<CommandDescription> makeDescriptions() {
     return commands;
 }
 
-bool takesValue(const CommandDescription& command, const std::string& name) {
+const OptionDescription* findOption(const CommandDescription& command, const std::string& name) {
     for (const auto& option : command.options)
         if (option.name == name)
-            return true;
-    return false;
+            return &option;
+    return nullptr;
+}
+
+// "--workdir CARPETA", or "--dry-run" for a switch.
+std::string optionWithValue(const OptionDescription& option) {
+    return option.isSwitch() ? option.name : option.name + " " + option.valueName;
 }
 
 // Text wrapped to `width` columns, each line starting with `indent`.
@@ -144,7 +173,7 @@ const CommandDescription* findCommand(std::string_view name) {
 std::string synopsis(const CommandDescription& command) {
     std::string line = "pontrel-cli " + command.name + " " + command.argument;
     for (const auto& option : command.options)
-        line += " [" + option.name + " " + option.valueName + "]";
+        line += " [" + optionWithValue(option) + "]";
     return line;
 }
 
@@ -153,7 +182,7 @@ std::string commandHelp(const CommandDescription& command) {
     text += wrapped(command.description, 0) + "\n";
     text += "  " + command.argument + "\n" + wrapped(command.argumentHelp, 6);
     for (const auto& option : command.options)
-        text += "  " + option.name + " " + option.valueName + "\n" + wrapped(option.help, 6);
+        text += "  " + optionWithValue(option) + "\n" + wrapped(option.help, 6);
     text += "  -h, --help\n" + wrapped("Muestra esta ayuda y termina.", 6);
     text += "\nEjemplos:\n";
     for (const auto& example : command.examples)
@@ -212,8 +241,9 @@ std::string manualPage() {
         page += ".B " + roff(synopsis(command)) + "\n.PP\n" + roff(command.description) + "\n";
         page += ".TP\n.I " + roff(command.argument) + "\n" + roff(command.argumentHelp) + "\n";
         for (const auto& option : command.options)
-            page += ".TP\n.BI \"" + roff(option.name) + " \" " + roff(option.valueName) + "\n" +
-                    roff(option.help) + "\n";
+            page += (option.isSwitch() ? ".TP\n.B " + roff(option.name)
+                                       : ".TP\n.BI \"" + roff(option.name) + " \" " + roff(option.valueName)) +
+                    "\n" + roff(option.help) + "\n";
         page += ".PP\nEjemplos:\n.PP\n.nf\n.RS\n";
         for (const auto& example : command.examples)
             page += roff(example) + "\n";
@@ -263,8 +293,16 @@ std::optional<ParsedArguments> parseArguments(const CommandDescription& command,
         }
         const auto equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        if (!takesValue(command, name))
+        const OptionDescription* described = findOption(command, name);
+        if (!described)
             return usageError("opción desconocida: " + name + ".");
+        if (described->isSwitch()) {
+            if (equals != std::string::npos)
+                return usageError("la opción " + name + " no lleva valor.");
+            if (!parsed.options.emplace(name, std::string()).second)
+                return usageError("la opción " + name + " se ha dado dos veces.");
+            continue;
+        }
         std::string value;
         if (equals != std::string::npos)
             value = arg.substr(equals + 1);

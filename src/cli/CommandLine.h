@@ -24,8 +24,10 @@ inline constexpr const char* kErrorPrefix = "pontrel-cli: ";
 
 struct OptionDescription {
     std::string name;      // "--workdir"
-    std::string valueName; // "CARPETA"
+    std::string valueName; // "CARPETA"; empty for a switch that takes no value ("--dry-run")
     std::string help;      // what it does and its default, Spanish
+
+    bool isSwitch() const { return valueName.empty(); }
 };
 
 struct CommandDescription {
@@ -60,6 +62,8 @@ struct ParsedArguments {
     bool help = false;
 
     std::optional<std::string> option(const std::string& name) const;
+    // Whether a switch (an option without a value) was given.
+    bool given(const std::string& name) const { return options.count(name) != 0; }
 };
 
 // Reads `args` against the command's description. On a usage error writes the problem, the synopsis

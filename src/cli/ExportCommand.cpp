@@ -1,6 +1,7 @@
 #include "cli/ExportCommand.h"
 
 #include "cli/CommandLine.h"
+#include "cli/PreviewOutput.h"
 #include "cli/TerminalUserInterface.h"
 
 #include "dbf/Error.h"
@@ -59,6 +60,13 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         return kExitDone;
     }
 
+    const bool dryRun = parsed->given("--dry-run");
+    if (parsed->given("--detalle") && !dryRun) {
+        reportError(environment.err, "la opción --detalle solo vale con --dry-run.");
+        return kExitUsage;
+    }
+    const auto report = parsed->option("--report");
+
     RunSession session;
     const auto workdir = parsed->option("--workdir");
     session.workingFolder = workdir ? fs::path(*workdir) : defaultWorkingFolder();
@@ -72,18 +80,29 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         ui.setFrameCodes(splitCodes(*frames));
 
     try {
-        // A replacement that a killed Pontrel left half done is put right before anything else.
-        if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
-            environment.out << *line << '\n';
+        // A replacement that a killed Pontrel left half done is put right before anything else; a
+        // preview leaves the folder as it finds it.
+        if (!dryRun)
+            if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
+                environment.out << *line << '\n';
         prepareFrameChoice(session, ui);
-        exporting::ExportRun run(session, ui);
+        ShortCodeReport codes;
+        exporting::ExportOptions options;
+        options.dryRun = dryRun;
+        options.codeReport = report ? &codes : nullptr;
+        exporting::ExportRun run(session, ui, options);
         const RunOutcome outcome = run.run();
         ui.reportMessages(outcome == RunOutcome::Completed);
         if (outcome != RunOutcome::Completed)
             return kExitStopped;
         if (afterRun)
             afterRun();
-        listTables(session.workingFolder, run.summary(), environment.out);
+        if (dryRun)
+            printPreview(run.preview(), parsed->given("--detalle"), environment.out);
+        else
+            listTables(session.workingFolder, run.summary(), environment.out);
+        if (report)
+            writeCodeReport(codes, *report, environment.out);
         return kExitDone;
     } catch (const StopReported&) {
         return kExitStopped;

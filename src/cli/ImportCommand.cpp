@@ -1,8 +1,9 @@
-// pontrel-cli import DOCUMENTO.xml [--workdir CARPETA] [--teacher-keys ARCHIVO.csv]: the import run with
-// the terminal user interface; the teacher data dialog's place is taken by a file of keys.
+// pontrel-cli import DOCUMENTO.xml [--workdir CARPETA] [--teacher-keys ARCHIVO.csv] [--strict]: the
+// import run with the terminal user interface; the teacher data dialog's place is taken by a file of keys.
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/PreviewOutput.h"
 #include "cli/TerminalUserInterface.h"
 
 #include "dbf/Table.h"
@@ -29,6 +30,7 @@ void printSummary(const importing::ImportSummary& s, std::ostream& out) {
         << "Entradas sin unidad en GRUPOST: " << s.unitsNotFound << "\n"
         << "Entradas sin clave de materia: " << s.subjectsNotFound << "\n"
         << "Entradas de SOLUC cuyo profesor no está en PROFT: " << s.entriesWithoutTeacher << "\n";
+    printMissingKeys(s.missingKeys, out);
 }
 
 // Where the window shows the teacher data dialog: stores the keys that the file gives, then lists the
@@ -85,7 +87,9 @@ int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         // before the import reads them.
         if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
             environment.out << *line << "\n";
-        importing::ImportRun run(session, ui);
+        importing::ImportOptions options;
+        options.strict = parsed->given("--strict");
+        importing::ImportRun run(session, ui, options);
         const RunOutcome outcome = run.run();
         ui.reportMessages(outcome == RunOutcome::Completed);
         if (outcome != RunOutcome::Completed)

@@ -56,12 +56,18 @@ bool ShortCodeRegistry::contains(std::string_view storedForm) const {
     return settings_.ignoreCase ? hashed_.count(k) != 0 : sorted_.count(k) != 0;
 }
 
-std::string ShortCodeRegistry::assign(std::string_view candidate) {
-    if (settings_.preCut)
-        candidate = candidate.substr(0, std::min(candidate.size(), kCodeWidth));
+AssignedCode ShortCodeRegistry::assignExplained(std::string_view candidate) {
+    ShortCodeReason reason = ShortCodeReason::None;
+    if (settings_.preCut && candidate.size() > kCodeWidth) {
+        candidate = candidate.substr(0, kCodeWidth);
+        reason = ShortCodeReason::Cut;
+    }
+    if (candidate.size() > kCodeWidth)
+        reason = settings_.shortening ? ShortCodeReason::Shortened : ShortCodeReason::Cut;
 
     std::string code = storedCandidate(candidate, settings_.shortening);
     if (contains(code)) {
+        reason = ShortCodeReason::Numbered;
         // A taken code is numbered from 1 on; every try is tested in the form in which it would be
         // stored, so the search always ends on a code that no other record of the table has.
         // The registry only grows, so the first free number of a base never goes down: the search
@@ -82,7 +88,7 @@ std::string ShortCodeRegistry::assign(std::string_view candidate) {
         hashed_.insert(key(code));
     else
         sorted_.insert(key(code));
-    return code;
+    return {std::move(code), reason};
 }
 
 } // namespace pontrel

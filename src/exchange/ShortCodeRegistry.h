@@ -17,12 +17,28 @@ struct ShortCodeSettings {
     bool ignoreCase = false; // registry comparison: letter case ignored, accented letters included
 };
 
+// Why a code differs from its candidate; a code that was numbered may also have been cut or
+// shortened, and then counts as numbered.
+enum class ShortCodeReason {
+    None,      // stored as the candidate was given
+    Cut,       // cut to the field's width of 10 (the pre-cut, or the field of a table without shortening)
+    Shortened, // longer than 10: its first 8 and its last 2 characters
+    Numbered,  // the candidate was taken: a number was put after (part of) it
+};
+
+struct AssignedCode {
+    std::string code;
+    ShortCodeReason reason = ShortCodeReason::None;
+};
+
 class ShortCodeRegistry {
   public:
     explicit ShortCodeRegistry(ShortCodeSettings settings);
 
     // Applies the rule to `candidate` (ANSI text), registers the result and returns it.
-    std::string assign(std::string_view candidate);
+    std::string assign(std::string_view candidate) { return assignExplained(candidate).code; }
+    // The same, saying why the stored code differs from the candidate.
+    AssignedCode assignExplained(std::string_view candidate);
 
     bool contains(std::string_view storedForm) const;
 

@@ -18,6 +18,7 @@ void activityStep(ExportContext& context) {
 
         dbf::RecordBuffer row;
         row.setText("COD", code);
+        noteCutCode(context, {"ASIGNOMT", "COD", code, code}, 10);
         row.setText("CODLARGO", leftChars(name, 10));
         row.setText("NOMBRE", name);
         row.setText("CODTAREA", code);

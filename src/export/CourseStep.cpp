@@ -63,10 +63,10 @@ std::string lastCharacter(const std::string& text) {
 
 // The unit code's start value: the name's characters without its blanks, at most 10 of them. Only
 // the space is left out; a tab inside the name stays and is trimmed only at the ends.
-std::string unitCodeStart(const std::string& name) {
+std::string unitCodeStart(const std::string& name, std::size_t length = 10) {
     std::string start;
     for (char c : name) {
-        if (start.size() == 10)
+        if (start.size() == length)
             break;
         if (c != ' ')
             start += c;
@@ -133,7 +133,8 @@ std::size_t unitPass(ExportContext& context, const Table& courses, Table& units)
                                             : " " + level + " " + courseNumber + " " + groupLetter;
 
         RecordBuffer row;
-        row.setText("ABREV", codes.assign(unitCodeStart(name)));
+        const CodeOrigin origin{"GRUPOST", "ABREV", unitKey, name, unitCodeStart(name, 11).size() > 10};
+        row.setText("ABREV", assignCode(context, codes, unitCodeStart(name), origin));
         row.setText("TURNO", "");
         row.setText("NIVEL", level);
         row.setText("CURSO", courseNumber);

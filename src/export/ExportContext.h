@@ -3,6 +3,7 @@
 // failed one behaves like the first.
 
 #include "exchange/ShortCodeRegistry.h"
+#include "exchange/ShortCodeReport.h"
 #include "exchange/UserInterface.h"
 #include "exchange/YedraDocument.h"
 
@@ -33,6 +34,7 @@ struct ExportContext {
     UserInterface& ui;
     bool task513 = false;       // set by the activities step, read by the assignments step
     SubjectRegistries subjects; // filled by the subjects step, emptied by the activities step
+    ShortCodeReport* codeReport = nullptr; // when set, receives every code stored unlike Yedra's value
 };
 
 } // namespace pontrel::exporting

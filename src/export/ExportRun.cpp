@@ -7,6 +7,7 @@
 #include "exchange/WorkingFolder.h"
 #include "exchange/YedraDocument.h"
 #include "export/ExportContext.h"
+#include "export/PreviewStaging.h"
 #include "export/Steps.h"
 #include "export/TableSetReplacement.h"
 #include "export/WorkingFolderLock.h"
@@ -37,6 +38,26 @@ ExportSummary requireStagedTables(const fs::path& staging) {
     return summary;
 }
 
+// The seven data-group steps, in their order, writing into `tablesFolder`.
+void runSteps(const YedraDocument& document, const fs::path& tablesFolder, const fs::path& levelTable,
+              const RunSession& session, UserInterface& ui, ShortCodeReport* codeReport) {
+    ExportContext context{.document = document,
+                          .tablesFolder = tablesFolder,
+                          .levelTable = levelTable,
+                          .documentPath = session.documentPath,
+                          .ui = ui,
+                          .task513 = false,
+                          .subjects = {},
+                          .codeReport = codeReport};
+    subjectStep(context);
+    activityStep(context);
+    teacherStep(context);
+    roomStep(context);
+    courseStep(context);
+    assignmentStep(context);
+    frameStep(context);
+}
+
 } // namespace
 
 // A copy made under Wine may name the level table in any letter case.
@@ -60,6 +81,7 @@ const std::vector<std::string>& exportedTables() {
 }
 
 RunOutcome ExportRun::run() {
+    preview_.clear();
     if (!chooseExistingDocument(session_, ui_))
         return RunOutcome::DocumentMissing;
     const auto levelTable = findLevelTable(session_);
@@ -74,6 +96,13 @@ RunOutcome ExportRun::run() {
     BusyCursor busy(ui_);
     const fs::path& folder = session_.workingFolder;
     requireWorkingFolder(folder);
+    if (options_.dryRun) {
+        PreviewStaging staging;
+        runSteps(document, staging.folder(), *levelTable, session_, ui_, options_.codeReport);
+        summary_ = requireStagedTables(staging.folder());
+        preview_ = compareWithWorkingFolder(staging.folder(), folder);
+        return RunOutcome::Completed;
+    }
     WorkingFolderLock lock(folder, options_.lockWait);
     if (auto line = recoverWhileLocked(folder))
         ui_.showMessage(*line);
@@ -82,22 +111,7 @@ RunOutcome ExportRun::run() {
     // whole run has succeeded.
     TableSetReplacement replacement(folder);
     replacement.beforeEachMove = options_.beforeEachMove;
-    {
-        ExportContext context{.document = document,
-                              .tablesFolder = replacement.stagingFolder(),
-                              .levelTable = *levelTable,
-                              .documentPath = session_.documentPath,
-                              .ui = ui_,
-                              .task513 = false,
-                              .subjects = {}};
-        subjectStep(context);
-        activityStep(context);
-        teacherStep(context);
-        roomStep(context);
-        courseStep(context);
-        assignmentStep(context);
-        frameStep(context);
-    }
+    runSteps(document, replacement.stagingFolder(), *levelTable, session_, ui_, options_.codeReport);
     ExportSummary summary = requireStagedTables(replacement.stagingFolder());
     // PERIODOS never had its stale index removed; Velmora may keep one of its own.
     replacement.commit({"PERIODOS"});

@@ -5,7 +5,9 @@
 
 #include "exchange/DocumentChoice.h"
 #include "exchange/RunSession.h"
+#include "exchange/ShortCodeReport.h"
 #include "exchange/UserInterface.h"
+#include "export/TableComparison.h"
 
 #include <chrono>
 #include <filesystem>
@@ -35,6 +37,12 @@ struct ExportOptions {
     std::chrono::milliseconds lockWait{60000};
     // Called before each move of the replacement; tests throw from it to break the replacement.
     std::function<void(const std::string& stage)> beforeEachMove;
+    // Preview: the steps run as in an export, into a temporary folder outside the working folder, and
+    // their tables are compared with the working folder's (ExportRun::preview). The working folder is
+    // only read: no lock, no journal, no recovery, no replacement, and no "Proceso finalizado".
+    bool dryRun = false;
+    // When set, receives every code that a step stored differently from the value Yedra gave.
+    ShortCodeReport* codeReport = nullptr;
 };
 
 // What a completed run wrote: each table with its record count, counted in the new set before it
@@ -53,11 +61,15 @@ class ExportRun {
     // Filled when run() returns Completed.
     const ExportSummary& summary() const { return summary_; }
 
+    // After a completed dry run: each exported table compared with the working folder's.
+    const std::vector<TableComparison>& preview() const { return preview_; }
+
   private:
     RunSession& session_;
     UserInterface& ui_;
     ExportOptions options_;
     ExportSummary summary_;
+    std::vector<TableComparison> preview_;
 };
 
 } // namespace pontrel::exporting

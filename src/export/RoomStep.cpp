@@ -31,7 +31,9 @@ void roomStep(ExportContext& context) {
         const std::string name = record.value(1);
 
         dbf::RecordBuffer row; // EDIFICIO, MAXALUM and DEPCENTRO stay empty
-        row.setText("ABREV", codes.assign(key.empty() ? leftChars(name, 10) : key));
+        const CodeOrigin origin{"AULAT", "ABREV", key, key.empty() ? name : key,
+                                key.empty() && name.size() > 10};
+        row.setText("ABREV", assignCode(context, codes, key.empty() ? leftChars(name, 10) : key, origin));
         row.setText("NOMBRE", name);
         rooms.append(row);
     }

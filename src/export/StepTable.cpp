@@ -2,6 +2,7 @@
 
 #include "dbf/Error.h"
 #include "exchange/WorkingFolder.h"
+#include "export/ExportContext.h"
 
 namespace pontrel::exporting {
 
@@ -36,6 +37,26 @@ std::string storedText(std::string_view text, std::size_t width) {
     auto stored = text.substr(0, width);
     const auto last = stored.find_last_not_of(' ');
     return std::string(last == std::string_view::npos ? std::string_view{} : stored.substr(0, last + 1));
+}
+
+std::string assignCode(ExportContext& context, ShortCodeRegistry& codes, std::string_view candidate,
+                       const CodeOrigin& origin) {
+    AssignedCode assigned = codes.assignExplained(candidate);
+    if (context.codeReport) {
+        ShortCodeReason reason = assigned.reason;
+        if (reason == ShortCodeReason::None && origin.candidateCut)
+            reason = ShortCodeReason::Cut;
+        if (reason != ShortCodeReason::None)
+            context.codeReport->record(
+                {origin.table, origin.field, origin.yedraKey, origin.yedraValue, assigned.code, reason});
+    }
+    return std::move(assigned.code);
+}
+
+void noteCutCode(ExportContext& context, const CodeOrigin& origin, std::size_t width) {
+    if (context.codeReport && origin.yedraValue.size() > width)
+        context.codeReport->record({origin.table, origin.field, origin.yedraKey, origin.yedraValue,
+                                    storedText(origin.yedraValue, width), ShortCodeReason::Cut});
 }
 
 } // namespace pontrel::exporting

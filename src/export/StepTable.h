@@ -3,6 +3,7 @@
 // re-creation of all of a step's tables before any is filled, and reading back what a step stored.
 
 #include "dbf/Table.h"
+#include "exchange/ShortCodeRegistry.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace pontrel::exporting {
+
+struct ExportContext;
 
 // One table that a step makes. The fields, their order, types and widths are Velmora's interface.
 struct StepTableLayout {
@@ -37,5 +40,22 @@ std::string leftChars(std::string_view text, std::size_t count);
 // trailing blanks gone (dBase pads with blanks, so they never count). Lookups of values that a step
 // has just written compare against this form.
 std::string storedText(std::string_view text, std::size_t width);
+
+// Where a short code comes from, for the report of codes that Velmora shows unlike Yedra.
+struct CodeOrigin {
+    const char* table;         // "AULAT"
+    const char* field;         // "ABREV"
+    std::string yedraKey;      // the record's key in Yedra
+    std::string yedraValue;    // the text the candidate was made from
+    bool candidateCut = false; // the step already cut yedraValue to make the candidate
+};
+
+// The short-code rule applied to `candidate`; a code that differs from what Yedra gave is added to
+// the run's report of codes, when it keeps one.
+std::string assignCode(ExportContext& context, ShortCodeRegistry& codes, std::string_view candidate,
+                       const CodeOrigin& origin);
+
+// A code that a step stores without the rule, cut to its field's `width`; reported when it is cut.
+void noteCutCode(ExportContext& context, const CodeOrigin& origin, std::size_t width);
 
 } // namespace pontrel::exporting

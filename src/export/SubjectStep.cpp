@@ -38,10 +38,12 @@ struct SubjectRecord {
     std::string subjectKey; // position 1
     std::string name;       // position 2
     std::string longCode;   // position 3, or the name's first 10 characters when it is empty
+    bool namedByName = false; // position 3 was empty
 };
 
 SubjectRecord readSubject(const YedraRecord& record) {
     SubjectRecord subject{record.value(0), record.value(1), record.value(2), record.value(3)};
+    subject.namedByName = subject.longCode.empty();
     if (subject.longCode.empty())
         subject.longCode = leftChars(subject.name, codeWidth);
     return subject;
@@ -77,11 +79,15 @@ void addOfferOfRegisteredSubject(const SubjectRegistries& registries, dbf::Table
     appendOffer(offers, registries.pairs.at({subject.longCode, subject.name}), subject);
 }
 
-void addNewSubject(SubjectRegistries& registries, dbf::Table& names, dbf::Table& offers,
+void addNewSubject(ExportContext& context, dbf::Table& names, dbf::Table& offers,
                    const SubjectRecord& subject) {
+    SubjectRegistries& registries = context.subjects;
     registries.upperNames.insert(ansi::upperAsciiOnly(subject.name));
     registries.longCodes.insert(subject.longCode);
-    const std::string shortCode = registries.shortCodes.assign(subject.longCode);
+    const CodeOrigin origin{"ASIGNOMT", "COD", subject.subjectKey,
+                            subject.namedByName ? subject.name : subject.longCode,
+                            subject.namedByName && subject.name.size() > codeWidth};
+    const std::string shortCode = assignCode(context, registries.shortCodes, subject.longCode, origin);
     registries.pairs.emplace(std::make_pair(subject.longCode, subject.name), shortCode);
 
     dbf::RecordBuffer row; // CODTAREA stays empty: only activities carry a task code
@@ -109,7 +115,7 @@ void subjectStep(ExportContext& context) {
         if (isRegistered(context.subjects, subject))
             addOfferOfRegisteredSubject(context.subjects, offers, subject);
         else
-            addNewSubject(context.subjects, names, offers, subject);
+            addNewSubject(context, names, offers, subject);
     }
     names.close();
     offers.close();

@@ -50,7 +50,8 @@ void teacherStep(ExportContext& context) {
             candidate = initials(record);
 
         dbf::RecordBuffer row; // EMAIL and DNI stay empty
-        row.setText("ABREV", codes.assign(candidate));
+        row.setText("ABREV",
+                    assignCode(context, codes, candidate, {"PROFT", "ABREV", record.value(0), candidate}));
         row.setText("NOMBRE", fullName(record));
         row.setText("DEPART", record.value(2));
         row.setText("X_EMPLEADO", record.value(0));

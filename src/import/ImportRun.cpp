@@ -75,6 +75,12 @@ RunOutcome ImportRun::run() {
         ui_.showMessage(stop->message);
         return stop->outcome;
     }
+    // A strict run keeps the earlier output when the timetable refers to data the document lacks.
+    if (options_.strict && !summary_.missingKeys.empty()) {
+        busy.release();
+        ui_.showMessage(missingKeysStopMessage(summary_.missingKeys));
+        return RunOutcome::Stopped;
+    }
     // The tables are closed by now; only a complete document reaches the disk.
     summary_.output = writer.SaveDocument(session_.documentPath);
     busy.release();
@@ -88,8 +94,9 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
     requireWorkingFolder(folder);
     WorkingTables tables = WorkingTables::open(folder);
 
-    YedraDocument document = YedraDocument::loadOutline(session_.documentPath);
+    YedraDocument document = YedraDocument::loadOutline(session_.documentPath, MasterDataCheck::groups());
     const std::string year = academicYear(document);
+    MasterDataCheck check(document);
 
     const auto periods = findTableFile(folder, "PERIODOS.DBF");
     if (!periods)
@@ -144,10 +151,15 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         for (std::size_t record : soluc.select("PROF", dbf::Value{abbreviation}))
             if (solucWholeNumber(soluc, record, solucFields.day, "DIA") != 0)
                 placed.push_back(record);
-        writer.AddTeacher(proft.text(t, "X_EMPLEADO"), proft.text(t, "F_TOMAPOS"), placed.size());
+        const std::string employeeKey = proft.text(t, "X_EMPLEADO");
+        check.teacherSent(employeeKey);
+        writer.AddTeacher(employeeKey, proft.text(t, "F_TOMAPOS"), placed.size());
         for (std::size_t record : placed) {
             AssemblyGaps gaps;
-            writer.AddActivity(assembler.assemble(readSolucEntry(soluc, solucFields, record), &gaps));
+            const ActivityValues values =
+                assembler.assemble(readSolucEntry(soluc, solucFields, record), &gaps);
+            check.activitySent(values);
+            writer.AddActivity(values);
             summary_.slotsNotFound += gaps.slotMissing;
             summary_.unitsNotFound += gaps.unitMissing;
             summary_.subjectsNotFound += gaps.subjectMissing;
@@ -159,6 +171,7 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
     for (std::size_t r = 0; r < soluc.recordCount(); ++r)
         if (!abbreviations.count(teacherField ? soluc.text(r, *teacherField) : soluc.text(r, "PROF")))
             ++summary_.entriesWithoutTeacher;
+    summary_.missingKeys = check.missing();
     return std::nullopt;
 }
 

@@ -9,6 +9,7 @@
 #include "exchange/DocumentChoice.h"
 #include "exchange/RunSession.h"
 #include "exchange/UserInterface.h"
+#include "import/MasterDataCheck.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -31,11 +32,20 @@ struct ImportSummary {
     std::size_t entriesWithoutTeacher = 0; // SOLUC records whose PROF no PROFT record has
     bool task513 = false;                  // ASIGNOMT holds the activity "513"
     bool teacherDialogShown = false;
+    // Keys sent that the document's master data does not contain (also after a strict stop).
+    std::vector<MissingKeys> missingKeys;
+};
+
+struct ImportOptions {
+    // Any key sent that the document does not contain stops the run before the output is saved.
+    bool strict = false;
 };
 
 class ImportRun {
   public:
     ImportRun(RunSession& session, UserInterface& ui) : session_(session), ui_(ui) {}
+    ImportRun(RunSession& session, UserInterface& ui, ImportOptions options)
+        : session_(session), ui_(ui), options_(options) {}
     RunOutcome run();
 
     // Filled by a completed run.
@@ -53,6 +63,7 @@ class ImportRun {
 
     RunSession& session_;
     UserInterface& ui_;
+    ImportOptions options_;
     ImportSummary summary_;
     std::function<std::string()> clock_;
 };

@@ -119,6 +119,45 @@ TEST(ShortCodeRule, ExamplesGiveTheirCodes) {
     }
 }
 
+// Why each code differs from its candidate: a numbered code counts as numbered even when it was also
+// cut first or shortened after.
+TEST(ShortCodeRule, ExplainsWhyACodeDiffersFromItsCandidate) {
+    using R = ShortCodeReason;
+    struct ReasonCase {
+        const char* name;
+        ShortCodeSettings settings;
+        std::vector<std::string> candidates;
+        std::vector<R> reasons;
+    };
+    const std::vector<ReasonCase> cases = {
+        {"Unchanged", kRooms, {"A12", "ABCDEFGHIJ"}, {R::None, R::None}},
+        {"PreCut", kSubjects, {"FISICAYQUIMICA"}, {R::Cut}},
+        {"PreCutThenNumbered", kSubjects, {"FISICAYQUIMICA", "FISICAYQUIMICAS"}, {R::Cut, R::Numbered}},
+        {"CutByTheFieldWithoutShortening",
+         kTeachers,
+         {"PROFESORA-01", "PROFESORA-01"},
+         {R::Cut, R::Numbered}},
+        {"Shortened", kRooms, {"AULAINFORMATICA2", "AULAINFORMATICA2"}, {R::Shortened, R::Numbered}},
+        {"NumberedAndShortened",
+         kSubjects,
+         repeat("ABCDEFGHIJ", 11),
+         {R::None, R::Numbered, R::Numbered, R::Numbered, R::Numbered, R::Numbered, R::Numbered, R::Numbered,
+          R::Numbered, R::Numbered, R::Numbered}},
+        {"CaseIgnoredRepeat", kTeachers, {"GLA", "gla"}, {R::None, R::Numbered}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShortCodeRegistry registry(c.settings);
+        ShortCodeRegistry same(c.settings);
+        for (std::size_t i = 0; i < c.candidates.size(); ++i) {
+            const AssignedCode assigned = registry.assignExplained(c.candidates[i]);
+            EXPECT_EQ(assigned.reason, c.reasons[i]) << "candidate " << i + 1;
+            EXPECT_EQ(assigned.code, same.assign(c.candidates[i]))
+                << "the code does not depend on the asking";
+        }
+    }
+}
+
 TEST(ShortCodeRule, RegistryComparesAsItsTableDoes) {
     ShortCodeRegistry rooms(kRooms);
     rooms.assign("\xC1"

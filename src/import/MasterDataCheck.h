@@ -1,0 +1,59 @@
+#pragma once
+// Whether the timetable going back to Yedra still matches the school's data: every key the import
+// sends (teachers, rooms, class units, offers, subjects, activities, time slots) is sought among the
+// master data of the document it writes into. A key the document lacks means that the timetable was
+// computed from older data than the document; Yedra would not find what the entry refers to.
+//
+// Keys are compared exactly, as the working tables give them and as the document's field values read
+// (trimmed, ANSI). An empty value is no key and is not sought.
+
+#include "exchange/YedraDocument.h"
+#include "import/ActivityValues.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace pontrel::importing {
+
+// The keys of one kind that were sent and that the document does not contain.
+struct MissingKeys {
+    std::string kind;                // "Profesores (X_EMPLEADO)", UTF-8
+    std::vector<std::string> values; // each once, in the order first sent (ANSI)
+
+    bool operator==(const MissingKeys&) const = default;
+};
+
+class MasterDataCheck {
+  public:
+    // The data groups whose keys the check reads.
+    static const std::vector<std::string>& groups();
+
+    // Reads the keys of the master data; the document may be let go afterwards.
+    explicit MasterDataCheck(const YedraDocument& document);
+
+    void teacherSent(std::string_view employeeKey);
+    void activitySent(const ActivityValues& values);
+
+    // The kinds with at least one missing key, in a fixed order.
+    std::vector<MissingKeys> missing() const;
+
+  private:
+    enum Kind { Teachers, Rooms, Units, Offers, Subjects, Activities, Slots, KindCount };
+    void sent(Kind kind, const std::string& key);
+
+    std::unordered_set<std::string> known_[KindCount];
+    std::unordered_set<std::string> reported_[KindCount];
+    std::vector<std::string> missing_[KindCount];
+};
+
+// How many missing keys of each kind were found, with the first `shown` of them, one line per kind
+// indented by two blanks (UTF-8): "  Profesores (X_EMPLEADO): 1 (9001)". Empty when none is missing.
+std::vector<std::string> missingKeyLines(const std::vector<MissingKeys>& missing, std::size_t shown = 5);
+
+// The message of a strict import that stops on missing keys (UTF-8, several lines).
+std::string missingKeysStopMessage(const std::vector<MissingKeys>& missing);
+
+} // namespace pontrel::importing
