@@ -44,10 +44,10 @@ std::vector<CommandDescription> makeDescriptions() {
           "las tablas que hay ahora. Los registros se emparejan por su clave: " +
               exporting::comparisonKeysHelp() +
               ". Una tabla que falta cuenta todos sus registros como añadidos. Funciona aunque Velmora "
-              "tenga las tablas abiertas para leer."},
+              "tenga las tablas abiertas para leer. Por omisión, la exportación escribe las tablas."},
          {"--detalle", "",
           "Con --dry-run, lista además cada registro añadido, quitado o cambiado (su clave y, si cambia, "
-          "cada campo antes → después)."},
+          "cada campo antes → después). Por omisión, solo la línea de cada tabla."},
          {"--report", "ARCHIVO.csv",
           "Escribe en ARCHIVO.csv (UTF-8) cada código que se guarda distinto del que da Yedra, con las "
           "columnas tabla,campo,clave_yedra,valor_yedra,valor_guardado,motivo; motivo es recortado "
@@ -81,7 +81,8 @@ std::vector<CommandDescription> makeDescriptions() {
           "Tras el horario, el resumen lista las claves enviadas (profesores, dependencias, unidades, "
           "materias y ofertas, actividades, tramos) que el documento de Yedra no contiene: el horario se "
           "calculó con datos anteriores. Con --strict, cualquiera de ellas detiene la importación sin "
-          "guardar el documento (se conserva el anterior)."}},
+          "guardar el documento (se conserva el anterior). Por omisión, el documento se guarda y las "
+          "claves solo se listan."}},
         {"# El horario del centro de ejemplo:",
          "pontrel-cli import data/sample/colegio.xml --workdir /tmp/vtemp",
          "# Con las claves de los profesores que faltan:",

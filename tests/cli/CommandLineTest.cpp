@@ -43,8 +43,8 @@ TEST(CommandLine, EveryCommandExplainsItselfWithHelpOrH) {
             EXPECT_EQ(run.err, "");
             EXPECT_EQ(run.out.rfind("Uso: " + synopsis(command) + "\n", 0), 0u) << run.out;
             for (const auto& option : command.options) {
-                EXPECT_TRUE(contains(run.out, "  " + option.name + " " + option.valueName + "\n"))
-                    << option.name;
+                const std::string shown = option.isSwitch() ? option.name : option.name + " " + option.valueName;
+                EXPECT_TRUE(contains(run.out, "  " + shown + "\n")) << option.name;
                 EXPECT_TRUE(contains(option.help, "Por omisión")) << option.name << " says its default";
             }
             EXPECT_TRUE(contains(run.out, "\nEjemplos:\n  # ")) << run.out;
@@ -140,11 +140,16 @@ TEST(ManualPage, IsMadeFromTheHelpTexts) {
         EXPECT_TRUE(contains(page, "\n.SH ORDEN " + command.name + "\n")) << command.name;
         for (const auto& option : command.options) {
             // Hyphens escaped for troff, the option's text as --help gives it.
-            std::string name;
-            for (char c : option.name)
-                name += c == '-' ? std::string("\\-") : std::string(1, c);
-            EXPECT_TRUE(contains(page, ".BI \"" + name + " \" ")) << option.name;
-            EXPECT_TRUE(contains(page, option.help.substr(0, 30))) << option.help;
+            const auto troff = [](const std::string& text) {
+                std::string escaped;
+                for (char c : text)
+                    escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+                return escaped;
+            };
+            const std::string name = troff(option.name);
+            EXPECT_TRUE(contains(page, option.isSwitch() ? ".B " + name + "\n" : ".BI \"" + name + " \" "))
+                << option.name;
+            EXPECT_TRUE(contains(page, troff(option.help.substr(0, 30)))) << option.help;
         }
     }
     // No line may begin with a dot or apostrophe that troff would take for a request by accident.
