@@ -7,8 +7,8 @@
 #include "exchange/YedraDocument.h"
 #include "export/ExportContext.h"
 #include "export/Steps.h"
-#include "export/TableSetReplacement.h"
-#include "export/WorkingFolderLock.h"
+#include "exchange/TableSetReplacement.h"
+#include "exchange/WorkingFolderLock.h"
 
 #include <optional>
 

@@ -5,15 +5,15 @@
 #include "export/RunFolderFixture.h"
 
 #include "dbf/Error.h"
-#include "export/TableSetReplacement.h"
-#include "export/WorkingFolderLock.h"
+#include "exchange/TableSetReplacement.h"
+#include "exchange/WorkingFolderLock.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-namespace pontrel::exporting {
+namespace pontrel {
 namespace {
 
 namespace fs = std::filesystem;
@@ -189,4 +189,4 @@ TEST_F(TableSetReplacementTest, SecondHolderStopsWithAClearMessageOrWaitsForTheF
 }
 
 } // namespace
-} // namespace pontrel::exporting
+} // namespace pontrel
