@@ -9,6 +9,7 @@
 #include "exchange/YedraDocument.h"
 #include "export/ExportRun.h"
 #include "export/TableSetReplacement.h"
+#include "platform/Folders.h"
 
 #include <iomanip>
 #include <iostream>
@@ -119,9 +120,10 @@ void prepareFrameChoice(const RunSession& session, TerminalUserInterface& ui) {
 } // namespace
 
 fs::path executableFolder() {
+    if (fs::path folder = platform::programFolder(); !folder.empty())
+        return folder;
     std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path(ec) : self.parent_path();
+    return fs::current_path(ec);
 }
 
 int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& environment) {

@@ -107,9 +107,17 @@ std::optional<Journal> readJournal(const fs::path& folder) {
                      "la carpeta de trabajo y las carpetas " +
                      std::string(kBackupFolderName) + " y " + kStagingFolderName + ", y borre el diario.");
     };
-    if (!std::getline(in, line) || line != kJournalHeader)
+    // A journal that went through a Windows editor or text-mode stream ends its lines with CR LF.
+    const auto nextLine = [&] {
+        if (!std::getline(in, line))
+            return false;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return true;
+    };
+    if (!nextLine() || line != kJournalHeader)
         throw damaged();
-    while (std::getline(in, line)) {
+    while (nextLine()) {
         if (line == kPending || line == kConfirmed) {
             journal.confirmed = line == kConfirmed;
             stateSeen = true;
@@ -185,6 +193,10 @@ class HeldTables {
                     file.parent_path().string() + " (" + platform::errorReason(error) +
                     "); no se ha cambiado ninguna tabla.");
     }
+
+    // Once the new set is in place: the old files may then be deleted with the backup folder (Windows
+    // keeps a deleted file, and so its folder, until its last opening closes).
+    void release() { files_.clear(); }
 
   private:
     std::vector<std::unique_ptr<platform::File>> files_;
@@ -281,6 +293,7 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
                     " (" + what + "); las tablas anteriores siguen en su sitio.");
     }
     committed_ = true;
+    held.release();
     // The new set is complete; what remains is clean-up that the next start repeats if it fails here.
     if (beforeEachMove)
         beforeEachMove("limpiar");

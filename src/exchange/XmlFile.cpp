@@ -1,6 +1,7 @@
 #include "exchange/XmlFile.h"
 
 #include "dbf/Error.h"
+#include "exchange/XmlEncodings.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -209,6 +210,7 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
     if (!in.read(bytes.data(), size))
         throw Error("No se puede leer el archivo «" + name + "».");
 
+    registerXmlEncodings();
     std::unique_ptr<xmlParserCtxt, ContextDeleter> context(xmlNewParserCtxt());
     if (!context)
         throw Error("No hay memoria suficiente para leer el archivo «" + name + "».");

@@ -2,6 +2,7 @@
 
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
+#include "exchange/XmlEncodings.h"
 #include "platform/Files.h"
 #include "platform/Regional.h"
 #include "platform/SystemError.h"
@@ -304,6 +305,7 @@ struct TimetableDocumentWriter::Output {
         target = output;
         folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
         encoding = declaredEncoding;
+        registerXmlEncodings();
         xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str());
         if (!handler)
             throw Error("No se pudo preparar el documento de horarios \xC2\xAB" + shown() +

@@ -60,7 +60,7 @@ std::string reasonOf(ErrorKind kind, int code) {
     case ErrorKind::IsFolder:
         return "es una carpeta, no un archivo";
     case ErrorKind::Exists:
-        return "ya hay un archivo con ese nombre";
+        return "el archivo ya existe";
     case ErrorKind::InUse:
         return "está abierto en otro programa";
     case ErrorKind::NameTooLong:

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <direct.h>
 #include <io.h>
+#include <process.h>
 #include <random>
 #include <string>
 

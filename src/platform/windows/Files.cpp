@@ -174,10 +174,15 @@ int syncFolder(const fs::path&) {
 }
 
 int moveReplacing(const fs::path& from, const fs::path& to) {
-    if (!MoveFileExW(from.wstring().c_str(), to.wstring().c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return last();
-    return 0;
+    if (MoveFileExW(from.wstring().c_str(), to.wstring().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    const int error = last();
+    // A folder in the target's place is refused as access denied: say what is in the way.
+    const DWORD attributes = GetFileAttributesW(to.wstring().c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ERROR_DIRECTORY;
+    return error;
 }
 
 int TemporaryFile::create(const fs::path& target) {

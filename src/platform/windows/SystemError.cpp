@@ -24,7 +24,7 @@ ErrorKind errorKind(int code) {
         return ErrorKind::ReadOnly;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
+    case 1295: // ERROR_DISK_QUOTA_EXCEEDED, missing from MinGW-w64 10 headers
         return ErrorKind::DiskFull;
     case ERROR_FILE_TOO_LARGE:
         return ErrorKind::TooLarge;
