@@ -7,8 +7,9 @@
 #      document, compared the same way (its `fecha` aside);
 #   3. Velmora holding a table or an index open (shared read, deny write), and a viewer holding a table
 #      open for reading: the export stops with "abierta en otro programa" and changes nothing;
-#   4. exports killed at random moments (wineserver -k ends every process of the prefix at once),
-#      then one start of pontrel-cli.exe: the old set or the new set of tables, never a mix.
+#   4. exports killed at moments spread over their run (SIGKILL of the Windows process: Wine ends it
+#      as TerminateProcess does, its handles closed by the Wine server), then one start of
+#      pontrel-cli.exe: the old set or the new set of tables, never a mix, and no leftovers.
 # Skips, saying so in one line, when ../shared/third_party is not there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -128,24 +129,28 @@ wine "$bin/pontrel-cli.exe" export 'C:\colegio.xml' --frames JOR2 >/dev/null || 
 cp -r "$vtemp" "$new_set"
 same_tables "$old_set" "$new_set" 2>/dev/null && fail "JOR1 y JOR2 dan las mismas tablas"
 rm -rf "$vtemp" && cp -r "$old_set" "$vtemp"
-for delay in 0.4 0.9 1.5 2.2 3.0; do
+# A server that stays up: a kill then ends one process, as on Windows, not the whole prefix.
+/usr/lib/wine/wineserver -p
+outcomes=""
+for delay in $(seq 0.10 0.05 0.70); do
   wine "$bin/pontrel-cli.exe" export 'C:\colegio.xml' --frames JOR2 >/dev/null 2>&1 &
   runner=$!
   sleep "$delay"
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  kill -KILL "$runner" 2>/dev/null || true
   wait "$runner" 2>/dev/null || true
   # One start of pontrel-cli.exe: it puts the folder right before anything else.
   wine "$bin/pontrel-cli.exe" export 'C:\no-existe.xml' >/dev/null 2>&1 || true
-  leftovers=$(cd "$vtemp" && ls -A | grep -i '^\.pontrel\|^\.\.pontrel' || true)
+  leftovers=$(cd "$vtemp" && ls -A | grep -i 'pontrel' || true)
   [ -z "$leftovers" ] || fail "quedan restos tras cortar a los $delay s: $leftovers"
   if same_tables "$old_set" "$vtemp" 2>/dev/null; then
-    echo "cortada a los $delay s: tablas anteriores"
+    outcomes+=" $delay:anteriores"
   elif same_tables "$new_set" "$vtemp" 2>/dev/null; then
-    echo "cortada a los $delay s: tablas nuevas"
+    outcomes+=" $delay:nuevas"
     rm -rf "$vtemp" && cp -r "$old_set" "$vtemp"
   else
     fail "cortada a los $delay s: mezcla de tablas anteriores y nuevas"
   fi
 done
+echo "tablas tras cada corte:$outcomes"
 
 echo "windows-check: correcto"

@@ -18,8 +18,8 @@ constexpr std::uint64_t kWriterLockByte = 0x7FFFFFF1;
 constexpr auto kWriterWait = std::chrono::seconds(10);
 
 Error fileError(const std::string& name, std::string_view what, int error) {
-    return Error("No se puede " + std::string(what) + " la tabla «" + name + "»: " + platform::errorReason(error) +
-                 ".");
+    return Error("No se puede " + std::string(what) + " la tabla «" + name +
+                 "»: " + platform::errorReason(error) + ".");
 }
 
 Error heldExclusively(const std::string& name) {

@@ -216,7 +216,8 @@ TableSetReplacement::TableSetReplacement(const fs::path& workingFolder)
     fs::remove_all(staging_, ec);
     if (!fs::create_directory(staging_, ec) || ec)
         throw Error("No se puede crear la carpeta " + staging_.string() + " en la carpeta de trabajo (" +
-                    platform::errorReason(ec) + "). Compruebe que tiene permiso de escritura y espacio libre.");
+                    platform::errorReason(ec) +
+                    "). Compruebe que tiene permiso de escritura y espacio libre.");
 }
 
 TableSetReplacement::~TableSetReplacement() {
@@ -336,10 +337,10 @@ std::optional<std::string> recoverInterruptedReplacement(const fs::path& folder)
     if (!fs::is_directory(folder, ec))
         return std::nullopt;
     // A lock file without a holder is a leftover too: the kernel dropped the lock of a killed run.
-    const bool leftovers =
-        fs::exists(folder / kLockFileName, ec) || fs::exists(folder / kJournalFileName, ec) ||
-        !unfinishedJournals(folder).empty() ||
-        fs::exists(folder / kStagingFolderName, ec) || fs::exists(folder / kBackupFolderName, ec);
+    const bool leftovers = fs::exists(folder / kLockFileName, ec) ||
+                           fs::exists(folder / kJournalFileName, ec) || !unfinishedJournals(folder).empty() ||
+                           fs::exists(folder / kStagingFolderName, ec) ||
+                           fs::exists(folder / kBackupFolderName, ec);
     if (!leftovers)
         return std::nullopt;
     auto lock = WorkingFolderLock::tryAcquire(folder);

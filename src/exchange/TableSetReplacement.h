@@ -40,8 +40,8 @@ class TableSetReplacement {
     // ignored, since programs under Wine may write proft.dbf). The production index NAME.MDX of every
     // replaced table NAME is removed too, except for the tables named in `keepIndexOf`.
     // Before anything moves, every old file is opened exclusively: when another program holds a table
-    // or an index open, this fails with a message naming it and nothing changes. Any other failure moves everything back
-    // before the error escapes.
+    // or an index open, this fails with a message naming it and nothing changes. Any other failure moves
+    // everything back before the error escapes.
     void commit(const std::vector<std::string>& keepIndexOf = {});
 
     // Called with a short description before each move and before the journal is confirmed; a test

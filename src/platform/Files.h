@@ -37,7 +37,8 @@ class File {
     bool isOpen() const;
     [[nodiscard]] int size(std::uint64_t& bytes) const;
     // Reads up to `size` bytes; `got` is short only at the end of the file.
-    [[nodiscard]] int readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size, std::size_t& got) const;
+    [[nodiscard]] int readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size,
+                             std::size_t& got) const;
     [[nodiscard]] int writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
     [[nodiscard]] int truncate(std::uint64_t size);
     // Waits until the written bytes are on the disk.

@@ -12,15 +12,15 @@ int lastError();
 
 // What kind of failure a system error is, whatever system reported it.
 enum class ErrorKind {
-    NotFound,    // the file does not exist
-    NoFolder,    // a folder on the way does not exist
+    NotFound, // the file does not exist
+    NoFolder, // a folder on the way does not exist
     AccessDenied,
-    ReadOnly,    // the disk or the file is read-only
+    ReadOnly, // the disk or the file is read-only
     DiskFull,
-    TooLarge,    // larger than the disk's file system admits
+    TooLarge, // larger than the disk's file system admits
     IsFolder,
     Exists,
-    InUse,       // another program has the file open or locked
+    InUse, // another program has the file open or locked
     NameTooLong,
     Other,
 };

@@ -46,20 +46,21 @@ TEST_P(OpeningTogether, OnlySharedOpeningsGoTogether) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, OpeningTogether,
-                         ::testing::Values(OpeningCase{"SharedShared", Sharing::Shared, Sharing::Shared, true},
-                                           OpeningCase{"SharedExclusive", Sharing::Shared, Sharing::Exclusive, false},
-                                           OpeningCase{"ExclusiveShared", Sharing::Exclusive, Sharing::Shared, false},
-                                           OpeningCase{"ExclusiveExclusive", Sharing::Exclusive, Sharing::Exclusive,
-                                                       false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OpeningTogether,
+    ::testing::Values(OpeningCase{"SharedShared", Sharing::Shared, Sharing::Shared, true},
+                      OpeningCase{"SharedExclusive", Sharing::Shared, Sharing::Exclusive, false},
+                      OpeningCase{"ExclusiveShared", Sharing::Exclusive, Sharing::Shared, false},
+                      OpeningCase{"ExclusiveExclusive", Sharing::Exclusive, Sharing::Exclusive, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Files, ReadOnlyFileCanStillBeHeldExclusively) {
     Folder folder;
     const auto file = folder / "AULAT.DBF";
     writeFile(file, "tabla");
-    std::filesystem::permissions(file, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
-                                           std::filesystem::perms::others_write,
+    std::filesystem::permissions(file,
+                                 std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove);
     File held, other;
     ASSERT_EQ(held.open(file, Access::Read, Sharing::Exclusive), 0);
@@ -76,7 +77,8 @@ TEST(Files, FailuresHaveTheirKind) {
     writeFile(folder / "existe", "x");
     File file;
     EXPECT_EQ(errorKind(file.open(folder / "falta.dbf", Access::Read, Sharing::Shared)), ErrorKind::NotFound);
-    EXPECT_EQ(errorKind(file.open(folder / "carpeta", Access::ReadWrite, Sharing::Shared)), ErrorKind::IsFolder);
+    EXPECT_EQ(errorKind(file.open(folder / "carpeta", Access::ReadWrite, Sharing::Shared)),
+              ErrorKind::IsFolder);
     EXPECT_EQ(errorKind(file.createNew(folder / "existe")), ErrorKind::Exists);
     EXPECT_FALSE(file.isOpen());
 }
@@ -139,7 +141,8 @@ TEST(Files, ReplaceFileSaysWhichStepFailedAndLeavesTheTarget) {
 
     const ReplaceResult missing = replaceFile(folder / "falta" / "x.ini", "x");
     EXPECT_EQ(missing.step, ReplaceStep::Create);
-    EXPECT_TRUE(errorKind(missing.error) == ErrorKind::NotFound || errorKind(missing.error) == ErrorKind::NoFolder)
+    EXPECT_TRUE(errorKind(missing.error) == ErrorKind::NotFound ||
+                errorKind(missing.error) == ErrorKind::NoFolder)
         << errorReason(missing.error);
 
     // A folder in the target's place: the move is refused and nothing else changes.

@@ -75,7 +75,8 @@ TEST(IniFile, CreatesAMissingFileAndRewritesAnExistingOne) {
 TEST(IniFile, OtherSectionsAndCommentsOfVelmoraStay) {
     Folder dir;
     const std::filesystem::path file = dir / "Velmora.ini";
-    platformtest::writeFile(file, "; Velmora\r\n[Rutas]\r\nTrabajo=C:\\VTEMP\r\n[Transformadores]\r\nTransformado=0\r\n");
+    platformtest::writeFile(
+        file, "; Velmora\r\n[Rutas]\r\nTrabajo=C:\\VTEMP\r\n[Transformadores]\r\nTransformado=0\r\n");
     ASSERT_EQ(writeIniInteger(file, "transformadores", "TRANSFORMADO", 1), 0);
     const std::string after = readFile(file);
     EXPECT_NE(after.find("; Velmora\r\n[Rutas]\r\nTrabajo=C:\\VTEMP\r\n"), std::string::npos) << after;

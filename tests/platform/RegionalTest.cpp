@@ -57,7 +57,8 @@ class LocaleEnvironment {
 TEST(RegionalDateTime, PlainCLocalesGiveTheSpanishForm) {
     for (const char* name : {"C", "POSIX", "C.UTF-8", static_cast<const char*>(nullptr)}) {
         LocaleEnvironment environment(name);
-        EXPECT_EQ(regionalDateTime(at(2026, 12, 10, 15, 15, 15)), "10/12/2026 15:15:15") << (name ? name : "-");
+        EXPECT_EQ(regionalDateTime(at(2026, 12, 10, 15, 15, 15)), "10/12/2026 15:15:15")
+            << (name ? name : "-");
         EXPECT_EQ(regionalDateTime(at(2027, 2, 1, 9, 5, 3)), "01/02/2027 9:05:03") << (name ? name : "-");
     }
 }
@@ -76,7 +77,8 @@ TEST(RegionalDateTime, UsersShortDateAndLongTime) {
         EXPECT_EQ(stamp, "10/12/2026 15:15:15");
     } else {
         // Whatever the settings, the day, the year and the minutes are there.
-        EXPECT_TRUE(std::regex_search(stamp, std::regex("10")) && std::regex_search(stamp, std::regex("2026|26")) &&
+        EXPECT_TRUE(std::regex_search(stamp, std::regex("10")) &&
+                    std::regex_search(stamp, std::regex("2026|26")) &&
                     std::regex_search(stamp, std::regex(":15")))
             << stamp;
     }

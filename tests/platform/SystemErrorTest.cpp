@@ -27,16 +27,16 @@ TEST_P(CLibraryError, HasOneSpanishReason) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CLibraryError,
-                         ::testing::Values(ReasonCase{EROFS, "el disco es de solo lectura"},
-                                           ReasonCase{ENOSPC, "el disco está lleno"},
-                                           ReasonCase{EACCES, "no hay permiso de acceso"},
-                                           ReasonCase{EPERM, "no hay permiso de acceso"},
-                                           ReasonCase{ENOENT, "no existe"},
-                                           ReasonCase{EISDIR, "es una carpeta, no un archivo"},
-                                           ReasonCase{EEXIST, "el archivo ya existe"},
-                                           ReasonCase{EFBIG, "el archivo supera el tamaño que admite el disco"},
-                                           ReasonCase{ENAMETOOLONG, "el nombre es demasiado largo"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CLibraryError,
+    ::testing::Values(ReasonCase{EROFS, "el disco es de solo lectura"},
+                      ReasonCase{ENOSPC, "el disco está lleno"},
+                      ReasonCase{EACCES, "no hay permiso de acceso"},
+                      ReasonCase{EPERM, "no hay permiso de acceso"}, ReasonCase{ENOENT, "no existe"},
+                      ReasonCase{EISDIR, "es una carpeta, no un archivo"},
+                      ReasonCase{EEXIST, "el archivo ya existe"},
+                      ReasonCase{EFBIG, "el archivo supera el tamaño que admite el disco"},
+                      ReasonCase{ENAMETOOLONG, "el nombre es demasiado largo"}));
 
 TEST(SystemError, UnknownCodeIsNamedByNumberInSpanish) {
     EXPECT_EQ(errorReason(std::error_code(EDOM, std::generic_category())),

@@ -16,12 +16,14 @@ int wmain(int argc, wchar_t** argv) {
     }
     const std::wstring mode = argv[2];
     const DWORD share = mode == L"solo-lectura" ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : FILE_SHARE_READ;
-    HANDLE held = CreateFileW(argv[1], GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE held =
+        CreateFileW(argv[1], GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (held == INVALID_HANDLE_VALUE) {
         std::fprintf(stderr, "no se puede abrir: error %lu\n", GetLastError());
         return 2;
     }
-    HANDLE ready = CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE ready =
+        CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     CloseHandle(ready);
     while (GetFileAttributesW(argv[4]) == INVALID_FILE_ATTRIBUTES)
         Sleep(50);

@@ -244,8 +244,8 @@ int TemporaryFile::commit(const fs::path& target) {
     if (name_.empty()) {
         const std::string self = "/proc/self/fd/" + std::to_string(file_.fd_);
         for (int attempt = 0;; ++attempt) {
-            fs::path candidate = folder / ("." + target_.filename().string() + "." + std::to_string(::getpid()) +
-                                           "-" + std::to_string(attempt));
+            fs::path candidate = folder / ("." + target_.filename().string() + "." +
+                                           std::to_string(::getpid()) + "-" + std::to_string(attempt));
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 name_ = std::move(candidate);
                 break;

@@ -41,8 +41,8 @@ int File::open(const fs::path& path, Access access, Sharing sharing) {
     // A dBase engine opens a shared table letting others read and write; an exclusive opening lets
     // nobody in, but its own process may still move the file (the table-set replacement does).
     const DWORD share = sharing == Sharing::Shared ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : FILE_SHARE_DELETE;
-    HANDLE h = CreateFileW(path.wstring().c_str(), desired | (sharing == Sharing::Exclusive ? DELETE : 0), share,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(path.wstring().c_str(), desired | (sharing == Sharing::Exclusive ? DELETE : 0),
+                           share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE && sharing == Sharing::Exclusive && GetLastError() == ERROR_ACCESS_DENIED)
         h = CreateFileW(path.wstring().c_str(), desired, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                         nullptr);
@@ -149,8 +149,9 @@ void File::close() {
 // A file that another program has open without letting others delete it (a dBase engine's opening)
 // cannot be replaced; asking for delete access while sharing everything else finds out.
 bool heldByAnother(const fs::path& path) {
-    HANDLE h = CreateFileW(path.wstring().c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileW(path.wstring().c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_SHARING_VIOLATION;
     CloseHandle(h);
@@ -174,7 +175,8 @@ int syncFolder(const fs::path&) {
 }
 
 int moveReplacing(const fs::path& from, const fs::path& to) {
-    if (MoveFileExW(from.wstring().c_str(), to.wstring().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(from.wstring().c_str(), to.wstring().c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     const int error = last();
     // A folder in the target's place is refused as access denied: say what is in the way.
