@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package that Pontrel's build and tests need. Idempotent and quiet when
-# everything is already there.
+# everything is already there. With --windows also the MinGW-w64 cross compiler and Wine that
+# scripts/windows-check.sh uses.
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,9 @@ packages=(
   groff-base
   clang libclang-rt-14-dev
 )
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer, runs the fuzz
-# targets of the two readers for a bounded time (FUZZ_SECONDS each, 60 by default), then every test.
+# targets of the two readers for a bounded time (FUZZ_SECONDS each, 60 by default), then every test,
+# then the Windows build under Wine (scripts/windows-check.sh, skipped without ../shared/third_party).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,3 +10,4 @@ cmake --build --preset dev
 bash fuzz/run.sh
 ctest --preset dev
 bash scripts/interop-check.sh build/dev
+bash scripts/windows-check.sh

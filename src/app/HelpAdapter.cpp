@@ -10,29 +10,22 @@
 #include <QWidget>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/HtmlHelp.h"
 #endif
 
 namespace pontrel::app {
 namespace {
 
 #ifdef _WIN32
-// HTML Help through the control's entry point, loaded at start; nothing is shown when it is missing.
+// HTML Help through HHCtrl.ocx (the platform layer, cross-built and tested under Wine).
 class HtmlHelpViewer : public HelpViewer {
   public:
-    using HtmlHelpA = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
-    explicit HtmlHelpViewer(HtmlHelpA entry) : entry_(entry) {}
     bool showContents(const QString& chm) override {
-        return entry_(nullptr, QDir::toNativeSeparators(chm).toLocal8Bit().constData(),
-                      0x0001 /*HH_DISPLAY_TOC*/, 0) != nullptr;
+        return platform::showHtmlHelp(chm.toStdWString(), 0, 0);
     }
     bool showContext(const QString& chm, int context) override {
-        return entry_(nullptr, QDir::toNativeSeparators(chm).toLocal8Bit().constData(),
-                      0x000F /*HH_HELP_CONTEXT*/, static_cast<DWORD_PTR>(context)) != nullptr;
+        return platform::showHtmlHelp(chm.toStdWString(), static_cast<unsigned>(context), 0);
     }
-
-  private:
-    HtmlHelpA entry_;
 };
 #else
 // xchm reads the context map of the help file itself ([MAP] and [ALIAS] of the project).
@@ -79,13 +72,9 @@ class F1Filter : public QObject {
 
 std::unique_ptr<HelpViewer> makeSystemHelpViewer() {
 #ifdef _WIN32
-    HMODULE control = LoadLibraryA("HHCtrl.ocx");
-    if (!control)
+    if (!platform::htmlHelpAvailable())
         return nullptr;
-    auto entry = reinterpret_cast<HtmlHelpViewer::HtmlHelpA>(GetProcAddress(control, "HtmlHelpA"));
-    if (!entry)
-        return nullptr;
-    return std::make_unique<HtmlHelpViewer>(entry);
+    return std::make_unique<HtmlHelpViewer>();
 #else
     QString xchm = QStandardPaths::findExecutable(QStringLiteral("xchm"));
     if (xchm.isEmpty())

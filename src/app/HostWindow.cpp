@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/NativeWindow.h"
 #elif defined(PONTREL_HAVE_XCB)
 #include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
@@ -51,7 +51,7 @@ bool hostWindowExists(quintptr handle) {
     if (handle == 0)
         return false;
 #ifdef _WIN32
-    return IsWindow(reinterpret_cast<HWND>(handle)) != 0;
+    return platform::nativeWindowExists(handle);
 #elif defined(PONTREL_HAVE_XCB)
     // The offscreen platform has no X connection at all: asking it would crash.
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
@@ -76,8 +76,7 @@ HostEmbedding::HostEmbedding(quintptr handle, QWidget* window) : QObject(window)
     window->setWindowFlags(Qt::FramelessWindowHint);
 #ifdef _WIN32
     // The native parent handle; the window keeps its own client size at the host's top-left corner.
-    HWND child = reinterpret_cast<HWND>(window->winId());
-    SetParent(child, reinterpret_cast<HWND>(handle));
+    platform::setNativeParent(static_cast<std::uintptr_t>(window->winId()), handle);
     window->move(0, 0);
 #else
     window->winId(); // the native window must exist before it can be given a parent

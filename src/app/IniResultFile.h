@@ -2,7 +2,8 @@
 // Writing one value into an INI file that other programs own ("Velmora.ini"), the way the Windows INI
 // service does it: the section and the key are matched without regard to letter case, only the one
 // line changes, and every other byte (comments, order, spacing, line endings) stays as it was.
-// No Qt here, so the rules are tested on their own.
+// The platform layer does the work (the system's INI service on Windows); these calls give its
+// failures the program's words.
 
 #include <filesystem>
 #include <string>
@@ -16,9 +17,9 @@ namespace pontrel::app {
 std::string withIniValue(std::string_view content, std::string_view section, std::string_view key,
                          std::string_view value);
 
-// Reads `file` (missing: empty), sets the value and writes the file back through a temporary file in
-// the same folder, so a failure never leaves it half written. Throws pontrel::Error naming the file.
+// Sets the value in `file` (created when missing), never leaving it half written. Throws
+// pontrel::Error naming the file and the cause.
 void writeIniValue(const std::filesystem::path& file, std::string_view section, std::string_view key,
-                   std::string_view value);
+                   int value);
 
 } // namespace pontrel::app

@@ -22,10 +22,6 @@
 #include <QStyle>
 #include <QTimer>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 using namespace pontrel;
 using namespace pontrel::app;
 
@@ -291,17 +287,9 @@ void TMForm::FormClose() {
     // Embedded, or started by Velmora with a handle that named no window.
     if (!session_.hostReadsResult)
         return;
-    const QString code = QString::number(resultCode_);
-#ifdef _WIN32
-    // The platform's INI service keeps the rest of the file itself.
-    const std::filesystem::path file = session_.programFolder / kResultFile;
-    WritePrivateProfileStringA(kResultSection, kResultKey, code.toLatin1().constData(),
-                               file.string().c_str());
-#else
     try {
-        writeIniValue(session_.programFolder / kResultFile, kResultSection, kResultKey, code.toStdString());
+        writeIniValue(session_.programFolder / kResultFile, kResultSection, kResultKey, resultCode_);
     } catch (const std::exception& error) {
         showErrorBox(this, QString::fromUtf8(error.what()));
     }
-#endif
 }

@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/TerminalUserInterface.h"
+#include "platform/Folders.h"
 
 #include <iostream>
 
@@ -44,9 +45,10 @@ CommandEnvironment processEnvironment() {
 }
 
 fs::path executableFolder() {
+    if (fs::path folder = platform::programFolder(); !folder.empty())
+        return folder;
     std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path(ec) : self.parent_path();
+    return fs::current_path(ec);
 }
 
 int dumpCommand(const std::vector<std::string>& args) {

@@ -9,6 +9,7 @@
 #include "exchange/YedraDocument.h"
 #include "export/ExportRun.h"
 #include "export/TableSetReplacement.h"
+#include "platform/Folders.h"
 
 #include <iomanip>
 #include <ostream>

@@ -2,6 +2,7 @@
 
 #include "dbf/Bytes.h"
 #include "dbf/Messages.h"
+#include "platform/Regional.h"
 
 #include <algorithm>
 #include <cctype>
@@ -269,13 +270,7 @@ std::vector<std::uint8_t> buildLevel7Header(const TableLayout& layout, const Dat
 }
 
 Date today() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = platform::localTime(std::time(nullptr));
     return Date{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 

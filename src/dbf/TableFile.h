@@ -1,14 +1,10 @@
 #pragma once
-// The open file of a table and the locks that keep openings apart.
-//
-// Linux: open-file-description locks (F_OFD_SETLK) on bytes far past any real table's end. They
-// belong to the opening, not to the process, so two openings of one table in one run exclude each
-// other as two programs would, and closing one descriptor does not drop another opening's lock
-// (classic fcntl locks would). One byte says how the table is open (read lock: shared, write lock:
-// exclusive); a second byte is held while a record is written, keeping two writers apart.
-// Windows: the share mode of the opening, and LockFileEx on the same writer byte.
+// The open file of a table and the locks that keep openings apart: the platform's shared and
+// exclusive openings (share modes on Windows, open-file-description locks elsewhere), and a byte far
+// past any real table's end that is held while a record is written, keeping two writers apart.
 
 #include "dbf/Table.h"
+#include "platform/Files.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -63,11 +59,7 @@ class TableFile {
     void unlockWriter();
 
     std::string name_;
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    platform::File file_;
 };
 
 } // namespace pontrel::dbf

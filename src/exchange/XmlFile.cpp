@@ -1,6 +1,7 @@
 #include "exchange/XmlFile.h"
 
 #include "dbf/Error.h"
+#include "exchange/XmlEncodings.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -340,6 +341,7 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
                     "otro tipo de archivo?).");
 
     quietXmlLibrary();
+    registerXmlEncodings();
     std::unique_ptr<xmlParserCtxt, ContextDeleter> context(xmlNewParserCtxt());
     if (!context)
         throw Error("No hay memoria suficiente para leer el archivo «" + name + "».");

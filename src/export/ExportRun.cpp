@@ -9,8 +9,8 @@
 #include "export/ExportContext.h"
 #include "export/PreviewStaging.h"
 #include "export/Steps.h"
-#include "export/TableSetReplacement.h"
-#include "export/WorkingFolderLock.h"
+#include "exchange/TableSetReplacement.h"
+#include "exchange/WorkingFolderLock.h"
 
 #include <optional>
 

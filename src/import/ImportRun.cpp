@@ -5,7 +5,9 @@
 #include "exchange/Ansi.h"
 #include "exchange/BusyCursor.h"
 #include "exchange/DocumentChoice.h"
+#include "exchange/TableSetReplacement.h"
 #include "exchange/WorkingFolder.h"
+#include "exchange/WorkingFolderLock.h"
 #include "exchange/YedraDocument.h"
 #include "import/AcademicYear.h"
 #include "import/ActivityAssembler.h"
@@ -92,6 +94,11 @@ RunOutcome ImportRun::run() {
 std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& writer) {
     const fs::path folder = session_.workingFolder;
     requireWorkingFolder(folder);
+    // An export writing the folder meanwhile would change the tables under the run; one killed half
+    // way through its replacement left a mix that must be put right before a table is read.
+    WorkingFolderLock lock(folder, lockWait_);
+    if (auto line = recoverWhileLocked(folder))
+        ui_.showMessage(*line);
     WorkingTables tables = WorkingTables::open(folder);
 
     YedraDocument document = YedraDocument::loadOutline(session_.documentPath, MasterDataCheck::groups());

@@ -4,13 +4,15 @@
 //
 // Messages, the teacher data dialog and the busy cursor go through the user interface; errors escape
 // as pontrel::Error after the tables have been closed and the cursor restored. Nothing is written to
-// the output before every teacher has been converted.
+// the output before every teacher has been converted. The run holds the working-folder lock while it
+// reads the tables, and first puts right a table-set replacement that a killed run left half done.
 
 #include "exchange/DocumentChoice.h"
 #include "exchange/RunSession.h"
 #include "exchange/UserInterface.h"
 #include "import/MasterDataCheck.h"
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -54,6 +56,9 @@ class ImportRun {
     // The `fecha` of the output document; the user's regional date and time unless set (tests).
     void setClock(std::function<std::string()> clock) { clock_ = std::move(clock); }
 
+    // How long the run waits for another Pontrel run to let go of the working folder.
+    void setLockWait(std::chrono::milliseconds wait) { lockWait_ = wait; }
+
   private:
     struct Stop {
         RunOutcome outcome;
@@ -66,6 +71,7 @@ class ImportRun {
     ImportOptions options_;
     ImportSummary summary_;
     std::function<std::string()> clock_;
+    std::chrono::milliseconds lockWait_{60000};
 };
 
 // The fixed messages of the run (UTF-8).

@@ -3,6 +3,10 @@
 #include "dbf/CodePage.h"
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
+#include "exchange/XmlEncodings.h"
+#include "platform/Files.h"
+#include "platform/Regional.h"
+#include "platform/SystemError.h"
 
 #include <libxml/encoding.h>
 #include <libxml/tree.h>
@@ -12,46 +16,15 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <langinfo.h>
-#include <locale.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace pontrel::importing {
 
 namespace {
-
-// The regional formats may carry a time-zone part (%Z, %z) that the Windows long time format has
-// not: drop it together with the blank before it.
-std::string withoutTimeZone(std::string format) {
-    for (const char* zone : {"%Z", "%z"}) {
-        for (auto at = format.find(zone); at != std::string::npos; at = format.find(zone)) {
-            auto from = at;
-            while (from > 0 && format[from - 1] == ' ')
-                --from;
-            format.erase(from, at + 2 - from);
-        }
-    }
-    return format;
-}
-
-std::string formatNow(locale_t locale, const std::tm& now, nl_item item, const char* fallback) {
-    std::string format = locale ? nl_langinfo_l(item, locale) : "";
-    if (format.empty())
-        format = fallback;
-    format = withoutTimeZone(format);
-    char buffer[128];
-    const std::size_t n = locale ? strftime_l(buffer, sizeof buffer, format.c_str(), &now, locale)
-                                 : std::strftime(buffer, sizeof buffer, format.c_str(), &now);
-    return std::string(buffer, n);
-}
 
 // libxml2's last error in Spanish.
 std::string lastXmlMessage() {
@@ -61,76 +34,30 @@ std::string lastXmlMessage() {
     return xmlErrorReason(*error);
 }
 
-// Why a file operation failed, in the user's words; the system's own text only for rare causes.
+// Why a file operation failed, in the user's words.
 std::string systemReason(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return "no hay permiso para escribir en esa carpeta";
-    case EROFS:
-        return "la carpeta est\xC3\xA1 en un disco de solo lectura";
-    case ENOSPC:
-    case EDQUOT:
-        return "el disco est\xC3\xA1 lleno";
-    case EFBIG:
-        return "el archivo supera el tama\xC3\xB1o que admite el disco";
-    case EISDIR:
-        return "ya hay una carpeta con ese nombre";
-    case ENOENT:
-    case ENOTDIR:
-        return "la carpeta no existe";
-    case ENAMETOOLONG:
-        return "el nombre del archivo es demasiado largo";
-    default:
-        return "error del sistema " + std::to_string(error) + ", " + std::strerror(error);
-    }
+    return platform::errorReason(error);
 }
 
 // Writes `bytes` to a temporary file in the target's folder and renames it over the target, so a
 // failure at any point leaves an earlier output as it was (Yedra rejects a half-written file).
 void replaceAtomically(const std::filesystem::path& target, const char* bytes, std::size_t size) {
+    const auto failure = platform::replaceFile(target, std::string_view(bytes, size));
+    if (!failure)
+        return;
     const std::string shown = target.string();
-    std::string tempName = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(tempName.data());
-    if (fd < 0)
+    switch (failure.step) {
+    case platform::ReplaceStep::Create:
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown +
-                    "\xC2\xBB: no se puede escribir en su carpeta (" + systemReason(errno) + ").");
-    auto fail = [&](const char* what) {
-        const int saved = errno;
-        ::close(fd);
-        ::unlink(tempName.c_str());
-        throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown + "\xC2\xBB: " + what +
-                    " (" + systemReason(saved) +
+                    "\xC2\xBB: no se puede escribir en su carpeta (" + systemReason(failure.error) + ").");
+    case platform::ReplaceStep::Write:
+        throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown +
+                    "\xC2\xBB: la escritura fall\xC3\xB3 (" + systemReason(failure.error) +
                     "). El documento anterior, si lo hab\xC3\xAD"
                     "a, no se ha modificado.");
-    };
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd, 0666 & ~mask) != 0)
-        fail("no se pudieron fijar los permisos");
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t n = ::write(fd, bytes + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail("la escritura fall\xC3\xB3");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0)
-        fail("la escritura fall\xC3\xB3");
-    if (::close(fd) != 0) {
-        const int saved = errno;
-        ::unlink(tempName.c_str());
-        errno = saved;
+    default:
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown +
-                    "\xC2\xBB: " + systemReason(saved) + ".");
-    }
-    if (std::rename(tempName.c_str(), target.c_str()) != 0) {
-        const int saved = errno;
-        ::unlink(tempName.c_str());
-        throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown +
-                    "\xC2\xBB: no se puede reemplazar (" + systemReason(saved) +
+                    "\xC2\xBB: no se puede reemplazar (" + systemReason(failure.error) +
                     "). El documento anterior, si lo hab\xC3\xAD"
                     "a, no se ha modificado.");
     }
@@ -311,22 +238,7 @@ void appendCount(std::string& out, std::size_t count) {
 } // namespace
 
 std::string regionalTimestamp() {
-    const std::time_t t = std::time(nullptr);
-    std::tm now{};
-    localtime_r(&t, &now);
-    // The user's regional settings without touching the process-wide locale.
-    locale_t locale = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(0));
-    if (!locale)
-        locale = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
-    std::string stamp =
-        formatNow(locale, now, D_FMT, "%d/%m/%Y") + " " + formatNow(locale, now, T_FMT, "%H:%M:%S");
-    if (locale) {
-        const std::string codeset = nl_langinfo_l(CODESET, locale);
-        if (codeset != "UTF-8" && codeset != "utf8")
-            stamp = ansi::toUtf8(stamp); // month or AM/PM names of a Latin-1 locale
-        freelocale(locale);
-    }
-    return stamp;
+    return platform::regionalDateTime(platform::localTime(std::time(nullptr)));
 }
 
 std::filesystem::path timetableDocumentPath(const std::filesystem::path& documentPath) {
@@ -340,10 +252,8 @@ struct TimetableDocumentWriter::Output {
     std::filesystem::path target; // the output that the loaded document's path gives
     std::filesystem::path folder; // where the temporary file lies
     std::string encoding;
-    int fd = -1;
-    std::string name;        // the temporary file's path; empty while it has none (O_TMPFILE)
-    bool named = true;       // false for an O_TMPFILE file until SaveDocument links it
-    int writeError = 0;      // errno of the first failed write
+    platform::TemporaryFile file; // beside the output, put in its place by SaveDocument
+    int writeError = 0;           // system error of the first failed write
     bool discarding = false; // set when the document is abandoned: nothing more reaches the file
     xmlOutputBuffer* buffer = nullptr;
     std::string pending;
@@ -354,10 +264,6 @@ struct TimetableDocumentWriter::Output {
         discarding = true;
         if (buffer)
             xmlOutputBufferClose(buffer);
-        if (fd >= 0)
-            ::close(fd);
-        if (named && !name.empty())
-            ::unlink(name.c_str());
     }
 
     std::string shown() const { return target.string(); }
@@ -373,74 +279,28 @@ struct TimetableDocumentWriter::Output {
         auto* out = static_cast<Output*>(context);
         if (out->discarding)
             return size;
-        for (int done = 0; done < size;) {
-            const ssize_t n = ::write(out->fd, bytes + done, static_cast<std::size_t>(size - done));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                out->writeError = errno;
-                return -1;
-            }
-            done += static_cast<int>(n);
+        if (const int error = out->file.write(bytes, static_cast<std::size_t>(size))) {
+            out->writeError = error;
+            return -1;
         }
         return size;
     }
 
-    // The file descriptor stays ours: it is synced and closed after the buffer is gone.
+    // The file stays ours: it is flushed and put in place after the buffer is gone.
     static int keepOpen(void*) { return 0; }
 
-    // A file without a name where the system offers one (a killed run then leaves nothing behind),
-    // else a named one that the destructor removes.
+    // A killed run leaves no file behind where the system allows it (see platform::TemporaryFile).
     void openTemporary() {
-        const std::string base = "." + target.filename().string();
-#ifdef O_TMPFILE
-        std::error_code ec;
-        if (std::filesystem::exists("/proc/self/fd", ec)) {
-            // Readable too: a save under another folder reads the bytes back.
-            fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                named = false;
-                return;
-            }
-        }
-#endif
-        name = (folder / (base + ".XXXXXX")).string();
-        fd = mkstemp(name.data());
-        if (fd < 0) {
-            const int error = errno;
-            name.clear();
+        if (const int error = file.create(target))
             throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + shown() +
                         "\xC2\xBB: no se puede escribir en su carpeta (" + systemReason(error) + ").");
-        }
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(fd, 0666 & ~mask) != 0)
-            failWrite(errno);
-    }
-
-    // Gives an O_TMPFILE file a name beside the output, from which it is renamed over the output.
-    void giveName() {
-        if (named)
-            return;
-        const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        for (int attempt = 0;; ++attempt) {
-            std::string candidate = (folder / ("." + target.filename().string() + "." +
-                                               std::to_string(::getpid()) + "-" + std::to_string(attempt)))
-                                        .string();
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                name = std::move(candidate);
-                named = true;
-                return;
-            }
-            if (errno != EEXIST || attempt == 100)
-                failWrite(errno);
-        }
     }
 
     void open(const std::filesystem::path& output, const char* declaredEncoding) {
         target = output;
         folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
         encoding = declaredEncoding;
+        registerXmlEncodings();
         xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str());
         if (!handler)
             throw Error("No se pudo preparar el documento de horarios \xC2\xAB" + shown() +
@@ -636,8 +496,6 @@ std::filesystem::path TimetableDocumentWriter::SaveDocument(const std::filesyste
     file.buffer = nullptr;
     if (file.writeError != 0)
         file.failWrite(file.writeError);
-    if (::fsync(file.fd) != 0)
-        file.failWrite(errno);
 
     const auto target = timetableDocumentPath(documentPath);
     std::error_code ec;
@@ -646,35 +504,16 @@ std::filesystem::path TimetableDocumentWriter::SaveDocument(const std::filesyste
         // Saved under another folder than the loaded document's: the bytes go there through a
         // temporary file of that folder.
         std::string bytes;
-        char chunk[1 << 16];
-        for (off_t at = 0;;) {
-            const ssize_t n = ::pread(file.fd, chunk, sizeof chunk, at);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                file.failWrite(errno);
-            if (n == 0)
-                break;
-            bytes.append(chunk, static_cast<std::size_t>(n));
-            at += n;
-        }
+        if (const int error = file.file.readAll(bytes))
+            file.failWrite(error);
         replaceAtomically(target, bytes.data(), bytes.size());
         return target;
     }
-    file.target = target;
-    file.giveName();
-    const int fd = std::exchange(file.fd, -1);
-    if (::close(fd) != 0)
+    if (const int error = file.file.commit(target))
         throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + target.string() +
-                    "\xC2\xBB: " + systemReason(errno) + ".");
-    if (std::rename(file.name.c_str(), target.c_str()) != 0) {
-        const int saved = errno;
-        throw Error("No se pudo guardar el documento de horarios \xC2\xAB" + target.string() +
-                    "\xC2\xBB: no se puede reemplazar (" + systemReason(saved) +
+                    "\xC2\xBB: no se puede reemplazar (" + systemReason(error) +
                     "). El documento anterior, si lo hab\xC3\xAD"
                     "a, no se ha modificado.");
-    }
-    file.name.clear(); // it is the output now
     return target;
 }
 

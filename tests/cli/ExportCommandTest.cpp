@@ -14,7 +14,9 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 namespace pontrel::cli {
 namespace {
@@ -339,7 +341,7 @@ TEST_F(ExportCommandTest, StartPutsRightAReplacementThatAKilledRunLeftAndSaysSo)
 
     const auto result = exportWith(withWorkdir({(kExportData / "no_such.xml").string()}));
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out.find("Pontrel ha terminado de sustituir las tablas de trabajo"), 0u) << result.out;
+    EXPECT_EQ(result.out.find("Pontrel ha terminado de sustituir las tablas de trabajo"), 0u) << result.out << result.err;
     EXPECT_NE(result.err.find("No existe archivo"), std::string::npos) << result.err;
     EXPECT_EQ(names(), std::set<std::string>{"SOLUC.DBF"});
 }
@@ -397,6 +399,8 @@ TEST_F(ExportCommandTest, TheClosingListIsWhatThisRunWroteEvenWhenAnotherRunFoll
 
 // ---- Two processes at once ----
 
+// Two processes through a POSIX shell; under Wine the export stops for a held table instead.
+#ifndef _WIN32
 std::map<std::string, std::string> tableBytes(const fs::path& folder) {
     std::map<std::string, std::string> bytes;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -434,6 +438,7 @@ TEST_F(ExportCommandTest, TwoProcessesExportingIntoOneFolderEndWithOneCompleteSe
     EXPECT_EQ(secondStatus, 0) << secondOutput;
     EXPECT_EQ(tableBytes(work), tableBytes(reference));
 }
+#endif
 
 } // namespace
 } // namespace pontrel::cli

@@ -311,6 +311,8 @@ TEST(ProductionIndex, IndexWithItsTagHeaderInsideTheHeaderRegionStillReads) {
     EXPECT_EQ(t.indexOrder("ORDEN"), expectedOrder(orden));
 }
 
+// On a case-insensitive file system (Windows) the two spellings are one file.
+#ifndef _WIN32
 TEST(ProductionIndex, IndexFileNamedInAnotherLetterCaseIsFoundAndKept) {
     // Programs under Wine may leave diashorast2.mdx beside DIASHORAST2.DBF.
     TempFolder dir;
@@ -327,6 +329,7 @@ TEST(ProductionIndex, IndexFileNamedInAnotherLetterCaseIsFoundAndKept) {
     Table t = Table::open(file, OpenMode::Shared);
     EXPECT_EQ(t.indexOrder("ORDEN"), (std::vector<std::size_t>{1, 0}));
 }
+#endif
 
 TEST(ProductionIndex, ErrorsNameTheTableAndTheProblem) {
     TempFolder dir;
@@ -346,8 +349,8 @@ TEST(ProductionIndex, ErrorsNameTheTableAndTheProblem) {
     Table plain = Table::open(dir / "SIN.DBF", OpenMode::Shared);
     EXPECT_NE(dbftest::errorOf([&] { plain.indexOrder("ORDEN"); }).find("SIN.DBF"), std::string::npos);
 
-    Table::create(dir / "CON.DBF", kFields, kIndex);
-    Table indexed = Table::open(dir / "CON.DBF", OpenMode::Shared);
+    Table::create(dir / "CONINDICE.DBF", kFields, kIndex);
+    Table indexed = Table::open(dir / "CONINDICE.DBF", OpenMode::Shared);
     EXPECT_NE(dbftest::errorOf([&] { indexed.indexOrder("OTRA"); }).find("OTRA"), std::string::npos);
 }
 

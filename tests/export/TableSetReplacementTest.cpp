@@ -5,15 +5,15 @@
 #include "export/RunFolderFixture.h"
 
 #include "dbf/Error.h"
-#include "export/TableSetReplacement.h"
-#include "export/WorkingFolderLock.h"
+#include "exchange/TableSetReplacement.h"
+#include "exchange/WorkingFolderLock.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-namespace pontrel::exporting {
+namespace pontrel {
 namespace {
 
 namespace fs = std::filesystem;
@@ -95,6 +95,9 @@ TEST_F(TableSetReplacementTest, FailureBeforeAnyMoveOrBetweenMovesPutsEverything
     }
 }
 
+// Copying the folder needs to read the tables the replacement holds: Windows refuses that, and there
+// scripts/windows-check.sh kills real runs under Wine instead.
+#ifndef _WIN32
 // A kill at any point is simulated by copying the folder as it stands at that point; the next start
 // must turn the copy into the complete old set, or, once the journal confirms the new set, the new one.
 TEST_F(TableSetReplacementTest, NextStartUndoesOrCompletesAReplacementKilledAtAnyPoint) {
@@ -125,6 +128,7 @@ TEST_F(TableSetReplacementTest, NextStartUndoesOrCompletesAReplacementKilledAtAn
         EXPECT_EQ(recoverInterruptedReplacement(image), std::nullopt); // put right once, then nothing to do
     }
 }
+#endif
 
 TEST_F(TableSetReplacementTest, RunKilledWhileStagingLeavesOnlyItsStagingFolderWhichTheNextStartDrops) {
     const fs::path work = freshFolder("VTEMP");
@@ -189,4 +193,4 @@ TEST_F(TableSetReplacementTest, SecondHolderStopsWithAClearMessageOrWaitsForTheF
 }
 
 } // namespace
-} // namespace pontrel::exporting
+} // namespace pontrel

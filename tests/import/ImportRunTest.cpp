@@ -6,6 +6,8 @@
 #include "support/ScriptedUserInterface.h"
 
 #include "dbf/Error.h"
+#include "exchange/TableSetReplacement.h"
+#include "exchange/WorkingFolderLock.h"
 #include "import/ImportRun.h"
 #include "import/TeacherKeys.h"
 
@@ -262,6 +264,48 @@ TEST_F(ImportRunTest, MissingWorkingTableIsNamed) {
     }
     EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
     expectTablesReleased();
+}
+
+// An export killed half way through its replacement: PROFT moved aside, the new one not yet in place.
+// The import itself puts the old set back before it reads a table, and says so.
+TEST_F(ImportRunTest, PutsBackATableSetThatAKilledExportLeftHalfReplaced) {
+    school.write(work.path());
+    const fs::path folder = work.path();
+    fs::create_directory(folder / kBackupFolderName);
+    fs::create_directory(folder / kStagingFolderName);
+    fs::rename(folder / "PROFT.DBF", folder / kBackupFolderName / "PROFT.DBF");
+    testing::writeFile(folder / kStagingFolderName / "PROFT.DBF", "a half-made table");
+    testing::writeFile(folder / kJournalFileName,
+                       "PONTREL DIARIO 1\nESTADO REEMPLAZANDO\nANTERIOR PROFT.DBF\nNUEVO PROFT.DBF\n");
+
+    ui.documents.push_back(document);
+    ImportRun run(session, ui);
+    run.setClock([] { return "10/12/2026 11:43:52"; });
+    ASSERT_EQ(run.run(), RunOutcome::Completed);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_NE(ui.messages[0].find("ha deshecho la sustitución"), std::string::npos) << ui.messages[0];
+    EXPECT_EQ(ui.messages[1], kFinished);
+    EXPECT_EQ(run.summary().teachers, 3u) << "the old PROFT was read";
+    for (const char* leftover : {kBackupFolderName, kStagingFolderName, kJournalFileName, kLockFileName})
+        EXPECT_FALSE(fs::exists(folder / leftover)) << leftover;
+}
+
+// Another Pontrel run holds the working folder: the import waits for it, then stops before it opens
+// a table, and writes nothing.
+TEST_F(ImportRunTest, StopsWhileAnotherRunHoldsTheWorkingFolder) {
+    school.write(work.path());
+    WorkingFolderLock other(work.path(), std::chrono::milliseconds(0));
+    ui.documents.push_back(document);
+    ImportRun run(session, ui);
+    run.setLockWait(std::chrono::milliseconds(100));
+    try {
+        run.run();
+        ADD_FAILURE() << "the run must stop";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("Otra ejecución de Pontrel"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(output()));
+    EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
 }
 
 // Every way out lets go of the tables and the busy cursor before its message appears; a completed run

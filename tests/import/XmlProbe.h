@@ -16,7 +16,7 @@ namespace pontrel::testing {
 class XmlProbe {
   public:
     explicit XmlProbe(const std::filesystem::path& file)
-        : doc_(xmlReadFile(file.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOBLANKS)) {
+        : doc_(xmlReadFile(file.string().c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOBLANKS)) {
         if (!doc_)
             throw std::runtime_error("not well-formed XML: " + file.string());
     }

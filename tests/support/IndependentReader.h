@@ -26,14 +26,22 @@
 
 namespace pontrel::test {
 
+#ifdef _WIN32
+inline constexpr const char* kNoIndependentReader =
+    "dbf-read-fpc is a Linux program: the independent reader checks the Linux build's tables";
+#else
 inline constexpr const char* kNoIndependentReader =
     "dbf-read-fpc was not built (install fpc and fp-units-db with scripts/setup.sh)";
+#endif
 
 inline std::filesystem::path independentReaderPath() {
     return std::filesystem::path(PONTREL_BIN_DIR) / "dbf-read-fpc";
 }
 
 inline bool independentReaderAvailable() {
+#ifdef _WIN32
+    return false;
+#endif
     return std::filesystem::exists(independentReaderPath());
 }
 

@@ -1,19 +1,19 @@
-#include "export/TableSetReplacement.h"
+#include "exchange/TableSetReplacement.h"
 
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
-#include "export/WorkingFolderLock.h"
+#include "exchange/WorkingFolderLock.h"
+#include "platform/Files.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
-#include <unistd.h>
 
-namespace pontrel::exporting {
+namespace pontrel {
 
 namespace fs = std::filesystem;
 
@@ -40,20 +40,18 @@ bool endsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
-std::string systemText(int error) {
-    return std::strerror(error);
-}
-
 // Makes a finished file or a folder's list of names survive a power cut as well as a killed process.
 void sync(const fs::path& path, bool folder) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
-    if (fd < 0)
-        throw Error("No se puede abrir " + path.string() + " (" + systemText(errno) + ").");
-    const int result = ::fsync(fd);
-    const int error = errno;
-    ::close(fd);
-    if (result != 0 && error != EINVAL)
-        throw Error("No se puede asegurar en disco " + path.string() + " (" + systemText(error) + ").");
+    if (const int error = folder ? platform::syncFolder(path) : platform::syncFile(path))
+        throw Error("No se puede asegurar en disco " + path.string() + " (" + platform::errorReason(error) +
+                    ").");
+}
+
+// One move, in one step, replacing nothing that the journal has not put aside.
+void move(const fs::path& from, const fs::path& to) {
+    if (const int error = platform::moveReplacing(from, to))
+        throw Error("No se puede mover " + from.string() + " a " + to.string() + " (" +
+                    platform::errorReason(error) + ")");
 }
 
 std::vector<std::string> regularFiles(const fs::path& folder) {
@@ -65,24 +63,32 @@ std::vector<std::string> regularFiles(const fs::path& folder) {
     return names;
 }
 
+// Temporary files of a journal being replaced when the process was killed (their names begin with the
+// journal's and a dot).
+std::vector<std::string> unfinishedJournals(const fs::path& folder) {
+    const std::string prefix = "." + std::string(kJournalFileName) + ".";
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) == 0)
+            names.push_back(name);
+    }
+    return names;
+}
+
 void writeJournal(const fs::path& folder, const Journal& journal) {
     const fs::path file = folder / kJournalFileName;
-    const fs::path temporary = folder / (std::string(kJournalFileName) + ".tmp");
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << kJournalHeader << '\n' << (journal.confirmed ? kConfirmed : kPending) << '\n';
-        for (const auto& name : journal.oldFiles)
-            out << kOldPrefix << name << '\n';
-        for (const auto& name : journal.newFiles)
-            out << kNewPrefix << name << '\n';
-        out.flush();
-        if (!out)
-            throw Error("No se puede escribir el diario " + temporary.string() +
-                        " en la carpeta de trabajo; compruebe el espacio libre y los permisos.");
-    }
-    sync(temporary, false);
-    // A rename replaces the journal in one step: a reader finds the old version or the new one whole.
-    fs::rename(temporary, file);
+    std::ostringstream out;
+    out << kJournalHeader << '\n' << (journal.confirmed ? kConfirmed : kPending) << '\n';
+    for (const auto& name : journal.oldFiles)
+        out << kOldPrefix << name << '\n';
+    for (const auto& name : journal.newFiles)
+        out << kNewPrefix << name << '\n';
+    // The journal is replaced in one step: a reader finds the old version or the new one whole.
+    if (const auto failure = platform::replaceFile(file, out.str()))
+        throw Error("No se puede escribir el diario " + file.string() + " en la carpeta de trabajo (" +
+                    platform::errorReason(failure.error) + ").");
     sync(folder, true);
 }
 
@@ -101,9 +107,17 @@ std::optional<Journal> readJournal(const fs::path& folder) {
                      "la carpeta de trabajo y las carpetas " +
                      std::string(kBackupFolderName) + " y " + kStagingFolderName + ", y borre el diario.");
     };
-    if (!std::getline(in, line) || line != kJournalHeader)
+    // A journal that went through a Windows editor or text-mode stream ends its lines with CR LF.
+    const auto nextLine = [&] {
+        if (!std::getline(in, line))
+            return false;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return true;
+    };
+    if (!nextLine() || line != kJournalHeader)
         throw damaged();
-    while (std::getline(in, line)) {
+    while (nextLine()) {
         if (line == kPending || line == kConfirmed) {
             journal.confirmed = line == kConfirmed;
             stateSeen = true;
@@ -136,10 +150,10 @@ void undo(const fs::path& folder, const Journal& journal) {
     fs::create_directory(staging);
     for (const auto& name : journal.newFiles)
         if (!fs::exists(staging / name) && fs::exists(folder / name))
-            fs::rename(folder / name, staging / name);
+            move(folder / name, staging / name);
     for (const auto& name : journal.oldFiles)
         if (fs::exists(backup / name))
-            fs::rename(backup / name, folder / name);
+            move(backup / name, folder / name);
     sync(folder, true);
 }
 
@@ -147,61 +161,50 @@ void undo(const fs::path& folder, const Journal& journal) {
 // backup and the staging folder are leftovers that any later start may simply remove.
 void finish(const fs::path& folder) {
     fs::remove(folder / kJournalFileName);
-    fs::remove(folder / (std::string(kJournalFileName) + ".tmp"));
+    for (const auto& name : unfinishedJournals(folder))
+        fs::remove(folder / name);
     sync(folder, true);
     fs::remove_all(folder / kBackupFolderName);
     fs::remove_all(folder / kStagingFolderName);
 }
 
-// Exclusive locks on the old tables, held until the new ones are in place: another program that has
-// one open keeps the whole set from changing, and none can open one while the files move.
+// Exclusive openings of the old files, held until the new ones are in place: another program that has
+// one open (Velmora holds its tables and indexes while it runs) keeps the whole set from changing, and
+// none can open one while the files move.
 class HeldTables {
   public:
-    HeldTables() = default;
-    HeldTables(const HeldTables&) = delete;
-    HeldTables& operator=(const HeldTables&) = delete;
-    ~HeldTables() {
-        for (int fd : fds_)
-            ::close(fd);
+    void take(const fs::path& file) {
+        auto held = std::make_unique<platform::File>();
+        // A read-only file can still be held: the platform keeps every other opening out.
+        const int error =
+            held->open(file, platform::File::Access::ReadWrite, platform::File::Sharing::Exclusive) == 0
+                ? 0
+                : held->open(file, platform::File::Access::Read, platform::File::Sharing::Exclusive);
+        if (error == 0) {
+            files_.push_back(std::move(held));
+            return;
+        }
+        if (platform::errorKind(error) == platform::ErrorKind::InUse)
+            throw Error("La tabla " + file.filename().string() + " de la carpeta de trabajo " +
+                        file.parent_path().string() +
+                        " está abierta en otro programa (¿Velmora?). Ciérrelo y vuelva a exportar; no se ha "
+                        "cambiado ninguna tabla.");
+        throw Error("No se puede abrir la tabla " + file.filename().string() + " de la carpeta de trabajo " +
+                    file.parent_path().string() + " (" + platform::errorReason(error) +
+                    "); no se ha cambiado ninguna tabla.");
     }
 
-    void take(const fs::path& table) {
-        int fd = ::open(table.c_str(), O_RDWR | O_CLOEXEC);
-        short type = F_WRLCK;
-        if (fd < 0 && errno == EACCES) {
-            // A read-only file can only take a shared lock; it still meets an exclusive opening.
-            fd = ::open(table.c_str(), O_RDONLY | O_CLOEXEC);
-            type = F_RDLCK;
-        }
-        if (fd < 0)
-            throw Error("No se puede abrir la tabla " + table.filename().string() +
-                        " de la carpeta de trabajo " + table.parent_path().string() + " (" +
-                        systemText(errno) + "); no se ha cambiado ninguna tabla.");
-        struct flock lock {};
-        lock.l_type = type;
-        lock.l_whence = SEEK_SET;
-        if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-            const int error = errno;
-            ::close(fd);
-            if (error == EAGAIN || error == EACCES)
-                throw Error(
-                    "La tabla " + table.filename().string() + " de la carpeta de trabajo " +
-                    table.parent_path().string() +
-                    " está abierta en otro programa (¿Velmora?). Ciérrelo y vuelva a exportar; no se ha "
-                    "cambiado ninguna tabla.");
-            throw Error("No se puede bloquear la tabla " + table.string() + " (" + systemText(error) +
-                        "); no se ha cambiado ninguna tabla.");
-        }
-        fds_.push_back(fd);
-    }
+    // Once the new set is in place: the old files may then be deleted with the backup folder (Windows
+    // keeps a deleted file, and so its folder, until its last opening closes).
+    void release() { files_.clear(); }
 
   private:
-    std::vector<int> fds_;
+    std::vector<std::unique_ptr<platform::File>> files_;
 };
 
 std::string describe(const std::exception& e) {
     if (const auto* filesystem = dynamic_cast<const fs::filesystem_error*>(&e))
-        return filesystem->code().message() + ": " + filesystem->path1().string();
+        return platform::errorReason(filesystem->code()) + ": " + filesystem->path1().string();
     return e.what();
 }
 
@@ -213,7 +216,8 @@ TableSetReplacement::TableSetReplacement(const fs::path& workingFolder)
     fs::remove_all(staging_, ec);
     if (!fs::create_directory(staging_, ec) || ec)
         throw Error("No se puede crear la carpeta " + staging_.string() + " en la carpeta de trabajo (" +
-                    ec.message() + "). Compruebe que tiene permiso de escritura y espacio libre.");
+                    platform::errorReason(ec) +
+                    "). Compruebe que tiene permiso de escritura y espacio libre.");
 }
 
 TableSetReplacement::~TableSetReplacement() {
@@ -250,8 +254,7 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
 
     HeldTables held;
     for (const auto& name : journal.oldFiles)
-        if (endsWith(upper(name), ".DBF"))
-            held.take(folder_ / name);
+        held.take(folder_ / name);
 
     for (const auto& name : journal.newFiles)
         sync(staging_ / name, false);
@@ -265,12 +268,12 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
         for (const auto& name : journal.oldFiles) {
             if (beforeEachMove)
                 beforeEachMove("apartar " + name);
-            fs::rename(folder_ / name, backup / name);
+            move(folder_ / name, backup / name);
         }
         for (const auto& name : journal.newFiles) {
             if (beforeEachMove)
                 beforeEachMove("colocar " + name);
-            fs::rename(staging_ / name, folder_ / name);
+            move(staging_ / name, folder_ / name);
         }
         sync(folder_, true);
         if (beforeEachMove)
@@ -291,6 +294,7 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
                     " (" + what + "); las tablas anteriores siguen en su sitio.");
     }
     committed_ = true;
+    held.release();
     // The new set is complete; what remains is clean-up that the next start repeats if it fails here.
     if (beforeEachMove)
         beforeEachMove("limpiar");
@@ -333,10 +337,10 @@ std::optional<std::string> recoverInterruptedReplacement(const fs::path& folder)
     if (!fs::is_directory(folder, ec))
         return std::nullopt;
     // A lock file without a holder is a leftover too: the kernel dropped the lock of a killed run.
-    const bool leftovers =
-        fs::exists(folder / kLockFileName, ec) || fs::exists(folder / kJournalFileName, ec) ||
-        fs::exists(folder / (std::string(kJournalFileName) + ".tmp"), ec) ||
-        fs::exists(folder / kStagingFolderName, ec) || fs::exists(folder / kBackupFolderName, ec);
+    const bool leftovers = fs::exists(folder / kLockFileName, ec) ||
+                           fs::exists(folder / kJournalFileName, ec) || !unfinishedJournals(folder).empty() ||
+                           fs::exists(folder / kStagingFolderName, ec) ||
+                           fs::exists(folder / kBackupFolderName, ec);
     if (!leftovers)
         return std::nullopt;
     auto lock = WorkingFolderLock::tryAcquire(folder);
@@ -345,4 +349,4 @@ std::optional<std::string> recoverInterruptedReplacement(const fs::path& folder)
     return recoverWhileLocked(folder);
 }
 
-} // namespace pontrel::exporting
+} // namespace pontrel

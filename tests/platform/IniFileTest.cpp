@@ -1,19 +1,19 @@
-// The result file: one value set, every other byte kept.
+// The result file: one value set, every other byte kept (the editor used where the system has no INI
+// service, and the service itself on Windows).
 
-#include "app/IniResultFile.h"
+#include "platform/PlatformFixture.h"
 
-#include "dbf/Error.h"
+#include "platform/IniFile.h"
+#include "platform/SystemError.h"
 
-#include <QTemporaryDir>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
-using pontrel::app::withIniValue;
-using pontrel::app::writeIniValue;
-
+namespace pontrel::platform {
 namespace {
+
+using platformtest::Folder;
+using platformtest::readFile;
 
 struct IniCase {
     const char* name;
@@ -62,41 +62,43 @@ INSTANTIATE_TEST_SUITE_P(
                               "a\nTransformado=-1\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-std::string readAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST(IniFile, CreatesAMissingFileAndRewritesAnExistingOne) {
-    QTemporaryDir dir;
-    const std::filesystem::path file = std::filesystem::path(dir.path().toStdString()) / "Velmora.ini";
-    writeIniValue(file, "Transformadores", "Transformado", "1");
-    EXPECT_EQ(readAll(file), "[Transformadores]\r\nTransformado=1\r\n");
-    writeIniValue(file, "Transformadores", "Transformado", "0");
-    EXPECT_EQ(readAll(file), "[Transformadores]\r\nTransformado=0\r\n");
-    EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp"));
+    Folder dir;
+    const std::filesystem::path file = dir / "Velmora.ini";
+    ASSERT_EQ(writeIniInteger(file, "Transformadores", "Transformado", 1), 0);
+    EXPECT_EQ(readFile(file), "[Transformadores]\r\nTransformado=1\r\n");
+    ASSERT_EQ(writeIniInteger(file, "Transformadores", "Transformado", -1), 0);
+    EXPECT_EQ(readFile(file), "[Transformadores]\r\nTransformado=-1\r\n");
+    EXPECT_EQ(platformtest::entriesIn(dir.path()), 1u);
 }
 
-TEST(IniFile, AFileThatCannotBeWrittenGivesAClearErrorNamingIt) {
-    QTemporaryDir dir;
-    const std::filesystem::path folder = dir.path().toStdString();
+TEST(IniFile, OtherSectionsAndCommentsOfVelmoraStay) {
+    Folder dir;
+    const std::filesystem::path file = dir / "Velmora.ini";
+    platformtest::writeFile(
+        file, "; Velmora\r\n[Rutas]\r\nTrabajo=C:\\VTEMP\r\n[Transformadores]\r\nTransformado=0\r\n");
+    ASSERT_EQ(writeIniInteger(file, "transformadores", "TRANSFORMADO", 1), 0);
+    const std::string after = readFile(file);
+    EXPECT_NE(after.find("; Velmora\r\n[Rutas]\r\nTrabajo=C:\\VTEMP\r\n"), std::string::npos) << after;
+    EXPECT_NE(after.find("=1\r\n"), std::string::npos) << after;
+    EXPECT_EQ(after.find("=0"), std::string::npos) << after;
+}
+
+TEST(IniFile, AFileThatCannotBeWrittenGivesItsReason) {
+    Folder dir;
     // A program folder that has gone away, and a result "file" that is a folder.
-    const std::filesystem::path missing = folder / "no-existe" / "Velmora.ini";
-    const std::filesystem::path blocked = folder / "Velmora.ini";
+    const std::filesystem::path missing = dir / "no-existe" / "Velmora.ini";
+    const std::filesystem::path blocked = dir / "Velmora.ini";
     std::filesystem::create_directory(blocked);
-    std::ofstream(blocked / "dentro.txt") << "x";
+    platformtest::writeFile(blocked / "dentro.txt", "x");
     for (const auto& file : {missing, blocked}) {
-        try {
-            writeIniValue(file, "Transformadores", "Transformado", "-1");
-            ADD_FAILURE() << "no error for " << file;
-        } catch (const pontrel::Error& error) {
-            EXPECT_NE(std::string(error.what()).find(file.string()), std::string::npos) << error.what();
-        }
+        const int error = writeIniInteger(file, "Transformadores", "Transformado", -1);
+        EXPECT_NE(error, 0) << file;
+        EXPECT_EQ(errorReason(error).find("error del sistema"), std::string::npos) << errorReason(error);
     }
-    EXPECT_EQ(readAll(blocked / "dentro.txt"), "x");
-    EXPECT_FALSE(std::filesystem::exists(folder / "Velmora.ini.tmp"));
+    EXPECT_EQ(readFile(blocked / "dentro.txt"), "x");
+    EXPECT_EQ(platformtest::entriesIn(dir.path()), 1u);
 }
 
 } // namespace
+} // namespace pontrel::platform

@@ -1,0 +1,13 @@
+#include "platform/NativeWindow.h"
+
+namespace pontrel::platform {
+
+bool nativeWindowExists(std::uintptr_t) {
+    return false;
+}
+
+bool setNativeParent(std::uintptr_t, std::uintptr_t) {
+    return false;
+}
+
+} // namespace pontrel::platform
