@@ -6,7 +6,7 @@
 #include "app/MessageBoxes.h"
 #include "app/QtSpanish.h"
 #include "exchange/WorkingFolder.h"
-#include "export/TableSetReplacement.h"
+#include "exchange/TableSetReplacement.h"
 
 #include <QApplication>
 
@@ -35,7 +35,7 @@ int main(int argc, char* argv[]) {
     std::error_code ec;
     if (std::filesystem::is_directory(session.workingFolder, ec)) {
         try {
-            if (auto line = pontrel::exporting::recoverInterruptedReplacement(session.workingFolder))
+            if (auto line = pontrel::recoverInterruptedReplacement(session.workingFolder))
                 pontrel::app::showPlainMessage(nullptr, QString::fromStdString(*line));
         } catch (const std::exception& error) {
             pontrel::app::showErrorBox(nullptr, QString::fromUtf8(error.what()));

@@ -8,7 +8,7 @@
 #include "exchange/WorkingFolder.h"
 #include "exchange/YedraDocument.h"
 #include "export/ExportRun.h"
-#include "export/TableSetReplacement.h"
+#include "exchange/TableSetReplacement.h"
 #include "platform/Folders.h"
 
 #include <iomanip>
@@ -84,7 +84,7 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         // A replacement that a killed Pontrel left half done is put right before anything else; a
         // preview leaves the folder as it finds it.
         if (!dryRun)
-            if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
+            if (auto line = recoverInterruptedReplacement(session.workingFolder))
                 environment.out << *line << '\n';
         prepareFrameChoice(session, ui);
         ShortCodeReport codes;

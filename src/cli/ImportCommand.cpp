@@ -10,7 +10,6 @@
 #include "exchange/Ansi.h"
 #include "exchange/RunSession.h"
 #include "exchange/WorkingFolder.h"
-#include "export/TableSetReplacement.h"
 #include "import/ImportRun.h"
 #include "import/TeacherKeyFile.h"
 #include "import/TeacherKeys.h"
@@ -83,10 +82,6 @@ int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         const auto workdir = parsed->option("--workdir");
         session.workingFolder = workdir ? std::filesystem::path(*workdir) : defaultWorkingFolder();
         session.programFolder = environment.programFolder;
-        // A replacement of the working tables that a killed export left half done is put right
-        // before the import reads them.
-        if (auto line = exporting::recoverInterruptedReplacement(session.workingFolder))
-            environment.out << *line << "\n";
         importing::ImportOptions options;
         options.strict = parsed->given("--strict");
         importing::ImportRun run(session, ui, options);

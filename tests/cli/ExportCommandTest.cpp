@@ -5,7 +5,7 @@
 #include "cli/TerminalUserInterface.h"
 
 #include "dbf/Table.h"
-#include "export/TableSetReplacement.h"
+#include "exchange/TableSetReplacement.h"
 #include "support/ExportFixtures.h"
 
 #include <gtest/gtest.h>
@@ -334,9 +334,9 @@ TEST_F(ExportCommandTest, UsageErrorsEndWithStatusTwo) {
 
 TEST_F(ExportCommandTest, StartPutsRightAReplacementThatAKilledRunLeftAndSaysSo) {
     // A replacement killed after its journal confirmed the new set: only the backup is left to drop.
-    fs::create_directory(work / exporting::kBackupFolderName);
-    std::ofstream(work / exporting::kBackupFolderName / "PROFT.DBF") << "tabla anterior";
-    std::ofstream(work / exporting::kJournalFileName)
+    fs::create_directory(work / kBackupFolderName);
+    std::ofstream(work / kBackupFolderName / "PROFT.DBF") << "tabla anterior";
+    std::ofstream(work / kJournalFileName)
         << "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\n";
 
     const auto result = exportWith(withWorkdir({(kExportData / "no_such.xml").string()}));

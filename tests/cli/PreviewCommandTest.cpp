@@ -5,7 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ExportCommand.h"
-#include "export/TableSetReplacement.h"
+#include "exchange/TableSetReplacement.h"
 #include "support/ExportFixtures.h"
 
 #include <gtest/gtest.h>
@@ -115,9 +115,9 @@ TEST_F(ExportPreviewCommand, ReportIsWrittenWithTheExportAndWithThePreview) {
 TEST_F(ExportPreviewCommand, StopsAndUsageErrors) {
     // A preview that would stop ends with the run's own message and status 1, and does not even put
     // right what a killed export left: it only reads the folder.
-    fs::create_directory(work / exporting::kBackupFolderName);
-    testing::writeFile(work / exporting::kBackupFolderName / "PROFT.DBF", "tabla anterior");
-    testing::writeFile(work / exporting::kJournalFileName,
+    fs::create_directory(work / kBackupFolderName);
+    testing::writeFile(work / kBackupFolderName / "PROFT.DBF", "tabla anterior");
+    testing::writeFile(work / kJournalFileName,
                        "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\n");
     const auto before = contents(work);
     const auto stopped = exportWith({(root.path() / "no-existe.xml").string(), "--dry-run"});

@@ -5,7 +5,7 @@
 
 #include "FaultFixtures.h"
 
-#include "export/TableSetReplacement.h"
+#include "exchange/TableSetReplacement.h"
 
 #include <algorithm>
 #include <chrono>
@@ -79,7 +79,7 @@ TEST_F(KillSafety, ExportKilledAtRandomMomentsLeavesTheOldSetOrTheNewOne) {
     // which a uniform moment would hardly ever hit.
     std::uniform_int_distribution<long> anyMoment(0, exportTime_.count() * 11 / 10 + 1);
     std::uniform_int_distribution<long> duringMoves(0, 4000); // microseconds after the journal
-    const fs::path journal = work_ / exporting::kJournalFileName;
+    const fs::path journal = work_ / kJournalFileName;
     const auto deadline = steady_clock::now() + budget_.limit;
     int killedWhileRunning = 0, kills = 0, journalsLeft = 0;
     for (; kills < budget_.count && steady_clock::now() < deadline; ++kills) {
