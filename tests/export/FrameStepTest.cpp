@@ -87,6 +87,7 @@ TEST(FrameStep, WithoutFramesWritesEmptyTablesAndAsksNothing) {
     FrameFixture fixture({{"TRAMOS_HORARIOS", {slot("T1", "", "480", "535")}}});
     frameStep(fixture.context);
     EXPECT_EQ(fixture.ui.frameRequests, 0);
+    EXPECT_EQ(fixture.ui.framesTakenWithoutAsking, 1);
     EXPECT_TRUE(fixture.slots().empty());
     EXPECT_TRUE(fixture.grid().empty());
     EXPECT_TRUE(fixture.periods().empty());
@@ -104,6 +105,7 @@ TEST(FrameStep, RepeatsTheSlotsOfASingleFrameOnEveryDay) {
     frameStep(fixture.context);
 
     EXPECT_EQ(fixture.ui.frameRequests, 0);
+    EXPECT_EQ(fixture.ui.framesTakenWithoutAsking, 1);
     EXPECT_EQ(fixture.slots().front(),
               (Column{"", "1", "", "", "", "T1", "Tramo T1", "08:00", "08:55", "55", "ORD"}));
     EXPECT_EQ(fixture.slotColumn("DIA"), Column(6, "1"));
@@ -250,6 +252,9 @@ TEST(FrameStep, AsksAgainUntilTheChoiceIsAccepted) {
     frameStep(fixture.context);
 
     EXPECT_EQ(fixture.ui.frameRequests, 3);
+    // Each question gets the frame list the run has read.
+    EXPECT_EQ(fixture.ui.framesOffered, (std::vector<std::size_t>{2, 2, 2}));
+    EXPECT_EQ(fixture.ui.framesTakenWithoutAsking, 0);
     EXPECT_EQ(fixture.slotColumn("CODDIHO"), Column{"2"});
     // A single chosen frame: its slots go on the seven days.
     EXPECT_EQ(fixture.slotColumn("DIA"), Column{"1"});
