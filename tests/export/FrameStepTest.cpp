@@ -5,6 +5,7 @@
 #include "support/ExportFixtures.h"
 
 #include "dbf/Error.h"
+#include "export/FrameSelection.h"
 #include "export/Steps.h"
 
 #include <gmock/gmock.h>
@@ -34,12 +35,12 @@ YedraFields slot(std::string key, std::string frameCode, std::string start, std:
     return {key, "Tramo " + key, std::move(start), std::move(end), std::move(frameCode)};
 }
 
-// The selection string of a frame dialog: each code padded to 10 characters.
+// The selection string of a frame dialog in which `codes` were selected.
 std::string selection(const std::vector<std::string>& codes) {
-    std::string text;
+    FrameSelection dialog(0);
     for (const auto& code : codes)
-        text += (code + std::string(10, ' ')).substr(0, 10);
-    return text;
+        dialog.add(code);
+    return dialog.choice().selection;
 }
 
 FrameChoice accepted(const std::vector<std::string>& codes, int frameCount) {
