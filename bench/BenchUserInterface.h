@@ -4,6 +4,7 @@
 // with "Proceso finalizado" can be reported.
 
 #include "exchange/UserInterface.h"
+#include "export/FrameSelection.h"
 
 #include <string>
 #include <vector>
@@ -17,11 +18,10 @@ class BenchUserInterface : public UserInterface {
 
     std::optional<std::filesystem::path> chooseDocument() override { return document_; }
     void showMessage(const std::string& text) override { messages.push_back(text); }
-    FrameChoice chooseFrames(const std::filesystem::path&) override {
-        // The selection string holds each chosen code padded to 10 characters, as the dialog builds it.
-        std::string selection = frameCode_;
-        selection.resize(10, ' ');
-        return FrameChoice{selection, true, frameCount_};
+    FrameChoice chooseFrames(const std::filesystem::path&, const std::vector<YedraRecord>&) override {
+        exporting::FrameSelection selection(frameCount_);
+        selection.add(frameCode_);
+        return selection.choice();
     }
     void completeTeacherKeys(const std::filesystem::path&) override { ++teacherDialogs; }
     void setBusy(bool) override {}

@@ -7,6 +7,7 @@
 #include "app/MessageBoxes.h"
 #include "exchange/Ansi.h"
 #include "exchange/YedraDocument.h"
+#include "export/FrameSelection.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,8 +27,6 @@ namespace {
 
 constexpr const char* kFramesGroup = "JORNADAS_ESCOLARES";
 constexpr const char* kSlotsGroup = "TRAMOS_HORARIOS";
-constexpr std::size_t kCodeWidth = 10;
-constexpr int kMostFrames = 5;
 
 QString shown(const std::string& ansi) {
     return QString::fromUtf8(pontrel::ansi::toUtf8(ansi));
@@ -239,26 +238,15 @@ void TPlantillas::FormClose() {
     accepted_ = true;
     selection_.clear();
     // The selection is taken before any message: the message box's closing reactivates the dialog.
-    std::string selection;
-    int selected = 0;
-    for (int row = 0; row < listBox2_->count(); ++row) {
-        if (!listBox2_->item(row)->isSelected())
-            continue;
-        ++selected;
-        std::string piece = row < int(codes_.size()) ? codes_[row] : std::string();
-        piece.append(kCodeWidth, ' ');
-        selection += piece.substr(0, kCodeWidth);
-    }
-    if (selected > kMostFrames) {
-        pontrel::app::showPlainMessage(this,
-                                       QStringLiteral("Demasiados Marcos Horarios seleccionados.\r\n"
-                                                      "Como máximo puede seleccionar 5 Marcos Horarios"));
-        accepted_ = false;
-    } else if (selected == 0) {
-        pontrel::app::showPlainMessage(this, QStringLiteral("Debe al menos seleccionar 1 Marco Horario."));
+    pontrel::exporting::FrameSelection selection(frameCount());
+    for (int row = 0; row < listBox2_->count(); ++row)
+        if (listBox2_->item(row)->isSelected())
+            selection.add(row < int(codes_.size()) ? codes_[row] : std::string());
+    if (!selection.accepted()) {
+        pontrel::app::showPlainMessage(this, QString::fromStdString(selection.message()));
         accepted_ = false;
     }
-    selection_ = selection;
+    selection_ = selection.choice().selection;
 }
 
 void TPlantillas::showEvent(QShowEvent* event) {

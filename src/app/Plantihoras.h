@@ -2,6 +2,7 @@
 // The frame selection dialog `Plantillas`: the document's school-day frames by code, the name, dates
 // and time slots of the frame last clicked, and a choice of 1 to 5 frames for Velmora's week.
 
+#include "exchange/UserInterface.h"
 #include "exchange/YedraDocument.h"
 
 #include <QDialog>
@@ -31,6 +32,8 @@ class TPlantillas : public QDialog {
     const std::string& selectionString() const { return selection_; }
     bool accepted() const { return accepted_; }
     int frameCount() const;
+    // The three together, as the frames step reads them.
+    pontrel::FrameChoice choice() const { return {selection_, accepted_, frameCount()}; }
     // An error of reading the document, which ends the export run once the dialog is gone.
     std::exception_ptr loadError() const { return loadError_; }
 

@@ -41,14 +41,16 @@ void QtUserInterface::showMessage(const std::string& text) {
     stopIfAbandoned();
 }
 
-FrameChoice QtUserInterface::chooseFrames(const std::filesystem::path& document) {
+FrameChoice QtUserInterface::chooseFrames(const std::filesystem::path& document,
+                                          const std::vector<YedraRecord>&) {
+    // The dialog reads its own copy of the document, anew each time it becomes active.
     stopIfAbandoned();
     TPlantillas dialog(document, owner_);
     dialog.exec();
     stopIfAbandoned();
     if (dialog.loadError())
         std::rethrow_exception(dialog.loadError());
-    return FrameChoice{dialog.selectionString(), dialog.accepted(), dialog.frameCount()};
+    return dialog.choice();
 }
 
 void QtUserInterface::completeTeacherKeys(const std::filesystem::path& proftTable) {

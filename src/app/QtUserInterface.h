@@ -19,7 +19,8 @@ class QtUserInterface : public UserInterface {
 
     std::optional<std::filesystem::path> chooseDocument() override;
     void showMessage(const std::string& text) override;
-    FrameChoice chooseFrames(const std::filesystem::path& document) override;
+    FrameChoice chooseFrames(const std::filesystem::path& document,
+                             const std::vector<YedraRecord>& frames) override;
     void completeTeacherKeys(const std::filesystem::path& proftTable) override;
     void setBusy(bool busy) override;
     // Handed straight to the window, which keeps it as the code it leaves on closing.

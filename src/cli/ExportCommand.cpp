@@ -6,7 +6,6 @@
 
 #include "dbf/Error.h"
 #include "exchange/WorkingFolder.h"
-#include "exchange/YedraDocument.h"
 #include "export/ExportRun.h"
 #include "exchange/TableSetReplacement.h"
 #include "platform/Folders.h"
@@ -28,20 +27,6 @@ void listTables(const fs::path& folder, const exporting::ExportSummary& summary,
             << (count == 1 ? " registro\n" : " registros\n");
     if (summary.orderIndex)
         out << "  DIASHORAST2.MDX  (índice ORDEN)\n";
-}
-
-// The frame choice, made before the run starts so that a choice the command line cannot make stops
-// before any table is touched, and a terminal is asked before the steps begin. The run's own checks
-// keep their place and their messages: the frame list is read only when the run will get as far as
-// the steps.
-void prepareFrameChoice(const RunSession& session, TerminalUserInterface& ui) {
-    const auto document = ui.chooseDocument();
-    std::error_code ec;
-    if (!document || !fs::is_regular_file(*document, ec) || !exporting::findLevelTable(session) ||
-        !fs::is_directory(session.workingFolder, ec))
-        return;
-    // A document that does not load stops here with the same error the run would give.
-    ui.prepareFrameChoice(YedraDocument::loadOutline(*document, {"JORNADAS_ESCOLARES"}), *document);
 }
 
 } // namespace
@@ -86,7 +71,6 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         if (!dryRun)
             if (auto line = recoverInterruptedReplacement(session.workingFolder))
                 environment.out << *line << '\n';
-        prepareFrameChoice(session, ui);
         ShortCodeReport codes;
         exporting::ExportOptions options;
         options.dryRun = dryRun;

@@ -15,10 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A frame code takes 10 characters of the selection string, filled with blanks.
-constexpr std::size_t kCodeWidth = 10;
-constexpr int kMostFrames = 5;
-
 std::string shown(std::string_view ansi) {
     return ansi::toUtf8(ansi::trimControls(ansi));
 }
@@ -75,9 +71,7 @@ std::vector<std::string> unknownFrameCodes(const std::vector<std::string>& entri
 }
 
 FrameChoice selectFrames(const std::vector<std::string>& entries, const std::vector<std::string>& codes) {
-    FrameChoice choice;
-    choice.frameCount = static_cast<int>(entries.size());
-    int selected = 0;
+    exporting::FrameSelection selection(static_cast<int>(entries.size()));
     for (const auto& entry : entries) {
         const std::string_view code = ansi::trimControls(entry);
         bool picked = false;
@@ -86,22 +80,14 @@ FrameChoice selectFrames(const std::vector<std::string>& entries, const std::vec
             if (!given.empty() && given == code)
                 picked = true;
         }
-        if (!picked)
-            continue;
-        ++selected;
-        choice.selection += (entry + std::string(kCodeWidth, ' ')).substr(0, kCodeWidth);
+        if (picked)
+            selection.add(entry);
     }
-    choice.accepted = selected >= 1 && selected <= kMostFrames;
-    return choice;
+    return selection.choice();
 }
 
 std::string frameChoiceMessage(const FrameChoice& choice) {
-    const auto selected = choice.selection.size() / kCodeWidth;
-    if (selected > static_cast<std::size_t>(kMostFrames))
-        return kTooManyFramesMessage;
-    if (selected == 0)
-        return kNoFrameMessage;
-    return {};
+    return exporting::FrameSelection::message(choice.selection.size() / exporting::kFrameCodeWidth);
 }
 
 std::vector<std::string> splitCodes(const std::string& utf8List) {
@@ -158,13 +144,9 @@ void TerminalUserInterface::reportError(const std::string& error) {
     cli::reportError(err_, error);
 }
 
-void TerminalUserInterface::prepareFrameChoice(const YedraDocument& document, const fs::path& path) {
-    prepared_.reset();
-    const auto frames = document.records("JORNADAS_ESCOLARES");
-    // With one frame or none the run takes it without asking; codes given for it are not used.
-    if (frames.size() > 1)
-        prepared_.emplace(path, choose(frames));
-    else if (frameCodes_)
+void TerminalUserInterface::framesTakenWithoutChoice(const std::vector<YedraRecord>& frames) {
+    // Codes given for a document whose only frame is taken, or that has none, are not used.
+    if (frameCodes_)
         cli::reportError(err_, "aviso: " +
                                    (frames.empty() ? std::string("el documento no tiene marcos horarios")
                                                    : "el documento tiene un solo marco horario, " +
@@ -172,18 +154,7 @@ void TerminalUserInterface::prepareFrameChoice(const YedraDocument& document, co
                                    "; no se ha usado --frames.");
 }
 
-FrameChoice TerminalUserInterface::chooseFrames(const fs::path& document) {
-    if (prepared_ && prepared_->first == document) {
-        FrameChoice choice = std::move(prepared_->second);
-        prepared_.reset();
-        return choice;
-    }
-    // Like the dialog, the choice reads its own copy of the document.
-    const YedraDocument copy = YedraDocument::loadOutline(document, {"JORNADAS_ESCOLARES"});
-    return choose(copy.records("JORNADAS_ESCOLARES"));
-}
-
-FrameChoice TerminalUserInterface::choose(const std::vector<YedraRecord>& frames) {
+FrameChoice TerminalUserInterface::chooseFrames(const fs::path&, const std::vector<YedraRecord>& frames) {
     const auto entries = frameEntries(frames);
     if (frameCodes_) {
         const auto unknown = unknownFrameCodes(entries, *frameCodes_);

@@ -5,6 +5,7 @@
 
 #include "exchange/UserInterface.h"
 #include "exchange/YedraDocument.h"
+#include "export/FrameSelection.h"
 
 #include <exception>
 #include <filesystem>
@@ -25,9 +26,8 @@ class StopReported : public std::exception {
 };
 
 // The frame dialog's messages, verbatim.
-inline constexpr const char* kTooManyFramesMessage =
-    "Demasiados Marcos Horarios seleccionados.\r\nComo máximo puede seleccionar 5 Marcos Horarios";
-inline constexpr const char* kNoFrameMessage = "Debe al menos seleccionar 1 Marco Horario.";
+using exporting::kNoFrameMessage;
+using exporting::kTooManyFramesMessage;
 
 // The frame dialog's results for the entries of its frame list (raw codes, ANSI) when the user picks
 // every entry whose code equals one of `codes` (ANSI; blanks around codes do not count, empty codes
@@ -59,14 +59,14 @@ class TerminalUserInterface : public UserInterface {
         teacherKeys_ = std::move(handler);
     }
 
-    // Makes the frame choice now, from the frame list of `document` (loaded from `path`), when the
-    // run will ask for one: a choice the command line cannot make then stops before the run starts.
-    // The run's question about the same document is answered with it.
-    void prepareFrameChoice(const YedraDocument& document, const std::filesystem::path& path);
-
     std::optional<std::filesystem::path> chooseDocument() override;
     void showMessage(const std::string& text) override;
-    FrameChoice chooseFrames(const std::filesystem::path& document) override;
+    // From the command line's codes, at the terminal, or a stop (StopReported) that says why; the run
+    // is then left at its frames step, with the working folder untouched.
+    FrameChoice chooseFrames(const std::filesystem::path& document,
+                             const std::vector<YedraRecord>& frames) override;
+    // Codes given on the command line for a document that has one frame or none: a warning.
+    void framesTakenWithoutChoice(const std::vector<YedraRecord>& frames) override;
     void completeTeacherKeys(const std::filesystem::path& proftTable) override;
     void setBusy(bool) override {}
     void reportProgress(const StepProgress& step) override;
@@ -81,9 +81,6 @@ class TerminalUserInterface : public UserInterface {
     std::ostream& err() { return err_; }
 
   private:
-    // The choice for the frames of a document: from the command line's codes, at the terminal, or
-    // a stop that names the codes.
-    FrameChoice choose(const std::vector<YedraRecord>& frames);
     FrameChoice askForFrames(const std::vector<YedraRecord>& frames);
 
     std::istream& in_;
@@ -93,7 +90,6 @@ class TerminalUserInterface : public UserInterface {
     std::optional<std::filesystem::path> document_;
     std::optional<std::vector<std::string>> frameCodes_;
     std::function<void(const std::filesystem::path&)> teacherKeys_;
-    std::optional<std::pair<std::filesystem::path, FrameChoice>> prepared_;
     std::vector<std::string> messages_;
 };
 

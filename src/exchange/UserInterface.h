@@ -5,8 +5,11 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pontrel {
+
+class YedraRecord;
 
 // What the frame choice hands back: the selected frames' codes, 10 characters each (ANSI text),
 // whether 1 to 5 frames were selected, and how many frames the list holds.
@@ -33,8 +36,14 @@ public:
     // A plain message box captioned "Pontrel" with one "OK" button. Text in UTF-8.
     virtual void showMessage(const std::string& text) = 0;
 
-    // The frame selection dialog over the document at `document`.
-    virtual FrameChoice chooseFrames(const std::filesystem::path& document) = 0;
+    // The frame selection dialog, asked by the export's frames step when the document lists more than
+    // one frame: `frames` are its JORNADAS_ESCOLARES records as the run has read them, in document
+    // order; `document` is its file, for a front end that reads a copy of its own (the window's dialog).
+    virtual FrameChoice chooseFrames(const std::filesystem::path& document,
+                                     const std::vector<YedraRecord>& frames) = 0;
+
+    // Told by the frames step when the document lists one frame or none: it is taken without asking.
+    virtual void framesTakenWithoutChoice(const std::vector<YedraRecord>& /*frames*/) {}
 
     // The teacher data dialog over the table PROFT at `proftTable`; returns when the user closes it.
     virtual void completeTeacherKeys(const std::filesystem::path& proftTable) = 0;

@@ -2,14 +2,13 @@
 // of the chosen frames, indexed by start minute), DIASHORAST (Velmora's day-and-slot grid) and
 // PERIODOS (code, name and dates of the first chosen frame).
 
+#include "export/FrameSelection.h"
 #include "export/StepTable.h"
 #include "export/Steps.h"
 #include "export/WholeNumber.h"
 
 #include "dbf/Table.h"
-#include "exchange/Ansi.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,23 +40,8 @@ const std::vector<FieldSpec> kPeriodFields = {
     {"FECFIN", 'C', 10},
 };
 
-// A frame code as the selection string holds it: 10 characters per chosen frame.
-constexpr std::size_t kCodeWidth = 10;
-constexpr std::size_t kMostFrames = 5;
 // With a single frame its slots are repeated on every day of the week.
 constexpr int kDaysOfWeek = 7;
-
-struct FrameSelection {
-    std::array<std::string, kMostFrames> codes; // trimmed; the ones not chosen are empty
-    int dayCycle = 1;                           // slot records per turn of the day counter
-
-    bool chosen(const std::string& frameCode) const {
-        for (const auto& code : codes)
-            if (code == frameCode)
-                return true;
-        return false;
-    }
-};
 
 std::string twoDigits(std::int64_t n) {
     std::string text = std::to_string(n);
@@ -72,34 +56,20 @@ std::string timeText(std::int64_t minutes) {
     return twoDigits(hours) + ":" + twoDigits(minutes - hours * 60);
 }
 
-// The selection string cut into its pieces of 10; a string of one piece names a single frame, and
-// then the day counter does not cycle, whatever the frame list held.
-FrameSelection splitSelection(const std::string& selection, int frameCount) {
-    FrameSelection result;
-    if (selection.size() > kCodeWidth) {
-        for (std::size_t i = 0; i < kMostFrames; ++i)
-            if (i * kCodeWidth < selection.size())
-                result.codes[i] =
-                    std::string(ansi::trimControls(selection.substr(i * kCodeWidth, kCodeWidth)));
-        result.dayCycle = frameCount < 1 ? 1 : frameCount;
-    } else {
-        result.codes[0] = std::string(ansi::trimControls(selection.substr(0, kCodeWidth)));
-    }
-    return result;
-}
-
 // With more than one frame the user chooses 1 to 5 of them; a choice that was not accepted (the
 // dialog has said why) is asked again.
-FrameSelection chooseFrames(ExportContext& context, const std::vector<YedraRecord>& frames) {
-    if (frames.size() == 1)
-        return splitSelection(frames.front().value(0), 1);
-    FrameChoice choice = context.ui.chooseFrames(context.documentPath);
+ChosenFrames chooseFrames(ExportContext& context, const std::vector<YedraRecord>& frames) {
+    if (frames.size() == 1) {
+        context.ui.framesTakenWithoutChoice(frames);
+        return chosenFrames(frames.front().value(0), 1);
+    }
+    FrameChoice choice = context.ui.chooseFrames(context.documentPath, frames);
     while (!choice.accepted)
-        choice = context.ui.chooseFrames(context.documentPath);
-    return splitSelection(choice.selection, choice.frameCount);
+        choice = context.ui.chooseFrames(context.documentPath, frames);
+    return chosenFrames(choice.selection, choice.frameCount);
 }
 
-std::size_t slotPass(ExportContext& context, const FrameSelection& selection, Table& slots) {
+std::size_t slotPass(ExportContext& context, const ChosenFrames& selection, Table& slots) {
     const auto records = context.document.records("TRAMOS_HORARIOS");
     const std::string documentName = context.document.path().string();
     std::size_t read = 0;
@@ -109,7 +79,7 @@ std::size_t slotPass(ExportContext& context, const FrameSelection& selection, Ta
         if (record.fieldCount() < 2)
             continue; // the day counter moves only with records that are read
         ++read;
-        const std::string frameCode = record.value(4).substr(0, kCodeWidth);
+        const std::string frameCode = record.value(4).substr(0, kFrameCodeWidth);
         if (selection.chosen(frameCode)) {
             const std::int64_t start = requireWholeNumber(
                 record.value(2), {"TRAMOS_HORARIOS", i + 1, 2, "inicio del tramo en minutos", documentName});
@@ -148,7 +118,7 @@ void appendGridRecord(Table& grid, const Table& slots, std::size_t slot, const s
 // Slots in order of their start minute. One frame: every slot gets a number of its own and is
 // repeated on the seven days. Several frames: each slot keeps its day, and slots that start at the
 // same minute share a number.
-void gridPass(const FrameSelection& selection, const Table& slots, Table& grid) {
+void gridPass(const ChosenFrames& selection, const Table& slots, Table& grid) {
     const auto order = slots.indexOrder("ORDEN");
     if (selection.dayCycle == 1) {
         std::int64_t hour = 0;
@@ -171,7 +141,7 @@ void gridPass(const FrameSelection& selection, const Table& slots, Table& grid) 
     }
 }
 
-void periodPass(ExportContext& context, const FrameSelection& selection, Table& periods) {
+void periodPass(ExportContext& context, const ChosenFrames& selection, Table& periods) {
     for (const YedraRecord& record : context.document.records("JORNADAS_ESCOLARES")) {
         if (record.value(0) != selection.codes[0])
             continue;
@@ -200,12 +170,13 @@ void frameStep(ExportContext& context) {
     const auto frames = context.document.records("JORNADAS_ESCOLARES");
     if (frames.empty()) {
         // A document without frames has nothing to choose from: the three tables stay empty.
+        context.ui.framesTakenWithoutChoice(frames);
         for (auto& table : tables)
             table.close();
         context.ui.reportProgress({"Marcos y tramos horarios", 0, written});
         return;
     }
-    const FrameSelection selection = chooseFrames(context, frames);
+    const ChosenFrames selection = chooseFrames(context, frames);
 
     const std::size_t slotsRead = slotPass(context, selection, slots);
     // Closed and opened again so that the grid is built from the index as it was written.

@@ -443,7 +443,7 @@ TEST_F(PlantillasTest, ChooseFramesHandsBackTheDialogsResults) {
         plantillas->findChild<QPushButton*>("BitBtnContinuar")->click();
         return true;
     };
-    const pontrel::FrameChoice choice = ui.chooseFrames(document);
+    const pontrel::FrameChoice choice = ui.chooseFrames(document, {});
     EXPECT_EQ(choice.selection, "NOCTURNO  J5        ");
     EXPECT_TRUE(choice.accepted);
     EXPECT_EQ(choice.frameCount, 6);
@@ -456,7 +456,7 @@ TEST_F(PlantillasTest, ADocumentThatCannotBeReadEndsTheChoiceWithItsError) {
     pontrel::app::QtUserInterface ui(&owner, &files);
     ModalBoxes boxes; // rejects the dialog should it stay open
     const auto broken = writeFile(dir, "roto.xml", "<SERVICIO><BLOQUE_DATOS>");
-    EXPECT_THROW(ui.chooseFrames(broken), pontrel::Error);
+    EXPECT_THROW(ui.chooseFrames(broken, {}), pontrel::Error);
     EXPECT_EQ(boxes.unexpected, 0) << "the dialog closes itself on a reading error";
 }
 

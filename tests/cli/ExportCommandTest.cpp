@@ -6,6 +6,7 @@
 
 #include "dbf/Table.h"
 #include "exchange/TableSetReplacement.h"
+#include "export/RunFolderFixture.h"
 #include "support/ExportFixtures.h"
 
 #include <gtest/gtest.h>
@@ -247,20 +248,29 @@ TEST_F(ExportCommandTest, TerminalListsTheFramesAsksAgainAfterARefusedChoiceAndS
     EXPECT_EQ(result.out.find("Proceso finalizado"), result.out.rfind("Proceso finalizado"));
     EXPECT_NE(result.out.find("Materias: 94 registros leídos -> ASIGNOMT, ASIGNOMT2"), std::string::npos)
         << result.out;
-    // The question comes before the first step runs, not after six of them.
-    EXPECT_LT(result.out.find("Códigos de los marcos"), result.out.find("registros leídos")) << result.out;
+    // The question comes at the frames step: after the six steps before it, before the frames step's line.
+    EXPECT_LT(result.out.find("Asignaciones de materias: 94 registros leídos"),
+              result.out.find("Marcos horarios del documento:"))
+        << result.out;
+    EXPECT_LT(result.out.find("Códigos de los marcos"), result.out.find("Marcos y tramos horarios: "))
+        << result.out;
     EXPECT_EQ(testing::readColumn(work / "PERIODOS.DBF", "CJORNADA"), std::vector<std::string>{"JOR2"});
 }
 
-// A frame choice that the command line cannot make stops before the first step: no progress line,
-// and a document that a step would refuse (course key "30A") is not reached. The run's own checks
-// still come first, with their own messages.
-TEST_F(ExportCommandTest, FrameChoiceIsSettledBeforeAnyStepRuns) {
-    const fs::path sixFrames = testing::writeYedraDocument(
-        root.path(),
-        {{"JORNADAS_ESCOLARES", {{"A", "Mañana"}, {"B", "Tarde"}, {"A"}, {"B"}, {"A"}, {"B"}}},
-         {"CURSOS_DEL_CENTRO", {{"30A", "1º E.S.O."}}}},
-        "seis_marcos.xml");
+// A frame choice that the command line cannot make stops the run at its frames step. The run's own
+// checks come first, with their own messages: a document that a step before it refuses (course key
+// "30A") stops there, and its frames are never asked for. Whichever stop it is, a working folder that
+// holds an earlier set of tables comes out byte for byte as it was.
+TEST_F(ExportCommandTest, AFrameChoiceTheCommandLineCannotMakeStopsAtTheFramesStepAndTouchesNothing) {
+    fs::remove(work / "SOLUC.DBF"); // the earlier set brings Velmora's own
+    testing::fillWithEarlierSet(work);
+    const std::vector<testing::YedraFields> sixFrames = {{"A", "Mañana"}, {"B", "Tarde"}, {"A"},
+                                                         {"B"},           {"A"},          {"B"}};
+    const fs::path sixFramesDocument =
+        testing::writeYedraDocument(root.path(), {{"JORNADAS_ESCOLARES", sixFrames}}, "seis_marcos.xml");
+    const fs::path refusedCourse = testing::writeYedraDocument(
+        root.path(), {{"JORNADAS_ESCOLARES", sixFrames}, {"CURSOS_DEL_CENTRO", {{"30A", "1º E.S.O."}}}},
+        "curso_30A.xml");
     struct Case {
         const char* name;
         std::vector<std::string> args;
@@ -272,22 +282,28 @@ TEST_F(ExportCommandTest, FrameChoiceIsSettledBeforeAnyStepRuns) {
         {"unknown code, on a terminal",
          {kSample.string(), "--frames", "JOR9"},
          true,
-         "",
+         "Asignaciones de materias: 94 registros leídos -> ASIGT",
          "«JOR9»",
-         "registros leídos"},
+         "Marcos y tramos horarios: "},
         {"codes selecting six frames",
-         {sixFrames.string(), "--frames", "A,B"},
-         true,
+         {sixFramesDocument.string(), "--frames", "A,B"},
+         false,
          "",
          "pontrel-cli: Demasiados Marcos Horarios seleccionados.\nComo máximo puede seleccionar 5 Marcos "
          "Horarios\n",
-         "30A"},
+         "Proceso finalizado"},
         {"no codes and no terminal",
-         {sixFrames.string()},
+         {sixFramesDocument.string()},
          false,
          "",
          "6 marcos horarios (A, B, A, B, A, B)",
-         "30A"},
+         "Proceso finalizado"},
+        {"a step before the frames refuses the document",
+         {refusedCourse.string(), "--frames", "JOR9"},
+         false,
+         "",
+         "\"30A\"",
+         "JOR9"},
         {"document missing",
          {(kExportData / "no_such.xml").string(), "--frames", "JOR9"},
          false,
@@ -301,7 +317,7 @@ TEST_F(ExportCommandTest, FrameChoiceIsSettledBeforeAnyStepRuns) {
          "ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL\n",
          "JOR9"},
     };
-    const auto before = names();
+    const auto before = testing::folderContents(work);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto result = exportWith(withWorkdir(c.args), c.interactive);
@@ -309,7 +325,7 @@ TEST_F(ExportCommandTest, FrameChoiceIsSettledBeforeAnyStepRuns) {
         EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
         EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
         EXPECT_EQ((result.out + result.err).find(c.absent), std::string::npos) << result.out << result.err;
-        EXPECT_EQ(names(), before);
+        EXPECT_EQ(testing::folderContents(work), before);
     }
 }
 

@@ -193,6 +193,32 @@ INSTANTIATE_TEST_SUITE_P(
                            "\"8:15\"", RunOutcome::Stopped}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The frames are asked for at the frames step, after the six steps before it have passed their checks,
+// with the frame list the run has read. A user who stops there (pontrel-cli throws when the codes it
+// was given do not do) leaves the working folder byte for byte as it was.
+TEST_F(ExportRunTest, AStopAtTheFrameQuestionLeavesTheWorkingFolderAsItWas) {
+    struct Stopped : std::exception {};
+    struct StoppingUserInterface : ScriptedUserInterface {
+        std::vector<std::string> offered;
+        std::size_t stepsBefore = 0;
+        FrameChoice chooseFrames(const fs::path&, const std::vector<YedraRecord>& frames) override {
+            for (const auto& frame : frames)
+                offered.push_back(frame.rawValue(0));
+            stepsBefore = progress.size();
+            throw Stopped();
+        }
+    } stopping;
+    stopping.documents.push_back(sampleSchool());
+
+    ExportRun stoppedRun(session, stopping, {.lockWait = kNoWait, .beforeEachMove = {}});
+    EXPECT_THROW(stoppedRun.run(), Stopped);
+    EXPECT_EQ(stopping.offered, (std::vector<std::string>{"JOR1", "JOR2"}));
+    EXPECT_EQ(stopping.stepsBefore, 6u);
+    EXPECT_TRUE(stopping.messages.empty());
+    EXPECT_EQ(stopping.busyStates, (std::vector<bool>{true, false}));
+    EXPECT_EQ(folderContents(work), before);
+}
+
 TEST_F(ExportRunTest, MissingDocumentLeavesMinusOneOnlyWhenVelmoraReadsTheResult) {
     for (const bool hostReadsResult : {false, true}) {
         SCOPED_TRACE(hostReadsResult ? "started by Velmora" : "standalone");

@@ -5,6 +5,7 @@
 #include "support/ExportFixtures.h"
 
 #include "dbf/Error.h"
+#include "export/FrameSelection.h"
 #include "export/Steps.h"
 
 #include <gmock/gmock.h>
@@ -34,12 +35,12 @@ YedraFields slot(std::string key, std::string frameCode, std::string start, std:
     return {key, "Tramo " + key, std::move(start), std::move(end), std::move(frameCode)};
 }
 
-// The selection string of a frame dialog: each code padded to 10 characters.
+// The selection string of a frame dialog in which `codes` were selected.
 std::string selection(const std::vector<std::string>& codes) {
-    std::string text;
+    FrameSelection dialog(0);
     for (const auto& code : codes)
-        text += (code + std::string(10, ' ')).substr(0, 10);
-    return text;
+        dialog.add(code);
+    return dialog.choice().selection;
 }
 
 FrameChoice accepted(const std::vector<std::string>& codes, int frameCount) {
@@ -87,6 +88,7 @@ TEST(FrameStep, WithoutFramesWritesEmptyTablesAndAsksNothing) {
     FrameFixture fixture({{"TRAMOS_HORARIOS", {slot("T1", "", "480", "535")}}});
     frameStep(fixture.context);
     EXPECT_EQ(fixture.ui.frameRequests, 0);
+    EXPECT_EQ(fixture.ui.framesTakenWithoutAsking, 1);
     EXPECT_TRUE(fixture.slots().empty());
     EXPECT_TRUE(fixture.grid().empty());
     EXPECT_TRUE(fixture.periods().empty());
@@ -104,6 +106,7 @@ TEST(FrameStep, RepeatsTheSlotsOfASingleFrameOnEveryDay) {
     frameStep(fixture.context);
 
     EXPECT_EQ(fixture.ui.frameRequests, 0);
+    EXPECT_EQ(fixture.ui.framesTakenWithoutAsking, 1);
     EXPECT_EQ(fixture.slots().front(),
               (Column{"", "1", "", "", "", "T1", "Tramo T1", "08:00", "08:55", "55", "ORD"}));
     EXPECT_EQ(fixture.slotColumn("DIA"), Column(6, "1"));
@@ -250,6 +253,9 @@ TEST(FrameStep, AsksAgainUntilTheChoiceIsAccepted) {
     frameStep(fixture.context);
 
     EXPECT_EQ(fixture.ui.frameRequests, 3);
+    // Each question gets the frame list the run has read.
+    EXPECT_EQ(fixture.ui.framesOffered, (std::vector<std::size_t>{2, 2, 2}));
+    EXPECT_EQ(fixture.ui.framesTakenWithoutAsking, 0);
     EXPECT_EQ(fixture.slotColumn("CODDIHO"), Column{"2"});
     // A single chosen frame: its slots go on the seven days.
     EXPECT_EQ(fixture.slotColumn("DIA"), Column{"1"});

@@ -3,6 +3,7 @@
 // test. An unexpected question fails the test instead of hanging it.
 
 #include "exchange/UserInterface.h"
+#include "exchange/YedraDocument.h"
 
 #include <deque>
 #include <filesystem>
@@ -27,6 +28,8 @@ public:
     std::vector<std::string> messages;
     int documentRequests = 0;
     int frameRequests = 0;
+    std::vector<std::size_t> framesOffered; // the number of frames in each frame question
+    int framesTakenWithoutAsking = 0;
     int teacherDialogs = 0;
     std::vector<bool> busyStates;
     std::vector<StepProgress> progress;
@@ -42,14 +45,16 @@ public:
         return answer;
     }
     void showMessage(const std::string& text) override { messages.push_back(text); }
-    FrameChoice chooseFrames(const std::filesystem::path&) override {
+    FrameChoice chooseFrames(const std::filesystem::path&, const std::vector<YedraRecord>& frames) override {
         ++frameRequests;
+        framesOffered.push_back(frames.size());
         if (frameChoices.empty())
             throw std::logic_error("the run asked for frames that the test did not provide");
         auto answer = frameChoices.front();
         frameChoices.pop_front();
         return answer;
     }
+    void framesTakenWithoutChoice(const std::vector<YedraRecord>&) override { ++framesTakenWithoutAsking; }
     void completeTeacherKeys(const std::filesystem::path& proft) override {
         ++teacherDialogs;
         if (onTeacherDialog)
