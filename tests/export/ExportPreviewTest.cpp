@@ -29,22 +29,31 @@ class OwnTemporaryFolder {
   public:
     OwnTemporaryFolder() : path_(root_.path() / "tmp") {
         fs::create_directory(path_);
-        if (const char* old = std::getenv("TMPDIR"))
-            old_ = old;
-        setenv("TMPDIR", path_.c_str(), 1);
+        for (const char* name : kVariables) {
+            const char* old = std::getenv(name);
+            old_.push_back(old ? std::optional<std::string>(old) : std::nullopt);
+            setenv(name, path_.string().c_str(), 1);
+        }
     }
     ~OwnTemporaryFolder() {
-        if (old_)
-            setenv("TMPDIR", old_->c_str(), 1);
-        else
-            unsetenv("TMPDIR");
+        for (std::size_t i = 0; i < std::size(kVariables); ++i)
+            if (old_[i])
+                setenv(kVariables[i], old_[i]->c_str(), 1);
+            else
+                unsetenv(kVariables[i]);
     }
     bool empty() const { return fs::is_empty(path_); }
 
   private:
+    // Where the system looks for its temporary folder.
+#ifdef _WIN32
+    static constexpr const char* kVariables[] = {"TMP", "TEMP"};
+#else
+    static constexpr const char* kVariables[] = {"TMPDIR"};
+#endif
     TempFolder root_;
     fs::path path_;
-    std::optional<std::string> old_;
+    std::vector<std::optional<std::string>> old_;
 };
 
 // (added, removed, changed, unchanged) of one table.
