@@ -9,6 +9,7 @@
 #include "dbf/Error.h"
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "exchange/Csv.h"
 
 #include <charconv>
 #include <exception>
@@ -21,21 +22,6 @@
 namespace pontrel::cli {
 
 namespace {
-
-// RFC 4180 quoting: only a value holding a comma, a quote or a line break is quoted.
-void appendCsvField(std::string& line, const std::string& utf8) {
-    if (utf8.find_first_of(",\"\r\n") == std::string::npos) {
-        line += utf8;
-        return;
-    }
-    line += '"';
-    for (char c : utf8) {
-        if (c == '"')
-            line += '"';
-        line += c;
-    }
-    line += '"';
-}
 
 std::string shortestForm(double value) {
     char buffer[64];

@@ -2,31 +2,12 @@
 
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
+#include "exchange/Csv.h"
 
 #include <algorithm>
 #include <fstream>
 
 namespace pontrel {
-
-namespace {
-
-// RFC 4180 quoting, as `pontrel-cli dump` writes: only a value holding a comma, a quote or a line
-// break is quoted.
-void appendCsvField(std::string& line, const std::string& utf8) {
-    if (utf8.find_first_of(",\"\r\n") == std::string::npos) {
-        line += utf8;
-        return;
-    }
-    line += '"';
-    for (char c : utf8) {
-        if (c == '"')
-            line += '"';
-        line += c;
-    }
-    line += '"';
-}
-
-} // namespace
 
 const char* motivo(ShortCodeReason reason) {
     switch (reason) {
