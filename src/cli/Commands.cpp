@@ -10,7 +10,8 @@ namespace pontrel::cli {
 
 namespace fs = std::filesystem;
 
-std::optional<ParsedArguments> readCommandArguments(std::string_view command, const std::vector<std::string>& args,
+std::optional<ParsedArguments> readCommandArguments(std::string_view command,
+                                                    const std::vector<std::string>& args,
                                                     CommandEnvironment& environment, int& exitCode) {
     const CommandDescription& description = *findCommand(command);
     auto parsed = parseArguments(description, args, environment.err);

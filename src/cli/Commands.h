@@ -29,7 +29,8 @@ struct ParsedArguments;
 
 // A command's arguments, read against its description. Nullopt when the command ends there, with
 // `exitCode` set: a usage error (written on err), or the help that was asked for (written on out).
-std::optional<ParsedArguments> readCommandArguments(std::string_view command, const std::vector<std::string>& args,
+std::optional<ParsedArguments> readCommandArguments(std::string_view command,
+                                                    const std::vector<std::string>& args,
                                                     CommandEnvironment& environment, int& exitCode);
 
 int runDumpCommand(const std::vector<std::string>& args, CommandEnvironment& environment);

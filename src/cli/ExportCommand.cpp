@@ -6,9 +6,9 @@
 #include "cli/TerminalUserInterface.h"
 
 #include "dbf/Error.h"
+#include "exchange/TableSetReplacement.h"
 #include "exchange/WorkingFolder.h"
 #include "export/ExportRun.h"
-#include "exchange/TableSetReplacement.h"
 #include "platform/Folders.h"
 
 #include <iomanip>

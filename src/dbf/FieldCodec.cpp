@@ -471,55 +471,38 @@ std::optional<std::string> queryKey(const FieldLayout& f, const Value& value) {
 }
 
 bool readNumber(const Value& v, std::optional<double>& number) {
-    if (std::holds_alternative<std::monostate>(v)) {
-        number.reset();
-        return true;
-    }
-    if (auto* i = std::get_if<std::int64_t>(&v)) {
-        number = static_cast<double>(*i);
-        return true;
-    }
-    if (auto* d = std::get_if<double>(&v)) {
-        number = *d;
-        return true;
-    }
-    if (auto* s = std::get_if<std::string>(&v)) {
+    std::optional<double> read;
+    if (auto* i = std::get_if<std::int64_t>(&v))
+        read = static_cast<double>(*i);
+    else if (auto* d = std::get_if<double>(&v))
+        read = *d;
+    else if (auto* s = std::get_if<std::string>(&v)) {
         const auto t = trimBoth(*s);
-        if (t.empty()) {
-            number.reset();
-            return true;
-        }
-        if (auto d = parseDouble(t)) {
-            number = d;
-            return true;
-        }
-    }
-    return false;
+        if (!t.empty() && !(read = parseDouble(t)))
+            return false;
+    } else if (!std::holds_alternative<std::monostate>(v))
+        return false;
+    number = read;
+    return true;
 }
 
 bool readWholeNumber(const Value& v, std::optional<std::int64_t>& number) {
+    std::optional<std::int64_t> read;
     if (auto* i = std::get_if<std::int64_t>(&v)) {
-        number = *i;
-        return true;
-    }
-    if (auto* s = std::get_if<std::string>(&v)) {
+        read = *i;
+    } else if (auto* s = std::get_if<std::string>(&v)) {
+        // Text must write a whole number itself: "12.0" is no whole number.
         const auto t = trimBoth(*s);
-        if (t.empty()) {
-            number.reset();
-            return true;
-        }
-        if (auto i = parseInteger(t)) {
-            number = i;
-            return true;
-        }
-        return false;
+        if (!t.empty() && !(read = parseInteger(t)))
+            return false;
+    } else {
+        std::optional<double> d;
+        if (!readNumber(v, d) || (d && (std::trunc(*d) != *d || std::fabs(*d) >= 9.2e18)))
+            return false;
+        if (d)
+            read = static_cast<std::int64_t>(*d);
     }
-    std::optional<double> d;
-    if (!readNumber(v, d))
-        return false;
-    if (d && (std::trunc(*d) != *d || std::fabs(*d) >= 9.2e18))
-        return false;
-    number = d ? std::optional<std::int64_t>(static_cast<std::int64_t>(*d)) : std::nullopt;
+    number = read;
     return true;
 }
 

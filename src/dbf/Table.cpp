@@ -376,7 +376,8 @@ std::optional<std::size_t> Table::locate(const std::vector<std::size_t>& fields,
     impl_->requireOpen();
     if (fields.size() != equals.size())
         throw messages::tableError(impl_->name, "se busca por " + std::to_string(fields.size()) +
-                                                    " campos con " + std::to_string(equals.size()) + " valores");
+                                                    " campos con " + std::to_string(equals.size()) +
+                                                    " valores");
     if (fields.empty())
         return impl_->live.empty() ? std::nullopt : std::optional<std::size_t>(0);
     // The same key as firstMatch builds, in the opening's reused buffers.

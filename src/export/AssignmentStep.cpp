@@ -88,8 +88,9 @@ void assignmentStep(ExportContext& context) {
         // The minutes are converted only for a subject that yields assignments.
         if (minutes.empty())
             minutes = kDefaultMinutes;
-        const std::int64_t hours = weeklyHours(requireWholeNumber(
-            minutes, {"MATERIAS", record.number(), 4, "minutos semanales", context.document.path().string()}));
+        const std::int64_t hours =
+            weeklyHours(requireWholeNumber(minutes, {"MATERIAS", record.number(), 4, "minutos semanales",
+                                                     context.document.path().string()}));
         const std::string sessions = sessionPattern(hours);
 
         for (std::size_t unit : courseUnits) {

@@ -82,8 +82,8 @@ std::size_t coursePass(ExportContext& context, Table& courses) {
         const std::string key = record.value(0);
         const std::string name = record.value(1);
         const std::int32_t number =
-            requireWholeNumber(key, {"CURSOS_DEL_CENTRO", record.number(), 0, "clave del curso X_OFERTAMATRIG",
-                                     context.document.path().string()});
+            requireWholeNumber(key, {"CURSOS_DEL_CENTRO", record.number(), 0,
+                                     "clave del curso X_OFERTAMATRIG", context.document.path().string()});
 
         std::string level = kUnknownLevel;
         std::string description = name;

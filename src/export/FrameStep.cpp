@@ -77,10 +77,12 @@ std::size_t slotPass(ExportContext& context, const ChosenFrames& selection, Tabl
         ++read;
         const std::string frameCode = record.value(4).substr(0, kFrameCodeWidth);
         if (selection.chosen(frameCode)) {
-            const std::int64_t start = requireWholeNumber(
-                record.value(2), {"TRAMOS_HORARIOS", record.number(), 2, "inicio del tramo en minutos", documentName});
-            const std::int64_t end = requireWholeNumber(
-                record.value(3), {"TRAMOS_HORARIOS", record.number(), 3, "fin del tramo en minutos", documentName});
+            const std::int64_t start =
+                requireWholeNumber(record.value(2), {"TRAMOS_HORARIOS", record.number(), 2,
+                                                     "inicio del tramo en minutos", documentName});
+            const std::int64_t end =
+                requireWholeNumber(record.value(3), {"TRAMOS_HORARIOS", record.number(), 3,
+                                                     "fin del tramo en minutos", documentName});
             RecordBuffer row;
             row.setText("DIHO", "");
             row.setText("DIA", std::to_string(day));
