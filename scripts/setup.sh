@@ -14,7 +14,7 @@ packages=(
   xvfb xdotool x11-utils xauth imagemagick xchm
   fonts-dejavu-core fonts-liberation
   groff-base
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 )
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64)

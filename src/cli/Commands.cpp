@@ -10,6 +10,23 @@ namespace pontrel::cli {
 
 namespace fs = std::filesystem;
 
+std::optional<ParsedArguments> readCommandArguments(std::string_view command,
+                                                    const std::vector<std::string>& args,
+                                                    CommandEnvironment& environment, int& exitCode) {
+    const CommandDescription& description = *findCommand(command);
+    auto parsed = parseArguments(description, args, environment.err);
+    if (!parsed) {
+        exitCode = kExitUsage;
+        return std::nullopt;
+    }
+    if (parsed->help) {
+        environment.out << commandHelp(description);
+        exitCode = kExitDone;
+        return std::nullopt;
+    }
+    return parsed;
+}
+
 int runCommandLine(const std::vector<std::string>& args, CommandEnvironment& environment) {
     if (args.empty()) {
         reportError(environment.err, "falta la orden (export, import o dump).");

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pontrel::cli {
@@ -22,6 +24,14 @@ struct CommandEnvironment {
 // The whole command line after the program's name: the command and its arguments, or --help,
 // -h or --version.
 int runCommandLine(const std::vector<std::string>& args, CommandEnvironment& environment);
+
+struct ParsedArguments;
+
+// A command's arguments, read against its description. Nullopt when the command ends there, with
+// `exitCode` set: a usage error (written on err), or the help that was asked for (written on out).
+std::optional<ParsedArguments> readCommandArguments(std::string_view command,
+                                                    const std::vector<std::string>& args,
+                                                    CommandEnvironment& environment, int& exitCode);
 
 int runDumpCommand(const std::vector<std::string>& args, CommandEnvironment& environment);
 int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& environment);

@@ -77,14 +77,10 @@ void dumpTable(const std::filesystem::path& file, std::ostream& out) {
 } // namespace
 
 int runDumpCommand(const std::vector<std::string>& args, CommandEnvironment& environment) {
-    const CommandDescription& description = *findCommand("dump");
-    const auto parsed = parseArguments(description, args, environment.err);
+    int exitCode = kExitDone;
+    const auto parsed = readCommandArguments("dump", args, environment, exitCode);
     if (!parsed)
-        return kExitUsage;
-    if (parsed->help) {
-        environment.out << commandHelp(description);
-        return kExitDone;
-    }
+        return exitCode;
     try {
         dumpTable(std::filesystem::path(parsed->argument), environment.out);
         return kExitDone;

@@ -1,13 +1,14 @@
 #include "cli/ExportCommand.h"
 
 #include "cli/CommandLine.h"
+#include "cli/Commands.h"
 #include "cli/PreviewOutput.h"
 #include "cli/TerminalUserInterface.h"
 
 #include "dbf/Error.h"
+#include "exchange/TableSetReplacement.h"
 #include "exchange/WorkingFolder.h"
 #include "export/ExportRun.h"
-#include "exchange/TableSetReplacement.h"
 #include "platform/Folders.h"
 
 #include <iomanip>
@@ -37,14 +38,10 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
 
 int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& environment,
                      const AfterRunHook& afterRun) {
-    const CommandDescription& description = *findCommand("export");
-    const auto parsed = parseArguments(description, args, environment.err);
+    int exitCode = kExitDone;
+    const auto parsed = readCommandArguments("export", args, environment, exitCode);
     if (!parsed)
-        return kExitUsage;
-    if (parsed->help) {
-        environment.out << commandHelp(description);
-        return kExitDone;
-    }
+        return exitCode;
 
     const bool dryRun = parsed->given("--dry-run");
     if (parsed->given("--detalle") && !dryRun) {

@@ -60,14 +60,10 @@ void completeTeacherKeys(const std::filesystem::path& proftTable,
 } // namespace
 
 int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& environment) {
-    const CommandDescription& description = *findCommand("import");
-    const auto parsed = parseArguments(description, args, environment.err);
+    int exitCode = kExitDone;
+    const auto parsed = readCommandArguments("import", args, environment, exitCode);
     if (!parsed)
-        return kExitUsage;
-    if (parsed->help) {
-        environment.out << commandHelp(description);
-        return kExitDone;
-    }
+        return exitCode;
 
     TerminalUserInterface ui(environment.in, environment.out, environment.err, environment.interactive);
     ui.setDocument(std::filesystem::path(parsed->argument));

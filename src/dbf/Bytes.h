@@ -5,8 +5,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace pontrel::dbf::bytes {
+
+// A name kept in a place of `maxLength` bytes (field, tag, index expression): the bytes up to the
+// first NUL, without the blanks after it.
+inline std::string readName(const std::uint8_t* p, std::size_t maxLength) {
+    std::size_t n = 0;
+    while (n < maxLength && p[n] != 0)
+        ++n;
+    while (n > 0 && p[n - 1] == ' ')
+        --n;
+    return std::string(reinterpret_cast<const char*>(p), n);
+}
 
 inline std::uint16_t readU16LE(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));

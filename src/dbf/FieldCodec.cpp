@@ -134,40 +134,17 @@ std::string showValue(const Value& v) {
 
 // A value as a number, for numeric fields: nullopt for NULL or blank text.
 std::optional<double> numericValue(const std::string& file, const FieldLayout& f, const Value& v) {
-    if (std::holds_alternative<std::monostate>(v))
-        return std::nullopt;
-    if (auto* i = std::get_if<std::int64_t>(&v))
-        return static_cast<double>(*i);
-    if (auto* d = std::get_if<double>(&v))
-        return *d;
-    if (auto* s = std::get_if<std::string>(&v)) {
-        auto t = trimBoth(*s);
-        if (t.empty())
-            return std::nullopt;
-        if (auto d = parseDouble(t))
-            return d;
+    std::optional<double> number;
+    if (!readNumber(v, number))
         badValue(file, f, showValue(v), "no es un número");
-    }
-    badValue(file, f, showValue(v), "no es un número");
+    return number;
 }
 
 std::optional<std::int64_t> integerValue(const std::string& file, const FieldLayout& f, const Value& v) {
-    if (auto* i = std::get_if<std::int64_t>(&v))
-        return *i;
-    if (auto* s = std::get_if<std::string>(&v)) {
-        auto t = trimBoth(*s);
-        if (t.empty())
-            return std::nullopt;
-        if (auto i = parseInteger(t))
-            return i;
+    std::optional<std::int64_t> number;
+    if (!readWholeNumber(v, number))
         badValue(file, f, showValue(v), "no es un número entero");
-    }
-    auto d = numericValue(file, f, v);
-    if (!d)
-        return std::nullopt;
-    if (std::trunc(*d) != *d || std::fabs(*d) > 9.2e18)
-        badValue(file, f, showValue(v), "no es un número entero");
-    return static_cast<std::int64_t>(*d);
+    return number;
 }
 
 std::string normalisedNumber(double d) {
@@ -491,6 +468,42 @@ std::optional<std::string> queryKey(const FieldLayout& f, const Value& value) {
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+bool readNumber(const Value& v, std::optional<double>& number) {
+    std::optional<double> read;
+    if (auto* i = std::get_if<std::int64_t>(&v))
+        read = static_cast<double>(*i);
+    else if (auto* d = std::get_if<double>(&v))
+        read = *d;
+    else if (auto* s = std::get_if<std::string>(&v)) {
+        const auto t = trimBoth(*s);
+        if (!t.empty() && !(read = parseDouble(t)))
+            return false;
+    } else if (!std::holds_alternative<std::monostate>(v))
+        return false;
+    number = read;
+    return true;
+}
+
+bool readWholeNumber(const Value& v, std::optional<std::int64_t>& number) {
+    std::optional<std::int64_t> read;
+    if (auto* i = std::get_if<std::int64_t>(&v)) {
+        read = *i;
+    } else if (auto* s = std::get_if<std::string>(&v)) {
+        // Text must write a whole number itself: "12.0" is no whole number.
+        const auto t = trimBoth(*s);
+        if (!t.empty() && !(read = parseInteger(t)))
+            return false;
+    } else {
+        std::optional<double> d;
+        if (!readNumber(v, d) || (d && (std::trunc(*d) != *d || std::fabs(*d) >= 9.2e18)))
+            return false;
+        if (d)
+            read = static_cast<std::int64_t>(*d);
+    }
+    number = read;
+    return true;
 }
 
 } // namespace pontrel::dbf

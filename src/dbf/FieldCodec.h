@@ -41,6 +41,12 @@ std::string lookupKey(const TableLayout& layout, const FieldLayout& f, const std
 // nullopt when the value can equal no stored value of the field (e.g. "abc" sought in a number field).
 std::optional<std::string> queryKey(const FieldLayout& f, const Value& value);
 
+// A value read as a number, as the field writer and the table's readers both take it: NULL and blank
+// text give nullopt; text counts without the blanks around it and a leading '+'. False when the value
+// is no number (for readWholeNumber: no whole number within 64 bits); `number` is then unchanged.
+bool readNumber(const Value& v, std::optional<double>& number);
+bool readWholeNumber(const Value& v, std::optional<std::int64_t>& number);
+
 // Shortest text that reads back as the same double, independent of the C locale.
 std::string formatDouble(double d);
 

@@ -35,16 +35,6 @@ std::string upper(std::string_view s) {
     return r;
 }
 
-std::string nameFrom(const std::uint8_t* p, std::size_t maxLength) {
-    std::size_t n = 0;
-    while (n < maxLength && p[n] != 0)
-        ++n;
-    std::string name(reinterpret_cast<const char*>(p), n);
-    while (!name.empty() && name.back() == ' ')
-        name.pop_back();
-    return name;
-}
-
 // The width a type must have when it is not the definer's choice; checked on reading so that a
 // damaged descriptor cannot make a decoder read past its field.
 int requiredWidth(char type, int width, bool level7) {
@@ -128,13 +118,13 @@ TableLayout parseHeader(const std::uint8_t* data, std::size_t fileSize, const st
         const std::uint8_t* d = data + pos;
         FieldLayout f;
         if (layout.level7) {
-            f.info.name = nameFrom(d, 32);
+            f.info.name = bytes::readName(d, 32);
             f.info.type = static_cast<char>(d[32]);
             f.info.width = d[33];
             f.info.decimals = d[34];
             f.indexed = d[level7::kDescriptorMdxFlag] == 1;
         } else {
-            f.info.name = nameFrom(d, 11);
+            f.info.name = bytes::readName(d, 11);
             f.info.type = static_cast<char>(d[11]);
             f.info.width = d[16];
             f.info.decimals = d[17];

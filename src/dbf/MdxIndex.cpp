@@ -226,16 +226,6 @@ namespace {
 [[noreturn]] void damagedIndex(const std::string& file, const std::string& detail) {
     throw Error("El índice «" + file + "» está dañado: " + detail + ".");
 }
-
-std::string cString(const std::uint8_t* p, std::size_t max) {
-    std::size_t n = 0;
-    while (n < max && p[n] != 0)
-        ++n;
-    std::string s(reinterpret_cast<const char*>(p), n);
-    while (!s.empty() && s.back() == ' ')
-        s.pop_back();
-    return s;
-}
 } // namespace
 
 MdxFile MdxFile::parse(std::vector<std::uint8_t> data, const std::string& fileName) {
@@ -260,7 +250,7 @@ MdxFile MdxFile::parse(std::vector<std::uint8_t> data, const std::string& fileNa
         const std::uint8_t* e = data.data() + at;
         MdxTagInfo tag;
         tag.headerPage = bytes::readU32LE(e);
-        tag.name = cString(e + kTagNameAt, level7 ? 33 : 11);
+        tag.name = bytes::readName(e + kTagNameAt, level7 ? 33 : 11);
         tag.keyType = static_cast<char>(e[level7 ? kTagKeyTypeAt : 20]);
         const std::uint64_t headerAt = static_cast<std::uint64_t>(tag.headerPage) * kPage;
         if (tag.headerPage < 1 || headerAt + kBlock > data.size())
@@ -268,7 +258,7 @@ MdxFile MdxFile::parse(std::vector<std::uint8_t> data, const std::string& fileNa
         const std::uint8_t* h = data.data() + headerAt;
         tag.keyLength = bytes::readU16LE(h + kKeyLengthAt);
         tag.descending = (h[kHeaderKeyFormatAt] & kDescending) != 0;
-        tag.expression = cString(h + kExpressionAt, kExpressionLength);
+        tag.expression = bytes::readName(h + kExpressionAt, kExpressionLength);
         const std::size_t entryLength = bytes::readU16LE(h + kEntryLengthAt);
         if (tag.keyLength < 1 || entryLength < static_cast<std::size_t>(tag.keyLength) + 4 ||
             entryLength > (kBlock - kNodeHeader) / 2)

@@ -284,17 +284,6 @@ std::string Table::text(std::size_t record, std::string_view field) const {
 }
 
 namespace {
-// Text read as a number: blanks around it do not count, nor a leading '+'.
-std::string_view trimmed(std::string_view t) {
-    while (!t.empty() && t.front() == ' ')
-        t.remove_prefix(1);
-    while (!t.empty() && t.back() == ' ')
-        t.remove_suffix(1);
-    if (!t.empty() && t.front() == '+')
-        t.remove_prefix(1);
-    return t;
-}
-
 Error notA(const std::string& table, std::size_t record, std::string_view field, const Value& v,
            std::string_view what) {
     std::string shown;
@@ -312,43 +301,18 @@ Error notA(const std::string& table, std::size_t record, std::string_view field,
 
 std::optional<std::int64_t> Table::integer(std::size_t record, std::string_view field) const {
     const Value v = value(record, field);
-    if (std::holds_alternative<std::monostate>(v))
-        return std::nullopt;
-    if (auto* i = std::get_if<std::int64_t>(&v))
-        return *i;
-    if (auto* d = std::get_if<double>(&v)) {
-        if (std::trunc(*d) == *d && std::fabs(*d) < 9.2e18)
-            return static_cast<std::int64_t>(*d);
-    } else if (auto* s = std::get_if<std::string>(&v)) {
-        std::string_view t = trimmed(*s);
-        if (t.empty())
-            return std::nullopt;
-        std::int64_t parsed = 0;
-        auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), parsed);
-        if (ec == std::errc() && end == t.data() + t.size())
-            return parsed;
-    }
-    throw notA(impl_->name, record, field, v, "un número entero");
+    std::optional<std::int64_t> number;
+    if (!readWholeNumber(v, number))
+        throw notA(impl_->name, record, field, v, "un número entero");
+    return number;
 }
 
 std::optional<double> Table::number(std::size_t record, std::string_view field) const {
     const Value v = value(record, field);
-    if (std::holds_alternative<std::monostate>(v))
-        return std::nullopt;
-    if (auto* i = std::get_if<std::int64_t>(&v))
-        return static_cast<double>(*i);
-    if (auto* d = std::get_if<double>(&v))
-        return *d;
-    if (auto* s = std::get_if<std::string>(&v)) {
-        std::string_view t = trimmed(*s);
-        if (t.empty())
-            return std::nullopt;
-        double parsed = 0;
-        auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), parsed);
-        if (ec == std::errc() && end == t.data() + t.size())
-            return parsed;
-    }
-    throw notA(impl_->name, record, field, v, "un número");
+    std::optional<double> number;
+    if (!readNumber(v, number))
+        throw notA(impl_->name, record, field, v, "un número");
+    return number;
 }
 
 std::optional<bool> Table::boolean(std::size_t record, std::string_view field) const {
@@ -412,7 +376,8 @@ std::optional<std::size_t> Table::locate(const std::vector<std::size_t>& fields,
     impl_->requireOpen();
     if (fields.size() != equals.size())
         throw messages::tableError(impl_->name, "se busca por " + std::to_string(fields.size()) +
-                                                    " campos con " + std::to_string(equals.size()) + " valores");
+                                                    " campos con " + std::to_string(equals.size()) +
+                                                    " valores");
     if (fields.empty())
         return impl_->live.empty() ? std::nullopt : std::optional<std::size_t>(0);
     // The same key as firstMatch builds, in the opening's reused buffers.

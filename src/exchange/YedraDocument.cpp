@@ -271,8 +271,8 @@ const YedraDocument::Selection& YedraDocument::select(std::string_view group) co
         selection->fields.push_back(
             {std::string_view(selection->texts).substr(g.offset, g.length), g.element});
     selection->records.reserve(spans.size());
-    for (const auto& [first, count] : spans)
-        selection->records.emplace_back(selection->fields.data() + first, count);
+    for (std::size_t i = 0; i < spans.size(); ++i)
+        selection->records.emplace_back(selection->fields.data() + spans[i].first, spans[i].second, i + 1);
     selections_.push_back(std::move(selection));
     return *selections_.back();
 }

@@ -27,9 +27,13 @@ class YedraRecord {
         std::string_view text;
         const xmlNode* element = nullptr;
     };
-    // `count` fields from `fields` on, in document order.
-    YedraRecord(const Field* fields, std::size_t count) : fields_(fields), count_(count) {}
+    // `count` fields from `fields` on, in document order; `number` is the record's place in its group.
+    YedraRecord(const Field* fields, std::size_t count, std::size_t number)
+        : fields_(fields), count_(count), number_(number) {}
     std::size_t fieldCount() const { return count_; }
+    // The record's number within its data group, from 1, in document order, counting every record
+    // (those the record loop leaves out too): what messages name the record by.
+    std::size_t number() const { return number_; }
     // Trimmed of codes up to 32, converted to ANSI. A position beyond the last field reads as "".
     std::string value(std::size_t position) const;
     // The same without the trimming.
@@ -38,6 +42,7 @@ class YedraRecord {
   private:
     const Field* fields_;
     std::size_t count_;
+    std::size_t number_;
 };
 
 class YedraDocument {

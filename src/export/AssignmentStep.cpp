@@ -70,12 +70,8 @@ void assignmentStep(ExportContext& context) {
     Table units = openRunTable(context.tablesFolder, "GRUPOST.DBF", dbf::Access::ReadOnly);
     const auto subjectCodes = readSubjectCodes(context.tablesFolder);
 
-    const auto records = context.document.records("MATERIAS");
     std::size_t read = 0;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const YedraRecord& record = records[i];
-        if (record.fieldCount() < 2)
-            continue;
+    for (const YedraRecord& record : context.document.loopRecords("MATERIAS")) {
         ++read;
         const std::string courseKey = record.value(0);
         const std::string subjectKey = record.value(1);
@@ -92,8 +88,9 @@ void assignmentStep(ExportContext& context) {
         // The minutes are converted only for a subject that yields assignments.
         if (minutes.empty())
             minutes = kDefaultMinutes;
-        const std::int64_t hours = weeklyHours(requireWholeNumber(
-            minutes, {"MATERIAS", i + 1, 4, "minutos semanales", context.document.path().string()}));
+        const std::int64_t hours =
+            weeklyHours(requireWholeNumber(minutes, {"MATERIAS", record.number(), 4, "minutos semanales",
+                                                     context.document.path().string()}));
         const std::string sessions = sessionPattern(hours);
 
         for (std::size_t unit : courseUnits) {

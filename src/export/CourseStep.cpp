@@ -76,18 +76,14 @@ std::string unitCodeStart(const std::string& name, std::size_t length = 10) {
 
 std::size_t coursePass(ExportContext& context, Table& courses) {
     const auto levels = readLevels(context.levelTable);
-    const auto records = context.document.records("CURSOS_DEL_CENTRO");
     std::size_t read = 0;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const YedraRecord& record = records[i];
-        if (record.fieldCount() < 2)
-            continue;
+    for (const YedraRecord& record : context.document.loopRecords("CURSOS_DEL_CENTRO")) {
         ++read;
         const std::string key = record.value(0);
         const std::string name = record.value(1);
         const std::int32_t number =
-            requireWholeNumber(key, {"CURSOS_DEL_CENTRO", i + 1, 0, "clave del curso X_OFERTAMATRIG",
-                                     context.document.path().string()});
+            requireWholeNumber(key, {"CURSOS_DEL_CENTRO", record.number(), 0,
+                                     "clave del curso X_OFERTAMATRIG", context.document.path().string()});
 
         std::string level = kUnknownLevel;
         std::string description = name;

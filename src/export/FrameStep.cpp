@@ -70,21 +70,19 @@ ChosenFrames chooseFrames(ExportContext& context, const std::vector<YedraRecord>
 }
 
 std::size_t slotPass(ExportContext& context, const ChosenFrames& selection, Table& slots) {
-    const auto records = context.document.records("TRAMOS_HORARIOS");
     const std::string documentName = context.document.path().string();
     std::size_t read = 0;
-    int day = 1;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const YedraRecord& record = records[i];
-        if (record.fieldCount() < 2)
-            continue; // the day counter moves only with records that are read
+    int day = 1; // moves only with the records that the loop reads
+    for (const YedraRecord& record : context.document.loopRecords("TRAMOS_HORARIOS")) {
         ++read;
         const std::string frameCode = record.value(4).substr(0, kFrameCodeWidth);
         if (selection.chosen(frameCode)) {
-            const std::int64_t start = requireWholeNumber(
-                record.value(2), {"TRAMOS_HORARIOS", i + 1, 2, "inicio del tramo en minutos", documentName});
-            const std::int64_t end = requireWholeNumber(
-                record.value(3), {"TRAMOS_HORARIOS", i + 1, 3, "fin del tramo en minutos", documentName});
+            const std::int64_t start =
+                requireWholeNumber(record.value(2), {"TRAMOS_HORARIOS", record.number(), 2,
+                                                     "inicio del tramo en minutos", documentName});
+            const std::int64_t end =
+                requireWholeNumber(record.value(3), {"TRAMOS_HORARIOS", record.number(), 3,
+                                                     "fin del tramo en minutos", documentName});
             RecordBuffer row;
             row.setText("DIHO", "");
             row.setText("DIA", std::to_string(day));

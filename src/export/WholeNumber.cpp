@@ -6,7 +6,7 @@
 #include <charconv>
 #include <limits>
 
-namespace pontrel {
+namespace pontrel::exporting {
 
 std::optional<std::int32_t> parseWholeNumber(std::string_view text) {
     std::string_view rest = ansi::trimControls(text);
@@ -44,4 +44,4 @@ std::int32_t requireWholeNumber(std::string_view ansiValue, const WholeNumberSou
                 source.document + "). Corrija el dato en Yedra y vuelva a exportar.");
 }
 
-} // namespace pontrel
+} // namespace pontrel::exporting

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace pontrel {
+namespace pontrel::exporting {
 
 // The number that `text` writes, or nullopt when it is not a whole number within 32 bits.
 // Leading and trailing characters with codes up to 32 are ignored, as the field value drops them.
@@ -27,4 +27,4 @@ struct WholeNumberSource {
 // and value when it is not a whole number.
 std::int32_t requireWholeNumber(std::string_view ansiValue, const WholeNumberSource& source);
 
-} // namespace pontrel
+} // namespace pontrel::exporting

@@ -25,12 +25,15 @@ class FileLock {
     void release();
 
   private:
-    std::filesystem::path file_;
 #ifdef _WIN32
-    void* handle_ = nullptr;
+    using Handle = void*; // the opening's HANDLE
+    static constexpr Handle kNoHandle = nullptr;
 #else
-    int fd_ = -1;
+    using Handle = int; // the file descriptor
+    static constexpr Handle kNoHandle = -1;
 #endif
+    std::filesystem::path file_;
+    Handle handle_ = kNoHandle;
 };
 
 } // namespace pontrel::platform

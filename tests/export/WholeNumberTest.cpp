@@ -8,7 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace pontrel {
+namespace pontrel::exporting {
 namespace {
 
 TEST(WholeNumber, ReadsSignAndDigitsWithin32Bits) {
@@ -61,4 +61,4 @@ TEST(WholeNumber, NamesWhereTheValueWasReadWhenItIsNotOne) {
 }
 
 } // namespace
-} // namespace pontrel
+} // namespace pontrel::exporting

@@ -4,26 +4,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace pontrel::platform {
-
-FileLock::FileLock(FileLock&& other) noexcept {
-    *this = std::move(other);
-}
-
-FileLock& FileLock::operator=(FileLock&& other) noexcept {
-    if (this != &other) {
-        release();
-        file_ = std::move(other.file_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-FileLock::~FileLock() {
-    release();
-}
 
 int FileLock::tryAcquire(const std::filesystem::path& file) {
     release();
@@ -47,7 +29,7 @@ int FileLock::tryAcquire(const std::filesystem::path& file) {
         if (::fstat(fd, &held) == 0 && ::stat(file.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
             held.st_ino == named.st_ino) {
             file_ = file;
-            fd_ = fd;
+            handle_ = fd;
             return 0;
         }
         ::close(fd);
@@ -55,17 +37,13 @@ int FileLock::tryAcquire(const std::filesystem::path& file) {
     return EAGAIN;
 }
 
-bool FileLock::held() const {
-    return fd_ >= 0;
-}
-
 void FileLock::release() {
-    if (fd_ < 0)
+    if (!held())
         return;
     // Removed while still locked, so no other process can lock the file between the two calls.
     ::unlink(file_.c_str());
-    ::close(fd_);
-    fd_ = -1;
+    ::close(handle_);
+    handle_ = kNoHandle;
 }
 
 } // namespace pontrel::platform

@@ -1,26 +1,8 @@
 #include "platform/FolderLock.h"
 
-#include <utility>
 #include <windows.h>
 
 namespace pontrel::platform {
-
-FileLock::FileLock(FileLock&& other) noexcept {
-    *this = std::move(other);
-}
-
-FileLock& FileLock::operator=(FileLock&& other) noexcept {
-    if (this != &other) {
-        release();
-        file_ = std::move(other.file_);
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-}
-
-FileLock::~FileLock() {
-    release();
-}
 
 int FileLock::tryAcquire(const std::filesystem::path& file) {
     release();
@@ -41,15 +23,11 @@ int FileLock::tryAcquire(const std::filesystem::path& file) {
     return 0;
 }
 
-bool FileLock::held() const {
-    return handle_ != nullptr;
-}
-
 void FileLock::release() {
-    if (!handle_)
+    if (!held())
         return;
     CloseHandle(static_cast<HANDLE>(handle_));
-    handle_ = nullptr;
+    handle_ = kNoHandle;
 }
 
 } // namespace pontrel::platform

@@ -1,0 +1,3 @@
+#include "exchange/YedraDocument.h"
+#include "dbf/Table.h"
+#include "import/Activity.h"

@@ -1,0 +1,3 @@
+#pragma once
+#include "../dbf/Table.h"
+#include "exchange/Ansi.h"
