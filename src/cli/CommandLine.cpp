@@ -242,9 +242,10 @@ std::string manualPage() {
         page += ".B " + roff(synopsis(command)) + "\n.PP\n" + roff(command.description) + "\n";
         page += ".TP\n.I " + roff(command.argument) + "\n" + roff(command.argumentHelp) + "\n";
         for (const auto& option : command.options)
-            page += (option.isSwitch() ? ".TP\n.B " + roff(option.name)
-                                       : ".TP\n.BI \"" + roff(option.name) + " \" " + roff(option.valueName)) +
-                    "\n" + roff(option.help) + "\n";
+            page +=
+                (option.isSwitch() ? ".TP\n.B " + roff(option.name)
+                                   : ".TP\n.BI \"" + roff(option.name) + " \" " + roff(option.valueName)) +
+                "\n" + roff(option.help) + "\n";
         page += ".PP\nEjemplos:\n.PP\n.nf\n.RS\n";
         for (const auto& example : command.examples)
             page += roff(example) + "\n";

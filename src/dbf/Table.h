@@ -126,7 +126,8 @@ class Table {
     std::optional<std::size_t> locate(const std::vector<std::pair<std::string, Value>>& equals) const;
     // The same with the fields given by position (see fieldIndex) and the values in the same order,
     // for loops that look up many records: no field names to resolve on every call.
-    std::optional<std::size_t> locate(const std::vector<std::size_t>& fields, const std::vector<Value>& equals) const;
+    std::optional<std::size_t> locate(const std::vector<std::size_t>& fields,
+                                      const std::vector<Value>& equals) const;
     std::vector<std::size_t> select(std::string_view field, const Value& equals) const;
 
     // Writing (needs Access::ReadWrite). Appends and posts one record; returns its position. Records

@@ -45,8 +45,8 @@ class ShortCodeRegistry {
   private:
     ShortCodeSettings settings_;
     std::string key(std::string_view code) const;
-    std::set<std::string> sorted_;           // case-significant registries stay sorted
-    std::unordered_set<std::string> hashed_; // case-ignoring registries test by hashing
+    std::set<std::string> sorted_;                           // case-significant registries stay sorted
+    std::unordered_set<std::string> hashed_;                 // case-ignoring registries test by hashing
     std::unordered_map<std::string, unsigned long> nextTry_; // per base: no lower number is free
 };
 

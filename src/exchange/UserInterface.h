@@ -21,13 +21,13 @@ struct FrameChoice {
 
 // One line of progress, for front ends that show it (the command line on a terminal).
 struct StepProgress {
-    std::string step;          // the step's name, Spanish, UTF-8
+    std::string step; // the step's name, Spanish, UTF-8
     std::size_t recordsRead = 0;
     std::string tablesWritten; // e.g. "ASIGNOMT, ASIGNOMT2"
 };
 
 class UserInterface {
-public:
+  public:
     virtual ~UserInterface() = default;
 
     // The file dialog `OpenDialogXML` ("Archivo XML", "*.xml"); nullopt when the user cancels.

@@ -32,8 +32,8 @@ struct ExportContext {
     std::filesystem::path levelTable;   // NIVELCAN.DBF
     std::filesystem::path documentPath; // for the frame selection dialog, which loads its own copy
     UserInterface& ui;
-    bool task513 = false;       // set by the activities step, read by the assignments step
-    SubjectRegistries subjects; // filled by the subjects step, emptied by the activities step
+    bool task513 = false;                  // set by the activities step, read by the assignments step
+    SubjectRegistries subjects;            // filled by the subjects step, emptied by the activities step
     ShortCodeReport* codeReport = nullptr; // when set, receives every code stored unlike Yedra's value
 };
 

@@ -4,13 +4,13 @@
 #include "dbf/Table.h"
 #include "exchange/BusyCursor.h"
 #include "exchange/DocumentChoice.h"
+#include "exchange/TableSetReplacement.h"
 #include "exchange/WorkingFolder.h"
+#include "exchange/WorkingFolderLock.h"
 #include "exchange/YedraDocument.h"
 #include "export/ExportContext.h"
 #include "export/PreviewStaging.h"
 #include "export/Steps.h"
-#include "exchange/TableSetReplacement.h"
-#include "exchange/WorkingFolderLock.h"
 
 #include <optional>
 

@@ -12,6 +12,7 @@ void teacherStep(ExportContext& context);    // EMPLEADOS -> PROFT
 void roomStep(ExportContext& context);       // DEPENDENCIAS -> AULAT
 void courseStep(ExportContext& context);     // CURSOS_DEL_CENTRO, UNIDADES -> CURSOST, GRUPOST
 void assignmentStep(ExportContext& context); // MATERIAS -> ASIGT
-void frameStep(ExportContext& context);      // JORNADAS_ESCOLARES, TRAMOS_HORARIOS -> DIASHORAST, DIASHORAST2, PERIODOS
+void frameStep(
+    ExportContext& context); // JORNADAS_ESCOLARES, TRAMOS_HORARIOS -> DIASHORAST, DIASHORAST2, PERIODOS
 
 } // namespace pontrel::exporting

@@ -34,10 +34,10 @@ StepTableLayout subjectOffersLayout() {
 }
 
 struct SubjectRecord {
-    std::string offerKey;   // position 0
-    std::string subjectKey; // position 1
-    std::string name;       // position 2
-    std::string longCode;   // position 3, or the name's first 10 characters when it is empty
+    std::string offerKey;     // position 0
+    std::string subjectKey;   // position 1
+    std::string name;         // position 2
+    std::string longCode;     // position 3, or the name's first 10 characters when it is empty
     bool namedByName = false; // position 3 was empty
 };
 
