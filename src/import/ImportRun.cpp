@@ -9,6 +9,7 @@
 #include "exchange/WorkingFolder.h"
 #include "exchange/WorkingFolderLock.h"
 #include "exchange/YedraDocument.h"
+#include "platform/Regional.h"
 #include "import/AcademicYear.h"
 #include "import/ActivityAssembler.h"
 #include "import/SolucEntry.h"
@@ -71,7 +72,7 @@ RunOutcome ImportRun::run() {
         return RunOutcome::DocumentMissing;
 
     BusyCursor busy(ui_);
-    TimetableDocumentWriter writer(clock_ ? clock_ : std::function<std::string()>(regionalTimestamp));
+    TimetableDocumentWriter writer(clock_ ? clock_ : std::function<std::string()>(platform::regionalNow));
     if (auto stop = convert(writer)) {
         busy.release();
         ui_.showMessage(stop->message);

@@ -12,9 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdio>
-#include <ctime>
-#include <regex>
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
@@ -395,33 +392,6 @@ TEST(TimetableDocumentWriter, SavedForADocumentPathInAnotherFolderTheOutputGoesT
     EXPECT_EQ(entriesIn(loaded.path()), 1u) << "no temporary file beside the loaded document";
     EXPECT_EQ(entriesIn(other.path()), 1u);
 }
-
-#ifndef _WIN32
-// Under C or C.UTF-8 (a server, a container) there are no regional formats: the date is the Spanish
-// dd/mm/aaaa h:mm:ss, not the C library's month-first 12/10/26.
-TEST(RegionalTimestamp, PlainCLocaleGivesTheSpanishForm) {
-    for (const char* locale : {"C", "C.UTF-8"}) {
-        const char* previous = std::getenv("LC_ALL");
-        const std::string kept = previous ? previous : "";
-        setenv("LC_ALL", locale, 1);
-        const std::time_t before = std::time(nullptr);
-        const std::string stamp = regionalTimestamp();
-        const std::time_t after = std::time(nullptr);
-        if (previous)
-            setenv("LC_ALL", kept.c_str(), 1);
-        else
-            unsetenv("LC_ALL");
-        const auto expected = [](std::time_t t) {
-            const std::tm now = *std::localtime(&t);
-            char text[32];
-            std::snprintf(text, sizeof text, "%02d/%02d/%04d %d:%02d:%02d", now.tm_mday, now.tm_mon + 1,
-                          now.tm_year + 1900, now.tm_hour, now.tm_min, now.tm_sec);
-            return std::string(text);
-        };
-        EXPECT_TRUE(stamp == expected(before) || stamp == expected(after)) << locale << ": " << stamp;
-    }
-}
-#endif
 
 } // namespace
 } // namespace pontrel::importing
