@@ -15,16 +15,13 @@ void printPreview(const std::vector<exporting::TableComparison>& preview, bool d
 
 void writeCodeReport(const ShortCodeReport& report, const std::filesystem::path& file, std::ostream& out) {
     report.writeCsv(file);
-    out << "C\xC3\xB3"
-           "digos guardados de otra forma que en Yedra:";
+    out << "Códigos guardados de otra forma que en Yedra:";
     const auto counts = report.countsByTable();
     if (counts.empty())
         out << " ninguno";
     for (std::size_t i = 0; i < counts.size(); ++i)
         out << (i ? ", " : " ") << counts[i].first << ' ' << counts[i].second;
-    out << "\nInforme de c\xC3\xB3"
-           "digos: "
-        << file.string() << '\n';
+    out << "\nInforme de códigos: " << file.string() << '\n';
 }
 
 void printMissingKeys(const std::vector<importing::MissingKeys>& missing, std::ostream& out) {
@@ -32,7 +29,7 @@ void printMissingKeys(const std::vector<importing::MissingKeys>& missing, std::o
         out << "Claves enviadas que el documento no contiene: ninguna\n";
         return;
     }
-    out << "Claves enviadas que el documento no contiene (el horario se calcul\xC3\xB3 con datos "
+    out << "Claves enviadas que el documento no contiene (el horario se calculó con datos "
            "anteriores):\n";
     for (const auto& line : importing::missingKeyLines(missing))
         out << line << '\n';

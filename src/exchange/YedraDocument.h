@@ -72,8 +72,8 @@ class YedraDocument {
     // nullopt when there is no BLOQUE_DATOS or it has no child.
     std::optional<std::string> academicYearSource() const;
 
-    // The underlying tree, for the timetable document writer. Whoever takes it may change it, so the
-    // selections after this call walk the tree anew.
+    // The underlying tree, for writing a document from it (XmlOutput). Whoever takes it may change it,
+    // so the selections after this call walk the tree anew.
     xmlDoc* xml() const;
 
   private:

@@ -166,10 +166,8 @@ std::vector<TableComparison> compareWithWorkingFolder(const fs::path& stagingFol
 }
 
 std::string summaryLine(const TableComparison& c) {
-    return c.table +
-           " a\xC3\xB1"
-           "adidos=" +
-           std::to_string(c.added.size()) + " quitados=" + std::to_string(c.removed.size()) +
+    return c.table + " añadidos=" + std::to_string(c.added.size()) +
+           " quitados=" + std::to_string(c.removed.size()) +
            " cambiados=" + std::to_string(c.changed.size()) + " iguales=" + std::to_string(c.unchanged);
 }
 
@@ -183,8 +181,8 @@ std::vector<std::string> detailLines(const TableComparison& c) {
         std::string line = "  ~ " + ansi::toUtf8(change.key) + ":";
         for (std::size_t i = 0; i < change.fields.size(); ++i) {
             const auto& field = change.fields[i];
-            line += (i ? "; " : " ") + ansi::toUtf8(field.field) + " \xC2\xAB" + ansi::toUtf8(field.before) +
-                    "\xC2\xBB \xE2\x86\x92 \xC2\xAB" + ansi::toUtf8(field.after) + "\xC2\xBB";
+            line += (i ? "; " : " ") + ansi::toUtf8(field.field) + " «" + ansi::toUtf8(field.before) +
+                    "» → «" + ansi::toUtf8(field.after) + "»";
         }
         lines.push_back(std::move(line));
     }

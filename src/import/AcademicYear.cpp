@@ -7,9 +7,9 @@ namespace pontrel::importing {
 std::string academicYear(const YedraDocument& document) {
     auto source = document.academicYearSource();
     if (!source)
-        throw Error("El documento \xC2\xAB" + document.path().string() +
-                    "\xC2\xBB no tiene un bloque /SERVICIO/BLOQUE_DATOS con contenido: no se puede saber el "
-                    "a\xC3\xB1o acad\xC3\xA9mico. No se ha escrito nada.");
+        throw Error("El documento «" + document.path().string() +
+                    "» no tiene un bloque /SERVICIO/BLOQUE_DATOS con contenido: no se puede saber el "
+                    "año académico. No se ha escrito nada.");
     // Four characters of the ANSI text are four bytes.
     if (source->size() > 4)
         source->resize(4);

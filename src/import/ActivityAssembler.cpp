@@ -41,8 +41,8 @@ std::optional<std::string> minutesOf(std::string_view timeText) {
 std::string minuteCount(std::string_view timeText, const std::string& where) {
     if (auto minutes = minutesOf(timeText))
         return std::move(*minutes);
-    throw Error(where + ": la hora \xC2\xAB" + ansi::toUtf8(timeText) +
-                "\xC2\xBB no tiene la forma HH:MM. No se ha escrito nada.");
+    throw Error(where + ": la hora «" + ansi::toUtf8(timeText) +
+                "» no tiene la forma HH:MM. No se ha escrito nada.");
 }
 
 std::optional<std::size_t> ActivityAssembler::find(const dbf::Table& table,
@@ -62,7 +62,7 @@ std::optional<std::size_t> ActivityAssembler::find(const dbf::Table& table,
 }
 
 ActivityAssembler::SubjectAndUnit& ActivityAssembler::subjectAndUnit(const std::string& subject,
-                                                                    const std::string& unit) const {
+                                                                     const std::string& unit) const {
     for (SubjectAndUnit& pair : recentPairs_)
         if (pair.filled && pair.subject == subject && pair.unit == unit)
             return pair;

@@ -14,6 +14,7 @@
 #include "import/SolucEntry.h"
 #include "import/TeacherKeys.h"
 #include "import/TimetableDocumentWriter.h"
+#include "platform/Regional.h"
 
 #include <system_error>
 #include <unordered_set>
@@ -27,8 +28,8 @@ namespace fs = std::filesystem;
 fs::path requireTable(const fs::path& folder, std::string_view name) {
     if (auto found = findTableFile(folder, name))
         return *found;
-    throw Error("No se encuentra la tabla " + std::string(name) + " en la carpeta de trabajo \xC2\xAB" +
-                folder.string() + "\xC2\xBB. No se ha escrito nada.");
+    throw Error("No se encuentra la tabla " + std::string(name) + " en la carpeta de trabajo «" +
+                folder.string() + "». No se ha escrito nada.");
 }
 
 dbf::Table openTable(const fs::path& folder, std::string_view name, dbf::OpenMode mode) {
@@ -71,7 +72,7 @@ RunOutcome ImportRun::run() {
         return RunOutcome::DocumentMissing;
 
     BusyCursor busy(ui_);
-    TimetableDocumentWriter writer(clock_ ? clock_ : std::function<std::string()>(regionalTimestamp));
+    TimetableDocumentWriter writer(clock_ ? clock_ : std::function<std::string()>(platform::regionalNow));
     if (auto stop = convert(writer)) {
         busy.release();
         ui_.showMessage(stop->message);

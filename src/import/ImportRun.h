@@ -77,12 +77,11 @@ class ImportRun {
 // The fixed messages of the run (UTF-8).
 inline constexpr const char* kNoDocumentMessage = pontrel::kNoDocumentMessage;
 inline constexpr const char* kNoPeriodsMessage =
-    "ATENCI\xC3\x93N - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA.";
+    "ATENCIÓN - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA.";
 inline constexpr const char* kTeacherDataMissingMessage =
-    "\xC2\xA1"
-    "Atenci\xC3\xB3n! Sigue habiendo alg\xC3\xBAn Profesor sin todos los DATOS.\n\r"
-    "Este proceso se dentendr\xC3\xA1 y deber\xC3\xA1 volver a ejecutar\n\r"
-    "la Importaci\xC3\xB3n, para poder corregir la incidencia";
+    "¡Atención! Sigue habiendo algún Profesor sin todos los DATOS.\n\r"
+    "Este proceso se dentendrá y deberá volver a ejecutar\n\r"
+    "la Importación, para poder corregir la incidencia";
 inline constexpr const char* kFinishedMessage = "Proceso finalizado";
 
 } // namespace pontrel::importing

@@ -74,16 +74,15 @@ std::vector<std::string> missingKeyLines(const std::vector<MissingKeys>& missing
         std::string line = "  " + kind.kind + ": " + std::to_string(kind.values.size()) + " (";
         for (std::size_t i = 0; i < kind.values.size() && i < shown; ++i)
             line += (i ? ", " : "") + ansi::toUtf8(kind.values[i]);
-        line += kind.values.size() > shown ? ", \xE2\x80\xA6)" : ")";
+        line += kind.values.size() > shown ? ", …)" : ")";
         lines.push_back(std::move(line));
     }
     return lines;
 }
 
 std::string missingKeysStopMessage(const std::vector<MissingKeys>& missing) {
-    std::string message =
-        "El horario usa claves que el documento de Yedra no contiene: se calcul\xC3\xB3 con datos "
-        "anteriores al documento. No se ha guardado el documento de horarios.";
+    std::string message = "El horario usa claves que el documento de Yedra no contiene: se calculó con datos "
+                          "anteriores al documento. No se ha guardado el documento de horarios.";
     for (const auto& line : missingKeyLines(missing))
         message += "\n" + line;
     return message;

@@ -13,9 +13,9 @@ namespace {
 
 [[noreturn]] void notWholeNumber(const dbf::Table& soluc, std::size_t record, std::string_view field,
                                  const std::string& shown) {
-    throw Error("La tabla SOLUC (\xC2\xAB" + soluc.path().string() + "\xC2\xBB), registro " +
-                std::to_string(record + 1) + ": el campo " + std::string(field) + " vale \xC2\xAB" + shown +
-                "\xC2\xBB, que no es un n\xC3\xBAmero entero. No se ha escrito nada.");
+    throw Error("La tabla SOLUC («" + soluc.path().string() + "»), registro " + std::to_string(record + 1) +
+                ": el campo " + std::string(field) + " vale «" + shown +
+                "», que no es un número entero. No se ha escrito nada.");
 }
 
 std::string text(const dbf::Table& soluc, std::size_t record, std::optional<std::size_t> position,
@@ -29,8 +29,8 @@ std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::
     return solucWholeNumber(soluc, record, std::nullopt, field);
 }
 
-std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::optional<std::size_t> position,
-                              std::string_view field) {
+std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record,
+                              std::optional<std::size_t> position, std::string_view field) {
     const dbf::Value value = position ? soluc.value(record, *position) : soluc.value(record, field);
     if (std::holds_alternative<std::monostate>(value))
         return 0;

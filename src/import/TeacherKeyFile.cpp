@@ -36,8 +36,7 @@ std::vector<std::string> splitFields(const std::string& line) {
 std::vector<TeacherKeyLine> readTeacherKeyFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in)
-        throw Error("No se puede leer el archivo de claves de profesores \xC2\xAB" + file.string() +
-                    "\xC2\xBB.");
+        throw Error("No se puede leer el archivo de claves de profesores «" + file.string() + "».");
     std::vector<TeacherKeyLine> lines;
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
@@ -47,27 +46,24 @@ std::vector<TeacherKeyLine> readTeacherKeyFile(const std::filesystem::path& file
             continue;
         auto fields = splitFields(text);
         auto where = [&] {
-            return "Archivo de claves de profesores \xC2\xAB" + file.string() + "\xC2\xBB, l\xC3\xADnea " +
+            return "Archivo de claves de profesores «" + file.string() + "», línea " +
                    std::to_string(number) + ": ";
         };
         if (number == 1 && ansi::equalIgnoringCase(fields[0], "ABREV"))
             continue;
         if (fields.size() != 3)
-            throw Error(
-                where() +
-                "se esperaban tres campos separados por \xC2\xAB;\xC2\xBB (ABREV;X_EMPLEADO;F_TOMAPOS) "
-                "y hay " +
-                std::to_string(fields.size()) + ". No se ha guardado nada.");
+            throw Error(where() +
+                        "se esperaban tres campos separados por «;» (ABREV;X_EMPLEADO;F_TOMAPOS) "
+                        "y hay " +
+                        std::to_string(fields.size()) + ". No se ha guardado nada.");
         if (fields[0].empty())
             throw Error(where() + "falta ABREV. No se ha guardado nada.");
         if (!fields[1].empty() && !fitsEmployeeKeyMask(fields[1]))
-            throw Error(
-                where() + "X_EMPLEADO \xC2\xAB" + fields[1] +
-                "\xC2\xBB no es v\xC3\xA1lido: debe tener de 1 a 10 d\xC3\xADgitos. No se ha guardado nada.");
+            throw Error(where() + "X_EMPLEADO «" + fields[1] +
+                        "» no es válido: debe tener de 1 a 10 dígitos. No se ha guardado nada.");
         if (!fields[2].empty() && !fitsPostDateMask(fields[2]))
-            throw Error(
-                where() + "F_TOMAPOS \xC2\xAB" + fields[2] +
-                "\xC2\xBB no es v\xC3\xA1lido: debe tener la forma DD/MM/AAAA. No se ha guardado nada.");
+            throw Error(where() + "F_TOMAPOS «" + fields[2] +
+                        "» no es válido: debe tener la forma DD/MM/AAAA. No se ha guardado nada.");
         lines.push_back({number, ansi::fromUtf8(fields[0]), fields[1], fields[2]});
     }
     return lines;

@@ -61,16 +61,13 @@ std::string missingKeysText(const IncompleteTeacher& teacher) {
 void storeTeacherKeys(dbf::Table& proft, std::size_t record, const std::optional<std::string>& employeeKey,
                       const std::optional<std::string>& postDate) {
     auto refuse = [&](const std::string& what) {
-        throw Error("PROFT, registro " + std::to_string(record + 1) + " (profesor \xC2\xAB" +
-                    ansi::toUtf8(proft.text(record, "ABREV")) + "\xC2\xBB): " + what +
-                    ". No se ha guardado nada.");
+        throw Error("PROFT, registro " + std::to_string(record + 1) + " (profesor «" +
+                    ansi::toUtf8(proft.text(record, "ABREV")) + "»): " + what + ". No se ha guardado nada.");
     };
     if (employeeKey && !fitsEmployeeKeyMask(*employeeKey))
-        refuse("X_EMPLEADO \xC2\xAB" + ansi::toUtf8(*employeeKey) +
-               "\xC2\xBB no es v\xC3\xA1lido: debe tener de 1 a 10 d\xC3\xADgitos");
+        refuse("X_EMPLEADO «" + ansi::toUtf8(*employeeKey) + "» no es válido: debe tener de 1 a 10 dígitos");
     if (postDate && !fitsPostDateMask(*postDate))
-        refuse("F_TOMAPOS \xC2\xAB" + ansi::toUtf8(*postDate) +
-               "\xC2\xBB no es v\xC3\xA1lido: debe tener la forma DD/MM/AAAA");
+        refuse("F_TOMAPOS «" + ansi::toUtf8(*postDate) + "» no es válido: debe tener la forma DD/MM/AAAA");
     if (!employeeKey && !postDate)
         return;
     dbf::RecordBuffer values;

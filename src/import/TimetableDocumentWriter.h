@@ -5,36 +5,37 @@
 // "ResultadoDastel" + the input's file name, in the encoding that the declaration names.
 //
 // The document is not built in memory: from StartDocument on it is written, as it grows, to a
-// temporary file beside the output, in the form libxml2 gives a saved tree (two blanks of indent per
-// level, empty values as empty elements). SaveDocument completes it and puts it in the output's
-// place; a writer destroyed before that removes its temporary file and leaves no output.
+// temporary file beside the output (see exchange/XmlOutput.h), in the form libxml2 gives a saved tree
+// (two blanks of indent per level, empty values as empty elements). SaveDocument completes it and puts
+// it in the output's place; a writer destroyed before that removes its temporary file and leaves no
+// output.
 //
 // Texts handed in are ANSI (Windows-1252), as the working tables hold them.
 
 #include "exchange/YedraDocument.h"
 #include "import/ActivityValues.h"
+#include "platform/Regional.h"
 
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
+namespace pontrel {
+class XmlOutput;
+}
 
 namespace pontrel::importing {
-
-// The current moment as the user's regional settings write it: short date, one blank, long time
-// (no time-zone part). UTF-8.
-std::string regionalTimestamp();
 
 // The output path for a document path: same folder, "ResultadoDastel" in front of the file name.
 std::filesystem::path timetableDocumentPath(const std::filesystem::path& documentPath);
 
 class TimetableDocumentWriter {
   public:
-    // `clock` gives the `fecha` attribute (UTF-8); tests pass a fixed one.
-    explicit TimetableDocumentWriter(std::function<std::string()> clock = regionalTimestamp);
+    // `clock` gives the `fecha` attribute (UTF-8): the current moment as the user's regional settings
+    // write it; tests pass a fixed one.
+    explicit TimetableDocumentWriter(std::function<std::string()> clock = platform::regionalNow);
     // Removes the temporary file of a document that was not saved.
     ~TimetableDocumentWriter();
     TimetableDocumentWriter(TimetableDocumentWriter&&) noexcept;
@@ -56,15 +57,13 @@ class TimetableDocumentWriter {
     std::filesystem::path SaveDocument(const std::filesystem::path& documentPath);
 
   private:
-    struct Output;
     void require(bool started, const char* operation) const;
     void closeTimetables();
-    void passOn(bool whole);
 
     std::function<std::string()> clock_;
-    std::unique_ptr<Output> output_; // from StartDocument until SaveDocument
-    bool timetablesOpen_ = false;    // a timetables block whose end is still to be written
-    bool teacherOpen_ = false;       // a teacher group of that block whose end is still to be written
+    std::unique_ptr<XmlOutput> output_; // from StartDocument until SaveDocument
+    bool timetablesOpen_ = false;       // a timetables block whose end is still to be written
+    bool teacherOpen_ = false;          // a teacher group of that block whose end is still to be written
     std::size_t teacherNumber_ = 1;
     std::size_t activityNumber_ = 1;
 };

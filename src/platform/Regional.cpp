@@ -14,3 +14,11 @@ std::string spanishDateTime(const std::tm& when) {
 }
 
 } // namespace pontrel::platform::detail
+
+namespace pontrel::platform {
+
+std::string regionalNow() {
+    return regionalDateTime(localTime(std::time(nullptr)));
+}
+
+} // namespace pontrel::platform

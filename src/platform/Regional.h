@@ -14,4 +14,7 @@ std::tm localTime(std::time_t when);
 // h:mm:ss is used, e.g. "10/12/2026 9:05:03".
 std::string regionalDateTime(const std::tm& when);
 
+// The current moment as regionalDateTime writes it.
+std::string regionalNow();
+
 } // namespace pontrel::platform

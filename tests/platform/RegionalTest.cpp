@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <regex>
 
 #ifdef _WIN32
@@ -66,6 +68,22 @@ TEST(RegionalDateTime, PlainCLocalesGiveTheSpanishForm) {
 TEST(RegionalDateTime, LocaleThatIsNotInstalledCountsAsNone) {
     LocaleEnvironment environment("xx_YY.UTF-8");
     EXPECT_EQ(regionalDateTime(at(2026, 12, 10, 0, 0, 7)), "10/12/2026 0:00:07");
+}
+
+// The document's stamp is the moment it is written, not a fixed or cached one.
+TEST(RegionalDateTime, NowIsTheCurrentMoment) {
+    LocaleEnvironment environment("C");
+    const std::time_t before = std::time(nullptr);
+    const std::string stamp = regionalNow();
+    const std::time_t after = std::time(nullptr);
+    const auto spanish = [](std::time_t t) {
+        const std::tm now = *std::localtime(&t);
+        char text[64];
+        std::snprintf(text, sizeof text, "%02d/%02d/%04d %d:%02d:%02d", now.tm_mday, now.tm_mon + 1,
+                      now.tm_year + 1900, now.tm_hour, now.tm_min, now.tm_sec);
+        return std::string(text);
+    };
+    EXPECT_TRUE(stamp == spanish(before) || stamp == spanish(after)) << stamp;
 }
 #else
 TEST(RegionalDateTime, UsersShortDateAndLongTime) {
