@@ -59,16 +59,20 @@ std::string missingKeysText(const IncompleteTeacher& teacher) {
 }
 
 void storeTeacherKeys(dbf::Table& proft, std::size_t record, const std::optional<std::string>& employeeKey,
-                      const std::optional<std::string>& postDate) {
+                      const std::optional<std::string>& postDate, EmptyKey emptyKey) {
     auto refuse = [&](const std::string& what) {
         throw Error("PROFT, registro " + std::to_string(record + 1) + " (profesor \xC2\xAB" +
                     ansi::toUtf8(proft.text(record, "ABREV")) + "\xC2\xBB): " + what +
                     ". No se ha guardado nada.");
     };
-    if (employeeKey && !fitsEmployeeKeyMask(*employeeKey))
+    // An emptied key, where it may clear the stored one, has no mask to fit.
+    auto masked = [&](const std::optional<std::string>& key) {
+        return key && !(emptyKey == EmptyKey::Clears && key->empty());
+    };
+    if (masked(employeeKey) && !fitsEmployeeKeyMask(*employeeKey))
         refuse("X_EMPLEADO \xC2\xAB" + ansi::toUtf8(*employeeKey) +
                "\xC2\xBB no es v\xC3\xA1lido: debe tener de 1 a 10 d\xC3\xADgitos");
-    if (postDate && !fitsPostDateMask(*postDate))
+    if (masked(postDate) && !fitsPostDateMask(*postDate))
         refuse("F_TOMAPOS \xC2\xAB" + ansi::toUtf8(*postDate) +
                "\xC2\xBB no es v\xC3\xA1lido: debe tener la forma DD/MM/AAAA");
     if (!employeeKey && !postDate)
