@@ -56,9 +56,7 @@ class F1Filter : public QObject {
         QWidget* focus = QApplication::focusWidget();
         if (!focus)
             focus = static_cast<QWidget*>(watched);
-        int context = HelpAdapter::contextOf(focus);
-        if (context == 0 && focus->window()->inherits("TControlProfesores"))
-            context = kTeacherDialogHelpContext;
+        const int context = HelpAdapter::contextOf(focus);
         if (context != 0)
             adapter_.showContext(context);
         return true;

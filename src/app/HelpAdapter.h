@@ -52,9 +52,9 @@ class HelpAdapter {
     QString helpFile_;
 };
 
-// Makes F1 anywhere in the program ask `adapter` for the help context of the focused control. The
-// teacher dialog answers with its own context even when it sets none on its controls. Returns the
-// event filter, owned by `application`; deleting it ends the F1 handling.
+// Makes F1 anywhere in the program ask `adapter` for the help context of the focused control: its own
+// or its nearest ancestor's, so a window that sets its context on itself answers for every control that
+// sets none. Returns the event filter, owned by `application`; deleting it ends the F1 handling.
 QObject* installF1Help(HelpAdapter& adapter, QObject* application);
 
 } // namespace pontrel::app

@@ -2,7 +2,7 @@
 
 #include "app/GradientPanel.h"
 #include "app/HelpAdapter.h"
-#include "app/HostWindow.h"
+#include "app/HostEmbedding.h"
 #include "app/IniResultFile.h"
 #include "app/Labels.h"
 #include "app/Look.h"
@@ -22,9 +22,6 @@
 #include <QStyle>
 #include <QTimer>
 
-using namespace pontrel;
-using namespace pontrel::app;
-
 namespace pontrel::app {
 
 Runs Runs::standard() {
@@ -33,8 +30,6 @@ Runs Runs::standard() {
         [](RunSession& session, UserInterface& ui) { return importing::ImportRun(session, ui).run(); },
     };
 }
-
-} // namespace pontrel::app
 
 namespace {
 
@@ -60,6 +55,25 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QIcon& icon, co
     button->setGeometry(geometry);
     button->setProperty(kHelpContextProperty, kMainWindowHelpContext);
     return button;
+}
+
+GradientPanel* makePanel(QWidget* parent, const char* name, const QColor (&colours)[3],
+                         const QRect& geometry) {
+    auto* panel = new GradientPanel(colours[0], colours[1], colours[2], parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setGeometry(geometry);
+    panel->setProperty(kHelpContextProperty, kMainWindowHelpContext);
+    return panel;
+}
+
+// The panel of one direction: its title above its "OK" button, in the same place on both panels.
+QPushButton* makeDirectionPanel(QWidget* window, const char* name, const QRect& geometry,
+                                const char* labelName, const QString& title, const QRect& titleGeometry,
+                                const char* buttonName) {
+    const QColor colours[3] = {QColor(0xF9, 0xD3, 0x7D), Qt::white, QColor(0xFF, 0xEE, 0xDD)};
+    GradientPanel* panel = makePanel(window, name, colours, geometry);
+    makeLabel(panel, labelName, title, titleGeometry, arialFont(16, true), QColor(Qt::black), true);
+    return makeButton(panel, buttonName, checkMarkIcon(), QStringLiteral("OK"), QRect(96, 120, 89, 25));
 }
 
 } // namespace
@@ -88,33 +102,17 @@ void TMForm::buildWindow() {
     setFont(windowFont());
     setProperty(kHelpContextProperty, kMainWindowHelpContext);
 
-    const QFont title = arialFont(16, true);
-    const QColor black(Qt::black);
-
-    auto* draw3D2 = new GradientPanel(QColor(0xF9, 0xD3, 0x7D), Qt::white, QColor(0xFF, 0xEE, 0xDD), this);
-    draw3D2->setObjectName(QStringLiteral("Draw3D2"));
-    draw3D2->setGeometry(1, 0, 315, 169);
-    draw3D2->setProperty(kHelpContextProperty, kMainWindowHelpContext);
-    makeLabel(draw3D2, "Label3", QStringLiteral("Transformar datos desde Yedra hacia Velmora "),
-              QRect(24, 24, 265, 57), title, black, true);
-    bExportar_ =
-        makeButton(draw3D2, "BExportar", checkMarkIcon(), QStringLiteral("OK"), QRect(96, 120, 89, 25));
-
-    auto* draw3D3 = new GradientPanel(QColor(0xF9, 0xD3, 0x7D), Qt::white, QColor(0xFF, 0xEE, 0xDD), this);
-    draw3D3->setObjectName(QStringLiteral("Draw3D3"));
-    draw3D3->setGeometry(316, 0, 317, 169);
-    draw3D3->setProperty(kHelpContextProperty, kMainWindowHelpContext);
-    makeLabel(draw3D3, "Label4", QStringLiteral("Transformar datos desde Velmora hacia Yedra"),
-              QRect(8, 24, 305, 57), title, black, true);
-    bImportar_ =
-        makeButton(draw3D3, "BImportar", checkMarkIcon(), QStringLiteral("OK"), QRect(96, 120, 89, 25));
+    bExportar_ = makeDirectionPanel(this, "Draw3D2", QRect(1, 0, 315, 169), "Label3",
+                                    QStringLiteral("Transformar datos desde Yedra hacia Velmora "),
+                                    QRect(24, 24, 265, 57), "BExportar");
+    bImportar_ = makeDirectionPanel(this, "Draw3D3", QRect(316, 0, 317, 169), "Label4",
+                                    QStringLiteral("Transformar datos desde Velmora hacia Yedra"),
+                                    QRect(8, 24, 305, 57), "BImportar");
 
     // The bottom strip is drawn over the panels' last pixel row, as laid out.
-    auto* draw3D1 =
-        new GradientPanel(QColor(0xC2, 0xCD, 0xFE), QColor(0xCF, 0xF2, 0xFE), QColor(0xCC, 0xD8, 0xE6), this);
-    draw3D1->setObjectName(QStringLiteral("Draw3D1"));
-    draw3D1->setGeometry(0, 168, 633, 97);
-    draw3D1->setProperty(kHelpContextProperty, kMainWindowHelpContext);
+    const QColor stripColours[3] = {QColor(0xC2, 0xCD, 0xFE), QColor(0xCF, 0xF2, 0xFE),
+                                    QColor(0xCC, 0xD8, 0xE6)};
+    GradientPanel* draw3D1 = makePanel(this, "Draw3D1", stripColours, QRect(0, 168, 633, 97));
     QFont versionFont = windowFont();
     versionFont.setBold(true);
     makeLabel(draw3D1, "Label1", QStringLiteral("Pontrel para RT48 V-1.0"), QRect(8, 72, 217, 13),
@@ -293,3 +291,5 @@ void TMForm::FormClose() {
         showErrorBox(this, QString::fromUtf8(error.what()));
     }
 }
+
+} // namespace pontrel::app

@@ -29,20 +29,18 @@ struct Runs {
     // The export and import runs themselves.
     static Runs standard();
 };
-} // namespace pontrel::app
 
 class TMForm : public QWidget {
     Q_OBJECT
   public:
     // `arguments`: the program's own command-line arguments, counted before Qt took its options out.
-    TMForm(QStringList arguments, pontrel::RunSession session,
-           pontrel::app::Runs runs = pontrel::app::Runs::standard(),
-           pontrel::app::HelpAdapter* help = nullptr, QWidget* parent = nullptr);
+    TMForm(QStringList arguments, RunSession session, Runs runs = Runs::standard(),
+           HelpAdapter* help = nullptr, QWidget* parent = nullptr);
     ~TMForm() override;
 
     int resultCode() const { return resultCode_; }
     bool embedded() const { return embedded_; }
-    pontrel::RunSession& session() { return session_; }
+    RunSession& session() { return session_; }
     QFileDialog* openDialogXML() const { return openDialogXML_; }
 
     // What ends the program once the window has done its closing; by default a queued
@@ -67,13 +65,13 @@ class TMForm : public QWidget {
     void FormShow();
     void FormClose();
     void buildWindow();
-    void runDirection(const pontrel::app::RunFunction& run);
-    void applyOutcome(pontrel::RunOutcome outcome);
+    void runDirection(const RunFunction& run);
+    void applyOutcome(RunOutcome outcome);
 
     QStringList arguments_;
-    pontrel::RunSession session_;
-    pontrel::app::Runs runs_;
-    pontrel::app::HelpAdapter* help_;
+    RunSession session_;
+    Runs runs_;
+    HelpAdapter* help_;
     std::function<void()> endProgram_;
 
     int resultCode_ = 0;
@@ -87,6 +85,8 @@ class TMForm : public QWidget {
     QPushButton* bImportar_ = nullptr;
     QPushButton* bClose_ = nullptr;
     QPushButton* button1_ = nullptr;
-    pontrel::app::HostEmbedding* embedding_ = nullptr;
-    std::unique_ptr<pontrel::app::QtUserInterface> ui_;
+    HostEmbedding* embedding_ = nullptr;
+    std::unique_ptr<QtUserInterface> ui_;
 };
+
+} // namespace pontrel::app

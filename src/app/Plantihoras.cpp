@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-using pontrel::app::GradientPanel;
+namespace pontrel::app {
 
 namespace {
 
@@ -29,12 +29,12 @@ constexpr const char* kFramesGroup = "JORNADAS_ESCOLARES";
 constexpr const char* kSlotsGroup = "TRAMOS_HORARIOS";
 
 QString shown(const std::string& ansi) {
-    return QString::fromUtf8(pontrel::ansi::toUtf8(ansi));
+    return QString::fromUtf8(ansi::toUtf8(ansi));
 }
 
 // `LabelNombre`: Arial 16, bold and underlined, word-wrapped in a box two lines high.
 QFont frameNameFont() {
-    return pontrel::app::arialFont(16, true, true);
+    return arialFont(16, true, true);
 }
 constexpr int kSmallestNamePixels = 11; // the windows' own font size
 
@@ -85,7 +85,6 @@ void showFrameName(QLabel* label, const QString& name) {
 
 TPlantillas::TPlantillas(std::filesystem::path documentPath, QWidget* parent)
     : QDialog(parent), documentPath_(std::move(documentPath)) {
-    using namespace pontrel::app;
     setObjectName(QStringLiteral("Plantillas"));
     setWindowTitle(QStringLiteral("Planillas, Marcos o Jornadas Horarias"));
     // A resizable frame whose caption bar has only the close box.
@@ -165,7 +164,7 @@ void TPlantillas::FormActivate() {
     try {
         // The dialog reads the document itself, anew at every activation; showing a frame reads this copy.
         document_.reset();
-        document_.emplace(pontrel::YedraDocument::loadOutline(documentPath_, {kFramesGroup, kSlotsGroup}));
+        document_.emplace(YedraDocument::loadOutline(documentPath_, {kFramesGroup, kSlotsGroup}));
         const auto frames = document_->records(kFramesGroup);
         if (frames.size() > 1) {
             const QSignalBlocker block(listBox2_);
@@ -195,9 +194,8 @@ void TPlantillas::ComboBoxPlantillaChange() {
             current >= 0 && current < int(codes_.size()) ? codes_[current] : std::string();
 
         if (!document_)
-            document_.emplace(
-                pontrel::YedraDocument::loadOutline(documentPath_, {kFramesGroup, kSlotsGroup}));
-        const pontrel::YedraDocument& document = *document_;
+            document_.emplace(YedraDocument::loadOutline(documentPath_, {kFramesGroup, kSlotsGroup}));
+        const YedraDocument& document = *document_;
         const auto frames = document.records(kFramesGroup);
         if (frames.size() > 1) {
             // Several frames with the same code: the last one shows.
@@ -238,12 +236,12 @@ void TPlantillas::FormClose() {
     accepted_ = true;
     selection_.clear();
     // The selection is taken before any message: the message box's closing reactivates the dialog.
-    pontrel::exporting::FrameSelection selection(frameCount());
+    exporting::FrameSelection selection(frameCount());
     for (int row = 0; row < listBox2_->count(); ++row)
         if (listBox2_->item(row)->isSelected())
             selection.add(row < int(codes_.size()) ? codes_[row] : std::string());
     if (!selection.accepted()) {
-        pontrel::app::showPlainMessage(this, QString::fromStdString(selection.message()));
+        showPlainMessage(this, QString::fromStdString(selection.message()));
         accepted_ = false;
     }
     selection_ = selection.choice().selection;
@@ -294,3 +292,5 @@ void TPlantillas::reject() {
     }
     QDialog::reject();
 }
+
+} // namespace pontrel::app

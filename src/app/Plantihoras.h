@@ -20,7 +20,6 @@ class QPushButton;
 
 namespace pontrel::app {
 class GradientPanel;
-}
 
 class TPlantillas : public QDialog {
     Q_OBJECT
@@ -33,7 +32,7 @@ class TPlantillas : public QDialog {
     bool accepted() const { return accepted_; }
     int frameCount() const;
     // The three together, as the frames step reads them.
-    pontrel::FrameChoice choice() const { return {selection_, accepted_, frameCount()}; }
+    FrameChoice choice() const { return {selection_, accepted_, frameCount()}; }
     // An error of reading the document, which ends the export run once the dialog is gone.
     std::exception_ptr loadError() const { return loadError_; }
 
@@ -56,10 +55,10 @@ class TPlantillas : public QDialog {
     void fail(std::exception_ptr error);
 
     std::filesystem::path documentPath_;
-    std::optional<pontrel::YedraDocument> document_; // read at the last activation
-    std::vector<std::string> codes_;                 // ANSI codes of the hidden list's entries, same order
+    std::optional<YedraDocument> document_; // read at the last activation
+    std::vector<std::string> codes_;        // ANSI codes of the hidden list's entries, same order
 
-    pontrel::app::GradientPanel* draw3D4_;
+    GradientPanel* draw3D4_;
     QLabel* labelNombre_;
     QLabel* labelPlanFec1_;
     QLabel* labelPlanFec2_;
@@ -75,3 +74,5 @@ class TPlantillas : public QDialog {
     bool activatedOnce_ = false;
     bool leftForOwnWindow_ = false;
 };
+
+} // namespace pontrel::app

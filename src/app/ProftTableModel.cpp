@@ -150,17 +150,13 @@ bool ProftTableModel::post() {
     Teacher& stored = teachers_[std::size_t(row)];
     // Only the keys that changed are written; both went through their masks when typed, and a key
     // emptied on purpose is stored empty.
-    dbf::RecordBuffer values;
-    bool changed = false;
-    for (int c : {int(XEmpleado), int(FTomapos)}) {
-        if (buffer_.values[c] == stored.values[c])
-            continue;
-        values.setText(kFields[c], toAnsi(buffer_.values[c]));
-        changed = true;
-    }
+    std::optional<std::string> changed[ColumnCount];
+    for (int c : {int(XEmpleado), int(FTomapos)})
+        if (buffer_.values[c] != stored.values[c])
+            changed[c] = toAnsi(buffer_.values[c]);
     try {
-        if (changed)
-            table_->update(stored.record, values);
+        importing::storeTeacherKeys(*table_, stored.record, changed[XEmpleado], changed[FTomapos],
+                                    importing::EmptyKey::Clears);
     } catch (const std::exception& e) {
         emit storeFailed(QString::fromUtf8(e.what()));
         return false;

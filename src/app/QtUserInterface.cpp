@@ -1,5 +1,6 @@
 #include "app/QtUserInterface.h"
 
+#include "app/ControlProfes.h"
 #include "app/MessageBoxes.h"
 #include "app/Plantihoras.h"
 #include "dbf/Error.h"
@@ -8,11 +9,6 @@
 #include <QFileDialog>
 
 #include <memory>
-
-#if __has_include("app/ControlProfesores.h")
-#include "app/ControlProfesores.h"
-#define PONTREL_HAVE_TEACHER_DIALOG 1
-#endif
 
 namespace pontrel::app {
 
@@ -55,16 +51,11 @@ FrameChoice QtUserInterface::chooseFrames(const std::filesystem::path& document,
 
 void QtUserInterface::completeTeacherKeys(const std::filesystem::path& proftTable) {
     stopIfAbandoned();
-#ifdef PONTREL_HAVE_TEACHER_DIALOG
     // Created for this one request and released when the user has closed it.
     auto dialog = std::make_unique<TControlProfesores>(QString::fromStdString(proftTable.string()), owner_);
     dialog->exec();
     dialog.reset();
     stopIfAbandoned();
-#else
-    throw Error("El diálogo de datos del profesorado no está disponible en esta versión (tabla \"" +
-                proftTable.string() + "\").");
-#endif
 }
 
 void QtUserInterface::setResultCode(int code) {

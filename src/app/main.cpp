@@ -5,8 +5,8 @@
 #include "app/MainForm.h"
 #include "app/MessageBoxes.h"
 #include "app/QtSpanish.h"
-#include "exchange/WorkingFolder.h"
 #include "exchange/TableSetReplacement.h"
+#include "exchange/WorkingFolder.h"
 
 #include <QApplication>
 
@@ -42,7 +42,7 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    TMForm form(arguments, session, pontrel::app::Runs::standard(), &help);
+    pontrel::app::TMForm form(arguments, session, pontrel::app::Runs::standard(), &help);
     form.show();
     return app.exec();
 }

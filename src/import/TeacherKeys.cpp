@@ -59,14 +59,18 @@ std::string missingKeysText(const IncompleteTeacher& teacher) {
 }
 
 void storeTeacherKeys(dbf::Table& proft, std::size_t record, const std::optional<std::string>& employeeKey,
-                      const std::optional<std::string>& postDate) {
+                      const std::optional<std::string>& postDate, EmptyKey emptyKey) {
     auto refuse = [&](const std::string& what) {
         throw Error("PROFT, registro " + std::to_string(record + 1) + " (profesor «" +
                     ansi::toUtf8(proft.text(record, "ABREV")) + "»): " + what + ". No se ha guardado nada.");
     };
-    if (employeeKey && !fitsEmployeeKeyMask(*employeeKey))
+    // An emptied key, where it may clear the stored one, has no mask to fit.
+    auto masked = [&](const std::optional<std::string>& key) {
+        return key && !(emptyKey == EmptyKey::Clears && key->empty());
+    };
+    if (masked(employeeKey) && !fitsEmployeeKeyMask(*employeeKey))
         refuse("X_EMPLEADO «" + ansi::toUtf8(*employeeKey) + "» no es válido: debe tener de 1 a 10 dígitos");
-    if (postDate && !fitsPostDateMask(*postDate))
+    if (masked(postDate) && !fitsPostDateMask(*postDate))
         refuse("F_TOMAPOS «" + ansi::toUtf8(*postDate) + "» no es válido: debe tener la forma DD/MM/AAAA");
     if (!employeeKey && !postDate)
         return;

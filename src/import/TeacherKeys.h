@@ -32,9 +32,14 @@ std::vector<IncompleteTeacher> incompleteTeachers(const dbf::Table& proft, bool 
 // "X_EMPLEADO", "F_TOMAPOS" or "X_EMPLEADO y F_TOMAPOS".
 std::string missingKeysText(const IncompleteTeacher& teacher);
 
-// Stores the given keys of one PROFT record at once (the table must be open for writing). A key that
-// does not fit its mask is refused with a message naming the teacher, and nothing is stored.
+// What a key given as empty text asks for. The teacher data dialog lets the user empty a key (the
+// import run then stops at the blank key again); the keys file of the command line gives no such key.
+enum class EmptyKey { Refused, Clears };
+
+// Stores the given keys of one PROFT record at once (the table must be open for writing); a key not
+// given stays as it is. A key that does not fit its mask is refused with a message naming the teacher,
+// and nothing is stored; an empty key is such a key unless `emptyKey` lets it clear the stored one.
 void storeTeacherKeys(dbf::Table& proft, std::size_t record, const std::optional<std::string>& employeeKey,
-                      const std::optional<std::string>& postDate);
+                      const std::optional<std::string>& postDate, EmptyKey emptyKey = EmptyKey::Refused);
 
 } // namespace pontrel::importing

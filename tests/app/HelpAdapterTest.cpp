@@ -18,6 +18,7 @@
 
 using pontrel::app::HelpAdapter;
 using pontrel::app::HelpViewer;
+using pontrel::app::TPlantillas;
 
 namespace {
 

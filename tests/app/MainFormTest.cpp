@@ -5,7 +5,7 @@
 
 #include "app/GradientPanel.h"
 #include "app/HelpAdapter.h"
-#include "app/HostWindow.h"
+#include "app/HostEmbedding.h"
 #include "app/MainForm.h"
 #include "dbf/Error.h"
 
@@ -20,6 +20,7 @@ using pontrel::RunOutcome;
 using pontrel::RunSession;
 using pontrel::UserInterface;
 using pontrel::app::Runs;
+using pontrel::app::TMForm;
 using pontrel::testing::ModalBoxes;
 
 namespace {

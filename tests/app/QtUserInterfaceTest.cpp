@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using pontrel::app::TMForm;
 using pontrel::testing::ModalBoxes;
 
 namespace {

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace pontrel::importing {
 namespace {
 
@@ -74,6 +76,34 @@ TEST_F(TeacherTable, StoringRefusesTextsOutsideTheMasks) {
     EXPECT_EQ(keysOf(1), (std::pair<std::string, std::string>{"12345", "01/09/2011"}));
     EXPECT_EQ(keysOf(3), (std::pair<std::string, std::string>{"", ""}))
         << "a refused pair stores neither key";
+}
+
+TEST_F(TeacherTable, AnEmptyKeyClearsTheStoredOneOnlyWhereThatIsAllowed) {
+    using Keys = std::pair<std::string, std::string>;
+    auto proft = dbf::Table::open(proftPath(), dbf::OpenMode::Shared, dbf::Access::ReadWrite);
+    // The teacher dialog's way: an emptied key is cleared, a key not given stays.
+    storeTeacherKeys(proft, 0, std::string(), std::nullopt, EmptyKey::Clears);
+    storeTeacherKeys(proft, 2, std::string("2003"), std::string(), EmptyKey::Clears);
+    // Anywhere else an empty key is refused; a key outside its mask is refused either way.
+    const std::vector<
+        std::tuple<std::optional<std::string>, std::optional<std::string>, EmptyKey, std::string>>
+        refused{{std::string("1002"), std::string(), EmptyKey::Refused, "F_TOMAPOS «» no es"},
+                {std::string(), std::nullopt, EmptyKey::Refused, "X_EMPLEADO «» no es"},
+                {std::string(), std::string("1/1/2001"), EmptyKey::Clears, "F_TOMAPOS «1/1/2001»"}};
+    for (const auto& [employeeKey, postDate, emptyKey, expected] : refused) {
+        try {
+            storeTeacherKeys(proft, 1, employeeKey, postDate, emptyKey);
+            ADD_FAILURE() << "refused: " << expected;
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("PROFT, registro 2 (profesor «LUIS»): " + expected),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    proft.close();
+    EXPECT_EQ(keysOf(0), (Keys{"", "01/09/2010"}));
+    EXPECT_EQ(keysOf(1), (Keys{"", "01/09/2011"})) << "a refused pair stores neither key";
+    EXPECT_EQ(keysOf(2), (Keys{"2003", ""}));
 }
 
 TEST_F(TeacherTable, KeysFileFillsOnlyTheBlankKeys) {

@@ -5,7 +5,7 @@
 
 #include "import/WorkingTablesFixture.h"
 
-#include "app/ControlProfesores.h"
+#include "app/ControlProfes.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     };
     pontrel::testing::writeTable(proft, pontrel::testing::proftLayout(), teachers);
 
-    TControlProfesores dialog(QString::fromStdString(proft.string()));
+    pontrel::app::TControlProfesores dialog(QString::fromStdString(proft.string()));
     dialog.show();
     QApplication::processEvents();
     if (!dialog.grab().save(QString::fromLocal8Bit(argv[1]))) {

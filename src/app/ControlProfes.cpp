@@ -1,4 +1,4 @@
-#include "app/ControlProfesores.h"
+#include "app/ControlProfes.h"
 
 #include "app/FixedColumnsGrid.h"
 #include "app/GradientPanel.h"
@@ -26,9 +26,7 @@
 #include <functional>
 #include <utility>
 
-using pontrel::app::FixedColumnsGrid;
-using pontrel::app::GradientPanel;
-using pontrel::app::ProftTableModel;
+namespace pontrel::app {
 
 namespace {
 
@@ -93,7 +91,7 @@ void fillBackground(QLabel* label, const QColor& colour) {
 }
 
 QFont boldWindowFont(int pixels = 0, bool underline = false) {
-    QFont font = pontrel::app::windowFont();
+    QFont font = windowFont();
     if (pixels > 0)
         font.setPixelSize(pixels);
     font.setBold(true);
@@ -104,7 +102,6 @@ QFont boldWindowFont(int pixels = 0, bool underline = false) {
 } // namespace
 
 TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* parent) : QDialog(parent) {
-    using namespace pontrel::app;
     setObjectName(QStringLiteral("ControlProfesores"));
     setWindowTitle(QStringLiteral("Control de Profesores"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -234,7 +231,7 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     });
     connect(model_, &ProftTableModel::refused, this, &TControlProfesores::showRefusal);
     connect(model_, &ProftTableModel::storeFailed, this,
-            [this](const QString& message) { pontrel::app::showErrorBox(this, message); });
+            [this](const QString& message) { showErrorBox(this, message); });
     updateNavigator();
 }
 
@@ -257,62 +254,76 @@ void TControlProfesores::buildNavigator() {
     auto* layout = new QHBoxLayout(wwDBNavigator1_);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    auto button = [&](const char* name, QStyle::StandardPixmap glyph, const char* hint, auto action) {
+    // Post and cancel never repeat; the moves do, as long as their button is held down.
+    enum Repeat { Once, Repeats };
+    auto button = [&](const char* name, QStyle::StandardPixmap glyph, const char* hint, Repeat repeat,
+                      std::function<bool()> applies, auto action) {
         auto* b = new QToolButton(wwDBNavigator1_);
         b->setObjectName(QStringLiteral("wwDBNavigator1") + QString::fromLatin1(name));
         b->setIcon(style()->standardIcon(glyph));
         b->setToolTip(QString::fromLatin1(hint));
-        b->setAutoRepeat(true);
+        b->setAutoRepeat(repeat == Repeats);
         b->setAutoRepeatDelay(500);
         b->setAutoRepeatInterval(100);
         b->setFocusPolicy(Qt::NoFocus);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         layout->addWidget(b);
         connect(b, &QToolButton::clicked, this, action);
-        return b;
+        navigator_.push_back({b, std::move(applies)});
     };
+    // The moves count from the first row when no cell is current.
     auto row = [this] {
         return proftDBGrid_->currentIndex().isValid() ? proftDBGrid_->currentIndex().row() : 0;
     };
-    navFirst_ =
-        button("First", QStyle::SP_MediaSkipBackward, "Move to first record", [this] { moveToRow(0); });
-    navPriorPage_ = button("PriorPage", QStyle::SP_MediaSeekBackward, "Move backward 10 records",
-                           [this, row] { moveToRow(row() - 10); });
-    navPrior_ =
-        button("Prior", QStyle::SP_ArrowUp, "Move to prior record", [this, row] { moveToRow(row() - 1); });
-    navNext_ =
-        button("Next", QStyle::SP_ArrowDown, "Move to next record", [this, row] { moveToRow(row() + 1); });
-    navNextPage_ = button("NextPage", QStyle::SP_MediaSeekForward, "Move forward 10 records",
-                          [this, row] { moveToRow(row() + 10); });
-    navLast_ = button("Last", QStyle::SP_MediaSkipForward, "Move to last record",
-                      [this] { moveToRow(model_->rowCount() - 1); });
-    navEdit_ = button("Edit", QStyle::SP_FileDialogDetailedView, "Edit current record",
-                      [this, row] { model_->edit(row()); });
-    navPost_ = button("Post", QStyle::SP_DialogApplyButton, "Post changes of current record", [this] {
+    auto backward = [this] {
+        const QModelIndex current = proftDBGrid_->currentIndex();
+        return model_->rowCount() > 0 && current.isValid() && current.row() > 0;
+    };
+    auto forward = [this] {
+        const QModelIndex current = proftDBGrid_->currentIndex();
+        return model_->rowCount() > 0 && (!current.isValid() || current.row() < model_->rowCount() - 1);
+    };
+    auto editing = [this] { return model_->isEditing(); };
+    auto browsing = [this] { return !model_->isEditing(); };
+
+    button("First", QStyle::SP_MediaSkipBackward, "Move to first record", Repeats, backward,
+           [this] { moveToRow(0); });
+    button("PriorPage", QStyle::SP_MediaSeekBackward, "Move backward 10 records", Repeats, backward,
+           [this, row] { moveToRow(row() - 10); });
+    button("Prior", QStyle::SP_ArrowUp, "Move to prior record", Repeats, backward,
+           [this, row] { moveToRow(row() - 1); });
+    button("Next", QStyle::SP_ArrowDown, "Move to next record", Repeats, forward,
+           [this, row] { moveToRow(row() + 1); });
+    button("NextPage", QStyle::SP_MediaSeekForward, "Move forward 10 records", Repeats, forward,
+           [this, row] { moveToRow(row() + 10); });
+    button("Last", QStyle::SP_MediaSkipForward, "Move to last record", Repeats, forward,
+           [this] { moveToRow(model_->rowCount() - 1); });
+    button(
+        "Edit", QStyle::SP_FileDialogDetailedView, "Edit current record", Repeats,
+        [this] { return model_->rowCount() > 0 && !model_->isEditing(); },
+        [this, row] { model_->edit(row()); });
+    button("Post", QStyle::SP_DialogApplyButton, "Post changes of current record", Once, editing, [this] {
         proftDBGrid_->commitOpenEditor();
         model_->post();
     });
-    navCancel_ =
-        button("Cancel", QStyle::SP_DialogCancelButton, "Cancel changes made to current record", [this] {
-            proftDBGrid_->discardOpenEditor();
-            model_->cancel();
-        });
+    button("Cancel", QStyle::SP_DialogCancelButton, "Cancel changes made to current record", Once, editing,
+           [this] {
+               proftDBGrid_->discardOpenEditor();
+               model_->cancel();
+           });
     // The table read again, the same teacher stays current. Never over a row being edited: what is
     // typed in an open cell goes into its row first, which then waits for post or cancel.
-    navRefresh_ =
-        button("Refresh", QStyle::SP_BrowserReload, "Refresh the contents of the dataset", [this, row] {
-            proftDBGrid_->commitOpenEditor();
-            if (model_->isEditing() || refusalQueued_) {
-                updateNavigator();
-                return;
-            }
-            const int current = row();
-            model_->refresh();
-            moveToRow(current);
-        });
-    // Post and cancel never repeat.
-    navPost_->setAutoRepeat(false);
-    navCancel_->setAutoRepeat(false);
+    button("Refresh", QStyle::SP_BrowserReload, "Refresh the contents of the dataset", Repeats, browsing,
+           [this, row] {
+               proftDBGrid_->commitOpenEditor();
+               if (model_->isEditing() || refusalQueued_) {
+                   updateNavigator();
+                   return;
+               }
+               const int current = row();
+               model_->refresh();
+               moveToRow(current);
+           });
 }
 
 void TControlProfesores::moveToRow(int row) {
@@ -328,22 +339,8 @@ void TControlProfesores::moveToRow(int row) {
 }
 
 void TControlProfesores::updateNavigator() {
-    const int rows = model_->rowCount();
-    const QModelIndex current = proftDBGrid_->currentIndex();
-    const int row = current.isValid() ? current.row() : -1;
-    const bool editing = model_->isEditing();
-    const bool atFirst = rows == 0 || row <= 0;
-    const bool atLast = rows == 0 || row >= rows - 1;
-    navFirst_->setEnabled(!atFirst);
-    navPriorPage_->setEnabled(!atFirst);
-    navPrior_->setEnabled(!atFirst);
-    navNext_->setEnabled(!atLast);
-    navNextPage_->setEnabled(!atLast);
-    navLast_->setEnabled(!atLast);
-    navEdit_->setEnabled(rows > 0 && !editing);
-    navPost_->setEnabled(editing);
-    navCancel_->setEnabled(editing);
-    navRefresh_->setEnabled(!editing);
+    for (const auto& [button, applies] : navigator_)
+        button->setEnabled(applies());
 }
 
 void TControlProfesores::ProftDBGridEnter() {
@@ -406,7 +403,7 @@ void TControlProfesores::answerRefusal() {
     if (!message.isEmpty()) {
         // Modal, and shown before the cell opens again: an open cell would be stored (and refused)
         // once more as the box takes the focus.
-        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(pontrel::app::kApplicationTitle), message,
+        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationTitle), message,
                         QMessageBox::NoButton, this);
         box.setObjectName(QStringLiteral("MaskRefusal"));
         QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
@@ -430,3 +427,5 @@ void TControlProfesores::answerRefusal() {
         queueRefusal();
     updateNavigator();
 }
+
+} // namespace pontrel::app

@@ -7,16 +7,17 @@
 #include <QDialog>
 #include <QPersistentModelIndex>
 
+#include <functional>
+#include <vector>
+
 class QLabel;
 class QPushButton;
 class QToolButton;
 
 namespace pontrel::app {
+class FixedColumnsGrid;
 class GradientPanel;
 class ProftTableModel;
-
-class FixedColumnsGrid;
-} // namespace pontrel::app
 
 class TControlProfesores : public QDialog {
     Q_OBJECT
@@ -25,7 +26,7 @@ class TControlProfesores : public QDialog {
     explicit TControlProfesores(const QString& proftTablePath, QWidget* parent = nullptr);
     ~TControlProfesores() override;
 
-    pontrel::app::ProftTableModel* model() const { return model_; }
+    ProftTableModel* model() const { return model_; }
 
     // Handlers.
     void ProftDBGridEnter();
@@ -50,20 +51,16 @@ class TControlProfesores : public QDialog {
     bool inGrid(const QWidget* widget) const;
     bool storeBeforeClosing();
 
-    pontrel::app::ProftTableModel* model_ = nullptr;
-    pontrel::app::GradientPanel* draw3D1_ = nullptr;
-    pontrel::app::FixedColumnsGrid* proftDBGrid_ = nullptr;
+    ProftTableModel* model_ = nullptr;
+    GradientPanel* draw3D1_ = nullptr;
+    FixedColumnsGrid* proftDBGrid_ = nullptr;
     QWidget* wwDBNavigator1_ = nullptr;
-    QToolButton* navFirst_ = nullptr;
-    QToolButton* navPriorPage_ = nullptr;
-    QToolButton* navPrior_ = nullptr;
-    QToolButton* navNext_ = nullptr;
-    QToolButton* navNextPage_ = nullptr;
-    QToolButton* navLast_ = nullptr;
-    QToolButton* navEdit_ = nullptr;
-    QToolButton* navPost_ = nullptr;
-    QToolButton* navCancel_ = nullptr;
-    QToolButton* navRefresh_ = nullptr;
+    // The navigator's buttons, each with the state of the grid in which it applies.
+    struct NavigatorButton {
+        QToolButton* button;
+        std::function<bool()> applies;
+    };
+    std::vector<NavigatorButton> navigator_;
     QPushButton* bitBtn1_ = nullptr;
     QMetaObject::Connection focusWatch_;
     QString refusalMessage_;
@@ -71,3 +68,5 @@ class TControlProfesores : public QDialog {
     QString refusedText_;
     bool refusalQueued_ = false;
 };
+
+} // namespace pontrel::app

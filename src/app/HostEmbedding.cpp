@@ -1,4 +1,4 @@
-#include "app/HostWindow.h"
+#include "app/HostEmbedding.h"
 
 #include <QGuiApplication>
 #include <QTimer>

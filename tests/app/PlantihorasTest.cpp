@@ -16,6 +16,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using pontrel::app::TPlantillas;
 using pontrel::testing::FieldList;
 using pontrel::testing::ModalBoxes;
 using pontrel::testing::writeFile;

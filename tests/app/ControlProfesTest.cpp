@@ -6,8 +6,9 @@
 
 #include "ModalBoxes.h"
 
-#include "app/ControlProfesores.h"
+#include "app/ControlProfes.h"
 #include "app/FixedColumnsGrid.h"
+#include "app/HelpAdapter.h"
 #include "app/ProftTableModel.h"
 #include "import/ImportRun.h"
 
@@ -29,7 +30,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using pontrel::app::FixedColumnsGrid;
+using pontrel::app::HelpAdapter;
 using pontrel::app::ProftTableModel;
+using pontrel::app::TControlProfesores;
 using pontrel::testing::Row;
 
 void settle() {
@@ -169,6 +172,13 @@ TEST_F(ControlProfesoresTest, LayoutTextsAndColumns) {
     EXPECT_TRUE(nav(dialog, "Next")->autoRepeat());
     EXPECT_EQ(nav(dialog, "Next")->autoRepeatDelay(), 500);
     EXPECT_EQ(nav(dialog, "Next")->autoRepeatInterval(), 100);
+    EXPECT_FALSE(nav(dialog, "Post")->autoRepeat()) << "post and cancel never repeat";
+    EXPECT_FALSE(nav(dialog, "Cancel")->autoRepeat());
+
+    // F1 anywhere in the dialog, on a control that sets no help context too, opens the teacher topic.
+    for (const QWidget* control : dialog.findChildren<QWidget*>())
+        EXPECT_EQ(HelpAdapter::contextOf(control), pontrel::app::kTeacherDialogHelpContext)
+            << control->metaObject()->className() << " " << control->objectName().toStdString();
 }
 
 TEST_F(ControlProfesoresTest, MasksRefuseAnyOtherText) {
@@ -188,6 +198,10 @@ TEST_F(ControlProfesoresTest, MasksRefuseAnyOtherText) {
     }
     ASSERT_TRUE(model->post());
     EXPECT_EQ(storedKeys(1), (std::pair<std::string, std::string>{"1234567890", "01/09/2010"}));
+    // A key emptied on purpose is no text outside the mask: it is stored empty.
+    EXPECT_TRUE(model->setData(model->index(1, ProftTableModel::FTomapos), QString()));
+    ASSERT_TRUE(model->post());
+    EXPECT_EQ(storedKeys(1), (std::pair<std::string, std::string>{"1234567890", ""}));
 
     settle();
     ASSERT_FALSE(boxes.boxes.empty()) << "a refusal is shown";
