@@ -1,6 +1,6 @@
 #include "SchoolGenerator.h"
 
-#include "DbaseIIIWriter.h"
+#include "support/SolucWriter.h"
 
 #include "dbf/Table.h"
 
@@ -176,14 +176,7 @@ void writeLevelTable(const Layout& l, const std::filesystem::path& file) {
 }
 
 std::size_t writeSoluc(const Layout& l, std::uint32_t seed, const std::filesystem::path& file) {
-    DbaseIIIWriter soluc({{"PROF", 'C', 10},
-                          {"DIA", 'N', 2},
-                          {"HORA", 'N', 2},
-                          {"MARCO", 'C', 1},
-                          {"ASIG", 'C', 10},
-                          {"CODGRUPO", 'C', 10},
-                          {"TAREA", 'C', 12},
-                          {"AULA", 'C', 10}});
+    auto soluc = testing::solucWriter();
     std::mt19937 rng(seed ^ 0x50u);
     const auto& s = l.s;
     // Lessons are written round the teachers, as a placer fills the week, so that each teacher's
@@ -200,16 +193,16 @@ std::size_t writeSoluc(const Layout& l, std::uint32_t seed, const std::filesyste
                 // A non-teaching activity: no class unit, the task code given or left to the lookup.
                 const std::string code =
                     l.activityCode(static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.activities))));
-                soluc.add({l.teacherCode(t), day, hour, "0", code, "", lesson % 16 == 7 ? code : "", room});
+                soluc.addRecord({l.teacherCode(t), day, hour, "0", code, "", lesson % 16 == 7 ? code : "", room});
                 continue;
             }
             const int j = static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.subjectsPerCourse)));
             const int u = static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.unitsPerCourse)));
-            soluc.add({l.teacherCode(t), day, hour, "0", l.subjectCode(l.subject(c, j)), l.unitCode(c, u), "",
+            soluc.addRecord({l.teacherCode(t), day, hour, "0", l.subjectCode(l.subject(c, j)), l.unitCode(c, u), "",
                        room});
         }
     }
-    soluc.save(file);
+    soluc.write(file);
     return soluc.recordCount();
 }
 

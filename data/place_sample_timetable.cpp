@@ -7,7 +7,7 @@
 // AULAT. An hour that finds no slot is written unplaced (DIA 0), as Velmora leaves what it cannot place.
 
 #include "dbf/Table.h"
-#include "support/DbaseIIIWriter.h"
+#include "support/SolucWriter.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -51,14 +51,7 @@ int place(const fs::path& work, const fs::path& output) {
         return 1;
     }
 
-    pontrel::testing::DbaseIIIWriter soluc({{"PROF", 'C', 10},
-                                            {"DIA", 'N', 2},
-                                            {"HORA", 'N', 2},
-                                            {"MARCO", 'C', 1},
-                                            {"ASIG", 'C', 10},
-                                            {"CODGRUPO", 'C', 10},
-                                            {"TAREA", 'C', 10},
-                                            {"AULA", 'C', 10}});
+    auto soluc = pontrel::testing::solucWriter();
     std::map<std::string, std::size_t> load;            // teacher -> hours placed
     std::set<std::pair<std::string, std::size_t>> busy; // ("P" teacher, "G" unit or "A" room, slot) taken
     const auto taken = [&](const std::string& who, std::size_t slot) { return busy.count({who, slot}) > 0; };

@@ -1,8 +1,9 @@
 // The shape all pontrel-cli commands share: one option parser, help on every command, one prefix for
 // errors, exit statuses 0, 1 and 2, and the manual page made from the same descriptions as --help.
 
+#include "CommandOutcome.h"
+
 #include "cli/CommandLine.h"
-#include "cli/Commands.h"
 
 #include <gtest/gtest.h>
 
@@ -11,25 +12,8 @@
 namespace pontrel::cli {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun commandLine(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    CommandEnvironment environment{in, out, err, false, PONTREL_BIN_DIR};
-    CliRun run;
-    run.status = runCommandLine(args, environment);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+CommandOutcome commandLine(const std::vector<std::string>& args) {
+    return runInEnvironment([&](CommandEnvironment& environment) { return runCommandLine(args, environment); });
 }
 
 TEST(CommandLine, EveryCommandExplainsItselfWithHelpOrH) {
@@ -38,7 +22,7 @@ TEST(CommandLine, EveryCommandExplainsItselfWithHelpOrH) {
         for (const char* flag : {"--help", "-h"}) {
             SCOPED_TRACE(command.name + " " + flag);
             // Help wins over anything else on the line, also over arguments that would be refused.
-            const CliRun run = commandLine({command.name, flag, "--otra", "x", "y"});
+            const CommandOutcome run = commandLine({command.name, flag, "--otra", "x", "y"});
             EXPECT_EQ(run.status, 0);
             EXPECT_EQ(run.err, "");
             EXPECT_EQ(run.out.rfind("Uso: " + synopsis(command) + "\n", 0), 0u) << run.out;
@@ -56,13 +40,13 @@ TEST(CommandLine, EveryCommandExplainsItselfWithHelpOrH) {
 
 TEST(CommandLine, GeneralHelpAndVersion) {
     for (const auto& args : std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"help"}}) {
-        const CliRun run = commandLine(args);
+        const CommandOutcome run = commandLine(args);
         EXPECT_EQ(run.status, 0);
         for (const auto& command : commandDescriptions())
             EXPECT_TRUE(contains(run.out, "  " + command.name + " ")) << run.out;
     }
     EXPECT_EQ(commandLine({"help", "import"}).out, commandHelp(*findCommand("import")));
-    const CliRun version = commandLine({"--version"});
+    const CommandOutcome version = commandLine({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("pontrel-cli ", 0), 0u);
     EXPECT_EQ(version.out.back(), '\n');
@@ -70,7 +54,7 @@ TEST(CommandLine, GeneralHelpAndVersion) {
 
 TEST(CommandLine, UnknownOrMissingCommandIsAUsageError) {
     for (const auto& args : std::vector<std::vector<std::string>>{{}, {"exportar"}, {"--frames"}}) {
-        const CliRun run = commandLine(args);
+        const CommandOutcome run = commandLine(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err.rfind("pontrel-cli: ", 0), 0u) << run.err;
@@ -123,7 +107,7 @@ TEST(OptionParser, UsageErrorsNameTheProblemAndShowTheSynopsis) {
         // The same arguments through the whole command line end with status 2 and print nothing else.
         std::vector<std::string> line{c.command};
         line.insert(line.end(), c.args.begin(), c.args.end());
-        const CliRun run = commandLine(line);
+        const CommandOutcome run = commandLine(line);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, err.str());

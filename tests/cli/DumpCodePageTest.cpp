@@ -1,10 +1,10 @@
 // pontrel-cli dump on a table that another program wrote in an MS-DOS code page: its text comes out
 // in UTF-8 through the engine's code pages, as the import reads it.
 
-#include "cli/Commands.h"
+#include "CommandOutcome.h"
 
 #include "dbf/Table.h"
-#include "exchange/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ namespace pontrel::cli {
 namespace {
 
 TEST(DumpCommandCodePage, Level7TableInCodePage437) {
-    exchangetest::ScratchFolder folder;
+    testing::ScratchFolder folder;
     const std::filesystem::path file = folder.path() / "SOLUC.DBF";
     dbf::Table::create(file, {{"AULA", 'C', 10}, {"CODGRUPO", 'C', 10}});
     {
@@ -35,12 +35,9 @@ TEST(DumpCommandCodePage, Level7TableInCodePage437) {
         f.seekp(32);
         f.write("DB437US0", 8); // the language driver that the timetable tool wrote
     }
-    std::ostringstream out;
-    std::streambuf* old = std::cout.rdbuf(out.rdbuf());
-    const int status = dumpCommand({file.string()});
-    std::cout.rdbuf(old);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(out.str(), "AULA,CODGRUPO\nA\xC3\x91"
+    const auto dumped = runCapturingStandardStreams([&] { return dumpCommand({file.string()}); });
+    EXPECT_EQ(dumped.status, 0);
+    EXPECT_EQ(dumped.out, "AULA,CODGRUPO\nA\xC3\x91"
                          "1,1\xC2\xBA"
                          "ESOA\n");
 }

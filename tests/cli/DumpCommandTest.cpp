@@ -1,7 +1,7 @@
-#include "cli/Commands.h"
+#include "CommandOutcome.h"
 
 #include "dbf/Table.h"
-#include "exchange/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,32 +15,10 @@ namespace pontrel::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using exchangetest::ScratchFolder;
+using testing::ScratchFolder;
 
-struct DumpResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the subcommand in this process with standard output and error captured.
-DumpResult dump(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
-    std::streambuf* oldErr = std::cerr.rdbuf(err.rdbuf());
-    DumpResult result;
-    try {
-        result.status = dumpCommand(args);
-    } catch (...) {
-        std::cout.rdbuf(oldOut);
-        std::cerr.rdbuf(oldErr);
-        throw;
-    }
-    std::cout.rdbuf(oldOut);
-    std::cerr.rdbuf(oldErr);
-    result.out = out.str();
-    result.err = err.str();
-    return result;
+CommandOutcome dump(const std::vector<std::string>& args) {
+    return runCapturingStandardStreams([&] { return dumpCommand(args); });
 }
 
 TEST(DumpCommand, WritesEveryTypeAsCsvInUtf8) {
@@ -69,7 +47,7 @@ TEST(DumpCommand, WritesEveryTypeAsCsvInUtf8) {
         table.close();
     }
 
-    const DumpResult result = dump({file.string()});
+    const CommandOutcome result = dump({file.string()});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out, "COD,NOMBRE,DNI,ESTAREA,HORAS\n"
@@ -81,7 +59,7 @@ TEST(DumpCommand, WritesEveryTypeAsCsvInUtf8) {
 TEST(DumpCommand, ReadsATableWrittenByAnotherProgram) {
     const fs::path fixture = fs::path(PONTREL_TEST_DATA_DIR) / "dbf" / "other-writers" / "dbase_03.dbf";
     ASSERT_TRUE(fs::is_regular_file(fixture)) << "fixture missing from the repository: " << fixture;
-    const DumpResult result = dump({fixture.string()});
+    const CommandOutcome result = dump({fixture.string()});
     ASSERT_EQ(result.status, 0) << result.err;
     const std::string header = result.out.substr(0, result.out.find('\n'));
     EXPECT_EQ(header,
@@ -109,7 +87,7 @@ TEST(DumpCommand, UnreadableFilesStopWithStatus1) {
     };
     for (const BadCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const DumpResult result = dump({c.file.string()});
+        const CommandOutcome result = dump({c.file.string()});
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out, "");
         EXPECT_NE(result.err.find(c.file.string()), std::string::npos) << result.err;
@@ -119,7 +97,7 @@ TEST(DumpCommand, UnreadableFilesStopWithStatus1) {
 TEST(DumpCommand, UsageErrorsGiveStatus2) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{}, {"A.DBF", "B.DBF"}, {""}}) {
-        const DumpResult result = dump(args);
+        const CommandOutcome result = dump(args);
         EXPECT_EQ(result.status, 2);
         EXPECT_EQ(result.out, "");
         EXPECT_NE(result.err.find("pontrel-cli dump TABLA.DBF"), std::string::npos) << result.err;

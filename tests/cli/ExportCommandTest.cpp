@@ -1,6 +1,8 @@
 // pontrel-cli export: its arguments, the frame choice made on the command line or at a terminal with
 // the dialog's rules and messages, exit statuses, and what it prints.
 
+#include "CommandOutcome.h"
+
 #include "cli/ExportCommand.h"
 #include "cli/TerminalUserInterface.h"
 
@@ -23,7 +25,7 @@ namespace pontrel::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
+using testing::ScratchFolder;
 
 const fs::path kSample = fs::path(PONTREL_SOURCE_DIR) / "data" / "sample" / "colegio.xml";
 const fs::path kExportData = fs::path(PONTREL_TEST_DATA_DIR) / "export";
@@ -93,11 +95,7 @@ std::string lineOf(const std::string& text, const std::string& start) {
     return "";
 }
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = CommandOutcome;
 
 class ExportCommandTest : public ::testing::Test {
   protected:
@@ -109,14 +107,9 @@ class ExportCommandTest : public ::testing::Test {
 
     Outcome exportWith(std::vector<std::string> args, bool interactive = false,
                        const std::string& typed = "") {
-        std::istringstream in(typed);
-        std::ostringstream out, err;
-        CommandEnvironment environment{in, out, err, interactive, PONTREL_BIN_DIR};
-        Outcome outcome;
-        outcome.status = runExportCommand(args, environment);
-        outcome.out = out.str();
-        outcome.err = err.str();
-        return outcome;
+        return runInEnvironment(
+            [&](CommandEnvironment& environment) { return runExportCommand(args, environment); }, interactive,
+            typed);
     }
 
     std::vector<std::string> withWorkdir(std::vector<std::string> args) const {
@@ -136,7 +129,7 @@ class ExportCommandTest : public ::testing::Test {
         return found;
     }
 
-    TempFolder root;
+    ScratchFolder root;
     fs::path work;
 };
 
@@ -425,12 +418,8 @@ TEST_F(ExportCommandTest, TheClosingListIsWhatThisRunWroteEvenWhenAnotherRunFoll
 #ifndef _WIN32
 std::map<std::string, std::string> tableBytes(const fs::path& folder) {
     std::map<std::string, std::string> bytes;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::ostringstream content;
-        content << in.rdbuf();
-        bytes[entry.path().filename().string()] = content.str();
-    }
+    for (const auto& entry : fs::directory_iterator(folder))
+        bytes[entry.path().filename().string()] = testing::readFile(entry.path());
     return bytes;
 }
 

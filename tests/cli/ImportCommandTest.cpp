@@ -2,7 +2,7 @@
 
 #include "import/WorkingTablesFixture.h"
 
-#include "cli/Commands.h"
+#include "CommandOutcome.h"
 
 #include <gtest/gtest.h>
 
@@ -15,31 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ScratchFolder;
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result runImport(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    auto* oldOut = std::cout.rdbuf(out.rdbuf());
-    auto* oldErr = std::cerr.rdbuf(err.rdbuf());
-    int status = -1;
-    try {
-        status = importCommand(args);
-    } catch (...) {
-        std::cout.rdbuf(oldOut);
-        std::cerr.rdbuf(oldErr);
-        throw;
-    }
-    std::cout.rdbuf(oldOut);
-    std::cerr.rdbuf(oldErr);
-    return {status, out.str(), err.str()};
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+CommandOutcome runImport(const std::vector<std::string>& args) {
+    return runCapturingStandardStreams([&] { return importCommand(args); });
 }
 
 class ImportCommand : public ::testing::Test {

@@ -3,7 +3,8 @@
 
 #include "import/WorkingTablesFixture.h"
 
-#include "cli/Commands.h"
+#include "CommandOutcome.h"
+#include "export/RunFolderFixture.h"
 #include "cli/ExportCommand.h"
 #include "exchange/TableSetReplacement.h"
 #include "support/ExportFixtures.h"
@@ -20,22 +21,8 @@ namespace fs = std::filesystem;
 
 const fs::path kSample = fs::path(PONTREL_SOURCE_DIR) / "data" / "sample" / "colegio.xml";
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::map<std::string, std::string> contents(const fs::path& folder) {
-    std::map<std::string, std::string> bytes;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        bytes[entry.path().string()] = entry.is_directory() ? "<carpeta>" : testing::readFile(entry.path());
-    return bytes;
-}
+using Outcome = CommandOutcome;
+using testing::folderContents;
 
 class ExportPreviewCommand : public ::testing::Test {
   protected:
@@ -46,23 +33,16 @@ class ExportPreviewCommand : public ::testing::Test {
 
     Outcome exportWith(std::vector<std::string> args) {
         args.insert(args.end(), {"--workdir", work.string(), "--frames", "JOR1"});
-        std::istringstream in;
-        std::ostringstream out, err;
-        CommandEnvironment environment{in, out, err, false, PONTREL_BIN_DIR};
-        Outcome outcome;
-        outcome.status = runExportCommand(args, environment);
-        outcome.out = out.str();
-        outcome.err = err.str();
-        return outcome;
+        return runInEnvironment([&](CommandEnvironment& environment) { return runExportCommand(args, environment); });
     }
 
-    testing::TempFolder root;
+    testing::ScratchFolder root;
     fs::path work;
 };
 
 TEST_F(ExportPreviewCommand, PreviewOfTheExportedSchoolPrintsOneLinePerTableAndChangesNothing) {
     ASSERT_EQ(exportWith({kSample.string()}).status, 0);
-    const auto before = contents(work);
+    const auto before = folderContents(work);
 
     const auto result = exportWith({kSample.string(), "--dry-run", "--detalle"});
 
@@ -77,7 +57,7 @@ TEST_F(ExportPreviewCommand, PreviewOfTheExportedSchoolPrintsOneLinePerTableAndC
                           "DIASHORAST añadidos=0 quitados=0 cambiados=0 iguales=49\n"
                           "DIASHORAST2 añadidos=0 quitados=0 cambiados=0 iguales=7\n"
                           "PERIODOS añadidos=0 quitados=0 cambiados=0 iguales=1\n");
-    EXPECT_EQ(contents(work), before);
+    EXPECT_EQ(folderContents(work), before);
 }
 
 TEST_F(ExportPreviewCommand, DetailListsTheRecordsOfAnEmptyFolderAsAdded) {
@@ -105,11 +85,11 @@ TEST_F(ExportPreviewCommand, ReportIsWrittenWithTheExportAndWithThePreview) {
     EXPECT_TRUE(contains(csv, "\nPROFT,ABREV,204956,PROFESORA-01,PROFESORA-,recortado\n")) << csv;
 
     fs::remove(report);
-    const auto before = contents(work);
+    const auto before = folderContents(work);
     const auto previewed = exportWith({kSample.string(), "--dry-run", "--report", report.string()});
     ASSERT_EQ(previewed.status, 0) << previewed.err;
     EXPECT_EQ(testing::readFile(report), csv);
-    EXPECT_EQ(contents(work), before);
+    EXPECT_EQ(folderContents(work), before);
 }
 
 TEST_F(ExportPreviewCommand, StopsAndUsageErrors) {
@@ -119,11 +99,11 @@ TEST_F(ExportPreviewCommand, StopsAndUsageErrors) {
     testing::writeFile(work / kBackupFolderName / "PROFT.DBF", "tabla anterior");
     testing::writeFile(work / kJournalFileName,
                        "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\n");
-    const auto before = contents(work);
+    const auto before = folderContents(work);
     const auto stopped = exportWith({(root.path() / "no-existe.xml").string(), "--dry-run"});
     EXPECT_EQ(stopped.status, 1);
     EXPECT_TRUE(contains(stopped.out + stopped.err, "No existe archivo")) << stopped.out << stopped.err;
-    EXPECT_EQ(contents(work), before);
+    EXPECT_EQ(folderContents(work), before);
 
     for (const auto& args : std::vector<std::vector<std::string>>{{kSample.string(), "--detalle"},
                                                                   {kSample.string(), "--report"},
@@ -136,22 +116,7 @@ TEST_F(ExportPreviewCommand, StopsAndUsageErrors) {
 // ---- import --strict ----
 
 Outcome runImport(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    auto* oldOut = std::cout.rdbuf(out.rdbuf());
-    auto* oldErr = std::cerr.rdbuf(err.rdbuf());
-    Outcome outcome;
-    try {
-        outcome.status = importCommand(args);
-    } catch (...) {
-        std::cout.rdbuf(oldOut);
-        std::cerr.rdbuf(oldErr);
-        throw;
-    }
-    std::cout.rdbuf(oldOut);
-    std::cerr.rdbuf(oldErr);
-    outcome.out = out.str();
-    outcome.err = err.str();
-    return outcome;
+    return runCapturingStandardStreams([&] { return importCommand(args); });
 }
 
 TEST(StrictImportCommand, KeysTheDocumentLacksAreSummarisedAndStrictStopsWithoutWriting) {

@@ -13,7 +13,7 @@
 
 using namespace pontrel::dbf;
 using codepage::CodePage;
-using dbftest::TempFolder;
+using pontrel::testing::ScratchFolder;
 
 namespace {
 
@@ -157,7 +157,7 @@ TEST(CodePages, DeclaredByTheHeader) {
 
 // SOLUC as a timetable tool writes it in MS-DOS code page 437: room "AÑ1" and unit "1ºESOA".
 TEST(CodePages, DosTableReadAndStoredInAnsi) {
-    TempFolder dir;
+    ScratchFolder dir;
     pontrel::testing::DbaseIIIWriter writer({{"AULA", 'C', 10}, {"A\xA5O", 'C', 10}});
     writer.setLanguageDriver(0x01);
     writer.addRecord({"A\xA5"
@@ -191,7 +191,7 @@ TEST(CodePages, DosTableReadAndStoredInAnsi) {
         EXPECT_EQ(t.text(1, "AULA"), "B\xC9");
         t.close();
     }
-    const auto bytes = dbftest::readBytes(dir / "SOLUC.DBF");
+    const auto bytes = pontrel::testing::readBytes(dir / "SOLUC.DBF");
     const std::string stored(bytes.begin(), bytes.end());
     EXPECT_NE(stored.find("\xA5u\xA4o      ? 1"), std::string::npos) << "stored in 437; no euro sign there";
     EXPECT_NE(stored.find("B\x90"), std::string::npos);
@@ -202,12 +202,12 @@ TEST(CodePages, DosTableReadAndStoredInAnsi) {
 
 // A level-7 table whose driver name says 850, as dBase writes it with that language driver.
 TEST(CodePages, Level7DriverNameGivesTheCodePage) {
-    TempFolder dir;
+    ScratchFolder dir;
     Table::create(dir / "GRUPOS.DBF", {{"ABREV", 'C', 10}});
-    auto bytes = dbftest::readBytes(dir / "GRUPOS.DBF");
+    auto bytes = pontrel::testing::readBytes(dir / "GRUPOS.DBF");
     const std::string name = "DB850US0";
     std::copy(name.begin(), name.end(), bytes.begin() + 32);
-    dbftest::writeBytes(dir / "GRUPOS.DBF", bytes);
+    pontrel::testing::writeFile(dir / "GRUPOS.DBF", bytes);
     {
         Table t = Table::open(dir / "GRUPOS.DBF", OpenMode::Exclusive, Access::ReadWrite);
         RecordBuffer row;
@@ -216,7 +216,7 @@ TEST(CodePages, Level7DriverNameGivesTheCodePage) {
         t.append(row);
         t.close();
     }
-    const auto written = dbftest::readBytes(dir / "GRUPOS.DBF");
+    const auto written = pontrel::testing::readBytes(dir / "GRUPOS.DBF");
     EXPECT_NE(std::string(written.begin(), written.end())
                   .find("1\xA7"
                         "ESO \xB5"),
@@ -227,7 +227,7 @@ TEST(CodePages, Level7DriverNameGivesTheCodePage) {
 }
 
 TEST(CodePages, UnknownCodePageIsRefusedAtOpening) {
-    TempFolder dir;
+    ScratchFolder dir;
     pontrel::testing::DbaseIIIWriter writer({{"AULA", 'C', 10}});
     writer.setLanguageDriver(0x65); // MS-DOS Russian, 866
     writer.addRecord({"A1"});

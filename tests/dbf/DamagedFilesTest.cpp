@@ -7,25 +7,18 @@
 #include <functional>
 
 using namespace pontrel::dbf;
-using dbftest::TempFolder;
+using pontrel::testing::ScratchFolder;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes golden() {
-    return dbftest::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
+    return pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
 }
 
-void putU16(Bytes& b, std::size_t at, std::uint16_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+using pontrel::testing::putLe16;
+using pontrel::testing::putLe32;
 
 struct Damage {
     const char* what;
@@ -39,13 +32,13 @@ TEST(DamagedFiles, EachDamageGivesAClearErrorNamingTheFile) {
         {"zero-length file", [](Bytes& b) { b.clear(); }, "vacío"},
         {"cut inside the fixed header", [](Bytes& b) { b.resize(20); }, "termina antes"},
         {"cut inside the field descriptors", [](Bytes& b) { b.resize(150); }, "cabecera dice medir"},
-        {"header longer than the file", [](Bytes& b) { putU16(b, 8, 60000); }, "cabecera dice medir"},
-        {"header shorter than its fixed part", [](Bytes& b) { putU16(b, 8, 40); }, "parte fija"},
-        {"descriptors past the header length", [](Bytes& b) { putU16(b, 8, 150); }, "sobrepasa"},
-        {"record length disagrees with the fields", [](Bytes& b) { putU16(b, 10, 30); },
+        {"header longer than the file", [](Bytes& b) { putLe16(b, 8, 60000); }, "cabecera dice medir"},
+        {"header shorter than its fixed part", [](Bytes& b) { putLe16(b, 8, 40); }, "parte fija"},
+        {"descriptors past the header length", [](Bytes& b) { putLe16(b, 8, 150); }, "sobrepasa"},
+        {"record length disagrees with the fields", [](Bytes& b) { putLe16(b, 10, 30); },
          "longitud de registro"},
-        {"record count beyond the end", [](Bytes& b) { putU32(b, 4, 1000); }, "1000 registros"},
-        {"count near 2^32", [](Bytes& b) { putU32(b, 4, 0xFFFFFFFF); }, "registros"},
+        {"record count beyond the end", [](Bytes& b) { putLe32(b, 4, 1000); }, "1000 registros"},
+        {"count near 2^32", [](Bytes& b) { putLe32(b, 4, 0xFFFFFFFF); }, "registros"},
         {"last record cut short", [](Bytes& b) { b.resize(b.size() - 10); }, "termina antes"},
         {"unknown field type", [](Bytes& b) { b[68 + 48 + 32] = 'Z'; }, "tipo desconocido"},
         {"field of width 0", [](Bytes& b) { b[68 + 33] = 0; }, "anchura 0"},
@@ -54,14 +47,14 @@ TEST(DamagedFiles, EachDamageGivesAClearErrorNamingTheFile) {
         {"version byte of no dBase level", [](Bytes& b) { b[0] = 0x00; }, "nivel"},
         {"text, not a table", [](Bytes& b) { b.assign(64, 'x'); }, "nivel"},
     };
-    TempFolder dir;
+    ScratchFolder dir;
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.what);
         Bytes bytes = golden();
         ASSERT_FALSE(bytes.empty());
         d.damage(bytes);
         const auto file = dir / "DANADA.DBF";
-        dbftest::writeBytes(file, bytes);
+        pontrel::testing::writeFile(file, bytes);
         const std::string message = dbftest::errorOf([&] { Table::open(file, OpenMode::Shared); });
         EXPECT_NE(message.find("DANADA.DBF"), std::string::npos) << message;
         EXPECT_NE(message.find(d.mentions), std::string::npos) << message;
@@ -69,7 +62,7 @@ TEST(DamagedFiles, EachDamageGivesAClearErrorNamingTheFile) {
 }
 
 TEST(DamagedFiles, MissingFilesAndFoldersAreNamed) {
-    TempFolder dir;
+    ScratchFolder dir;
     std::string message = dbftest::errorOf([&] { Table::open(dir / "NOESTA.DBF", OpenMode::Shared); });
     EXPECT_NE(message.find("NOESTA.DBF"), std::string::npos) << message;
     EXPECT_NE(message.find("no existe"), std::string::npos) << message;
@@ -82,13 +75,13 @@ TEST(DamagedFiles, MissingFilesAndFoldersAreNamed) {
 }
 
 TEST(DamagedFiles, NumberFieldHoldingTextIsReportedWithRecordAndValue) {
-    TempFolder dir;
+    ScratchFolder dir;
     // A dBase III table with one N(4,0) field whose second record holds "12ab".
     Bytes b(32 + 32 + 1, 0);
     b[0] = 0x03;
-    putU32(b, 4, 2);
-    putU16(b, 8, 65);
-    putU16(b, 10, 5);
+    putLe32(b, 4, 2);
+    putLe16(b, 8, 65);
+    putLe16(b, 10, 5);
     const std::string name = "DIA";
     std::copy(name.begin(), name.end(), b.begin() + 32);
     b[32 + 11] = 'N';
@@ -97,7 +90,7 @@ TEST(DamagedFiles, NumberFieldHoldingTextIsReportedWithRecordAndValue) {
     for (const char* record : {"    7", " 12ab"})
         b.insert(b.end(), record, record + 5);
     b.push_back(0x1A);
-    dbftest::writeBytes(dir / "SOLUC.DBF", b);
+    pontrel::testing::writeFile(dir / "SOLUC.DBF", b);
     Table t = Table::open(dir / "SOLUC.DBF", OpenMode::Shared);
     EXPECT_EQ(t.integer(0, "DIA"), 7);
     const std::string message = dbftest::errorOf([&] { t.integer(1, "DIA"); });

@@ -11,14 +11,14 @@
 #endif
 
 using namespace pontrel::dbf;
-using dbftest::TempFolder;
+using pontrel::testing::ScratchFolder;
 
 namespace {
 
 const Date kDate{2026, 3, 5};
 
 TEST(FileLayout, SmallTableMatchesTheGoldenFileByteForByte) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "GOLDEN.DBF";
     Table::create(file, {{"NOMBRE", 'C', 10}, {"ORDEN", 'I'}, {"ESTAREA", 'L'}, {"HORAS", 'O'}}, std::nullopt,
                   kDate);
@@ -41,23 +41,23 @@ TEST(FileLayout, SmallTableMatchesTheGoldenFileByteForByte) {
         t.close();
     }
     const auto golden =
-        dbftest::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
+        pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
     ASSERT_FALSE(golden.empty());
-    EXPECT_EQ(dbftest::readBytes(file), golden);
+    EXPECT_EQ(pontrel::testing::readBytes(file), golden);
 }
 
 TEST(FileLayout, EmptyTableHasHeaderTerminatorAndEndMarker) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "VACIA.DBF";
     Table::create(file, {{"OFERTAMATRI", 'C', 100}, {"DNI", 'I'}}, std::nullopt, kDate);
-    const auto b = dbftest::readBytes(file);
+    const auto b = pontrel::testing::readBytes(file);
     const std::size_t headerLength = 68 + 48 * 2 + 1;
     ASSERT_EQ(b.size(), headerLength + 1);
     EXPECT_EQ(b[0], 0x04);
     EXPECT_EQ(b[1], 126);
-    EXPECT_EQ(dbftest::u32le(b, 4), 0u);
-    EXPECT_EQ(dbftest::u16le(b, 8), headerLength);
-    EXPECT_EQ(dbftest::u16le(b, 10), 1 + 100 + 4);
+    EXPECT_EQ(pontrel::testing::le32(b, 4), 0u);
+    EXPECT_EQ(pontrel::testing::le16(b, 8), headerLength);
+    EXPECT_EQ(pontrel::testing::le16(b, 10), 1 + 100 + 4);
     EXPECT_EQ(b[28], 0) << "no production index";
     EXPECT_EQ(std::string(b.begin() + 32, b.begin() + 40), "DBWINUS0");
     EXPECT_EQ(std::string(b.begin() + 68, b.begin() + 79), "OFERTAMATRI");
@@ -70,7 +70,7 @@ TEST(FileLayout, EmptyTableHasHeaderTerminatorAndEndMarker) {
 }
 
 TEST(FileLayout, CountAndEndMarkerAreRightAfterEveryClose) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "ASIGNOMT.DBF";
     Table::create(file, {{"COD", 'C', 10}});
     std::size_t expected = 0;
@@ -83,8 +83,8 @@ TEST(FileLayout, CountAndEndMarkerAreRightAfterEveryClose) {
             ++expected;
         }
         t.close();
-        const auto bytes = dbftest::readBytes(file);
-        EXPECT_EQ(dbftest::u32le(bytes, 4), expected);
+        const auto bytes = pontrel::testing::readBytes(file);
+        EXPECT_EQ(pontrel::testing::le32(bytes, 4), expected);
         EXPECT_EQ(bytes.size(), 68 + 48 + 1 + expected * 11 + 1);
         EXPECT_EQ(bytes.back(), 0x1A);
     }
@@ -121,7 +121,7 @@ void appendAndDie(const std::filesystem::path& file, int records) {
 }
 
 TEST(FileLayout, AfterADeathMidAppendTheTableOpensWithTheRecordsWritten) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "MUERTE.DBF";
     Table::create(file, {{"NOMBRE", 'C', 100}, {"ORDEN", 'I'}});
     // Far more than one write batch, so that some records reached the file and some did not.

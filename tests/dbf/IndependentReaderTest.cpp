@@ -7,14 +7,14 @@
 #include <gtest/gtest.h>
 
 using namespace pontrel::dbf;
-using dbftest::TempFolder;
+using pontrel::testing::ScratchFolder;
 
 namespace {
 
 TEST(IndependentReader, ReadsAPontrelTableValueForValue) {
     if (!pontrel::test::independentReaderAvailable())
         GTEST_SKIP() << pontrel::test::kNoIndependentReader;
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "DIASHORAST2.DBF";
     Table::create(file,
                   {{"CODIGO", 'C', 10},

@@ -8,7 +8,7 @@
 #include <random>
 
 using namespace pontrel::dbf;
-using dbftest::TempFolder;
+using pontrel::testing::ScratchFolder;
 
 namespace {
 
@@ -51,7 +51,7 @@ std::vector<std::size_t> scanAll(const Table& t, const std::string& field, const
 }
 
 TEST(Lookups, AgreeWithAScanWhileTheTableChanges) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "SOLUC.DBF";
     Table::create(file, {{"PROFESOR", 'C', 10}, {"DIA", 'I'}, {"HORA", 'I'}, {"AULA", 'C', 6}});
     Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
@@ -97,7 +97,7 @@ TEST(Lookups, AgreeWithAScanWhileTheTableChanges) {
 }
 
 TEST(Lookups, ValuesCompareAcrossTypesAsTheFieldReadsThem) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "MIX.DBF";
     Table::create(file, {{"COD", 'C', 10}, {"N", 'I'}, {"H", 'O'}, {"T", 'L'}});
     Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
@@ -150,7 +150,7 @@ TEST(Lookups, ValuesCompareAcrossTypesAsTheFieldReadsThem) {
 // records move between keys: the first, a middle and the last record of a key leave it, a key loses
 // all its records and gets them back.
 TEST(Lookups, FollowATableThatGrowsFromOneRecordAndKeysThatEmptyAndReturn) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "CLAVES.DBF";
     Table::create(file, {{"COD", 'C', 8}, {"N", 'I'}});
     Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);

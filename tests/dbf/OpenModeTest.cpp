@@ -10,11 +10,11 @@
 #endif
 
 using namespace pontrel::dbf;
-using dbftest::TempFolder;
+using pontrel::testing::ScratchFolder;
 
 namespace {
 
-std::filesystem::path makeTable(const TempFolder& dir, int records = 2) {
+std::filesystem::path makeTable(const ScratchFolder& dir, int records = 2) {
     const auto file = dir / "PROFT.DBF";
     Table::create(file, {{"ABREV", 'C', 10}, {"DNI", 'I'}});
     Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
@@ -27,7 +27,7 @@ std::filesystem::path makeTable(const TempFolder& dir, int records = 2) {
 }
 
 TEST(OpenModes, ConflictsBetweenOpeningsInOneProcess) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = makeTable(dir);
     struct Case {
         const char* what;
@@ -60,7 +60,7 @@ TEST(OpenModes, ConflictsBetweenOpeningsInOneProcess) {
 
 TEST(OpenModes, ClosingOneOpeningKeepsTheOthersLock) {
     // With classic process-wide fcntl locks, closing any descriptor of the file would drop this lock.
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = makeTable(dir);
     Table kept = Table::open(file, OpenMode::Shared);
     { Table other = Table::open(file, OpenMode::Shared); }
@@ -70,7 +70,7 @@ TEST(OpenModes, ClosingOneOpeningKeepsTheOthersLock) {
 // Another process: fork here; under Wine scripts/windows-check.sh holds tables from another program.
 #ifndef _WIN32
 TEST(OpenModes, AnotherProcessHoldingTheTableExclusively) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = makeTable(dir);
     int ready[2], done[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -105,7 +105,7 @@ TEST(OpenModes, AnotherProcessHoldingTheTableExclusively) {
 #endif
 
 TEST(OpenModes, TwoWritersUpdatingDifferentRecordsKeepBothChanges) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = makeTable(dir, 4);
     Table a = Table::open(file, OpenMode::Shared, Access::ReadWrite);
     Table b = Table::open(file, OpenMode::Shared, Access::ReadWrite);
@@ -123,7 +123,7 @@ TEST(OpenModes, TwoWritersUpdatingDifferentRecordsKeepBothChanges) {
 }
 
 TEST(OpenModes, AppendsOfTwoOpeningsNeverOverwriteEachOther) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = makeTable(dir, 1);
     Table late = Table::open(file, OpenMode::Shared, Access::ReadWrite);
     {

@@ -7,7 +7,7 @@
 
 using namespace pontrel::dbf;
 using dbftest::otherWriterFixture;
-using dbftest::TempFolder;
+using pontrel::testing::ScratchFolder;
 
 namespace {
 
@@ -64,13 +64,13 @@ TEST(OtherWriters, VisualFoxProWithLittleEndianIntegersAndCurrency) {
 
 TEST(OtherWriters, FoxProNullFlagsMarkNullFields) {
     REQUIRE_FIXTURE("dbase_31.dbf");
-    TempFolder dir;
-    auto bytes = dbftest::readBytes(otherWriterFixture("dbase_31.dbf"));
-    const std::size_t headerLength = dbftest::u16le(bytes, 8), recordLength = dbftest::u16le(bytes, 10);
+    ScratchFolder dir;
+    auto bytes = pontrel::testing::readBytes(otherWriterFixture("dbase_31.dbf"));
+    const std::size_t headerLength = pontrel::testing::le16(bytes, 8), recordLength = pontrel::testing::le16(bytes, 10);
     // _NullFlags is the record's last byte; bit 0 belongs to the first nullable field (SUPPLIERID),
     // bit 2 to the third (QUANTITYPE).
     bytes[headerLength + recordLength - 1] = 0x05;
-    dbftest::writeBytes(dir / "NULOS.DBF", bytes);
+    pontrel::testing::writeFile(dir / "NULOS.DBF", bytes);
     Table t = Table::open(dir / "NULOS.DBF", OpenMode::Shared);
     EXPECT_EQ(t.value(0, "SUPPLIERID"), Value());
     EXPECT_EQ(t.value(0, "CATEGORYID"), Value(std::int64_t{1}));
@@ -117,12 +117,12 @@ TEST(OtherWriters, Level7WrittenByDBaseWithPropertiesBlock) {
 }
 
 TEST(OtherWriters, DeletedRecordsAreSkipped) {
-    TempFolder dir;
+    ScratchFolder dir;
     auto bytes =
-        dbftest::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
-    const std::size_t headerLength = dbftest::u16le(bytes, 8), recordLength = dbftest::u16le(bytes, 10);
+        pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
+    const std::size_t headerLength = pontrel::testing::le16(bytes, 8), recordLength = pontrel::testing::le16(bytes, 10);
     bytes[headerLength] = '*'; // the first of three records
-    dbftest::writeBytes(dir / "BORRADO.DBF", bytes);
+    pontrel::testing::writeFile(dir / "BORRADO.DBF", bytes);
     Table t = Table::open(dir / "BORRADO.DBF", OpenMode::Shared, Access::ReadWrite);
     ASSERT_EQ(t.recordCount(), 2u);
     EXPECT_EQ(t.text(0, "NOMBRE"), "\xD1u");
@@ -132,7 +132,7 @@ TEST(OtherWriters, DeletedRecordsAreSkipped) {
     change.setText("NOMBRE", "nuevo");
     t.update(1, change);
     t.close();
-    const auto after = dbftest::readBytes(dir / "BORRADO.DBF");
+    const auto after = pontrel::testing::readBytes(dir / "BORRADO.DBF");
     EXPECT_EQ(after[headerLength], '*') << "the deleted record stays deleted";
     EXPECT_EQ(std::string(after.begin() + static_cast<std::ptrdiff_t>(headerLength + 2 * recordLength + 1),
                           after.begin() + static_cast<std::ptrdiff_t>(headerLength + 2 * recordLength + 6)),

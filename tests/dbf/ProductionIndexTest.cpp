@@ -10,9 +10,9 @@
 #include <random>
 
 using namespace pontrel::dbf;
-using dbftest::TempFolder;
-using dbftest::u16le;
-using dbftest::u32le;
+using pontrel::testing::ScratchFolder;
+using pontrel::testing::le16;
+using pontrel::testing::le32;
 
 namespace {
 
@@ -42,7 +42,7 @@ std::vector<std::uint8_t> walk(const std::vector<std::uint8_t>& f, std::uint32_t
     EXPECT_LE(at + 1024, f.size()) << "node page " << page;
     if (at + 1024 > f.size() || level > 10)
         return {};
-    const std::uint32_t count = u32le(f, at);
+    const std::uint32_t count = le32(f, at);
     const std::size_t slots = (1024 - 8) / entryLength;
     EXPECT_LT(count, slots);
     auto entry = [&](std::size_t i) { return at + 8 + i * entryLength; };
@@ -50,18 +50,18 @@ std::vector<std::uint8_t> walk(const std::vector<std::uint8_t>& f, std::uint32_t
         return std::vector<std::uint8_t>(f.begin() + static_cast<std::ptrdiff_t>(entry(i) + 4),
                                          f.begin() + static_cast<std::ptrdiff_t>(entry(i) + 4 + keyLength));
     };
-    const std::uint32_t after = u32le(f, entry(count));
+    const std::uint32_t after = le32(f, entry(count));
     if (after == 0) { // leaf
         if (out.depth == 0)
             out.depth = level;
         EXPECT_EQ(level, out.depth) << "unbalanced tree at page " << page;
         for (std::size_t i = 0; i < count; ++i)
-            out.leaves.push_back(Entry{u32le(f, entry(i)), keyAt(i)});
+            out.leaves.push_back(Entry{le32(f, entry(i)), keyAt(i)});
         return count ? keyAt(count - 1) : std::vector<std::uint8_t>{};
     }
     std::vector<std::uint8_t> highest;
     for (std::size_t i = 0; i <= count; ++i) {
-        highest = walk(f, u32le(f, entry(i)), entryLength, keyLength, level + 1, out);
+        highest = walk(f, le32(f, entry(i)), entryLength, keyLength, level + 1, out);
         if (i < count) {
             EXPECT_EQ(keyAt(i), highest) << "inner entry " << i << " of page " << page;
         }
@@ -70,7 +70,7 @@ std::vector<std::uint8_t> walk(const std::vector<std::uint8_t>& f, std::uint32_t
 }
 
 ParsedIndex parseMdx(const std::filesystem::path& file) {
-    const auto f = dbftest::readBytes(file);
+    const auto f = pontrel::testing::readBytes(file);
     ParsedIndex out;
     EXPECT_GE(f.size(), 2048u);
     if (f.size() < 2048)
@@ -80,16 +80,16 @@ ParsedIndex parseMdx(const std::filesystem::path& file) {
               std::string("DIASHORA\0\0\0\0\0\0\0\0", 16))
         << "table name cut to 8 characters";
     EXPECT_EQ(f[31], 0x57) << "language id of DBWINUS0";
-    EXPECT_EQ(u32le(f, 36), 0u) << "no freed blocks";
-    EXPECT_EQ(u16le(f, 20), 2) << "pages per block";
-    EXPECT_EQ(u16le(f, 22), 1024) << "block size";
+    EXPECT_EQ(le32(f, 36), 0u) << "no freed blocks";
+    EXPECT_EQ(le16(f, 20), 2) << "pages per block";
+    EXPECT_EQ(le16(f, 22), 1024) << "block size";
     EXPECT_EQ(f[24], 1) << "production index";
     EXPECT_EQ(f[26], 43) << "level-7 tag entry size";
-    EXPECT_EQ(u16le(f, 28), 1) << "one tag";
+    EXPECT_EQ(le16(f, 28), 1) << "one tag";
     EXPECT_EQ(f[529], 1);
-    EXPECT_EQ(u32le(f, 32) * 512u, f.size()) << "file size in pages";
+    EXPECT_EQ(le32(f, 32) * 512u, f.size()) << "file size in pages";
     const std::size_t tag = 512 + 43;
-    const std::uint32_t headerPage = u32le(f, tag);
+    const std::uint32_t headerPage = le32(f, tag);
     EXPECT_GE(headerPage, kHeaderRegionPages) << "tag header past the header region";
     out.tagName = reinterpret_cast<const char*>(&f[tag + 4]);
     out.keyType = static_cast<char>(f[tag + 42]);
@@ -98,17 +98,17 @@ ParsedIndex parseMdx(const std::filesystem::path& file) {
     EXPECT_LE(h + 1024, f.size());
     if (h + 1024 > f.size())
         return out;
-    out.keyLength = u16le(f, h + 12);
-    const std::size_t entryLength = u16le(f, h + 18);
+    out.keyLength = le16(f, h + 12);
+    const std::size_t entryLength = le16(f, h + 18);
     EXPECT_EQ(entryLength, (out.keyLength + 4 + 3) / 4 * 4);
-    EXPECT_EQ(u16le(f, h + 14), (1024 - 8) / entryLength) << "keys per node";
+    EXPECT_EQ(le16(f, h + 14), (1024 - 8) / entryLength) << "keys per node";
     EXPECT_EQ(f[h + 8] & 0x08, 0) << "ascending";
     EXPECT_EQ(f[h + 8] & 0x40, 0) << "duplicates allowed";
     EXPECT_EQ(f[h + 9], 'I');
     EXPECT_EQ(f[h + 20], 4) << "tag version";
-    EXPECT_GT(u32le(f, h), headerPage) << "the tree after its tag header";
+    EXPECT_GT(le32(f, h), headerPage) << "the tree after its tag header";
     out.expression = reinterpret_cast<const char*>(&f[h + 24]);
-    walk(f, u32le(f, h), entryLength, out.keyLength, 1, out);
+    walk(f, le32(f, h), entryLength, out.keyLength, 1, out);
     return out;
 }
 
@@ -164,10 +164,10 @@ void appendAll(Table& t, const std::vector<std::optional<std::int32_t>>& orden, 
 }
 
 TEST(ProductionIndex, CreateWritesTheIndexAndItsFlags) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "DIASHORAST2.DBF";
     Table::create(file, kFields, kIndex);
-    const auto b = dbftest::readBytes(file);
+    const auto b = pontrel::testing::readBytes(file);
     EXPECT_EQ(b[28], 1) << "table header: production index";
     EXPECT_EQ(b[68 + 48 + 37], 1) << "ORDEN descriptor: has a tag";
     EXPECT_EQ(b[68 + 37], 0) << "NOMBRE descriptor: no tag";
@@ -191,7 +191,7 @@ TEST(ProductionIndex, KeysInTreeOrderAreTheSortedOrdenValues) {
                                      {"three levels", 17000, 3}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TempFolder dir;
+        ScratchFolder dir;
         const auto file = dir / "DIASHORAST2.DBF";
         Table::create(file, kFields, kIndex);
         std::mt19937 random(static_cast<unsigned>(c.records));
@@ -215,7 +215,7 @@ TEST(ProductionIndex, KeysInTreeOrderAreTheSortedOrdenValues) {
 }
 
 TEST(ProductionIndex, StaysRightAcrossOpeningsAndUpdates) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "DIASHORAST2.DBF";
     Table::create(file, kFields, kIndex);
     std::vector<std::optional<std::int32_t>> orden = {5, 4, 3};
@@ -250,7 +250,7 @@ TEST(ProductionIndex, TheTreeSurvivesAnotherEngineWritingBackItsCachedHeaderRegi
     // Another engine reads the header region (file header and the 48 tag slots: pages 0-5) when it
     // opens the table and writes it back whole, with its own page count, when that count changes.
     // Nothing that moves on its own, like the tag header naming the root, may lie in that region.
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "DIASHORAST2.DBF";
     const auto index = dir / "DIASHORAST2.MDX";
     Table::create(file, kFields, kIndex);
@@ -259,7 +259,7 @@ TEST(ProductionIndex, TheTreeSurvivesAnotherEngineWritingBackItsCachedHeaderRegi
         Table t = Table::open(file, OpenMode::Exclusive, Access::ReadWrite);
         appendAll(t, orden);
     }
-    const auto atOpening = dbftest::readBytes(index);
+    const auto atOpening = pontrel::testing::readBytes(index);
     ASSERT_GE(atOpening.size(), kHeaderRegionPages * 512u);
     for (int i = 0; i < 400; ++i)
         orden.push_back((i * 37) % 101 - 50);
@@ -267,12 +267,11 @@ TEST(ProductionIndex, TheTreeSurvivesAnotherEngineWritingBackItsCachedHeaderRegi
         Table t = Table::open(file, OpenMode::Exclusive, Access::ReadWrite);
         appendAll(t, orden, 3);
     }
-    auto written = dbftest::readBytes(index);
-    const std::uint32_t pages = u32le(written, 32);
+    auto written = pontrel::testing::readBytes(index);
+    const std::uint32_t pages = le32(written, 32);
     std::copy_n(atOpening.begin(), kHeaderRegionPages * 512u, written.begin());
-    for (int i = 0; i < 4; ++i)
-        written[32 + i] = static_cast<std::uint8_t>(pages >> (8 * i));
-    dbftest::writeBytes(index, written);
+    pontrel::testing::putLe32(written, 32, pages);
+    pontrel::testing::writeFile(index, written);
 
     expectIndexMatches(index, orden, 2);
     Table t = Table::open(file, OpenMode::Shared);
@@ -282,7 +281,7 @@ TEST(ProductionIndex, TheTreeSurvivesAnotherEngineWritingBackItsCachedHeaderRegi
 TEST(ProductionIndex, IndexWithItsTagHeaderInsideTheHeaderRegionStillReads) {
     // Indexes written by earlier versions have the tag header at page 4 and the tree from page 6.
     // The fixture is such an index for these 8 records; a change of keys rewrites it laid out anew.
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "DIASHORAST2.DBF";
     Table::create(file, {{"CODDIHO", 'C', 10}, {"DIA", 'C', 20}, {"ORDEN", 'I'}}, kIndex);
     std::vector<std::optional<std::int32_t>> orden = {590, 480, 535, 480, 765, 0, -5, 535};
@@ -294,10 +293,10 @@ TEST(ProductionIndex, IndexWithItsTagHeaderInsideTheHeaderRegionStillReads) {
             t.append(b);
         }
     }
-    const auto fixture = dbftest::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" /
+    const auto fixture = pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" /
                                             "orden-etiqueta-en-pagina-4.mdx");
-    ASSERT_EQ(u32le(fixture, 512 + 43), 4u) << "the fixture has its tag header at page 4";
-    dbftest::writeBytes(dir / "DIASHORAST2.MDX", fixture);
+    ASSERT_EQ(le32(fixture, 512 + 43), 4u) << "the fixture has its tag header at page 4";
+    pontrel::testing::writeFile(dir / "DIASHORAST2.MDX", fixture);
     {
         Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
         EXPECT_EQ(t.indexOrder("ORDEN"), expectedOrder(orden));
@@ -315,7 +314,7 @@ TEST(ProductionIndex, IndexWithItsTagHeaderInsideTheHeaderRegionStillReads) {
 #ifndef _WIN32
 TEST(ProductionIndex, IndexFileNamedInAnotherLetterCaseIsFoundAndKept) {
     // Programs under Wine may leave diashorast2.mdx beside DIASHORAST2.DBF.
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "DIASHORAST2.DBF";
     Table::create(file, kFields, kIndex);
     std::filesystem::rename(dir / "DIASHORAST2.MDX", dir / "diashorast2.mdx");
@@ -332,7 +331,7 @@ TEST(ProductionIndex, IndexFileNamedInAnotherLetterCaseIsFoundAndKept) {
 #endif
 
 TEST(ProductionIndex, ErrorsNameTheTableAndTheProblem) {
-    TempFolder dir;
+    ScratchFolder dir;
     EXPECT_NE(dbftest::errorOf([&] {
                   Table::create(dir / "A.DBF", kFields, IndexSpec{"NOMBRE", "NOMBRE"});
               }).find("entero"),
@@ -355,7 +354,7 @@ TEST(ProductionIndex, ErrorsNameTheTableAndTheProblem) {
 }
 
 TEST(ProductionIndex, ADamagedIndexGivesAnErrorNotACrash) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "DIASHORAST2.DBF";
     Table::create(file, kFields, kIndex);
     {
@@ -363,9 +362,9 @@ TEST(ProductionIndex, ADamagedIndexGivesAnErrorNotACrash) {
         std::vector<std::optional<std::int32_t>> orden(300, 1);
         appendAll(t, orden);
     }
-    const auto good = dbftest::readBytes(dir / "DIASHORAST2.MDX");
-    const std::uint32_t headerPage = u32le(good, 512 + 43);
-    const std::uint32_t root = u32le(good, headerPage * 512);
+    const auto good = pontrel::testing::readBytes(dir / "DIASHORAST2.MDX");
+    const std::uint32_t headerPage = le32(good, 512 + 43);
+    const std::uint32_t root = le32(good, headerPage * 512);
     struct Damage {
         const char* what;
         std::size_t at;
@@ -380,11 +379,8 @@ TEST(ProductionIndex, ADamagedIndexGivesAnErrorNotACrash) {
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.what);
         auto bytes = good;
-        bytes[d.at] = static_cast<std::uint8_t>(d.value);
-        bytes[d.at + 1] = static_cast<std::uint8_t>(d.value >> 8);
-        bytes[d.at + 2] = static_cast<std::uint8_t>(d.value >> 16);
-        bytes[d.at + 3] = static_cast<std::uint8_t>(d.value >> 24);
-        dbftest::writeBytes(dir / "DIASHORAST2.MDX", bytes);
+        pontrel::testing::putLe32(bytes, d.at, d.value);
+        pontrel::testing::writeFile(dir / "DIASHORAST2.MDX", bytes);
         Table t = Table::open(file, OpenMode::Shared);
         EXPECT_EQ(t.recordCount(), 300u) << "the table itself stays readable";
         EXPECT_NE(dbftest::errorOf([&] { t.indexOrder("ORDEN"); }).find("DIASHORAST2.MDX"),

@@ -9,7 +9,7 @@
 #include <limits>
 
 using namespace pontrel::dbf;
-using dbftest::TempFolder;
+using pontrel::testing::ScratchFolder;
 
 namespace {
 
@@ -45,7 +45,7 @@ RecordBuffer bufferFor(const Row& row) {
 }
 
 TEST(RoundTrip, EveryTypeAndNullReadsBackAsWritten) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "TODO.DBF";
     Table::create(file, kAllTypes);
     const double tiny = std::numeric_limits<double>::denorm_min();
@@ -101,7 +101,7 @@ TEST(RoundTrip, EveryTypeAndNullReadsBackAsWritten) {
 }
 
 TEST(RoundTrip, TextLongerThanItsFieldIsCutSilently) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "CORTE.DBF";
     Table::create(file, {{"UNO", 'C', 1}, {"DIEZ", 'C', 10}});
     {
@@ -117,7 +117,7 @@ TEST(RoundTrip, TextLongerThanItsFieldIsCutSilently) {
 }
 
 TEST(RoundTrip, ValuesAreConvertedToTheFieldsType) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "CONV.DBF";
     Table::create(file, {{"TEXTO", 'C', 8}, {"ENTERO", 'I'}, {"REAL", 'O'}, {"SINO", 'L'}});
     Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);
@@ -168,7 +168,7 @@ TEST(RoundTrip, ValuesAreConvertedToTheFieldsType) {
 }
 
 TEST(RoundTrip, UpdateWritesTheRecordBackAtOnce) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "PROFT.DBF";
     Table::create(file, {{"ABREV", 'C', 10}, {"DNI", 'I'}, {"EMPLEADO", 'C', 10}});
     {
@@ -202,7 +202,7 @@ TEST(RoundTrip, UpdateWritesTheRecordBackAtOnce) {
 }
 
 TEST(RoundTrip, ReadOnlyOpeningRefusesToWrite) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "RO.DBF";
     Table::create(file, {{"A", 'C', 3}});
     Table t = Table::open(file, OpenMode::Shared);
@@ -212,7 +212,7 @@ TEST(RoundTrip, ReadOnlyOpeningRefusesToWrite) {
 }
 
 TEST(RoundTrip, CreateRefusesBadDefinitionsAndExistingFiles) {
-    TempFolder dir;
+    ScratchFolder dir;
     struct Case {
         const char* what;
         std::vector<FieldSpec> fields;
@@ -240,7 +240,7 @@ TEST(RoundTrip, CreateRefusesBadDefinitionsAndExistingFiles) {
 }
 
 TEST(RoundTrip, FieldsAreFoundByNameWhateverTheLetterCase) {
-    TempFolder dir;
+    ScratchFolder dir;
     const auto file = dir / "CASE.DBF";
     Table::create(file, {{"ClaveCurso", 'C', 5}, {"A\xD1O", 'I'}}); // "AÑO" in Windows-1252
     Table t = Table::open(file, OpenMode::Shared, Access::ReadWrite);

@@ -1,6 +1,6 @@
 #include "exchange/ShortCodeReport.h"
 
-#include "exchange/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 #include "dbf/Error.h"
 
@@ -32,7 +32,7 @@ TEST(ShortCodeReport, CsvAsDumpWritesItInUtf8WithCountsPerTable) {
     EXPECT_EQ(report.countsByTable(),
               (std::vector<std::pair<std::string, std::size_t>>{{"AULAT", 2}, {"PROFT", 1}, {"GRUPOST", 1}}));
 
-    exchangetest::ScratchFolder folder;
+    testing::ScratchFolder folder;
     const auto file = folder.path() / "codigos.csv";
     report.writeCsv(file);
     std::ifstream in(file, std::ios::binary);

@@ -2,7 +2,7 @@
 
 #include "dbf/Error.h"
 #include "dbf/Table.h"
-#include "exchange/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ namespace pontrel {
 namespace {
 
 namespace fs = std::filesystem;
-using exchangetest::ScratchFolder;
+using testing::ScratchFolder;
 
 // Sets (or, with nullopt, removes) environment variables for one test and puts them back afterwards.
 class EnvironmentGuard {

@@ -5,7 +5,7 @@
 #include "exchange/YedraDocument.h"
 
 #include "dbf/Error.h"
-#include "exchange/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <libxml/tree.h>
@@ -18,7 +18,7 @@
 namespace pontrel {
 namespace {
 
-using exchangetest::ScratchFolder;
+using testing::ScratchFolder;
 
 // UTF-8 text as UTF-16 code units, little- or big-endian (the Basic Multilingual Plane suffices).
 std::string utf16(const std::string& utf8, bool bigEndian) {

@@ -1,7 +1,7 @@
 #include "exchange/YedraDocument.h"
 
 #include "dbf/Error.h"
-#include "exchange/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <libxml/tree.h>
@@ -15,7 +15,7 @@
 namespace pontrel {
 namespace {
 
-using exchangetest::ScratchFolder;
+using testing::ScratchFolder;
 using Rows = std::vector<std::vector<std::string>>;
 
 const std::filesystem::path kData = std::filesystem::path(PONTREL_TEST_DATA_DIR) / "exchange";

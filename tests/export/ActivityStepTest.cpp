@@ -1,22 +1,14 @@
 // The activities step: ACTIVIDADES appended to the ASIGNOMT that the subjects step made, the task-513
 // flag, and the end of the subject registries.
 
-#include "support/ExportFixtures.h"
+#include "StepTestSupport.h"
 
 #include "dbf/Error.h"
-#include "export/Steps.h"
 
 #include <gtest/gtest.h>
 
 namespace pontrel::exporting {
 namespace {
-
-using testing::readBooleans;
-using testing::readRows;
-using testing::StepFixture;
-using testing::YedraFields;
-using testing::YedraGroup;
-using Rows = std::vector<std::vector<std::string>>;
 
 const std::vector<std::string> nameFields{"COD", "CODLARGO", "NOMBRE", "CODTAREA"};
 

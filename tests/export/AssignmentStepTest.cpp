@@ -2,23 +2,15 @@
 // of its course in GRUPOST, read back from ASIGT. ASIGNOMT and GRUPOST are small fixtures written
 // here, so each case shows only what the join does.
 
-#include "support/ExportFixtures.h"
+#include "StepTestSupport.h"
 
 #include "dbf/Error.h"
-#include "export/Steps.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace pontrel::exporting {
 namespace {
-
-using testing::readLayout;
-using testing::readRows;
-using testing::StepFixture;
-using testing::YedraFields;
-using testing::YedraGroup;
-using Rows = std::vector<std::vector<std::string>>;
 
 // Writes a text-only table; values in UTF-8.
 void writeTable(const std::filesystem::path& file, const std::vector<dbf::FieldSpec>& fields,
@@ -80,7 +72,6 @@ const Rows kOneUnit{{"1ºESOA", "ESO", "1", "A", "3012"}};
 TEST(AssignmentStep, CreatesTheTableWithVelmorasLayout) {
     AssignmentFixture fixture({}, {}, {});
     assignmentStep(fixture.context);
-    using Layout = std::vector<std::tuple<std::string, char, int>>;
     EXPECT_EQ(readLayout(fixture.table("ASIGT.DBF")), (Layout{{"CASIG", 'C', 10},
                                                               {"CPROF", 'C', 10},
                                                               {"CGRUP", 'C', 10},
@@ -185,10 +176,7 @@ TEST(AssignmentStep, JoinsSubjectCodesAndTheUnitsOfTheCourse) {
                           row("TEC", "1ºESOA", "A", "1", "108"), row("TEC", "1ºESOB", "B", "1", "108"),
                           row("TEC", "1ºESOC", "C", "1", "108"), row("FQ", "1ºESOA", "A", "1", "109"),
                           row("FQ", "1ºESOB", "B", "1", "109"), row("FQ", "1ºESOC", "C", "1", "109")}));
-    ASSERT_EQ(fixture.ui.progress.size(), 1u);
-    EXPECT_EQ(fixture.ui.progress[0].step, "Asignaciones de materias");
-    EXPECT_EQ(fixture.ui.progress[0].recordsRead, 10u);
-    EXPECT_EQ(fixture.ui.progress[0].tablesWritten, "ASIGT");
+    expectOneProgressReport(fixture.ui, "Asignaciones de materias", 10, "ASIGT");
 }
 
 TEST(AssignmentStep, MarksEveryAssignmentWithTask513OnlyWhenTheFlagIsSet) {

@@ -14,7 +14,7 @@ namespace pontrel::exporting {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
+using testing::ScratchFolder;
 using testing::YedraGroup;
 
 // Every way a code can differ, in every table that makes codes.
@@ -60,7 +60,7 @@ std::string storedCode(const fs::path& folder, const std::string& table, const s
 }
 
 TEST(CodeReport, EveryChangedCodeIsReportedWithItsReasonAsTheTablesHoldIt) {
-    TempFolder root;
+    ScratchFolder root;
     const fs::path work = root.path() / "VTEMP";
     fs::create_directory(work);
     RunSession session;
@@ -121,7 +121,7 @@ TEST(CodeReport, EveryChangedCodeIsReportedWithItsReasonAsTheTablesHoldIt) {
 }
 
 TEST(CodeReport, KeepingAReportChangesNoByteOfTheTables) {
-    TempFolder root;
+    ScratchFolder root;
     const auto doc = testing::writeYedraDocument(root.path(), schoolOfAwkwardCodes());
     std::map<std::string, std::string> written[2];
     for (int withReport = 0; withReport < 2; ++withReport) {

@@ -2,10 +2,9 @@
 // with unique unit codes, read back from the written tables. Also the level table installed beside
 // the executables, checked against its source.
 
-#include "support/ExportFixtures.h"
+#include "StepTestSupport.h"
 
 #include "dbf/Error.h"
-#include "export/Steps.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,13 +14,6 @@
 
 namespace pontrel::exporting {
 namespace {
-
-using testing::readLayout;
-using testing::readRows;
-using testing::StepFixture;
-using testing::YedraFields;
-using testing::YedraGroup;
-using Rows = std::vector<std::vector<std::string>>;
 
 const std::vector<std::string> courseFields{"ABREV", "TURNO", "NIVEL", "CURSO", "CLAVE", "ESTUD"};
 const std::vector<std::string> unitFields{"ABREV", "TURNO", "NIVEL",      "CURSO",
@@ -69,7 +61,6 @@ const YedraFields kFirstOfEso{"3012", "1º E.S.O."};
 TEST(CourseStep, CreatesBothTablesWithVelmorasLayout) {
     CourseFixture fixture({});
     courseStep(fixture.context);
-    using Layout = std::vector<std::tuple<std::string, char, int>>;
     EXPECT_EQ(readLayout(fixture.table("CURSOST.DBF")), (Layout{{"ABREV", 'C', 3},
                                                                 {"TURNO", 'C', 1},
                                                                 {"NIVEL", 'C', 5},
@@ -153,10 +144,7 @@ TEST(CourseStep, LinksEachUnitToItsCourse) {
                     {"SincursoD", "", "", "", "D", "58", "", "   D"},
                     {"1ºESOconun", "", "ESO", "1", "E", "60", "3012",
                      "(1º ESO con un nombre largo que no deja sitio E) 1º E.S.O. (Educación Secundaria"}}));
-    ASSERT_EQ(fixture.ui.progress.size(), 1u);
-    EXPECT_EQ(fixture.ui.progress[0].step, "Cursos y unidades");
-    EXPECT_EQ(fixture.ui.progress[0].recordsRead, 7u);
-    EXPECT_EQ(fixture.ui.progress[0].tablesWritten, "CURSOST, GRUPOST");
+    expectOneProgressReport(fixture.ui, "Cursos y unidades", 7, "CURSOST, GRUPOST");
 }
 
 // Codes repeat without regard to letter case; the tenth numbered try is shortened to 8 + 2.

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 using testing::folderContents;
 using testing::removeRecord;
 using testing::smallSchool;
-using testing::TempFolder;
+using testing::ScratchFolder;
 using testing::YedraGroup;
 
 // Points the system's temporary folder at an empty folder of the test's own, so that what a preview
@@ -51,7 +51,7 @@ class OwnTemporaryFolder {
 #else
     static constexpr const char* kVariables[] = {"TMPDIR"};
 #endif
-    TempFolder root_;
+    ScratchFolder root_;
     fs::path path_;
     std::vector<std::optional<std::string>> old_;
 };
@@ -98,7 +98,7 @@ class ExportPreview : public ::testing::Test {
         return run.preview();
     }
 
-    TempFolder root;
+    ScratchFolder root;
     fs::path work;
     RunSession session;
     testing::ScriptedUserInterface ui;
@@ -216,7 +216,7 @@ void writeTable(const fs::path& file, const std::vector<dbf::FieldSpec>& fields,
 }
 
 TEST(TableComparisonTest, RepeatedKeysPairInStoredOrderAndMissingFieldsReadEmpty) {
-    TempFolder folder;
+    ScratchFolder folder;
     const TableKey key{"PROFT", {"X_EMPLEADO"}};
     // Two teachers without a Yedra key (added in Velmora), and a field the new table no longer has.
     writeTable(folder.path() / "old.dbf", {{"ABREV", 'C', 10}, {"X_EMPLEADO", 'C', 10}, {"NOTA", 'C', 10}},

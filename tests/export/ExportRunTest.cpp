@@ -18,7 +18,7 @@ using testing::readColumn;
 using testing::runDocument;
 using testing::sampleSchool;
 using testing::ScriptedUserInterface;
-using testing::TempFolder;
+using testing::ScratchFolder;
 
 constexpr std::chrono::milliseconds kNoWait{0};
 
@@ -39,7 +39,7 @@ class ExportRunTest : public ::testing::Test {
 
     fs::path table(const std::string& name) const { return work / name; }
 
-    TempFolder root;
+    ScratchFolder root;
     fs::path work;
     RunSession session;
     ScriptedUserInterface ui;

@@ -2,11 +2,10 @@
 // on the start minute), Velmora's grid DIASHORAST built through that index, and PERIODOS. The frame
 // choice is answered by a scripted user interface.
 
-#include "support/ExportFixtures.h"
+#include "StepTestSupport.h"
 
 #include "dbf/Error.h"
 #include "export/FrameSelection.h"
-#include "export/Steps.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,13 +15,6 @@
 namespace pontrel::exporting {
 namespace {
 
-using testing::readColumn;
-using testing::readLayout;
-using testing::readRows;
-using testing::StepFixture;
-using testing::YedraFields;
-using testing::YedraGroup;
-using Rows = std::vector<std::vector<std::string>>;
 using Column = std::vector<std::string>;
 
 YedraFields frame(std::string code, std::string name = "Jornada", std::string from = "01/09/2026",
@@ -66,7 +58,6 @@ TEST(FrameStep, CreatesTheThreeTablesWithVelmorasLayoutAndLeavesPeriodosMdxAlone
         std::ofstream(fixture.table(stale)) << "stale";
     frameStep(fixture.context);
 
-    using Layout = std::vector<std::tuple<std::string, char, int>>;
     const Layout grid{{"DIHO", 'C', 10},     {"CODDIHO", 'C', 10},  {"DIA", 'C', 20},
                       {"TEXTODIA", 'C', 20}, {"HORA", 'C', 8},      {"TEXTOHOR", 'C', 15},
                       {"HORADESDE", 'C', 8}, {"HORAHASTA", 'C', 8}, {"MINUTOS", 'C', 8},
@@ -124,10 +115,7 @@ TEST(FrameStep, RepeatsTheSlotsOfASingleFrameOnEveryDay) {
     EXPECT_EQ(grid[41], (Column{"76", "7", "6", "", "0", "T6", "Tramo T6", "12:50", "13:45", "55", "ORD"}));
 
     EXPECT_EQ(fixture.periods(), (Rows{{"ORD", "Jornada ordinaria", "01/09/2026", "30/06/2027"}}));
-    ASSERT_EQ(fixture.ui.progress.size(), 1u);
-    EXPECT_EQ(fixture.ui.progress[0].step, "Marcos y tramos horarios");
-    EXPECT_EQ(fixture.ui.progress[0].recordsRead, 7u);
-    EXPECT_EQ(fixture.ui.progress[0].tablesWritten, "DIASHORAST, DIASHORAST2, PERIODOS");
+    expectOneProgressReport(fixture.ui, "Marcos y tramos horarios", 7, "DIASHORAST, DIASHORAST2, PERIODOS");
 }
 
 TEST(FrameStep, WritesTimesAsHoursAndMinutes) {

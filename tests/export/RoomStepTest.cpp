@@ -1,20 +1,12 @@
 // The rooms step: DEPENDENCIAS -> AULAT, the room code being the Yedra key whenever it can be.
 
-#include "support/ExportFixtures.h"
-
-#include "export/Steps.h"
+#include "StepTestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace pontrel::exporting {
 namespace {
 
-using testing::readColumn;
-using testing::readLayout;
-using testing::readRows;
-using testing::StepFixture;
-using testing::YedraFields;
-using Rows = std::vector<std::vector<std::string>>;
 using Codes = std::vector<std::string>;
 
 std::vector<YedraFields> rooms(const std::string& key, const std::string& name, int count) {
@@ -29,7 +21,6 @@ std::vector<YedraFields> operator+(std::vector<YedraFields> a, const std::vector
 TEST(RoomStep, CreatesAULATWithVelmorasLayout) {
     StepFixture fixture({});
     roomStep(fixture.context);
-    using Layout = std::vector<std::tuple<std::string, char, int>>;
     EXPECT_EQ(readLayout(fixture.table("AULAT.DBF")), (Layout{{"ABREV", 'C', 10},
                                                               {"NOMBRE", 'C', 80},
                                                               {"EDIFICIO", 'C', 1},
@@ -80,14 +71,9 @@ TEST(RoomStep, StoresTheNameCutAndLeavesTheRestEmpty) {
               (Rows{{"A12", "Aula de Música", "", ""},
                     {"xxxxxxxxxx", std::string(80, 'x'), "", ""},
                     {"GIM", "", "", ""}}));
-    auto table = dbf::Table::open(fixture.table("AULAT.DBF"), dbf::OpenMode::Shared);
-    for (std::size_t r = 0; r < table.recordCount(); ++r)
-        EXPECT_FALSE(table.integer(r, "MAXALUM").has_value()) << "MAXALUM of record " << r;
+    expectNullInEveryRecord(fixture.table("AULAT.DBF"), "MAXALUM");
 
-    ASSERT_EQ(fixture.ui.progress.size(), 1u);
-    EXPECT_EQ(fixture.ui.progress[0].step, "Dependencias");
-    EXPECT_EQ(fixture.ui.progress[0].recordsRead, 3u);
-    EXPECT_EQ(fixture.ui.progress[0].tablesWritten, "AULAT");
+    expectOneProgressReport(fixture.ui, "Dependencias", 3, "AULAT");
 }
 
 TEST(RoomStep, WithoutTheGroupReplacesAnEarlierTableWithAnEmptyOne) {

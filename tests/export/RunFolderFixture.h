@@ -2,6 +2,7 @@
 // A working folder that holds an earlier set of tables (and files that are not Pontrel's), and a way
 // to tell whether a run changed so much as one byte of it.
 
+#include "support/Bytes.h"
 #include "support/ExportFixtures.h"
 
 #include "dbf/Table.h"
@@ -23,10 +24,7 @@ inline std::map<std::string, std::string> folderContents(const std::filesystem::
             contents[name] = "<carpeta>";
             continue;
         }
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        contents[name] = bytes.str();
+        contents[name] = readFile(entry.path());
     }
     return contents;
 }
@@ -39,11 +37,6 @@ inline void writeMarkedTable(const std::filesystem::path& file, const std::strin
     record.setText("MARCA", mark);
     table.append(record);
     table.close();
-}
-
-inline void writeFile(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary);
-    out << bytes;
 }
 
 // Velmora's folder after an earlier export and some work in Velmora: the ten tables (PROFT in lower

@@ -1,10 +1,7 @@
 // The subjects step: MATERIAS folded into ASIGNOMT (one record per subject) and ASIGNOMT2 (one per
 // subject and offer), read back from the written tables.
 
-#include "support/ExportFixtures.h"
-#include <map>
-
-#include "export/Steps.h"
+#include "StepTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +10,6 @@
 
 namespace pontrel::exporting {
 namespace {
-
-using testing::readBooleans;
-using testing::readLayout;
-using testing::readRows;
-using testing::StepFixture;
-using testing::YedraFields;
-using Rows = std::vector<std::vector<std::string>>;
 
 // A MATERIAS record: offer key, subject key, name, code.
 YedraFields subject(std::string offer, std::string key, std::string name, std::string code) {
@@ -43,7 +33,6 @@ Written runSubjects(StepFixture& fixture) {
 TEST(SubjectStep, CreatesBothTablesWithVelmorasLayout) {
     StepFixture fixture({});
     subjectStep(fixture.context);
-    using Layout = std::vector<std::tuple<std::string, char, int>>;
     EXPECT_EQ(readLayout(fixture.table("ASIGNOMT.DBF")), (Layout{{"COD", 'C', 10},
                                                                  {"CODLARGO", 'C', 10},
                                                                  {"NOMBRE", 'C', 80},
@@ -208,10 +197,7 @@ TEST(SubjectStep, SkipsOneFieldRecordsAndReadsMissingPositionsAsEmpty) {
     EXPECT_EQ(written.names, (Rows{{"", "", "", ""}, {"MUS", "MUS", "Música", ""}}));
     EXPECT_EQ(written.offers,
               (Rows{{"", "", "", "101", "11", ""}, {"MUS", "MUS", "Música", "102", "12", ""}}));
-    ASSERT_EQ(fixture.ui.progress.size(), 1u);
-    EXPECT_EQ(fixture.ui.progress[0].step, "Materias");
-    EXPECT_EQ(fixture.ui.progress[0].recordsRead, 2u);
-    EXPECT_EQ(fixture.ui.progress[0].tablesWritten, "ASIGNOMT, ASIGNOMT2");
+    expectOneProgressReport(fixture.ui, "Materias", 2, "ASIGNOMT, ASIGNOMT2");
 }
 
 // Tables of an earlier run are replaced, stale index files removed; without MATERIAS both are empty.

@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::folderContents;
-using testing::TempFolder;
+using testing::ScratchFolder;
 using testing::writeFile;
 using testing::writeMarkedTable;
 using Contents = std::map<std::string, std::string>;
@@ -50,7 +50,7 @@ class TableSetReplacementTest : public ::testing::Test {
         replacement.commit({"PERIODOS"});
     }
 
-    TempFolder root;
+    ScratchFolder root;
 };
 
 TEST_F(TableSetReplacementTest, CommitMovesTheNewSetInAndRemovesStaleIndexesExceptKeptOnes) {

@@ -1,9 +1,7 @@
 // The teachers step: EMPLEADOS -> PROFT, with the composed name and the teacher codes made from the
 // document's code or from the raw initials.
 
-#include "support/ExportFixtures.h"
-
-#include "export/Steps.h"
+#include "StepTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +9,6 @@
 
 namespace pontrel::exporting {
 namespace {
-
-using testing::readColumn;
-using testing::readLayout;
-using testing::readRows;
-using testing::StepFixture;
-using testing::YedraFields;
-using Rows = std::vector<std::vector<std::string>>;
 
 // An EMPLEADOS record: employee key, date, department, surname 1, surname 2, forename, code.
 YedraFields teacher(std::string surname1, std::string surname2, std::string forename, std::string code = "") {
@@ -33,7 +24,6 @@ YedraFields teacher(std::string surname1, std::string surname2, std::string fore
 TEST(TeacherStep, CreatesPROFTWithVelmorasLayout) {
     StepFixture fixture({});
     teacherStep(fixture.context);
-    using Layout = std::vector<std::tuple<std::string, char, int>>;
     EXPECT_EQ(readLayout(fixture.table("PROFT.DBF")), (Layout{{"ABREV", 'C', 10},
                                                               {"NOMBRE", 'C', 80},
                                                               {"DEPART", 'C', 40},
@@ -120,14 +110,9 @@ TEST(TeacherStep, StoresKeysAndDepartmentTrimmedAndCut) {
                     {"1234567890", "01/09/2020", std::string(40, 'D'),
                      std::string(50, 'N') + " " + std::string(29, 'M'), ""},
                     {"77", "02/09/2021", "Música", " ,", ""}}));
-    auto table = dbf::Table::open(fixture.table("PROFT.DBF"), dbf::OpenMode::Shared);
-    for (std::size_t r = 0; r < table.recordCount(); ++r)
-        EXPECT_FALSE(table.integer(r, "DNI").has_value()) << "DNI of record " << r;
+    expectNullInEveryRecord(fixture.table("PROFT.DBF"), "DNI");
 
-    ASSERT_EQ(fixture.ui.progress.size(), 1u);
-    EXPECT_EQ(fixture.ui.progress[0].step, "Profesores");
-    EXPECT_EQ(fixture.ui.progress[0].recordsRead, 3u);
-    EXPECT_EQ(fixture.ui.progress[0].tablesWritten, "PROFT");
+    expectOneProgressReport(fixture.ui, "Profesores", 3, "PROFT");
 }
 
 TEST(TeacherStep, ReplacesAnEarlierTable) {

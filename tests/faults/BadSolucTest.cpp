@@ -1,7 +1,6 @@
 // A SOLUC that another program left damaged: the import stops with a message that names SOLUC, the
 // earlier output stays as it was and the working tables are not touched.
 
-#include "DbaseIIIWriter.h"
 #include "FaultFixtures.h"
 
 #include <algorithm>
@@ -10,17 +9,9 @@
 namespace pontrel::faults {
 namespace {
 
-void putLe16(std::string& b, std::size_t at, unsigned v) {
-    b[at] = static_cast<char>(v & 0xFF);
-    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-void putLe32(std::string& b, std::size_t at, unsigned v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-unsigned le16(const std::string& b, std::size_t at) {
-    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-}
+using testing::le16;
+using testing::putLe16;
+using testing::putLe32;
 
 std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });

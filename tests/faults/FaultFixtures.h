@@ -5,15 +5,16 @@
 #include "CliProcess.h"
 #include "FolderSnapshot.h"
 #include "SchoolGenerator.h"
+#include "support/Bytes.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace pontrel::faults {
 
@@ -24,15 +25,8 @@ inline long envNumber(const char* name, long fallback) {
     return v && *v ? std::strtol(v, nullptr, 10) : fallback;
 }
 
-inline std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void writeFile(const fs::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using testing::readFile;
+using testing::writeFile;
 
 // True when the process ended by itself with a status of pontrel-cli's own (0, 1 or 2), not by a
 // signal, a time limit or a sanitizer report.
@@ -52,16 +46,17 @@ inline std::string describe(const CliResult& r) {
 class FaultTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = fs::temp_directory_path() / ("pontrel-faults-" + std::to_string(getpid()) + "-" +
-                                             info->test_suite_name() + "-" + info->name());
-        fs::remove_all(root_);
+        folder_.emplace();
+        root_ = folder_->path();
         fs::create_directories(root_ / "salidas");
         ASSERT_TRUE(fs::exists(cliPath())) << "pontrel-cli no está construido: " << cliPath();
     }
     void TearDown() override {
-        if (!HasFailure() || !std::getenv("PONTREL_FAULTS_KEEP"))
-            fs::remove_all(root_);
+        if (HasFailure() && std::getenv("PONTREL_FAULTS_KEEP")) {
+            folder_->keep();
+            std::fprintf(stderr, "kept for inspection: %s\n", root_.string().c_str());
+        }
+        folder_.reset();
     }
 
     const fs::path& root() const { return root_; }
@@ -100,6 +95,7 @@ class FaultTest : public ::testing::Test {
     }
 
   private:
+    std::optional<testing::ScratchFolder> folder_;
     fs::path root_;
 };
 

@@ -2,8 +2,8 @@
 // written, and must name what the export makes of the document (teacher, subject, unit and slot
 // codes), or the benchmark would time lookups that all miss.
 
-#include "DbaseIIIWriter.h"
 #include "FaultFixtures.h"
+#include "support/DbaseIIIWriter.h"
 
 #include "dbf/Table.h"
 
@@ -23,12 +23,13 @@ std::set<std::string> column(const Table& table, const char* field) {
 }
 
 TEST(DbaseIIIWriter, WritesATableThatReadsBackValueForValue) {
-    const fs::path file = fs::temp_directory_path() / ("pontrel-dbase3-" + std::to_string(getpid()) + ".DBF");
-    bench::DbaseIIIWriter writer({{"PROF", 'C', 4}, {"DIA", 'N', 2}});
-    writer.add({"ANA", "7"});
-    writer.addDeleted({"BEA", "1"});
-    writer.add({"CARLOTA", ""}); // cut to the width; an empty number is NULL
-    writer.save(file);
+    const testing::ScratchFolder folder;
+    const fs::path file = folder / "SOLUC.DBF";
+    testing::DbaseIIIWriter writer({{"PROF", 'C', 4}, {"DIA", 'N', 2}});
+    writer.addRecord({"ANA", "7"});
+    writer.addRecord({"BEA", "1"}, /*deleted=*/true);
+    writer.addRecord({"CARLOTA", ""}); // cut to the width; an empty number is NULL
+    writer.write(file);
     auto table = Table::open(file, OpenMode::Shared);
     ASSERT_EQ(table.recordCount(), 2u); // the deleted record is skipped
     EXPECT_EQ(table.text(0, "PROF"), "ANA");
@@ -36,7 +37,6 @@ TEST(DbaseIIIWriter, WritesATableThatReadsBackValueForValue) {
     EXPECT_EQ(table.text(1, "PROF"), "CARL");
     EXPECT_EQ(table.integer(1, "DIA"), std::nullopt);
     table.close();
-    fs::remove(file);
 }
 
 class SchoolGenerator : public FaultTest {};

@@ -3,7 +3,9 @@
 // timetable tool would leave them: the engine's level-7 tables for the converter's own tables, and
 // SOLUC as another program writes it (dBase III with numeric or text DIA/HORA, or level 7 integers).
 
-#include "support/DbaseIIIWriter.h"
+#include "support/Bytes.h"
+#include "support/SolucWriter.h"
+#include "support/ScratchFolder.h"
 
 #include "dbf/Table.h"
 
@@ -18,28 +20,6 @@
 namespace pontrel::testing {
 
 namespace fs = std::filesystem;
-
-// A fresh folder, removed with its content at the end.
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "pontrel-import-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a scratch folder");
-        path_ = pattern;
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
 
 // Field name -> value as text (ANSI); fields not named stay NULL.
 using Row = std::map<std::string, std::string>;
@@ -189,14 +169,7 @@ inline void writeSoluc(const fs::path& file, const std::vector<SolucRow>& rows, 
         return;
     }
     const char numberType = storage == SolucStorage::DbaseIIINumeric ? 'N' : 'C';
-    DbaseIIIWriter writer({{"PROF", 'C', 10},
-                           {"DIA", numberType, 2},
-                           {"HORA", numberType, 2},
-                           {"MARCO", 'C', 1},
-                           {"ASIG", 'C', 10},
-                           {"CODGRUPO", 'C', 10},
-                           {"TAREA", 'C', 10},
-                           {"AULA", 'C', 10}});
+    auto writer = solucWriter(numberType);
     writer.setLanguageDriver(codePage.languageId);
     for (const auto& r : rows)
         writer.addRecord({r.prof, r.dia, r.hora, r.marco, r.asig, r.codgrupo, r.tarea, r.aula});
@@ -267,18 +240,6 @@ struct SchoolTables {
             writeTable(folder / "PERIODOS.DBF", periodosLayout(), periodos);
     }
 };
-
-inline void writeFile(const fs::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    if (!out)
-        throw std::runtime_error("cannot write " + file.string());
-}
-
-inline std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A master-data document whose BLOQUE_DATOS starts with the academic year, as Yedra writes it.
 inline std::string schoolDocument(const std::string& year = "2025") {

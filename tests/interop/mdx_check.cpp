@@ -16,6 +16,8 @@
 //
 // Exit status 0, or 1 with the faults on standard error.
 
+#include "support/Bytes.h"
+
 #include "dbf/Table.h"
 
 #include <array>
@@ -44,17 +46,9 @@ std::ostream& fault() {
     return std::cerr << "mdx-check: ";
 }
 
-Bytes readFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::uint32_t u32(const Bytes& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-std::uint16_t u16(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
+using pontrel::testing::le16;
+using pontrel::testing::le32;
+using pontrel::testing::readBytes;
 
 // The level-7 stored form of ORDEN, which is its key: big-endian with the sign bit flipped; NULL is
 // all zero.
@@ -151,7 +145,7 @@ struct TreeWalk {
             fault() << "page " << page << " is reached twice\n";
             return {};
         }
-        const std::uint32_t count = u32(f, at);
+        const std::uint32_t count = le32(f, at);
         if (count >= slots) {
             fault() << "page " << page << " counts " << count << " entries, room for " << slots - 1 << "\n";
             return {};
@@ -162,19 +156,19 @@ struct TreeWalk {
             std::memcpy(k.data(), &f[entry(i) + 4], 4);
             return k;
         };
-        if (u32(f, entry(count)) == 0) { // a leaf
+        if (le32(f, entry(count)) == 0) { // a leaf
             if (leafDepth == 0)
                 leafDepth = depth;
             if (depth != leafDepth)
                 fault() << "leaf page " << page << " at depth " << depth << ", others at " << leafDepth
                         << "\n";
             for (std::size_t i = 0; i < count; ++i)
-                leaves.push_back(LeafEntry{u32(f, entry(i)), keyAt(i)});
+                leaves.push_back(LeafEntry{le32(f, entry(i)), keyAt(i)});
             return count ? keyAt(count - 1) : Key{};
         }
         Key highest{};
         for (std::size_t i = 0; i <= count; ++i) {
-            highest = walk(u32(f, entry(i)), depth + 1);
+            highest = walk(le32(f, entry(i)), depth + 1);
             if (i < count && keyAt(i) != highest)
                 fault() << "inner page " << page << " entry " << i << " holds key " << show(keyAt(i))
                         << ", its child's highest is " << show(highest) << "\n";
@@ -195,8 +189,8 @@ TableRecords readRecords(const Bytes& dbf) {
         fault() << "the table is shorter than a level-7 header\n";
         return r;
     }
-    const std::uint32_t count = u32(dbf, 4);
-    const std::size_t headerLength = u16(dbf, 8), recordLength = u16(dbf, 10);
+    const std::uint32_t count = le32(dbf, 4);
+    const std::size_t headerLength = le16(dbf, 8), recordLength = le16(dbf, 10);
     std::size_t ordenAt = 0, offset = 1;
     for (std::size_t d = 68; d + 48 <= headerLength && dbf[d] != 0x0D; d += 48) {
         if (std::string(reinterpret_cast<const char*>(&dbf[d])) == "ORDEN")
@@ -236,33 +230,33 @@ std::vector<std::uint32_t> checkTree(const std::filesystem::path& table, const T
         fault() << table << " has no .MDX beside it\n";
         return {};
     }
-    const Bytes f = readFile(mdxPath);
-    if (f.size() < 2048 || f[0] != 3 || u16(f, 22) != 1024 || f[26] != 43) {
+    const Bytes f = readBytes(mdxPath);
+    if (f.size() < 2048 || f[0] != 3 || le16(f, 22) != 1024 || f[26] != 43) {
         fault() << mdxPath << " is not a level-7 index of 1024-byte blocks\n";
         return {};
     }
-    if (u32(f, 32) * 512ull != f.size())
-        fault() << "the file header counts " << u32(f, 32) << " pages, the file has " << f.size() / 512
+    if (le32(f, 32) * 512ull != f.size())
+        fault() << "the file header counts " << le32(f, 32) << " pages, the file has " << f.size() / 512
                 << "\n";
     std::size_t tag = 0;
-    for (std::size_t i = 0; i < u16(f, 28); ++i)
+    for (std::size_t i = 0; i < le16(f, 28); ++i)
         if (std::string(reinterpret_cast<const char*>(&f[512 + 43 * (i + 1) + 4])) == "ORDEN")
             tag = 512 + 43 * (i + 1);
     if (tag == 0) {
         fault() << mdxPath << " has no tag ORDEN\n";
         return {};
     }
-    const std::uint32_t headerPage = u32(f, tag);
+    const std::uint32_t headerPage = le32(f, tag);
     if (headerPage < minHeaderPage)
         fault() << "the tag header lies at page " << headerPage << ", inside the header region (pages 0-"
                 << minHeaderPage - 1 << ")\n";
     const std::size_t h = static_cast<std::size_t>(headerPage) * 512;
-    if (h + 1024 > f.size() || u16(f, h + 12) != 4 || f[h + 9] != 'I' || u16(f, h + 18) != 8) {
+    if (h + 1024 > f.size() || le16(f, h + 12) != 4 || f[h + 9] != 'I' || le16(f, h + 18) != 8) {
         fault() << "the tag header at page " << headerPage << " is not that of a 4-byte I key\n";
         return {};
     }
     TreeWalk tree{f, 8, (1024 - 8) / 8, {}, {}, 0};
-    tree.walk(u32(f, h), 1);
+    tree.walk(le32(f, h), 1);
 
     std::vector<int> seen(records.keys.size(), 0);
     std::vector<std::uint32_t> live;
@@ -376,7 +370,7 @@ void compareWalk(const std::filesystem::path& walkFile, const TableRecords& reco
 
 int check(const std::filesystem::path& file, bool deletedKeep, bool tiesInRecordOrder,
           std::uint32_t minHeaderPage, const std::filesystem::path& walkFile) {
-    const TableRecords records = readRecords(readFile(file));
+    const TableRecords records = readRecords(readBytes(file));
     std::string summary;
     const auto live = checkTree(file, records, deletedKeep, tiesInRecordOrder, minHeaderPage, summary);
     if (faults == 0) {

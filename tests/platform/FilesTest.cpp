@@ -13,7 +13,7 @@ namespace pontrel::platform {
 namespace {
 
 using platformtest::entriesIn;
-using platformtest::Folder;
+using platformtest::ScratchFolder;
 using platformtest::readFile;
 using platformtest::writeFile;
 using Access = File::Access;
@@ -31,7 +31,7 @@ class OpeningTogether : public ::testing::TestWithParam<OpeningCase> {};
 // Two openings of one file, in one process as in two: only shared openings go together, and a refusal
 // is told apart from every other failure.
 TEST_P(OpeningTogether, OnlySharedOpeningsGoTogether) {
-    Folder folder;
+    ScratchFolder folder;
     writeFile(folder / "PROFT.DBF", "tabla");
     File first, second;
     ASSERT_EQ(first.open(folder / "PROFT.DBF", Access::ReadWrite, GetParam().first), 0);
@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Files, ReadOnlyFileCanStillBeHeldExclusively) {
-    Folder folder;
+    ScratchFolder folder;
     const auto file = folder / "AULAT.DBF";
     writeFile(file, "tabla");
     std::filesystem::permissions(file,
@@ -72,7 +72,7 @@ TEST(Files, ReadOnlyFileCanStillBeHeldExclusively) {
 }
 
 TEST(Files, FailuresHaveTheirKind) {
-    Folder folder;
+    ScratchFolder folder;
     std::filesystem::create_directory(folder / "carpeta");
     writeFile(folder / "existe", "x");
     File file;
@@ -84,7 +84,7 @@ TEST(Files, FailuresHaveTheirKind) {
 }
 
 TEST(Files, ByteLockKeepsASecondOpeningOutUntilUnlocked) {
-    Folder folder;
+    ScratchFolder folder;
     writeFile(folder / "PROFT.DBF", "tabla");
     File first, second;
     ASSERT_EQ(first.open(folder / "PROFT.DBF", Access::ReadWrite, Sharing::Shared), 0);
@@ -100,7 +100,7 @@ TEST(Files, ByteLockKeepsASecondOpeningOutUntilUnlocked) {
 }
 
 TEST(Files, SharedOpeningCountsAsHeldForReplacement) {
-    Folder folder;
+    ScratchFolder folder;
     writeFile(folder / "PROFT.DBF", "tabla");
     EXPECT_FALSE(heldByAnother(folder / "PROFT.DBF"));
     File file;
@@ -111,7 +111,7 @@ TEST(Files, SharedOpeningCountsAsHeldForReplacement) {
 }
 
 TEST(Files, TemporaryFileReplacesTheTargetOnlyOnCommit) {
-    Folder folder;
+    ScratchFolder folder;
     const auto target = folder / "Resultado.xml";
     writeFile(target, "anterior");
     {
@@ -135,7 +135,7 @@ TEST(Files, TemporaryFileReplacesTheTargetOnlyOnCommit) {
 }
 
 TEST(Files, ReplaceFileSaysWhichStepFailedAndLeavesTheTarget) {
-    Folder folder;
+    ScratchFolder folder;
     EXPECT_FALSE(replaceFile(folder / "nuevo.ini", "[A]\r\n"));
     EXPECT_EQ(readFile(folder / "nuevo.ini"), "[A]\r\n");
 
@@ -155,7 +155,7 @@ TEST(Files, ReplaceFileSaysWhichStepFailedAndLeavesTheTarget) {
 }
 
 TEST(Files, MoveReplacingReplacesAnExistingFile) {
-    Folder folder;
+    ScratchFolder folder;
     writeFile(folder / "a", "nuevo");
     writeFile(folder / "b", "viejo");
     ASSERT_EQ(moveReplacing(folder / "a", folder / "b"), 0);
@@ -166,7 +166,7 @@ TEST(Files, MoveReplacingReplacesAnExistingFile) {
 }
 
 TEST(FileLock, OneHolderAtATimeAndReleaseRemovesTheFile) {
-    Folder folder;
+    ScratchFolder folder;
     const auto file = folder / ".pontrel-bloqueo";
     FileLock first, second;
     ASSERT_EQ(first.tryAcquire(file), 0);
@@ -183,7 +183,7 @@ TEST(FileLock, OneHolderAtATimeAndReleaseRemovesTheFile) {
 }
 
 TEST(FileLock, MissingFolderIsAnErrorNotABusyLock) {
-    Folder folder;
+    ScratchFolder folder;
     FileLock lock;
     const int error = lock.tryAcquire(folder / "falta" / ".pontrel-bloqueo");
     EXPECT_NE(error, 0);

@@ -31,7 +31,7 @@ TEST(Folders, WorkingFolderIsVtempOnDriveC) {
 }
 #else
 TEST(Folders, WorkingFolderFollowsTheEnvironment) {
-    platformtest::Folder prefix;
+    platformtest::ScratchFolder prefix;
     const char* own = std::getenv("PONTREL_VTEMP");
     const char* wine = std::getenv("WINEPREFIX");
     const std::string keptOwn = own ? own : "", keptWine = wine ? wine : "";

@@ -12,7 +12,7 @@
 namespace pontrel::platform {
 namespace {
 
-using platformtest::Folder;
+using platformtest::ScratchFolder;
 using platformtest::readFile;
 
 struct IniCase {
@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IniFile, CreatesAMissingFileAndRewritesAnExistingOne) {
-    Folder dir;
+    ScratchFolder dir;
     const std::filesystem::path file = dir / "Velmora.ini";
     ASSERT_EQ(writeIniInteger(file, "Transformadores", "Transformado", 1), 0);
     EXPECT_EQ(readFile(file), "[Transformadores]\r\nTransformado=1\r\n");
@@ -73,7 +73,7 @@ TEST(IniFile, CreatesAMissingFileAndRewritesAnExistingOne) {
 }
 
 TEST(IniFile, OtherSectionsAndCommentsOfVelmoraStay) {
-    Folder dir;
+    ScratchFolder dir;
     const std::filesystem::path file = dir / "Velmora.ini";
     platformtest::writeFile(
         file, "; Velmora\r\n[Rutas]\r\nTrabajo=C:\\VTEMP\r\n[Transformadores]\r\nTransformado=0\r\n");
@@ -85,7 +85,7 @@ TEST(IniFile, OtherSectionsAndCommentsOfVelmoraStay) {
 }
 
 TEST(IniFile, AFileThatCannotBeWrittenGivesItsReason) {
-    Folder dir;
+    ScratchFolder dir;
     // A program folder that has gone away, and a result "file" that is a folder.
     const std::filesystem::path missing = dir / "no-existe" / "Velmora.ini";
     const std::filesystem::path blocked = dir / "Velmora.ini";

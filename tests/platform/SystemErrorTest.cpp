@@ -58,7 +58,7 @@ TEST(SystemError, WindowsCodesShareTheReasons) {
 #endif
 
 TEST(SystemError, FilesystemErrorsOfThisSystemGetTheirReason) {
-    platformtest::Folder folder;
+    platformtest::ScratchFolder folder;
     std::error_code ec;
     std::filesystem::create_directory(folder / "falta" / "otra", ec);
     ASSERT_TRUE(ec);

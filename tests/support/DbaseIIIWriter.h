@@ -4,9 +4,10 @@
 // right-aligned ASCII, an empty value stored as blanks (NULL), deleted records marked '*'.
 // The project's own engine writes only level 7, so tests need this to read tables "from outside".
 
+#include "support/Bytes.h"
+
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -24,7 +25,8 @@ class DbaseIIIWriter {
   public:
     explicit DbaseIIIWriter(std::vector<DbaseIIIField> fields) : fields_(std::move(fields)) {
         for (const auto& f : fields_)
-            if (f.name.size() > 10 || (f.type != 'C' && f.type != 'N') || f.width < 1 || f.width > 254)
+            if (f.name.empty() || f.name.size() > 10 || (f.type != 'C' && f.type != 'N') || f.width < 1 ||
+                f.width > 254)
                 throw std::invalid_argument("unsupported dBase III field " + f.name);
     }
 
@@ -46,7 +48,11 @@ class DbaseIIIWriter {
         records_.push_back(record);
     }
 
-    void write(const std::filesystem::path& file) const {
+    std::size_t recordCount() const { return records_.size(); }
+
+    // The whole file: header, descriptors, 0x0D, records, 0x1A. A deleted record still occupies its
+    // place and counts in the header.
+    std::string bytes() const {
         const std::size_t headerLength = 32 + 32 * fields_.size() + 1;
         std::size_t recordLength = 1;
         for (const auto& f : fields_)
@@ -56,9 +62,9 @@ class DbaseIIIWriter {
         bytes[1] = 126; // 2026
         bytes[2] = 12;
         bytes[3] = 1;
-        putLittleEndian(bytes, 4, records_.size(), 4);
-        putLittleEndian(bytes, 8, headerLength, 2);
-        putLittleEndian(bytes, 10, recordLength, 2);
+        putLe32(bytes, 4, static_cast<std::uint32_t>(records_.size()));
+        putLe16(bytes, 8, static_cast<std::uint32_t>(headerLength));
+        putLe16(bytes, 10, static_cast<std::uint32_t>(recordLength));
         bytes[29] = static_cast<char>(languageDriver_);
         for (const auto& f : fields_) {
             std::string descriptor(32, '\0');
@@ -72,18 +78,12 @@ class DbaseIIIWriter {
         for (const auto& r : records_)
             bytes += r;
         bytes += '\x1A';
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out)
-            throw std::runtime_error("cannot write " + file.string());
+        return bytes;
     }
+
+    void write(const std::filesystem::path& file) const { writeFile(file, bytes()); }
 
   private:
-    static void putLittleEndian(std::string& bytes, std::size_t at, std::size_t value, int size) {
-        for (int i = 0; i < size; ++i)
-            bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-
     std::vector<DbaseIIIField> fields_;
     std::vector<std::string> records_;
     std::uint8_t languageDriver_ = 0x03; // Windows ANSI (code page 1252)

@@ -3,6 +3,7 @@
 // list of records, load it, run steps against a fresh folder, read the written tables back.
 
 #include "support/IndependentReader.h"
+#include "support/ScratchFolder.h"
 #include "support/ScriptedUserInterface.h"
 
 #include "dbf/Table.h"
@@ -32,27 +33,6 @@ using YedraFields = std::vector<std::string>;
 struct YedraGroup {
     std::string seq;
     std::vector<YedraFields> records;
-};
-
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pontrel-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a temporary folder");
-        path_ = pattern;
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
 };
 
 inline std::string escapeXml(const std::string& text) {
@@ -96,10 +76,7 @@ inline std::filesystem::path writeYedraDocument(const std::filesystem::path& fol
                                                 const std::vector<YedraGroup>& groups,
                                                 const std::string& fileName = "yedra.xml") {
     const auto file = folder / fileName;
-    std::ofstream out(file, std::ios::binary);
-    out << yedraXml(groups);
-    if (!out)
-        throw std::runtime_error("cannot write " + file.string());
+    writeFile(file, yedraXml(groups));
     return file;
 }
 
@@ -124,7 +101,7 @@ struct StepFixture {
 
     std::filesystem::path table(const std::string& fileName) const { return folder.path() / fileName; }
 
-    TempFolder folder;
+    ScratchFolder folder;
     ScriptedUserInterface ui;
     YedraDocument document;
     exporting::ExportContext context;

@@ -2,7 +2,7 @@
 // every teacher of PROFT in a few slots with the folder's first subjects, units and rooms. The same
 // tables always give the same SOLUC, so imports on two systems can be compared.
 
-#include "support/DbaseIIIWriter.h"
+#include "support/SolucWriter.h"
 
 #include "dbf/Table.h"
 
@@ -36,14 +36,7 @@ int main(int argc, char** argv) {
         const auto rooms = column(folder / "AULAT.DBF", "ABREV", 3);
         if (subjects.empty() || units.empty() || rooms.empty())
             throw std::runtime_error("the folder lacks subjects, units or rooms");
-        pontrel::testing::DbaseIIIWriter writer({{"PROF", 'C', 10},
-                                                 {"DIA", 'N', 2},
-                                                 {"HORA", 'N', 2},
-                                                 {"MARCO", 'C', 1},
-                                                 {"ASIG", 'C', 10},
-                                                 {"CODGRUPO", 'C', 10},
-                                                 {"TAREA", 'C', 10},
-                                                 {"AULA", 'C', 10}});
+        auto writer = pontrel::testing::solucWriter();
         for (std::size_t t = 0; t < teachers.size(); ++t)
             for (std::size_t k = 0; k < 3; ++k) {
                 const std::size_t n = t * 3 + k;
