@@ -262,11 +262,24 @@ TEST_P(HostGoingAway, EndsPontrelWritingTheResult) {
 INSTANTIATE_TEST_SUITE_P(Waiting, HostGoingAway, ::testing::Values("nada", "exportar"),
                          [](const auto& info) { return std::string(info.param); });
 
-TEST_F(EmbeddedRunTest, BadHandleGivesAnOrdinaryWindowAndNoResultFile) {
-    pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", "XYZ"},
+// A handle that cannot be used: the error box, then the direction runs in an ordinary window that
+// stays open after the run. A handle that is no hexadecimal number means no Velmora asked, so closing
+// leaves no result; a well-formed handle that names no window still asked for one: here -1 after
+// "No existe archivo".
+struct UnusableHandle {
+    const char* name;
+    const char* handle;
+    const char* message;
+    const char* result; // nullptr: no "Velmora.ini" at all
+};
+
+class UnusableHandleTest : public EmbeddedRunTest, public ::testing::WithParamInterface<UnusableHandle> {};
+
+TEST_P(UnusableHandleTest, GivesAnOrdinaryWindowThatLeavesOnlyAnAskedResult) {
+    const UnusableHandle& c = GetParam();
+    pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", c.handle},
                                         environment(), folder / "pontrel.out", folder / "pontrel.err");
-    answerMessage("'XYZ' no es un número hexadecimal válido");
-    // The direction still runs, in an ordinary window.
+    answerMessage(c.message);
     const std::string dialog = findWindow("^Archivo XML$");
     ASSERT_FALSE(dialog.empty()) << messages();
     key(dialog, "Escape");
@@ -276,28 +289,22 @@ TEST_F(EmbeddedRunTest, BadHandleGivesAnOrdinaryWindowAndNoResultFile) {
     EXPECT_NE(runOnDisplay(xvfb->display(), "xwininfo -tree -id " + main).find("Parent window id: 0x"),
               std::string::npos);
     EXPECT_FALSE(pontrel->finished());
-    click(main, 256 + 44, 168 + 32 + 12);
-    ASSERT_TRUE(waitFor([&] { return pontrel->finished(); }, kSlow)) << "\"&Salir\" did not end the program";
-    EXPECT_FALSE(fs::exists(folder / "Velmora.ini"));
-}
-
-// A well-formed handle that names no window: the error box and an ordinary window, as for a bad handle,
-// but Velmora asked for a result, so closing leaves it: here -1 after "No existe archivo".
-TEST_F(EmbeddedRunTest, HandleOfNoWindowGivesAnOrdinaryWindowThatLeavesItsResult) {
-    pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", "0FFFFFFF"},
-                                        environment(), folder / "pontrel.out", folder / "pontrel.err");
-    answerMessage("No existe ninguna ventana con el identificador hexadecimal '0FFFFFFF'");
-    const std::string dialog = findWindow("^Archivo XML$");
-    ASSERT_FALSE(dialog.empty()) << messages();
-    key(dialog, "Escape");
-    answerMessage("No existe archivo");
-    const std::string main = findWindow(std::string("^") + kMainTitle + "$");
-    ASSERT_FALSE(main.empty()) << "the window stays open after the run";
-    EXPECT_FALSE(pontrel->finished());
     EXPECT_FALSE(fs::exists(folder / "Velmora.ini")) << "written when the window closes, not before";
     click(main, 256 + 44, 168 + 32 + 12);
     ASSERT_TRUE(waitFor([&] { return pontrel->finished(); }, kSlow)) << "\"&Salir\" did not end the program";
-    EXPECT_EQ(resultFile(), "[Transformadores]\r\nTransformado=-1\r\n");
+    if (c.result)
+        EXPECT_EQ(resultFile(), c.result);
+    else
+        EXPECT_FALSE(fs::exists(folder / "Velmora.ini"));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Handles, UnusableHandleTest,
+    ::testing::Values(UnusableHandle{"NotHexadecimal", "XYZ", "'XYZ' no es un número hexadecimal válido",
+                                     nullptr},
+                      UnusableHandle{"NoSuchWindow", "0FFFFFFF",
+                                     "No existe ninguna ventana con el identificador hexadecimal '0FFFFFFF'",
+                                     "[Transformadores]\r\nTransformado=-1\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
