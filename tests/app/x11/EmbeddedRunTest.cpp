@@ -114,6 +114,17 @@ class EmbeddedRunTest : public ::testing::Test {
         std::this_thread::sleep_for(300ms);
         runOnDisplay(xvfb->display(), "xdotool key Return");
     }
+    // The export of the sample school as far as its frames: the document chosen in the file dialog,
+    // the first of its several frames taken.
+    void exportSampleWithFirstFrame() {
+        const std::string dialog = findWindow("^Archivo XML$");
+        ASSERT_FALSE(dialog.empty()) << messages();
+        chooseDocument(dialog, "colegio.xml");
+        const std::string frames = findWindow("^Planillas, Marcos o Jornadas Horarias$");
+        ASSERT_FALSE(frames.empty()) << messages();
+        click(frames, 40, 63);
+        key(frames, "Return");
+    }
     // Answers the message box that says `text` with its "OK".
     void answerMessage(const std::string& text) {
         ASSERT_TRUE(waitFor([&] { return said(text); }, kSlow)) << "no message \"" << text << "\"; got:\n"
@@ -173,15 +184,7 @@ TEST_F(EmbeddedRunTest, CompletedExportEndsWithOne) {
     fs::copy_file(fs::path(PONTREL_SOURCE_DIR) / "data/sample/colegio.xml", document);
     ASSERT_TRUE(fs::exists(folder / "NIVELCAN.DBF")) << "the level table is built beside the program";
     const std::string hostHandle = startHost("EXPORTAR");
-    const std::string dialog = findWindow("^Archivo XML$");
-    ASSERT_FALSE(dialog.empty()) << messages();
-    chooseDocument(dialog, "colegio.xml");
-
-    // The sample school has several frames: take the first one.
-    const std::string frames = findWindow("^Planillas, Marcos o Jornadas Horarias$");
-    ASSERT_FALSE(frames.empty()) << messages();
-    click(frames, 40, 63);
-    key(frames, "Return");
+    ASSERT_NO_FATAL_FAILURE(exportSampleWithFirstFrame());
 
     answerMessage("Proceso finalizado");
     ASSERT_TRUE(hostEnded()) << messages();
@@ -196,13 +199,7 @@ TEST_F(EmbeddedRunTest, HostClosedWhileProcesoFinalizadoShowsReadsOne) {
     ASSERT_TRUE(fs::exists(folder / "NIVELCAN.DBF")) << "the level table is built beside the program";
     const fs::path closeHost = folder / "close-host";
     const std::string hostHandle = startHost("exportar", {"--close-when", closeHost.string()});
-    const std::string dialog = findWindow("^Archivo XML$");
-    ASSERT_FALSE(dialog.empty()) << messages();
-    chooseDocument(dialog, "colegio.xml");
-    const std::string frames = findWindow("^Planillas, Marcos o Jornadas Horarias$");
-    ASSERT_FALSE(frames.empty()) << messages();
-    click(frames, 40, 63);
-    key(frames, "Return");
+    ASSERT_NO_FATAL_FAILURE(exportSampleWithFirstFrame());
 
     ASSERT_TRUE(waitFor([&] { return said("Proceso finalizado"); }, kSlow)) << messages();
     ASSERT_FALSE(findWindow("^Pontrel$").empty()) << "the message box is not open";
