@@ -19,6 +19,7 @@ inline constexpr int kTeacherDialogHelpContext = 1;
 // The widget property that carries a control's help context; 0 or absent means "as its parent".
 inline constexpr const char* kHelpContextProperty = "helpContext";
 
+// What shows help, kept beside its one user, the adapter.
 class HelpViewer {
   public:
     virtual ~HelpViewer() = default;

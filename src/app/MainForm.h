@@ -21,7 +21,8 @@ class GradientPanel;
 class HelpAdapter;
 class HostEmbedding;
 
-// A direction's run, as the window starts it. The tests put fakes in its place.
+// A direction's run, as the window starts it. The tests put fakes in its place. It lives here, beside
+// the one window that takes it.
 using RunFunction = std::function<RunOutcome(RunSession&, UserInterface&)>;
 struct Runs {
     RunFunction exportRun;

@@ -114,6 +114,17 @@ class EmbeddedRunTest : public ::testing::Test {
         std::this_thread::sleep_for(300ms);
         runOnDisplay(xvfb->display(), "xdotool key Return");
     }
+    // The export of the sample school as far as its frames: the document chosen in the file dialog,
+    // the first of its several frames taken.
+    void exportSampleWithFirstFrame() {
+        const std::string dialog = findWindow("^Archivo XML$");
+        ASSERT_FALSE(dialog.empty()) << messages();
+        chooseDocument(dialog, "colegio.xml");
+        const std::string frames = findWindow("^Planillas, Marcos o Jornadas Horarias$");
+        ASSERT_FALSE(frames.empty()) << messages();
+        click(frames, 40, 63);
+        key(frames, "Return");
+    }
     // Answers the message box that says `text` with its "OK".
     void answerMessage(const std::string& text) {
         ASSERT_TRUE(waitFor([&] { return said(text); }, kSlow)) << "no message \"" << text << "\"; got:\n"
@@ -173,15 +184,7 @@ TEST_F(EmbeddedRunTest, CompletedExportEndsWithOne) {
     fs::copy_file(fs::path(PONTREL_SOURCE_DIR) / "data/sample/colegio.xml", document);
     ASSERT_TRUE(fs::exists(folder / "NIVELCAN.DBF")) << "the level table is built beside the program";
     const std::string hostHandle = startHost("EXPORTAR");
-    const std::string dialog = findWindow("^Archivo XML$");
-    ASSERT_FALSE(dialog.empty()) << messages();
-    chooseDocument(dialog, "colegio.xml");
-
-    // The sample school has several frames: take the first one.
-    const std::string frames = findWindow("^Planillas, Marcos o Jornadas Horarias$");
-    ASSERT_FALSE(frames.empty()) << messages();
-    click(frames, 40, 63);
-    key(frames, "Return");
+    ASSERT_NO_FATAL_FAILURE(exportSampleWithFirstFrame());
 
     answerMessage("Proceso finalizado");
     ASSERT_TRUE(hostEnded()) << messages();
@@ -196,13 +199,7 @@ TEST_F(EmbeddedRunTest, HostClosedWhileProcesoFinalizadoShowsReadsOne) {
     ASSERT_TRUE(fs::exists(folder / "NIVELCAN.DBF")) << "the level table is built beside the program";
     const fs::path closeHost = folder / "close-host";
     const std::string hostHandle = startHost("exportar", {"--close-when", closeHost.string()});
-    const std::string dialog = findWindow("^Archivo XML$");
-    ASSERT_FALSE(dialog.empty()) << messages();
-    chooseDocument(dialog, "colegio.xml");
-    const std::string frames = findWindow("^Planillas, Marcos o Jornadas Horarias$");
-    ASSERT_FALSE(frames.empty()) << messages();
-    click(frames, 40, 63);
-    key(frames, "Return");
+    ASSERT_NO_FATAL_FAILURE(exportSampleWithFirstFrame());
 
     ASSERT_TRUE(waitFor([&] { return said("Proceso finalizado"); }, kSlow)) << messages();
     ASSERT_FALSE(findWindow("^Pontrel$").empty()) << "the message box is not open";
@@ -262,11 +259,24 @@ TEST_P(HostGoingAway, EndsPontrelWritingTheResult) {
 INSTANTIATE_TEST_SUITE_P(Waiting, HostGoingAway, ::testing::Values("nada", "exportar"),
                          [](const auto& info) { return std::string(info.param); });
 
-TEST_F(EmbeddedRunTest, BadHandleGivesAnOrdinaryWindowAndNoResultFile) {
-    pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", "XYZ"},
+// A handle that cannot be used: the error box, then the direction runs in an ordinary window that
+// stays open after the run. A handle that is no hexadecimal number means no Velmora asked, so closing
+// leaves no result; a well-formed handle that names no window still asked for one: here -1 after
+// "No existe archivo".
+struct UnusableHandle {
+    const char* name;
+    const char* handle;
+    const char* message;
+    const char* result; // nullptr: no "Velmora.ini" at all
+};
+
+class UnusableHandleTest : public EmbeddedRunTest, public ::testing::WithParamInterface<UnusableHandle> {};
+
+TEST_P(UnusableHandleTest, GivesAnOrdinaryWindowThatLeavesOnlyAnAskedResult) {
+    const UnusableHandle& c = GetParam();
+    pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", c.handle},
                                         environment(), folder / "pontrel.out", folder / "pontrel.err");
-    answerMessage("'XYZ' no es un número hexadecimal válido");
-    // The direction still runs, in an ordinary window.
+    answerMessage(c.message);
     const std::string dialog = findWindow("^Archivo XML$");
     ASSERT_FALSE(dialog.empty()) << messages();
     key(dialog, "Escape");
@@ -276,28 +286,22 @@ TEST_F(EmbeddedRunTest, BadHandleGivesAnOrdinaryWindowAndNoResultFile) {
     EXPECT_NE(runOnDisplay(xvfb->display(), "xwininfo -tree -id " + main).find("Parent window id: 0x"),
               std::string::npos);
     EXPECT_FALSE(pontrel->finished());
-    click(main, 256 + 44, 168 + 32 + 12);
-    ASSERT_TRUE(waitFor([&] { return pontrel->finished(); }, kSlow)) << "\"&Salir\" did not end the program";
-    EXPECT_FALSE(fs::exists(folder / "Velmora.ini"));
-}
-
-// A well-formed handle that names no window: the error box and an ordinary window, as for a bad handle,
-// but Velmora asked for a result, so closing leaves it: here -1 after "No existe archivo".
-TEST_F(EmbeddedRunTest, HandleOfNoWindowGivesAnOrdinaryWindowThatLeavesItsResult) {
-    pontrel = std::make_unique<Process>(std::vector<std::string>{program.string(), "exportar", "0FFFFFFF"},
-                                        environment(), folder / "pontrel.out", folder / "pontrel.err");
-    answerMessage("No existe ninguna ventana con el identificador hexadecimal '0FFFFFFF'");
-    const std::string dialog = findWindow("^Archivo XML$");
-    ASSERT_FALSE(dialog.empty()) << messages();
-    key(dialog, "Escape");
-    answerMessage("No existe archivo");
-    const std::string main = findWindow(std::string("^") + kMainTitle + "$");
-    ASSERT_FALSE(main.empty()) << "the window stays open after the run";
-    EXPECT_FALSE(pontrel->finished());
     EXPECT_FALSE(fs::exists(folder / "Velmora.ini")) << "written when the window closes, not before";
     click(main, 256 + 44, 168 + 32 + 12);
     ASSERT_TRUE(waitFor([&] { return pontrel->finished(); }, kSlow)) << "\"&Salir\" did not end the program";
-    EXPECT_EQ(resultFile(), "[Transformadores]\r\nTransformado=-1\r\n");
+    if (c.result)
+        EXPECT_EQ(resultFile(), c.result);
+    else
+        EXPECT_FALSE(fs::exists(folder / "Velmora.ini"));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Handles, UnusableHandleTest,
+    ::testing::Values(UnusableHandle{"NotHexadecimal", "XYZ", "'XYZ' no es un número hexadecimal válido",
+                                     nullptr},
+                      UnusableHandle{"NoSuchWindow", "0FFFFFFF",
+                                     "No existe ninguna ventana con el identificador hexadecimal '0FFFFFFF'",
+                                     "[Transformadores]\r\nTransformado=-1\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
