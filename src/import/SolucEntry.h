@@ -26,8 +26,8 @@ struct SolucEntry {
 // the record and the value.
 std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::string_view field);
 // The same with the field's position found beforehand (see SolucFields); without one, by name.
-std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::optional<std::size_t> position,
-                              std::string_view field);
+std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record,
+                              std::optional<std::size_t> position, std::string_view field);
 
 // The positions of the fields that the run reads, found once for loops over many entries. A field
 // that the table lacks stays unfound: reading it goes by name and gives the error that this gives,

@@ -13,7 +13,8 @@ namespace pontrel::cli {
 namespace {
 
 CommandOutcome commandLine(const std::vector<std::string>& args) {
-    return runInEnvironment([&](CommandEnvironment& environment) { return runCommandLine(args, environment); });
+    return runInEnvironment(
+        [&](CommandEnvironment& environment) { return runCommandLine(args, environment); });
 }
 
 TEST(CommandLine, EveryCommandExplainsItselfWithHelpOrH) {
@@ -27,7 +28,8 @@ TEST(CommandLine, EveryCommandExplainsItselfWithHelpOrH) {
             EXPECT_EQ(run.err, "");
             EXPECT_EQ(run.out.rfind("Uso: " + synopsis(command) + "\n", 0), 0u) << run.out;
             for (const auto& option : command.options) {
-                const std::string shown = option.isSwitch() ? option.name : option.name + " " + option.valueName;
+                const std::string shown =
+                    option.isSwitch() ? option.name : option.name + " " + option.valueName;
                 EXPECT_TRUE(contains(run.out, "  " + shown + "\n")) << option.name;
                 EXPECT_TRUE(contains(option.help, "Por omisión")) << option.name << " says its default";
             }

@@ -33,7 +33,8 @@ const fs::path kExportData = fs::path(PONTREL_TEST_DATA_DIR) / "export";
 #ifdef _WIN32
 const std::string kMissingDocumentLine = "No existe archivo: ";
 #else
-const std::string kMissingDocumentLine = "No existe archivo: " + (kExportData / "no_such.xml").string() + "\n";
+const std::string kMissingDocumentLine =
+    "No existe archivo: " + (kExportData / "no_such.xml").string() + "\n";
 #endif
 
 // ---- The dialog's rules applied to codes from the command line ----
@@ -351,12 +352,12 @@ TEST_F(ExportCommandTest, StartPutsRightAReplacementThatAKilledRunLeftAndSaysSo)
     // A replacement killed after its journal confirmed the new set: only the backup is left to drop.
     fs::create_directory(work / kBackupFolderName);
     std::ofstream(work / kBackupFolderName / "PROFT.DBF") << "tabla anterior";
-    std::ofstream(work / kJournalFileName)
-        << "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\n";
+    std::ofstream(work / kJournalFileName) << "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\n";
 
     const auto result = exportWith(withWorkdir({(kExportData / "no_such.xml").string()}));
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out.find("Pontrel ha terminado de sustituir las tablas de trabajo"), 0u) << result.out << result.err;
+    EXPECT_EQ(result.out.find("Pontrel ha terminado de sustituir las tablas de trabajo"), 0u)
+        << result.out << result.err;
     EXPECT_NE(result.err.find("No existe archivo"), std::string::npos) << result.err;
     EXPECT_EQ(names(), std::set<std::string>{"SOLUC.DBF"});
 }

@@ -4,9 +4,9 @@
 #include "import/WorkingTablesFixture.h"
 
 #include "CommandOutcome.h"
-#include "export/RunFolderFixture.h"
 #include "cli/ExportCommand.h"
 #include "exchange/TableSetReplacement.h"
+#include "export/RunFolderFixture.h"
 #include "support/ExportFixtures.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +33,8 @@ class ExportPreviewCommand : public ::testing::Test {
 
     Outcome exportWith(std::vector<std::string> args) {
         args.insert(args.end(), {"--workdir", work.string(), "--frames", "JOR1"});
-        return runInEnvironment([&](CommandEnvironment& environment) { return runExportCommand(args, environment); });
+        return runInEnvironment(
+            [&](CommandEnvironment& environment) { return runExportCommand(args, environment); });
     }
 
     testing::ScratchFolder root;
@@ -97,8 +98,7 @@ TEST_F(ExportPreviewCommand, StopsAndUsageErrors) {
     // right what a killed export left: it only reads the folder.
     fs::create_directory(work / kBackupFolderName);
     testing::writeFile(work / kBackupFolderName / "PROFT.DBF", "tabla anterior");
-    testing::writeFile(work / kJournalFileName,
-                       "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\n");
+    testing::writeFile(work / kJournalFileName, "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\n");
     const auto before = folderContents(work);
     const auto stopped = exportWith({(root.path() / "no-existe.xml").string(), "--dry-run"});
     EXPECT_EQ(stopped.status, 1);

@@ -131,8 +131,7 @@ TEST(Lookups, ValuesCompareAcrossTypesAsTheFieldReadsThem) {
     for (const Query& q : queries) {
         SCOPED_TRACE(std::string(q.field));
         EXPECT_EQ(t.select(q.field, q.value), q.expected);
-        const auto first =
-            q.expected.empty() ? std::nullopt : std::optional<std::size_t>(q.expected.front());
+        const auto first = q.expected.empty() ? std::nullopt : std::optional<std::size_t>(q.expected.front());
         EXPECT_EQ(t.locate({{q.field, q.value}}), first);
         EXPECT_EQ(t.locate({t.requireFieldIndex(q.field)}, {q.value}), first);
     }

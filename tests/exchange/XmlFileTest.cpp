@@ -50,8 +50,7 @@ std::string document(const std::string& declaration, const std::string& surname)
 const std::string kLatin1Declaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
 
 TEST(XmlFileEncoding, ByteOrderMarkWinsOverTheDeclaration) {
-    const std::string garcia = "Garc\xC3\xAD"
-                               "a \xE2\x82\xAC"; // "García €" in UTF-8
+    const std::string garcia = "García €"; // UTF-8, as every text of the sources
     struct Case {
         const char* name;
         std::string bytes;
@@ -135,35 +134,33 @@ TEST(XmlFileMessages, SpanishReasonsWithTheCause) {
         std::string notSays; // what it must not say
     };
     const std::vector<Case> cases{
-        {"Empty", "", "(l\xC3\xADnea 1: el documento est\xC3\xA1 vac\xC3\xADo)", ""},
-        {"OnlyBlanks", " \r\n\t\n", "el documento est\xC3\xA1 vac\xC3\xADo", ""},
-        {"OnlyAMark", "\xEF\xBB\xBF", "vac\xC3\xADo", ""},
-        {"Text", "X_EMPLEADO;F_TOMAPOS\n200001;01/09/2010\n",
-         "no es un documento XML: no empieza por \xC2\xAB<\xC2\xBB", "vac\xC3\xADo"},
-        {"TextAfterBlanks", "\n\n  hola <SERVICIO/>", "no empieza por \xC2\xAB<\xC2\xBB", "vac\xC3\xADo"},
-        {"TextAfterAMark", "\xEF\xBB\xBFhola", "no empieza por \xC2\xAB<\xC2\xBB", "vac\xC3\xADo"},
-        {"Binary", std::string("\0\0\x01\x02<", 5), "no empieza por \xC2\xAB<\xC2\xBB", "vac\xC3\xADo"},
-        {"OnlyADeclaration", kLatin1Declaration,
-         "(l\xC3\xADnea 2: el documento no tiene ning\xC3\xBAn elemento)", "vac\xC3\xADo"},
+        {"Empty", "", "(línea 1: el documento está vacío)", ""},
+        {"OnlyBlanks", " \r\n\t\n", "el documento está vacío", ""},
+        {"OnlyAMark", "\xEF\xBB\xBF", "vacío", ""},
+        {"Text", "X_EMPLEADO;F_TOMAPOS\n200001;01/09/2010\n", "no es un documento XML: no empieza por «<»",
+         "vacío"},
+        {"TextAfterBlanks", "\n\n  hola <SERVICIO/>", "no empieza por «<»", "vacío"},
+        {"TextAfterAMark", "\xEF\xBB\xBFhola", "no empieza por «<»", "vacío"},
+        {"Binary", std::string("\0\0\x01\x02<", 5), "no empieza por «<»", "vacío"},
+        {"OnlyADeclaration", kLatin1Declaration, "(línea 2: el documento no tiene ningún elemento)", "vacío"},
         // The mark says UTF-8 and the text is ISO-8859-1 as the declaration says: the mark wins.
         {"MarkThatLies",
          "\xEF\xBB\xBF" + document(kLatin1Declaration, "Garc\xED"
                                                        "a"),
-         "no est\xC3\xA1 escrito en UTF-8, la codificaci\xC3\xB3n que indica la marca", ""},
-        {"TooDeep", nested(300), "anidados a m\xC3\xA1s de 256 niveles", "XML_PARSE_HUGE"},
-        {"UnfinishedComment", "<SERVICIO/><!-- sin fin", "un comentario no termina con \xC2\xAB-->\xC2\xBB",
+         "no está escrito en UTF-8, la codificación que indica la marca", ""},
+        {"TooDeep", nested(300), "anidados a más de 256 niveles", "XML_PARSE_HUGE"},
+        {"UnfinishedComment", "<SERVICIO/><!-- sin fin", "un comentario no termina con «-->»",
          "not terminated"},
         {"UnknownEncoding", "<?xml version=\"1.0\" encoding=\"X-NINGUNA\"?><SERVICIO/>",
-         "la codificaci\xC3\xB3n \xC2\xABX-NINGUNA\xC2\xBB no est\xC3\xA1 admitida", "Unsupported"},
+         "la codificación «X-NINGUNA» no está admitida", "Unsupported"},
     };
     ScratchFolder folder;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const auto file = folder.write(std::string(c.name) + ".xml", c.bytes);
         const Refusal whole = refusalOf(file, false);
-        EXPECT_NE(
-            whole.message.find("El archivo \xC2\xAB" + file.string() + "\xC2\xBB no es un documento XML"),
-            std::string::npos)
+        EXPECT_NE(whole.message.find("El archivo «" + file.string() + "» no es un documento XML"),
+                  std::string::npos)
             << whole.message;
         EXPECT_NE(whole.message.find(c.says), std::string::npos) << whole.message;
         if (!c.notSays.empty()) {
@@ -194,7 +191,7 @@ TEST(XmlFileMessages, FailedWritesPrintNothing) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     const xmlError* error = xmlGetLastError();
     ASSERT_NE(error, nullptr);
-    EXPECT_NE(xmlErrorReason(*error).find("fall\xC3\xB3 una lectura o escritura"), std::string::npos)
+    EXPECT_NE(xmlErrorReason(*error).find("falló una lectura o escritura"), std::string::npos)
         << xmlErrorReason(*error);
 }
 

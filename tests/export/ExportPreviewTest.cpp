@@ -19,8 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::folderContents;
 using testing::removeRecord;
-using testing::smallSchool;
 using testing::ScratchFolder;
+using testing::smallSchool;
 using testing::YedraGroup;
 
 // Points the system's temporary folder at an empty folder of the test's own, so that what a preview

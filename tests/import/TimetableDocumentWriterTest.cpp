@@ -143,7 +143,7 @@ TEST(TimetableDocumentWriter, WritesTextsInTheDeclaredEncodingEscapedAndEmptyVal
     const std::string bytes = testing::readFile(output);
     EXPECT_NE(bytes.find("Lab. F\xEDsica &amp; Qu\xEDmica &lt;1&gt;"), std::string::npos)
         << "ISO-8859-1 letters as single bytes, markup escaped";
-    EXPECT_EQ(bytes.find("\xC3\xAD"), std::string::npos) << "no UTF-8 sequences in an ISO-8859-1 document";
+    EXPECT_EQ(bytes.find("í"), std::string::npos) << "no UTF-8 sequences in an ISO-8859-1 document";
 
     XmlProbe probe(output);
     const auto teacher = XmlProbe::groups(probe.timetables()).at(0);
@@ -155,7 +155,7 @@ TEST(TimetableDocumentWriter, WritesTextsInTheDeclaredEncodingEscapedAndEmptyVal
     ASSERT_EQ(datos.size(), 11u);
     EXPECT_EQ(datos[0], (std::pair<std::string, std::string>{"N_DIASEMANA", ""}));
     EXPECT_EQ(datos[1], (std::pair<std::string, std::string>{"X_TRAMO", ""}));
-    EXPECT_EQ(datos[2].second, "Lab. F\xC3\xADsica & Qu\xC3\xADmica <1>") << "read back as the same text";
+    EXPECT_EQ(datos[2].second, "Lab. Física & Química <1>") << "read back as the same text";
     EXPECT_EQ(XmlProbe::elements(probe.timetables()).size(), 1u);
 }
 
@@ -172,9 +172,7 @@ TEST(TimetableDocumentWriter, DocumentWithoutDeclarationIsWrittenAsUtf8) {
                                 "a"));
     const std::string bytes = testing::readFile(writer.SaveDocument(input));
     EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u) << bytes.substr(0, 60);
-    EXPECT_NE(bytes.find("Espa\xC3\xB1"
-                         "a"),
-              std::string::npos);
+    EXPECT_NE(bytes.find("España"), std::string::npos);
 }
 
 TEST(TimetableDocumentWriter, OutputGoesNextToTheInputWithThePrefix) {
@@ -379,7 +377,7 @@ TEST(TimetableDocumentWriter, OutputIsWhatLibxml2WritesForTheSameTree) {
         EXPECT_NE(bytes.find("<dato nombre_dato=\"X_TRAMO\"/>"), std::string::npos) << "an empty value";
         // A reader cannot tell a wrong byte from a right one here: the forms themselves.
         EXPECT_NE(bytes.find(c.document.empty() ? "F\xEDsica &#8364; &#8220;\x81"
-                                                : "F\xC3\xADsica \xE2\x82\xAC \xE2\x80\x9C\xC2\x81"),
+                                                : "Física € \xE2\x80\x9C\xC2\x81"),
                   std::string::npos);
     }
 }

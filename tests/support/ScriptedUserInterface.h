@@ -17,7 +17,7 @@
 namespace pontrel::testing {
 
 class ScriptedUserInterface : public UserInterface {
-public:
+  public:
     // Answers, consumed in order.
     std::deque<std::optional<std::filesystem::path>> documents;
     std::deque<FrameChoice> frameChoices;
