@@ -61,13 +61,19 @@ begin
     Fail('the index has no tag ' + Tag);
 end;
 
-function OpenTable(const FileName: string; Exclusive: Boolean): TDbf;
+{ The table of FileName, its text kept as stored; not opened yet. }
+function TableOf(const FileName: string): TDbf;
 begin
   Result := TDbf.Create(nil);
   Result.FilePathFull := ExtractFilePath(ExpandFileName(FileName));
   Result.TableName := ExtractFileName(FileName);
-  Result.Exclusive := Exclusive;
   Result.OnTranslate := @Handlers.KeepBytes;
+end;
+
+function OpenTable(const FileName: string; Exclusive: Boolean): TDbf;
+begin
+  Result := TableOf(FileName);
+  Result.Exclusive := Exclusive;
   Result.OnIndexMissing := @Handlers.IndexMissing;
   Result.Open;
   if Result.TableLevel <> 7 then
@@ -274,6 +280,19 @@ begin
   SetOrden(Table.FieldByName('ORDEN'), I);
 end;
 
+{ COUNT new records at the end, numbered from 1. }
+procedure AppendRecords(Table: TDbf; Count: Integer);
+var
+  I: Integer;
+begin
+  for I := 1 to Count do
+  begin
+    Table.Append;
+    FillRecord(Table, I);
+    Table.Post;
+  end;
+end;
+
 procedure Append(const FileName: string; Count: Integer);
 var
   Table: TDbf;
@@ -282,12 +301,7 @@ begin
   Table := OpenTable(FileName, True);
   try
     SelectIndex(Table, 'ORDEN');
-    for I := 1 to Count do
-    begin
-      Table.Append;
-      FillRecord(Table, I);
-      Table.Post;
-    end;
+    AppendRecords(Table, Count);
     // Change keys of records spread over the table: the old key leaves its node, the new one enters
     // another.
     Table.IndexName := '';
@@ -318,15 +332,11 @@ end;
 procedure CreateAndFill(const FileName: string; Count: Integer);
 var
   Table: TDbf;
-  I: Integer;
 begin
-  Table := TDbf.Create(nil);
+  Table := TableOf(FileName);
   try
-    Table.FilePathFull := ExtractFilePath(ExpandFileName(FileName));
-    Table.TableName := ExtractFileName(FileName);
     Table.TableLevel := 7;
     Table.LanguageID := $57; // DBWINUS0, as the working tables
-    Table.OnTranslate := @Handlers.KeepBytes;
     Table.FieldDefs.Add('DIHO', ftString, 10);
     Table.FieldDefs.Add('DIA', ftString, 20);
     Table.FieldDefs.Add('TEXTOHOR', ftString, 15);
@@ -337,12 +347,7 @@ begin
     Table.Open;
     Table.AddIndex('ORDEN', 'ORDEN', []);
     SelectIndex(Table, 'ORDEN');
-    for I := 1 to Count do
-    begin
-      Table.Append;
-      FillRecord(Table, I);
-      Table.Post;
-    end;
+    AppendRecords(Table, Count);
     Table.Close;
   finally
     Table.Free;
