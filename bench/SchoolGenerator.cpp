@@ -193,13 +193,14 @@ std::size_t writeSoluc(const Layout& l, std::uint32_t seed, const std::filesyste
                 // A non-teaching activity: no class unit, the task code given or left to the lookup.
                 const std::string code =
                     l.activityCode(static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.activities))));
-                soluc.addRecord({l.teacherCode(t), day, hour, "0", code, "", lesson % 16 == 7 ? code : "", room});
+                soluc.addRecord(
+                    {l.teacherCode(t), day, hour, "0", code, "", lesson % 16 == 7 ? code : "", room});
                 continue;
             }
             const int j = static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.subjectsPerCourse)));
             const int u = static_cast<int>(pick(rng, static_cast<std::uint32_t>(s.unitsPerCourse)));
-            soluc.addRecord({l.teacherCode(t), day, hour, "0", l.subjectCode(l.subject(c, j)), l.unitCode(c, u), "",
-                       room});
+            soluc.addRecord({l.teacherCode(t), day, hour, "0", l.subjectCode(l.subject(c, j)),
+                             l.unitCode(c, u), "", room});
         }
     }
     soluc.write(file);

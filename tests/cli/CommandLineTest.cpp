@@ -13,7 +13,8 @@ namespace pontrel::cli {
 namespace {
 
 CommandOutcome commandLine(const std::vector<std::string>& args) {
-    return runInEnvironment([&](CommandEnvironment& environment) { return runCommandLine(args, environment); });
+    return runInEnvironment(
+        [&](CommandEnvironment& environment) { return runCommandLine(args, environment); });
 }
 
 TEST(CommandLine, EveryCommandExplainsItselfWithHelpOrH) {

@@ -38,8 +38,8 @@ TEST(DumpCommandCodePage, Level7TableInCodePage437) {
     const auto dumped = runCapturingStandardStreams([&] { return dumpCommand({file.string()}); });
     EXPECT_EQ(dumped.status, 0);
     EXPECT_EQ(dumped.out, "AULA,CODGRUPO\nA\xC3\x91"
-                         "1,1\xC2\xBA"
-                         "ESOA\n");
+                          "1,1\xC2\xBA"
+                          "ESOA\n");
 }
 
 } // namespace

@@ -4,9 +4,9 @@
 #include "import/WorkingTablesFixture.h"
 
 #include "CommandOutcome.h"
-#include "export/RunFolderFixture.h"
 #include "cli/ExportCommand.h"
 #include "exchange/TableSetReplacement.h"
+#include "export/RunFolderFixture.h"
 #include "support/ExportFixtures.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +33,8 @@ class ExportPreviewCommand : public ::testing::Test {
 
     Outcome exportWith(std::vector<std::string> args) {
         args.insert(args.end(), {"--workdir", work.string(), "--frames", "JOR1"});
-        return runInEnvironment([&](CommandEnvironment& environment) { return runExportCommand(args, environment); });
+        return runInEnvironment(
+            [&](CommandEnvironment& environment) { return runExportCommand(args, environment); });
     }
 
     testing::ScratchFolder root;

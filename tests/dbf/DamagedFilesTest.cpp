@@ -14,7 +14,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes golden() {
-    return pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
+    return pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" /
+                                       "golden_level7.dbf");
 }
 
 using pontrel::testing::putLe16;

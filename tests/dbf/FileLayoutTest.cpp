@@ -40,8 +40,8 @@ TEST(FileLayout, SmallTableMatchesTheGoldenFileByteForByte) {
         t.append(RecordBuffer{});
         t.close();
     }
-    const auto golden =
-        pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
+    const auto golden = pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" /
+                                                    "golden_level7.dbf");
     ASSERT_FALSE(golden.empty());
     EXPECT_EQ(pontrel::testing::readBytes(file), golden);
 }

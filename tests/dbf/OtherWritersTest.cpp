@@ -66,7 +66,8 @@ TEST(OtherWriters, FoxProNullFlagsMarkNullFields) {
     REQUIRE_FIXTURE("dbase_31.dbf");
     ScratchFolder dir;
     auto bytes = pontrel::testing::readBytes(otherWriterFixture("dbase_31.dbf"));
-    const std::size_t headerLength = pontrel::testing::le16(bytes, 8), recordLength = pontrel::testing::le16(bytes, 10);
+    const std::size_t headerLength = pontrel::testing::le16(bytes, 8),
+                      recordLength = pontrel::testing::le16(bytes, 10);
     // _NullFlags is the record's last byte; bit 0 belongs to the first nullable field (SUPPLIERID),
     // bit 2 to the third (QUANTITYPE).
     bytes[headerLength + recordLength - 1] = 0x05;
@@ -118,9 +119,10 @@ TEST(OtherWriters, Level7WrittenByDBaseWithPropertiesBlock) {
 
 TEST(OtherWriters, DeletedRecordsAreSkipped) {
     ScratchFolder dir;
-    auto bytes =
-        pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" / "golden_level7.dbf");
-    const std::size_t headerLength = pontrel::testing::le16(bytes, 8), recordLength = pontrel::testing::le16(bytes, 10);
+    auto bytes = pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" /
+                                             "golden_level7.dbf");
+    const std::size_t headerLength = pontrel::testing::le16(bytes, 8),
+                      recordLength = pontrel::testing::le16(bytes, 10);
     bytes[headerLength] = '*'; // the first of three records
     pontrel::testing::writeFile(dir / "BORRADO.DBF", bytes);
     Table t = Table::open(dir / "BORRADO.DBF", OpenMode::Shared, Access::ReadWrite);

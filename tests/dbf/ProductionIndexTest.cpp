@@ -10,9 +10,9 @@
 #include <random>
 
 using namespace pontrel::dbf;
-using pontrel::testing::ScratchFolder;
 using pontrel::testing::le16;
 using pontrel::testing::le32;
+using pontrel::testing::ScratchFolder;
 
 namespace {
 
@@ -294,7 +294,7 @@ TEST(ProductionIndex, IndexWithItsTagHeaderInsideTheHeaderRegionStillReads) {
         }
     }
     const auto fixture = pontrel::testing::readBytes(std::filesystem::path(PONTREL_TEST_DATA_DIR) / "dbf" /
-                                            "orden-etiqueta-en-pagina-4.mdx");
+                                                     "orden-etiqueta-en-pagina-4.mdx");
     ASSERT_EQ(le32(fixture, 512 + 43), 4u) << "the fixture has its tag header at page 4";
     pontrel::testing::writeFile(dir / "DIASHORAST2.MDX", fixture);
     {

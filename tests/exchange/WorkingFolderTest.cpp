@@ -2,6 +2,7 @@
 
 #include "dbf/Error.h"
 #include "dbf/Table.h"
+#include "support/EnvironmentGuard.h"
 #include "support/ErrorOf.h"
 #include "support/ScratchFolder.h"
 
@@ -20,31 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ScratchFolder;
 
-// Sets (or, with nullopt, removes) environment variables for one test and puts them back afterwards.
-class EnvironmentGuard {
-  public:
-    void set(const char* name, const std::optional<std::string>& value) {
-        if (const char* old = std::getenv(name))
-            saved_.push_back({name, std::string(old)});
-        else
-            saved_.push_back({name, std::nullopt});
-        if (value)
-            setenv(name, value->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    ~EnvironmentGuard() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second)
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
-    }
-
-  private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
+using testing::EnvironmentGuard;
 
 using testing::errorOf;
 

@@ -17,8 +17,8 @@ using testing::folderContents;
 using testing::readColumn;
 using testing::runDocument;
 using testing::sampleSchool;
-using testing::ScriptedUserInterface;
 using testing::ScratchFolder;
+using testing::ScriptedUserInterface;
 
 constexpr std::chrono::milliseconds kNoWait{0};
 

@@ -4,8 +4,8 @@
 // SOLUC as another program writes it (dBase III with numeric or text DIA/HORA, or level 7 integers).
 
 #include "support/Bytes.h"
-#include "support/SolucWriter.h"
 #include "support/ScratchFolder.h"
+#include "support/SolucWriter.h"
 
 #include "dbf/Table.h"
 

@@ -13,8 +13,8 @@ namespace pontrel::platform {
 namespace {
 
 using platformtest::entriesIn;
-using platformtest::ScratchFolder;
 using platformtest::readFile;
+using platformtest::ScratchFolder;
 using platformtest::writeFile;
 using Access = File::Access;
 using Sharing = File::Sharing;

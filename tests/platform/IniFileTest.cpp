@@ -12,8 +12,8 @@
 namespace pontrel::platform {
 namespace {
 
-using platformtest::ScratchFolder;
 using platformtest::readFile;
+using platformtest::ScratchFolder;
 
 struct IniCase {
     const char* name;
