@@ -8,6 +8,7 @@
 
 #include "dbf/Table.h"
 #include "support/SolucWriter.h"
+#include "support/StoredColumn.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -28,14 +29,6 @@ struct Slot {
     std::string day, hour, frame;
 };
 
-std::vector<std::string> column(const fs::path& table, const char* field) {
-    const auto t = dbf::Table::open(table, dbf::OpenMode::Shared, dbf::Access::ReadOnly);
-    std::vector<std::string> values;
-    for (std::size_t r = 0; r < t.recordCount(); ++r)
-        values.push_back(t.text(r, field));
-    return values;
-}
-
 int place(const fs::path& work, const fs::path& output) {
     std::vector<Slot> slots;
     {
@@ -44,8 +37,8 @@ int place(const fs::path& work, const fs::path& output) {
         for (std::size_t r = 0; r < t.recordCount(); ++r)
             slots.push_back({t.text(r, "DIA"), t.text(r, "HORA"), t.text(r, "MARCO")});
     }
-    const auto teachers = column(work / "PROFT.DBF", "ABREV");
-    const auto rooms = column(work / "AULAT.DBF", "ABREV");
+    const auto teachers = pontrel::testing::storedColumn(work / "PROFT.DBF", "ABREV");
+    const auto rooms = pontrel::testing::storedColumn(work / "AULAT.DBF", "ABREV");
     if (slots.empty() || teachers.empty() || rooms.empty()) {
         std::cerr << "place_sample_timetable: faltan tramos, profesores o aulas en " << work << "\n";
         return 1;

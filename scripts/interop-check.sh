@@ -29,10 +29,11 @@ cmake --build "$build" --target pontrel-cli mdx-check >"$interop/build.log" 2>&1
 cli=$build/bin/pontrel-cli
 check=$build/bin/mdx-check
 
-# TDbf 7 and our program, its units searched before Free Pascal's own unit dbf.
+# TDbf 7 and our program, its units searched before Free Pascal's own unit dbf; the unit the program
+# shares with the tests' other TDbf reader.
 tar -xJf "$tarball" -C "$interop"
 tdbf_src=$interop/tdbf-7.0.2/src
-fpc -v0 -O1 -Fu"$tdbf_src" -Fi"$tdbf_src" -FU"$interop/units" -o"$interop/tdbf-interop" \
+fpc -v0 -O1 -Fu"$tdbf_src" -Fi"$tdbf_src" -Futests/support/fpc -FU"$interop/units" -o"$interop/tdbf-interop" \
     tests/interop/tdbf_interop.pas >"$interop/fpc.log" 2>&1 || { cat "$interop/fpc.log"; exit 1; }
 tdbf=$interop/tdbf-interop
 

@@ -27,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ScratchFolder;
 
-const fs::path kSample = fs::path(PONTREL_SOURCE_DIR) / "data" / "sample" / "colegio.xml";
+const fs::path kSample = testing::sampleSchool();
 const fs::path kExportData = fs::path(PONTREL_TEST_DATA_DIR) / "export";
 // A missing document is named by its full path; under Wine the test's POSIX path becomes a drive path.
 #ifdef _WIN32

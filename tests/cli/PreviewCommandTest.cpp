@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kSample = fs::path(PONTREL_SOURCE_DIR) / "data" / "sample" / "colegio.xml";
+const fs::path kSample = testing::sampleSchool();
 
 using Outcome = CommandOutcome;
 using testing::folderContents;

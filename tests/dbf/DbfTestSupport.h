@@ -2,6 +2,7 @@
 // Small helpers shared by the engine's tests.
 
 #include "support/Bytes.h"
+#include "support/ErrorOf.h"
 #include "support/ScratchFolder.h"
 
 #include "dbf/Table.h"
@@ -20,14 +21,6 @@ inline fs::path otherWriterFixture(const std::string& name) {
     return fs::path(PONTREL_TEST_DATA_DIR) / "dbf" / "other-writers" / name;
 }
 
-// Runs `action` and returns the text of the pontrel::Error it throws ("" when it throws none).
-template <typename Action> std::string errorOf(Action&& action) {
-    try {
-        action();
-    } catch (const pontrel::Error& e) {
-        return e.what();
-    }
-    return "";
-}
+using pontrel::testing::errorOf;
 
 } // namespace dbftest

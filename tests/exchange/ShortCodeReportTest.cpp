@@ -1,13 +1,11 @@
 #include "exchange/ShortCodeReport.h"
 
+#include "support/Bytes.h"
 #include "support/ScratchFolder.h"
 
 #include "dbf/Error.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <sstream>
 
 namespace pontrel {
 namespace {
@@ -35,10 +33,7 @@ TEST(ShortCodeReport, CsvAsDumpWritesItInUtf8WithCountsPerTable) {
     testing::ScratchFolder folder;
     const auto file = folder.path() / "codigos.csv";
     report.writeCsv(file);
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream written;
-    written << in.rdbuf();
-    EXPECT_EQ(written.str(), report.csv());
+    EXPECT_EQ(testing::readFile(file), report.csv());
     EXPECT_THROW(report.writeCsv(folder.path() / "no-existe" / "codigos.csv"), Error);
 }
 

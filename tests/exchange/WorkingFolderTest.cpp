@@ -2,6 +2,8 @@
 
 #include "dbf/Error.h"
 #include "dbf/Table.h"
+#include "support/EnvironmentGuard.h"
+#include "support/ErrorOf.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +11,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,40 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ScratchFolder;
 
-// Sets (or, with nullopt, removes) environment variables for one test and puts them back afterwards.
-class EnvironmentGuard {
-  public:
-    void set(const char* name, const std::optional<std::string>& value) {
-        if (const char* old = std::getenv(name))
-            saved_.push_back({name, std::string(old)});
-        else
-            saved_.push_back({name, std::nullopt});
-        if (value)
-            setenv(name, value->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    ~EnvironmentGuard() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second)
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
-    }
+using testing::EnvironmentGuard;
 
-  private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+using testing::errorOf;
 
 std::vector<std::string> fileNames(const fs::path& folder) {
     std::vector<std::string> names;
@@ -106,12 +76,12 @@ TEST(WorkingFolderLocation, WineFolderInAnyLetterCase) {
 TEST(WorkingFolderLocation, AMissingFolderIsNamedNeverCreated) {
     ScratchFolder scratch;
     const fs::path missing = scratch.path() / "VTEMP";
-    const std::string message = messageOf([&] { requireWorkingFolder(missing); });
+    const std::string message = errorOf([&] { requireWorkingFolder(missing); });
     EXPECT_NE(message.find("«" + missing.string() + "»"), std::string::npos) << message;
     EXPECT_FALSE(fs::exists(missing));
 
     const fs::path file = scratch.write("VTEMP.txt", "x");
-    EXPECT_NE(messageOf([&] { requireWorkingFolder(file); }).find(file.string()), std::string::npos);
+    EXPECT_NE(errorOf([&] { requireWorkingFolder(file); }).find(file.string()), std::string::npos);
 
     EXPECT_NO_THROW(requireWorkingFolder(scratch.path()));
 }
@@ -192,7 +162,7 @@ TEST(WorkingFolderTables, RecreationStopsWhileAnotherOpeningHoldsTheTable) {
         writer.close();
     }
     dbf::Table holder = dbf::Table::open(folder.path() / "AULAT.DBF", dbf::OpenMode::Shared);
-    const std::string message = messageOf([&] { recreateTable(folder.path(), "AULAT", kFields); });
+    const std::string message = errorOf([&] { recreateTable(folder.path(), "AULAT", kFields); });
     EXPECT_NE(message.find((folder.path() / "AULAT.DBF").string()), std::string::npos) << message;
     holder.close();
 
@@ -204,7 +174,7 @@ TEST(WorkingFolderTables, RecreationStopsWhileAnotherOpeningHoldsTheTable) {
 TEST(WorkingFolderTables, RecreationInAMissingFolderNamesIt) {
     ScratchFolder scratch;
     const fs::path missing = scratch.path() / "VTEMP";
-    const std::string message = messageOf([&] { recreateTable(missing, "PROFT", kFields); });
+    const std::string message = errorOf([&] { recreateTable(missing, "PROFT", kFields); });
     EXPECT_NE(message.find(missing.string()), std::string::npos) << message;
     EXPECT_FALSE(fs::exists(missing));
 }

@@ -1,6 +1,7 @@
 #include "exchange/YedraDocument.h"
 
 #include "dbf/Error.h"
+#include "support/ErrorOf.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -42,12 +43,7 @@ YedraDocument loadText(const ScratchFolder& folder, const std::string& xml) {
 }
 
 std::string errorOf(const std::filesystem::path& file, bool outline = false) {
-    try {
-        outline ? YedraDocument::loadOutline(file) : YedraDocument::load(file);
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
+    return testing::errorOf([&] { outline ? YedraDocument::loadOutline(file) : YedraDocument::load(file); });
 }
 
 struct SelectionCase {

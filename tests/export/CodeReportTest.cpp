@@ -59,20 +59,26 @@ std::string storedCode(const fs::path& folder, const std::string& table, const s
     return "<ninguno>";
 }
 
-TEST(CodeReport, EveryChangedCodeIsReportedWithItsReasonAsTheTablesHoldIt) {
-    ScratchFolder root;
-    const fs::path work = root.path() / "VTEMP";
+// Exports `document` into the new folder `work`, keeping the report of codes in `report` when given.
+RunOutcome exportInto(const fs::path& work, const fs::path& document, ShortCodeReport* report) {
     fs::create_directory(work);
     RunSession session;
     session.workingFolder = work;
     session.programFolder = PONTREL_BIN_DIR;
     testing::ScriptedUserInterface ui;
-    ui.documents.push_back(testing::writeYedraDocument(root.path(), schoolOfAwkwardCodes()));
-    ShortCodeReport report;
+    ui.documents.push_back(document);
     ExportOptions options;
     options.lockWait = std::chrono::milliseconds{0};
-    options.codeReport = &report;
-    ASSERT_EQ(ExportRun(session, ui, options).run(), RunOutcome::Completed);
+    options.codeReport = report;
+    return ExportRun(session, ui, options).run();
+}
+
+TEST(CodeReport, EveryChangedCodeIsReportedWithItsReasonAsTheTablesHoldIt) {
+    ScratchFolder root;
+    const fs::path work = root / "VTEMP";
+    ShortCodeReport report;
+    ASSERT_EQ(exportInto(work, testing::writeYedraDocument(root.path(), schoolOfAwkwardCodes()), &report),
+              RunOutcome::Completed);
 
     std::vector<Row> rows;
     for (const auto& code : report.codes()) {
@@ -125,18 +131,9 @@ TEST(CodeReport, KeepingAReportChangesNoByteOfTheTables) {
     const auto doc = testing::writeYedraDocument(root.path(), schoolOfAwkwardCodes());
     std::map<std::string, std::string> written[2];
     for (int withReport = 0; withReport < 2; ++withReport) {
-        const fs::path work = root.path() / ("VTEMP" + std::to_string(withReport));
-        fs::create_directory(work);
-        RunSession session;
-        session.workingFolder = work;
-        session.programFolder = PONTREL_BIN_DIR;
-        testing::ScriptedUserInterface ui;
-        ui.documents.push_back(doc);
+        const fs::path work = root / ("VTEMP" + std::to_string(withReport));
         ShortCodeReport report;
-        ExportOptions options;
-        options.lockWait = std::chrono::milliseconds{0};
-        options.codeReport = withReport ? &report : nullptr;
-        ASSERT_EQ(ExportRun(session, ui, options).run(), RunOutcome::Completed);
+        ASSERT_EQ(exportInto(work, doc, withReport ? &report : nullptr), RunOutcome::Completed);
         written[withReport] = testing::folderContents(work);
     }
     EXPECT_EQ(written[0].size(), 11u); // ten tables and DIASHORAST2.MDX

@@ -3,6 +3,7 @@
 // them. Also the comparison of two tables on its own.
 
 #include "export/RunFolderFixture.h"
+#include "support/EnvironmentGuard.h"
 #include "support/SmallSchool.h"
 
 #include "dbf/Error.h"
@@ -29,18 +30,8 @@ class OwnTemporaryFolder {
   public:
     OwnTemporaryFolder() : path_(root_.path() / "tmp") {
         fs::create_directory(path_);
-        for (const char* name : kVariables) {
-            const char* old = std::getenv(name);
-            old_.push_back(old ? std::optional<std::string>(old) : std::nullopt);
-            setenv(name, path_.string().c_str(), 1);
-        }
-    }
-    ~OwnTemporaryFolder() {
-        for (std::size_t i = 0; i < std::size(kVariables); ++i)
-            if (old_[i])
-                setenv(kVariables[i], old_[i]->c_str(), 1);
-            else
-                unsetenv(kVariables[i]);
+        for (const char* name : kVariables)
+            environment_.set(name, path_.string());
     }
     bool empty() const { return fs::is_empty(path_); }
 
@@ -53,7 +44,7 @@ class OwnTemporaryFolder {
 #endif
     ScratchFolder root_;
     fs::path path_;
-    std::vector<std::optional<std::string>> old_;
+    testing::EnvironmentGuard environment_;
 };
 
 // (added, removed, changed, unchanged) of one table.

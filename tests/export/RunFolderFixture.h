@@ -4,6 +4,7 @@
 
 #include "support/Bytes.h"
 #include "support/ExportFixtures.h"
+#include "support/SampleSchool.h"
 
 #include "dbf/Table.h"
 
@@ -55,10 +56,6 @@ inline void fillWithEarlierSet(const std::filesystem::path& folder) {
 
 inline std::filesystem::path runDocument(const std::string& name) {
     return std::filesystem::path(PONTREL_TEST_DATA_DIR) / "export" / name;
-}
-
-inline std::filesystem::path sampleSchool() {
-    return std::filesystem::path(PONTREL_SOURCE_DIR) / "data" / "sample" / "colegio.xml";
 }
 
 } // namespace pontrel::testing

@@ -1,5 +1,7 @@
 #include "CliProcess.h"
 
+#include "support/Bytes.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -8,8 +10,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <thread>
 
@@ -108,8 +108,7 @@ CliResult CliProcess::reap(int status, long rssKb) {
     if (WIFSIGNALED(status))
         result_.signal = WTERMSIG(status);
     result_.peakRssKb = rssKb;
-    std::ifstream in(outputFile_, std::ios::binary);
-    result_.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    result_.output = testing::readFile(outputFile_);
     return result_;
 }
 

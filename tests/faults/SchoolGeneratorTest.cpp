@@ -4,6 +4,7 @@
 
 #include "FaultFixtures.h"
 #include "support/DbaseIIIWriter.h"
+#include "support/StoredColumn.h"
 
 #include "dbf/Table.h"
 
@@ -15,11 +16,9 @@ namespace {
 using dbf::OpenMode;
 using dbf::Table;
 
-std::set<std::string> column(const Table& table, const char* field) {
-    std::set<std::string> values;
-    for (std::size_t r = 0; r < table.recordCount(); ++r)
-        values.insert(table.text(r, field));
-    return values;
+std::set<std::string> column(const fs::path& table, const char* field) {
+    const auto values = testing::storedColumn(table, field);
+    return {values.begin(), values.end()};
 }
 
 TEST(DbaseIIIWriter, WritesATableThatReadsBackValueForValue) {
@@ -52,10 +51,10 @@ TEST_F(SchoolGenerator, SolucNamesWhatTheExportMakesOfTheDocument) {
     ASSERT_EQ(soluc.recordCount(), school.solucRecords);
     ASSERT_EQ(soluc.recordCount(), static_cast<std::size_t>(shape.teachers * (shape.lessonsPerTeacher + 2)));
 
-    const auto teachers = column(Table::open(work / "PROFT.DBF", OpenMode::Shared), "ABREV");
-    const auto units = column(Table::open(work / "GRUPOST.DBF", OpenMode::Shared), "ABREV");
-    const auto subjects = column(Table::open(work / "ASIGNOMT.DBF", OpenMode::Shared), "COD");
-    const auto slots = column(Table::open(work / "DIASHORAST.DBF", OpenMode::Shared), "DIHO");
+    const auto teachers = column(work / "PROFT.DBF", "ABREV");
+    const auto units = column(work / "GRUPOST.DBF", "ABREV");
+    const auto subjects = column(work / "ASIGNOMT.DBF", "COD");
+    const auto slots = column(work / "DIASHORAST.DBF", "DIHO");
     std::set<std::pair<std::string, std::string>> assignments;
     {
         auto asigt = Table::open(work / "ASIGT.DBF", OpenMode::Shared);

@@ -4,6 +4,7 @@
 
 #include "import/WorkingTablesFixture.h"
 #include "import/XmlProbe.h"
+#include "support/SampleSchool.h"
 #include "support/ScriptedUserInterface.h"
 
 #include "exchange/Ansi.h"
@@ -68,7 +69,7 @@ std::string utf8(const std::string& ansi) {
 }
 
 TEST(RoundTrip, SampleSchoolExportPlaceImport) {
-    const fs::path sample = fs::path(PONTREL_SOURCE_DIR) / "data" / "sample" / "colegio.xml";
+    const fs::path sample = testing::sampleSchool();
     ASSERT_TRUE(fs::exists(sample)) << sample;
     testing::ScratchFolder work, docs;
     const fs::path document = docs.path() / "colegio.xml";

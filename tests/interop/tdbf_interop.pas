@@ -22,7 +22,7 @@ program tdbf_interop;
 {$mode objfpc}{$H+}
 
 uses
-  SysUtils, Classes, DB, dbf, dbf_common;
+  SysUtils, Classes, DB, dbf, dbf_common, fieldvalues;
 
 type
   { Text goes to and from the table unchanged: the comparison is with the bytes that Pontrel wrote. }
@@ -61,13 +61,19 @@ begin
     Fail('the index has no tag ' + Tag);
 end;
 
-function OpenTable(const FileName: string; Exclusive: Boolean): TDbf;
+{ The table of FileName, its text kept as stored; not opened yet. }
+function TableOf(const FileName: string): TDbf;
 begin
   Result := TDbf.Create(nil);
   Result.FilePathFull := ExtractFilePath(ExpandFileName(FileName));
   Result.TableName := ExtractFileName(FileName);
-  Result.Exclusive := Exclusive;
   Result.OnTranslate := @Handlers.KeepBytes;
+end;
+
+function OpenTable(const FileName: string; Exclusive: Boolean): TDbf;
+begin
+  Result := TableOf(FileName);
+  Result.Exclusive := Exclusive;
   Result.OnIndexMissing := @Handlers.IndexMissing;
   Result.Open;
   if Result.TableLevel <> 7 then
@@ -100,22 +106,18 @@ begin
 end;
 
 function FieldText(F: TField): AnsiString;
-var
-  Fmt: TFormatSettings;
 begin
-  if F.IsNull then
-    Exit('');
-  Fmt := DefaultFormatSettings;
-  Fmt.DecimalSeparator := '.';
-  case F.DataType of
-    ftSmallint, ftInteger, ftWord, ftLargeint, ftAutoInc:
+  case ValueKind(F) of
+    vkNull:
+      Result := '';
+    vkInteger:
       Result := IntToStr(F.AsLargeInt);
-    ftFloat, ftCurrency, ftBCD, ftFMTBcd:
-      Result := FloatToStr(F.AsFloat, Fmt);
-    ftBoolean:
+    vkFloat:
+      Result := FloatToStr(F.AsFloat, PointDecimals);
+    vkBoolean:
       if F.AsBoolean then Result := 'T' else Result := 'F';
   else
-    Result := TrimRight(F.AsString);
+    Result := TrimRight(F.AsString); // dates too: as the engine gives them
   end;
 end;
 
@@ -158,6 +160,7 @@ type
     Null: Boolean;
     Key: Int64;
   end;
+  TSteps = array of TStep;
 
 function StepHere(Table: TDbf; Field: TField): TStep;
 begin
@@ -174,13 +177,38 @@ begin
   Result := A.Key < B.Key;
 end;
 
+{ The live records in the order of the selected tag, from the first on or from the last back: as
+  many as the table has, each once. }
+function WalkOneWay(Table: TDbf; Field: TField; const FileName, Tag: string; Live: Integer;
+  FromTheEnd: Boolean): TSteps;
+const
+  Direction: array[Boolean] of string = ('forwards', 'backwards');
+var
+  N: Integer;
+begin
+  SetLength(Result, Live + 1);
+  N := 0;
+  if FromTheEnd then Table.Last else Table.First;
+  while not ((FromTheEnd and Table.BOF) or (not FromTheEnd and Table.EOF)) do
+  begin
+    if N > Live then
+      Fail(FileName + ': the walk ' + Direction[FromTheEnd] + ' by ' + Tag +
+        ' gives more records than the table has');
+    Result[N] := StepHere(Table, Field);
+    Inc(N);
+    if FromTheEnd then Table.Prior else Table.Next;
+  end;
+  if N <> Live then
+    Fail(Format('%s: the walk %s by %s gives %d records of %d', [FileName, Direction[FromTheEnd], Tag, N, Live]));
+end;
+
 procedure Walk(const FileName, Tag: string; Exclusive: Boolean);
 var
   Table: TDbf;
   Field: TField;
-  Forwards, Backwards: array of TStep;
+  Forwards, Backwards: TSteps;
   Seen: array of Boolean;
-  Live, N, I: Integer;
+  Live, I: Integer;
 begin
   Table := OpenTable(FileName, Exclusive);
   try
@@ -193,32 +221,8 @@ begin
       Table.Next;
     end;
     SelectIndex(Table, Tag);
-    SetLength(Forwards, Live + 1);
-    SetLength(Backwards, Live + 1);
-    N := 0;
-    Table.First;
-    while not Table.EOF do
-    begin
-      if N > Live then
-        Fail(FileName + ': the walk forwards by ' + Tag + ' gives more records than the table has');
-      Forwards[N] := StepHere(Table, Field);
-      Inc(N);
-      Table.Next;
-    end;
-    if N <> Live then
-      Fail(Format('%s: the walk forwards by %s gives %d records of %d', [FileName, Tag, N, Live]));
-    N := 0;
-    Table.Last;
-    while not Table.BOF do
-    begin
-      if N > Live then
-        Fail(FileName + ': the walk backwards by ' + Tag + ' gives more records than the table has');
-      Backwards[N] := StepHere(Table, Field);
-      Inc(N);
-      Table.Prior;
-    end;
-    if N <> Live then
-      Fail(Format('%s: the walk backwards by %s gives %d records of %d', [FileName, Tag, N, Live]));
+    Forwards := WalkOneWay(Table, Field, FileName, Tag, Live, False);
+    Backwards := WalkOneWay(Table, Field, FileName, Tag, Live, True);
     SetLength(Seen, Table.PhysicalRecordCount + 1);
     for I := 0 to Live - 1 do
     begin
@@ -276,6 +280,19 @@ begin
   SetOrden(Table.FieldByName('ORDEN'), I);
 end;
 
+{ COUNT new records at the end, numbered from 1. }
+procedure AppendRecords(Table: TDbf; Count: Integer);
+var
+  I: Integer;
+begin
+  for I := 1 to Count do
+  begin
+    Table.Append;
+    FillRecord(Table, I);
+    Table.Post;
+  end;
+end;
+
 procedure Append(const FileName: string; Count: Integer);
 var
   Table: TDbf;
@@ -284,12 +301,7 @@ begin
   Table := OpenTable(FileName, True);
   try
     SelectIndex(Table, 'ORDEN');
-    for I := 1 to Count do
-    begin
-      Table.Append;
-      FillRecord(Table, I);
-      Table.Post;
-    end;
+    AppendRecords(Table, Count);
     // Change keys of records spread over the table: the old key leaves its node, the new one enters
     // another.
     Table.IndexName := '';
@@ -320,15 +332,11 @@ end;
 procedure CreateAndFill(const FileName: string; Count: Integer);
 var
   Table: TDbf;
-  I: Integer;
 begin
-  Table := TDbf.Create(nil);
+  Table := TableOf(FileName);
   try
-    Table.FilePathFull := ExtractFilePath(ExpandFileName(FileName));
-    Table.TableName := ExtractFileName(FileName);
     Table.TableLevel := 7;
     Table.LanguageID := $57; // DBWINUS0, as the working tables
-    Table.OnTranslate := @Handlers.KeepBytes;
     Table.FieldDefs.Add('DIHO', ftString, 10);
     Table.FieldDefs.Add('DIA', ftString, 20);
     Table.FieldDefs.Add('TEXTOHOR', ftString, 15);
@@ -339,12 +347,7 @@ begin
     Table.Open;
     Table.AddIndex('ORDEN', 'ORDEN', []);
     SelectIndex(Table, 'ORDEN');
-    for I := 1 to Count do
-    begin
-      Table.Append;
-      FillRecord(Table, I);
-      Table.Post;
-    end;
+    AppendRecords(Table, Count);
     Table.Close;
   finally
     Table.Free;

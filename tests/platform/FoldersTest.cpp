@@ -2,6 +2,7 @@
 // offers.
 
 #include "platform/PlatformFixture.h"
+#include "support/EnvironmentGuard.h"
 
 #include "platform/Folders.h"
 #include "platform/HtmlHelp.h"
@@ -32,18 +33,14 @@ TEST(Folders, WorkingFolderIsVtempOnDriveC) {
 #else
 TEST(Folders, WorkingFolderFollowsTheEnvironment) {
     platformtest::ScratchFolder prefix;
-    const char* own = std::getenv("PONTREL_VTEMP");
-    const char* wine = std::getenv("WINEPREFIX");
-    const std::string keptOwn = own ? own : "", keptWine = wine ? wine : "";
-    setenv("PONTREL_VTEMP", "/srv/vtemp", 1);
+    testing::EnvironmentGuard environment;
+    environment.set("PONTREL_VTEMP", "/srv/vtemp");
     EXPECT_EQ(defaultWorkingFolder(), "/srv/vtemp");
-    unsetenv("PONTREL_VTEMP");
-    setenv("WINEPREFIX", prefix.path().c_str(), 1);
+    environment.set("PONTREL_VTEMP", std::nullopt);
+    environment.set("WINEPREFIX", prefix.path().string());
     EXPECT_EQ(defaultWorkingFolder(), prefix / "drive_c" / "VTEMP");
     std::filesystem::create_directories(prefix / "drive_c" / "vtemp");
     EXPECT_EQ(defaultWorkingFolder(), prefix / "drive_c" / "vtemp") << "made by a program in lower case";
-    own ? setenv("PONTREL_VTEMP", keptOwn.c_str(), 1) : unsetenv("PONTREL_VTEMP");
-    wine ? setenv("WINEPREFIX", keptWine.c_str(), 1) : unsetenv("WINEPREFIX");
 }
 #endif
 

@@ -3,6 +3,8 @@
 
 #include "platform/Regional.h"
 
+#include "support/EnvironmentGuard.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -31,29 +33,18 @@ std::tm at(int year, int month, int day, int hour, int minute, int second) {
 }
 
 #ifndef _WIN32
-// Sets the locale variables for one test and puts them back.
+// Sets the locale variables for one test (LANG alone, or none) and puts them back.
 class LocaleEnvironment {
   public:
     explicit LocaleEnvironment(const char* all) {
-        for (const char* name : {"LC_ALL", "LC_TIME", "LANG"}) {
-            const char* value = std::getenv(name);
-            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-            unsetenv(name);
-        }
+        for (const char* name : {"LC_ALL", "LC_TIME", "LANG"})
+            guard_.set(name, std::nullopt);
         if (all)
-            setenv("LANG", all, 1);
-    }
-    ~LocaleEnvironment() {
-        for (const auto& [name, value] : saved_) {
-            if (value)
-                setenv(name, value->c_str(), 1);
-            else
-                unsetenv(name);
-        }
+            guard_.set("LANG", all);
     }
 
   private:
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+    testing::EnvironmentGuard guard_;
 };
 
 TEST(RegionalDateTime, PlainCLocalesGiveTheSpanishForm) {

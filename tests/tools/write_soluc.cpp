@@ -3,25 +3,12 @@
 // tables always give the same SOLUC, so imports on two systems can be compared.
 
 #include "support/SolucWriter.h"
-
-#include "dbf/Table.h"
+#include "support/StoredColumn.h"
 
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
-
-namespace {
-
-std::vector<std::string> column(const std::filesystem::path& table, const char* field, std::size_t most) {
-    std::vector<std::string> values;
-    auto t = pontrel::dbf::Table::open(table, pontrel::dbf::OpenMode::Shared);
-    for (std::size_t r = 0; r < t.recordCount() && values.size() < most; ++r)
-        values.push_back(t.text(r, field)); // live records only: the engine skips deleted ones
-    return values;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -30,10 +17,11 @@ int main(int argc, char** argv) {
     }
     try {
         const std::filesystem::path folder = argv[1];
-        const auto teachers = column(folder / "PROFT.DBF", "ABREV", 100000);
-        const auto subjects = column(folder / "ASIGNOMT.DBF", "COD", 7);
-        const auto units = column(folder / "GRUPOST.DBF", "ABREV", 5);
-        const auto rooms = column(folder / "AULAT.DBF", "ABREV", 3);
+        using pontrel::testing::storedColumn;
+        const auto teachers = storedColumn(folder / "PROFT.DBF", "ABREV", 100000);
+        const auto subjects = storedColumn(folder / "ASIGNOMT.DBF", "COD", 7);
+        const auto units = storedColumn(folder / "GRUPOST.DBF", "ABREV", 5);
+        const auto rooms = storedColumn(folder / "AULAT.DBF", "ABREV", 3);
         if (subjects.empty() || units.empty() || rooms.empty())
             throw std::runtime_error("the folder lacks subjects, units or rooms");
         auto writer = pontrel::testing::solucWriter();

@@ -17,7 +17,7 @@ program dbf_read_fpc;
 {$mode objfpc}{$H+}
 
 uses
-  SysUtils, Classes, DB, dbf;
+  SysUtils, Classes, DB, dbf, fieldvalues;
 
 const
   MdxFlagOffset = 28;
@@ -39,21 +39,17 @@ begin
 end;
 
 function FieldText(F: TField): AnsiString;
-var
-  Fmt: TFormatSettings;
 begin
-  if F.IsNull then
-    Exit('\N');
-  Fmt := DefaultFormatSettings;
-  Fmt.DecimalSeparator := '.';
-  case F.DataType of
-    ftSmallint, ftInteger, ftWord, ftLargeint, ftAutoInc:
+  case ValueKind(F) of
+    vkNull:
+      Result := '\N';
+    vkInteger:
       Result := 'I:' + IntToStr(F.AsLargeInt);
-    ftFloat, ftCurrency, ftBCD, ftFMTBcd:
-      Result := 'F:' + FloatToStrF(F.AsFloat, ffGeneral, 17, 0, Fmt);
-    ftBoolean:
+    vkFloat:
+      Result := 'F:' + FloatToStrF(F.AsFloat, ffGeneral, 17, 0, PointDecimals);
+    vkBoolean:
       if F.AsBoolean then Result := 'B:T' else Result := 'B:F';
-    ftDate, ftDateTime:
+    vkDate:
       Result := 'D:' + FormatDateTime('yyyymmdd', F.AsDateTime);
   else
     Result := 'S:' + Escape(F.AsString);
