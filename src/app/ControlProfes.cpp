@@ -3,6 +3,7 @@
 #include "app/FixedColumnsGrid.h"
 #include "app/GradientPanel.h"
 #include "app/HelpAdapter.h"
+#include "app/KeyboardButton.h"
 #include "app/Labels.h"
 #include "app/Look.h"
 #include "app/MessageBoxes.h"
@@ -17,7 +18,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -30,10 +30,11 @@ namespace pontrel::app {
 
 namespace {
 
-// The cells' editors carry the masks while typing: X_EMPLEADO takes only digits, F_TOMAPOS digits and
-// slashes, both at most 10 characters; the model checks the whole text when it is stored. Enter (and
-// Tab) in an editor stores the cell and moves to the next column; a text the model refuses goes to
-// `onRefused` and the cursor stays where it is.
+// The cells' editors take any text: a key typed wrong must not be changed silently into another one
+// (a letter dropped, an eleventh digit cut), so the model checks the whole text against the column's
+// mask when it is stored and refuses it with a message. Enter (and Tab) in an editor stores the cell and
+// moves to the next column; a text the model refuses goes to `onRefused` and the cursor stays where it
+// is. Ctrl+Enter is the navigator's post, not a move.
 class MaskDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -44,13 +45,9 @@ class MaskDelegate : public QStyledItemDelegate {
                           const QModelIndex& index) const override {
         auto* editor = new QLineEdit(parent);
         editor->setFrame(false);
-        editor->setMaxLength(10);
         const bool employee = index.column() == ProftTableModel::XEmpleado;
         editor->setObjectName(employee ? QStringLiteral("X_EMPLEADOEditor")
                                        : QStringLiteral("F_TOMAPOSEditor"));
-        const QRegularExpression allowed(employee ? QStringLiteral("[0-9]{0,10}")
-                                                  : QStringLiteral("[0-9/]{0,10}"));
-        editor->setValidator(new QRegularExpressionValidator(allowed, editor));
         return editor;
     }
 
@@ -63,7 +60,8 @@ class MaskDelegate : public QStyledItemDelegate {
 
   protected:
     bool eventFilter(QObject* object, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) {
+        if (event->type() == QEvent::KeyPress &&
+            !(static_cast<QKeyEvent*>(event)->modifiers() & Qt::ControlModifier)) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab ||
                 key == Qt::Key_Backtab) {
@@ -194,8 +192,8 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
                        "el proceso."),
         QRect(519, 307, 214, 39), boldWindowFont(), QColor(0x00, 0x00, 0x80), true);
 
-    bitBtn1_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Salir"),
-                               draw3D1_);
+    bitBtn1_ = new KeyboardPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
+                                      QStringLiteral("Salir"), draw3D1_);
     bitBtn1_->setObjectName(QStringLiteral("BitBtn1"));
     bitBtn1_->setGeometry(583, 368, 75, 25);
     bitBtn1_->setFont(boldWindowFont());
@@ -256,16 +254,20 @@ void TControlProfesores::buildNavigator() {
     layout->setSpacing(0);
     // Post and cancel never repeat; the moves do, as long as their button is held down.
     enum Repeat { Once, Repeats };
+    // Reached with Tab from "Salir" (a click leaves the focus where it is, so clicking post does not
+    // leave the grid first), clicked with Enter or Space; post, cancel and refresh also have keys that
+    // work from the grid: Ctrl+Enter, Escape (see keyPressEvent) and F5.
     auto button = [&](const char* name, QStyle::StandardPixmap glyph, const char* hint, Repeat repeat,
-                      std::function<bool()> applies, auto action) {
-        auto* b = new QToolButton(wwDBNavigator1_);
+                      std::function<bool()> applies, auto action, QKeySequence key = {}) {
+        auto* b = new KeyboardToolButton(wwDBNavigator1_);
         b->setObjectName(QStringLiteral("wwDBNavigator1") + QString::fromLatin1(name));
         b->setIcon(style()->standardIcon(glyph));
         b->setToolTip(QString::fromLatin1(hint));
         b->setAutoRepeat(repeat == Repeats);
         b->setAutoRepeatDelay(500);
         b->setAutoRepeatInterval(100);
-        b->setFocusPolicy(Qt::NoFocus);
+        b->setFocusPolicy(Qt::TabFocus);
+        b->setShortcut(key);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         layout->addWidget(b);
         connect(b, &QToolButton::clicked, this, action);
@@ -302,10 +304,14 @@ void TControlProfesores::buildNavigator() {
         "Edit", QStyle::SP_FileDialogDetailedView, "Edit current record", Repeats,
         [this] { return model_->rowCount() > 0 && !model_->isEditing(); },
         [this, row] { model_->edit(row()); });
-    button("Post", QStyle::SP_DialogApplyButton, "Post changes of current record", Once, editing, [this] {
-        proftDBGrid_->commitOpenEditor();
-        model_->post();
-    });
+    button(
+        "Post", QStyle::SP_DialogApplyButton, "Post changes of current record", Once, editing,
+        [this] {
+            proftDBGrid_->commitOpenEditor();
+            if (!refusalQueued_)
+                model_->post();
+        },
+        QKeySequence(Qt::CTRL | Qt::Key_Return));
     button("Cancel", QStyle::SP_DialogCancelButton, "Cancel changes made to current record", Once, editing,
            [this] {
                proftDBGrid_->discardOpenEditor();
@@ -313,17 +319,19 @@ void TControlProfesores::buildNavigator() {
            });
     // The table read again, the same teacher stays current. Never over a row being edited: what is
     // typed in an open cell goes into its row first, which then waits for post or cancel.
-    button("Refresh", QStyle::SP_BrowserReload, "Refresh the contents of the dataset", Repeats, browsing,
-           [this, row] {
-               proftDBGrid_->commitOpenEditor();
-               if (model_->isEditing() || refusalQueued_) {
-                   updateNavigator();
-                   return;
-               }
-               const int current = row();
-               model_->refresh();
-               moveToRow(current);
-           });
+    button(
+        "Refresh", QStyle::SP_BrowserReload, "Refresh the contents of the dataset", Repeats, browsing,
+        [this, row] {
+            proftDBGrid_->commitOpenEditor();
+            if (model_->isEditing() || refusalQueued_) {
+                updateNavigator();
+                return;
+            }
+            const int current = row();
+            model_->refresh();
+            moveToRow(current);
+        },
+        QKeySequence(Qt::Key_F5));
 }
 
 void TControlProfesores::moveToRow(int row) {
@@ -360,13 +368,27 @@ void TControlProfesores::BitBtn1Click() {
 }
 
 bool TControlProfesores::storeBeforeClosing() {
-    // Every closing ("Salir", the close box, Escape) stores the row being edited, with what is typed in
+    // Every closing ("Salir", the close box) stores the row being edited, with what is typed in
     // its open cell, as leaving the grid does. A row the table refuses keeps the dialog open, its
     // error shown, so that the keys typed are not lost; the navigator's cancel drops them.
     proftDBGrid_->commitOpenEditor();
     if (refusalQueued_)
         return false;
     return !model_->isEditing() || model_->post();
+}
+
+void TControlProfesores::keyPressEvent(QKeyEvent* event) {
+    // Escape never closes the dialog (closing ends the import when a key is still missing): in an open
+    // cell it drops what was typed there (the grid does that), then it cancels the row being edited.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (model_->isEditing() && !refusalQueued_) {
+            proftDBGrid_->discardOpenEditor();
+            model_->cancel();
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TControlProfesores::closeEvent(QCloseEvent* event) {

@@ -38,6 +38,7 @@ class TControlProfesores : public QDialog {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void buildNavigator();

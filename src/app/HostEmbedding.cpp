@@ -43,7 +43,7 @@ QString notHexadecimalMessage(const QString& text) {
 
 QString noSuchWindowMessage(const QString& text) {
     return QStringLiteral("No existe ninguna ventana con el identificador hexadecimal '%1': Pontrel se abre "
-                          "como ventana independiente y, al cerrarla, dejará el resultado para Velmora.")
+                          "como ventana independiente y, al terminar, dejará el resultado para Velmora.")
         .arg(text);
 }
 

@@ -4,11 +4,13 @@
 #include "app/HelpAdapter.h"
 #include "app/HostEmbedding.h"
 #include "app/IniResultFile.h"
+#include "app/KeyboardButton.h"
 #include "app/Labels.h"
 #include "app/Look.h"
 #include "app/MessageBoxes.h"
 #include "export/ExportRun.h"
 #include "import/ImportRun.h"
+#include "platform/TerminationRequest.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -50,7 +52,7 @@ QString lowerAsciiOnly(const QString& text) {
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QIcon& icon, const QString& caption,
                         const QRect& geometry) {
-    auto* button = new QPushButton(icon, caption, parent);
+    auto* button = new KeyboardPushButton(icon, caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
     button->setProperty(kHelpContextProperty, kMainWindowHelpContext);
@@ -86,7 +88,12 @@ TMForm::TMForm(QStringList arguments, RunSession session, Runs runs, HelpAdapter
     ui_ = std::make_unique<QtUserInterface>(this, openDialogXML_);
     // The runs set the code at the step it belongs to; it is kept at once, so a close that comes while
     // their last message is still open already leaves it.
-    ui_->onResultCode([this](int code) { resultCode_ = code; });
+    ui_->onResultCode([this](int code) {
+        resultCode_ = code;
+        // Also in the file at once: a program killed after this point leaves what really happened.
+        if (session_.hostReadsResult)
+            writeResult(ResultFailure::Ignored);
+    });
     FormCreate();
 }
 
@@ -149,16 +156,25 @@ void TMForm::FormCreate() {
     // A well-formed handle says that Velmora started the program and will read the result, even when it
     // names no window; a handle that is not a number does not.
     session_.hostReadsResult = handle.has_value();
+    if (session_.hostReadsResult) {
+        // An earlier run's 1 must not be read as this run's: 0 until a run completes, also when the
+        // program is killed. A request to end (SIGTERM, the session ending) leaves the code reached.
+        writeResult(ResultFailure::Shown);
+        terminationWatch_ =
+            std::make_unique<platform::TerminationWatch>([this] { writeResult(ResultFailure::Ignored); });
+    }
     QString problem;
     if (!handle)
         problem = notHexadecimalMessage(handleText);
     else if (!hostWindowExists(*handle))
         problem = noSuchWindowMessage(handleText);
     if (!problem.isEmpty()) {
-        // The window goes on as an ordinary one; its direction still runs when it is shown.
+        // The window goes on as an ordinary one; its direction still runs when it is shown. With a
+        // well-formed handle Velmora waits for the result: the window then ends as an embedded one does.
         showErrorBox(nullptr, problem);
         if (QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+        embedded_ = session_.hostReadsResult;
         return;
     }
     embedding_ = new HostEmbedding(*handle, this);
@@ -283,12 +299,16 @@ void TMForm::closeEvent(QCloseEvent* event) {
 
 void TMForm::FormClose() {
     // Embedded, or started by Velmora with a handle that named no window.
-    if (!session_.hostReadsResult)
-        return;
+    if (session_.hostReadsResult)
+        writeResult(ResultFailure::Shown);
+}
+
+void TMForm::writeResult(ResultFailure failure) {
     try {
         writeIniValue(session_.programFolder / kResultFile, kResultSection, kResultKey, resultCode_);
     } catch (const std::exception& error) {
-        showErrorBox(this, QString::fromUtf8(error.what()));
+        if (failure == ResultFailure::Shown)
+            showErrorBox(isVisible() ? this : nullptr, QString::fromUtf8(error.what()));
     }
 }
 

@@ -9,12 +9,17 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
 class QFileDialog;
 class QLabel;
 class QPushButton;
+
+namespace pontrel::platform {
+class TerminationWatch;
+}
 
 namespace pontrel::app {
 class GradientPanel;
@@ -68,6 +73,10 @@ class TMForm : public QWidget {
     void buildWindow();
     void runDirection(const RunFunction& run);
     void applyOutcome(RunOutcome outcome);
+    // Leaves the result code in "Velmora.ini". Shown: a failure is shown in the error box; Ignored:
+    // the closing write (or the next change) reports it. Safe from the termination request's thread.
+    enum class ResultFailure { Shown, Ignored };
+    void writeResult(ResultFailure failure);
 
     QStringList arguments_;
     RunSession session_;
@@ -75,7 +84,8 @@ class TMForm : public QWidget {
     HelpAdapter* help_;
     std::function<void()> endProgram_;
 
-    int resultCode_ = 0;
+    // Read by the termination request's thread as well.
+    std::atomic<int> resultCode_{0};
     bool embedded_ = false;
     bool shownOnce_ = false;
     bool closed_ = false;
@@ -88,6 +98,7 @@ class TMForm : public QWidget {
     QPushButton* button1_ = nullptr;
     HostEmbedding* embedding_ = nullptr;
     std::unique_ptr<QtUserInterface> ui_;
+    std::unique_ptr<platform::TerminationWatch> terminationWatch_;
 };
 
 } // namespace pontrel::app

@@ -30,6 +30,9 @@ void printSummary(const importing::ImportSummary& s, std::ostream& out) {
         << "Entradas sin clave de materia: " << s.subjectsNotFound << "\n"
         << "Entradas de SOLUC cuyo profesor no está en PROFT: " << s.entriesWithoutTeacher << "\n";
     printMissingKeys(s.missingKeys, out);
+    if (s.folderNotLocked)
+        out << "Carpeta de trabajo leída sin bloqueo (no se puede escribir en ella: " << *s.folderNotLocked
+            << "): una exportación hecha a la vez podría haber cambiado las tablas.\n";
 }
 
 // Where the window shows the teacher data dialog: stores the keys that the file gives, then lists the

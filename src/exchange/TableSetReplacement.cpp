@@ -181,8 +181,22 @@ class HeldTables {
                 ? 0
                 : held->open(file, platform::File::Access::Read, platform::File::Sharing::Exclusive);
         if (error == 0) {
-            files_.push_back(std::move(held));
-            return;
+            // A dBase program may keep a table without an opening that keeps others out, holding only
+            // locks on its records or header (another engine, or Velmora under Wine, on Linux); any
+            // such lock says that the table is in use as well.
+            const int locked = held->testOthersLocks();
+            if (locked == 0) {
+                files_.push_back(std::move(held));
+                return;
+            }
+            if (platform::errorKind(locked) == platform::ErrorKind::InUse)
+                throw Error("La tabla " + file.filename().string() + " de la carpeta de trabajo " +
+                            file.parent_path().string() +
+                            " está bloqueada por otro programa (¿Velmora?). Ciérrelo y vuelva a exportar; no "
+                            "se ha cambiado ninguna tabla.");
+            throw Error("No se puede comprobar si otro programa usa la tabla " + file.filename().string() +
+                        " de la carpeta de trabajo " + file.parent_path().string() + " (" +
+                        platform::errorReason(locked) + "); no se ha cambiado ninguna tabla.");
         }
         if (platform::errorKind(error) == platform::ErrorKind::InUse)
             throw Error("La tabla " + file.filename().string() + " de la carpeta de trabajo " +
@@ -330,6 +344,11 @@ std::optional<std::string> recoverWhileLocked(const fs::path& folder) {
                     ", que una exportación interrumpida dejó a medias (" + describe(e) +
                     "). Compruebe los permisos de la carpeta y vuelva a arrancar Pontrel.");
     }
+}
+
+bool replacementInterrupted(const fs::path& folder) {
+    std::error_code ec;
+    return fs::exists(folder / kJournalFileName, ec) || !unfinishedJournals(folder).empty();
 }
 
 std::optional<std::string> recoverInterruptedReplacement(const fs::path& folder) {

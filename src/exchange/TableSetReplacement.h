@@ -39,9 +39,10 @@ class TableSetReplacement {
     // Puts every staged file in place of the working folder's file of the same name (letter case
     // ignored, since programs under Wine may write proft.dbf). The production index NAME.MDX of every
     // replaced table NAME is removed too, except for the tables named in `keepIndexOf`.
-    // Before anything moves, every old file is opened exclusively: when another program holds a table
-    // or an index open, this fails with a message naming it and nothing changes. Any other failure moves
-    // everything back before the error escapes.
+    // Before anything moves, every old file is opened exclusively and tested for locks that other
+    // programs hold on any of its bytes: when another program holds a table or an index open or locked,
+    // this fails with a message naming it and nothing changes. Any other failure moves everything back
+    // before the error escapes.
     void commit(const std::vector<std::string>& keepIndexOf = {});
 
     // Called with a short description before each move and before the journal is confirmed; a test
@@ -60,6 +61,10 @@ class TableSetReplacement {
 // folder (that process is alive and finishes its own work). Throws pontrel::Error when the folder
 // cannot be put right.
 std::optional<std::string> recoverInterruptedReplacement(const std::filesystem::path& folder);
+
+// Whether a replacement that a killed process left half done waits in `folder` to be put right: its
+// tables are then a mix of the old and the new set.
+bool replacementInterrupted(const std::filesystem::path& folder);
 
 // The same for a caller that already holds the WorkingFolderLock of `folder`.
 std::optional<std::string> recoverWhileLocked(const std::filesystem::path& folder);

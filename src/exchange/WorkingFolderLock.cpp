@@ -11,22 +11,28 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One attempt: true when the lock was taken, false while another process holds it.
-bool attempt(platform::FileLock& lock, const fs::path& folder) {
-    const int error = lock.tryAcquire(folder / kLockFileName);
-    if (error == 0)
-        return true;
-    if (platform::errorKind(error) == platform::ErrorKind::InUse)
-        return false;
+// One attempt: 0 when the lock was taken; otherwise the system's error (ErrorKind::InUse while
+// another process holds it).
+int attempt(platform::FileLock& lock, const fs::path& folder) {
+    return lock.tryAcquire(folder / kLockFileName);
+}
+
+[[noreturn]] void cannotWrite(const fs::path& folder, int error) {
     throw Error("No se puede escribir en la carpeta de trabajo " + folder.string() + " (" +
                 platform::errorReason(error) + "). Compruebe que existe y que tiene permiso de escritura.");
 }
 
-} // namespace
+bool inUse(int error) {
+    return platform::errorKind(error) == platform::ErrorKind::InUse;
+}
 
-WorkingFolderLock::WorkingFolderLock(const fs::path& folder, std::chrono::milliseconds wait) {
+// Waits while another process holds the lock: 0 once it is taken, or the error that is not a holder.
+int acquire(platform::FileLock& lock, const fs::path& folder, std::chrono::milliseconds wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    while (!attempt(lock_, folder)) {
+    for (;;) {
+        const int error = attempt(lock, folder);
+        if (!inUse(error))
+            return error;
         if (std::chrono::steady_clock::now() >= deadline)
             throw Error("Otra ejecución de Pontrel está usando las tablas de la carpeta de trabajo " +
                         folder.string() +
@@ -35,11 +41,34 @@ WorkingFolderLock::WorkingFolderLock(const fs::path& folder, std::chrono::millis
     }
 }
 
+} // namespace
+
+WorkingFolderLock::WorkingFolderLock(const fs::path& folder, std::chrono::milliseconds wait) {
+    if (const int error = acquire(lock_, folder, wait))
+        cannotWrite(folder, error);
+}
+
 std::optional<WorkingFolderLock> WorkingFolderLock::tryAcquire(const fs::path& folder) {
     platform::FileLock lock;
-    if (!attempt(lock, folder))
+    const int error = attempt(lock, folder);
+    if (inUse(error))
         return std::nullopt;
+    if (error)
+        cannotWrite(folder, error);
     return WorkingFolderLock(std::move(lock));
+}
+
+std::optional<WorkingFolderLock>
+WorkingFolderLock::forReading(const fs::path& folder, std::chrono::milliseconds wait, std::string& whyNone) {
+    platform::FileLock lock;
+    const int error = acquire(lock, folder, wait);
+    if (error == 0)
+        return WorkingFolderLock(std::move(lock));
+    const auto kind = platform::errorKind(error);
+    if (kind != platform::ErrorKind::ReadOnly && kind != platform::ErrorKind::AccessDenied)
+        cannotWrite(folder, error);
+    whyNone = platform::errorReason(error);
+    return std::nullopt;
 }
 
 } // namespace pontrel

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace pontrel {
 
@@ -25,6 +26,12 @@ class WorkingFolderLock {
 
     // Takes the lock only if it is free right now; nullopt while another process holds it.
     static std::optional<WorkingFolderLock> tryAcquire(const std::filesystem::path& folder);
+
+    // For a run that only reads the tables: waits as the constructor does, but a folder that cannot be
+    // written (a read-only disk, no permission) can hold no lock file: nullopt, with the system's reason
+    // in `whyNone`. The caller must then write nothing into the folder.
+    static std::optional<WorkingFolderLock> forReading(const std::filesystem::path& folder,
+                                                       std::chrono::milliseconds wait, std::string& whyNone);
 
     WorkingFolderLock(WorkingFolderLock&& other) noexcept = default;
     WorkingFolderLock& operator=(WorkingFolderLock&&) = delete;

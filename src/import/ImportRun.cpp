@@ -96,10 +96,24 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
     const fs::path folder = session_.workingFolder;
     requireWorkingFolder(folder);
     // An export writing the folder meanwhile would change the tables under the run; one killed half
-    // way through its replacement left a mix that must be put right before a table is read.
-    WorkingFolderLock lock(folder, lockWait_);
-    if (auto line = recoverWhileLocked(folder))
-        ui_.showMessage(*line);
+    // way through its replacement left a mix that must be put right before a table is read. A folder
+    // that cannot be written (a read-only disk, no permission) can still be read: without the lock,
+    // which the summary says, and without anything the run would write there.
+    std::string whyNoLock;
+    const std::optional<WorkingFolderLock> lock = WorkingFolderLock::forReading(folder, lockWait_, whyNoLock);
+    if (lock) {
+        if (auto line = recoverWhileLocked(folder))
+            ui_.showMessage(*line);
+    } else {
+        summary_.folderNotLocked = whyNoLock;
+        if (replacementInterrupted(folder))
+            throw Error("La carpeta de trabajo «" + folder.string() +
+                        "» tiene una sustitución de tablas interrumpida que hay que reparar antes de leerla, "
+                        "y Pontrel no puede escribir en ella (" +
+                        whyNoLock +
+                        "). Abra Pontrel con permiso de escritura en la carpeta. No se ha escrito "
+                        "nada.");
+    }
     WorkingTables tables = WorkingTables::open(folder);
 
     YedraDocument document = YedraDocument::loadOutline(session_.documentPath, MasterDataCheck::groups());
@@ -135,6 +149,15 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         gate.close();
         if (summary_.teacherDialogShown)
             return Stop{RunOutcome::TeacherDataMissing, kTeacherDataMissingMessage};
+        // The keys would be stored in PROFT, which this run cannot write.
+        if (summary_.folderNotLocked)
+            return Stop{
+                RunOutcome::Stopped,
+                "Falta X_EMPLEADO o F_TOMAPOS de algún profesor en PROFT y no se pueden guardar: no se "
+                "puede escribir en la carpeta de trabajo «" +
+                    folder.string() + "» (" + *summary_.folderNotLocked +
+                    "). Vuelva a importar con permiso de escritura en la carpeta. No se ha escrito "
+                    "nada."};
         ui_.setBusy(false);
         ui_.completeTeacherKeys(proftPath);
         summary_.teacherDialogShown = true;

@@ -5,7 +5,9 @@
 // Messages, the teacher data dialog and the busy cursor go through the user interface; errors escape
 // as pontrel::Error after the tables have been closed and the cursor restored. Nothing is written to
 // the output before every teacher has been converted. The run holds the working-folder lock while it
-// reads the tables, and first puts right a table-set replacement that a killed run left half done.
+// reads the tables, and first puts right a table-set replacement that a killed run left half done; a
+// folder it cannot write is read without the lock, and the run stops only where it would write there
+// (the teacher keys into PROFT).
 
 #include "exchange/DocumentChoice.h"
 #include "exchange/RunSession.h"
@@ -34,6 +36,9 @@ struct ImportSummary {
     std::size_t entriesWithoutTeacher = 0; // SOLUC records whose PROF no PROFT record has
     bool task513 = false;                  // ASIGNOMT holds the activity "513"
     bool teacherDialogShown = false;
+    // Set when the working folder could not be written, so no lock kept an export out while the run
+    // read it: the system's reason.
+    std::optional<std::string> folderNotLocked;
     // Keys sent that the document's master data does not contain (also after a strict stop).
     std::vector<MissingKeys> missingKeys;
 };

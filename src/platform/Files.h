@@ -47,6 +47,11 @@ class File {
     // past the end of the file, which keeps locks apart from data.
     [[nodiscard]] int tryLockByte(std::uint64_t offset);
     void unlockByte(std::uint64_t offset);
+    // Whether another opening holds a lock on any byte of this file, as another dBase program (or
+    // Velmora under Wine) locks records and the header: 0 when none does, an error of ErrorKind::InUse
+    // when one does. This opening's own locks do not count. On Windows an exclusive opening already
+    // keeps every other opening, and so every lock, out; a test lock over the whole file says the same.
+    [[nodiscard]] int testOthersLocks() const;
     void close();
 
   private:

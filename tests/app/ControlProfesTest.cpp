@@ -207,25 +207,35 @@ TEST_F(ControlProfesoresTest, MasksRefuseAnyOtherText) {
     ASSERT_FALSE(boxes.boxes.empty()) << "a refusal is shown";
     EXPECT_EQ(boxes.boxes.back().icon, QMessageBox::Warning);
 
-    // Typed into the grid: a letter cannot be entered at all; a date in another form is refused with a
-    // message and not stored.
-    boxes.boxes.clear();
-    enterGrid(dialog, 2, ProftTableModel::XEmpleado);
-    type("77A7");
-    auto* editor = qobject_cast<QLineEdit*>(focused());
-    ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(editor->text(), "777");
-    QTest::keyClick(editor, Qt::Key_Escape);
-    settle();
-    grid(dialog)->setCurrentIndex(model->index(2, ProftTableModel::FTomapos));
-    type("1/9/2010");
-    QTest::keyClick(focused(), Qt::Key_Return);
-    settle();
-    ASSERT_EQ(boxes.boxes.size(), 1u) << "the refusal is shown";
-    EXPECT_TRUE(boxes.boxes[0].text.contains("F_TOMAPOS")) << boxes.boxes[0].text.toStdString();
-    ASSERT_NE(dialog.focusWidget(), nullptr);
-    QTest::keyClick(dialog.focusWidget(), Qt::Key_Escape); // the refused text given up
-    settle();
+    // Typed into the grid: a key or a date written wrong is never changed into another one (a letter
+    // dropped, a digit cut): it is refused with a message naming the field, and the cell stays open
+    // with the text as typed.
+    const std::vector<std::pair<int, const char*>> typed{{ProftTableModel::XEmpleado, "12A45"},
+                                                         {ProftTableModel::XEmpleado, "12345678901"},
+                                                         {ProftTableModel::FTomapos, "1/9/2010"},
+                                                         {ProftTableModel::FTomapos, "01-09-2010"}};
+    for (const auto& [column, text] : typed) {
+        SCOPED_TRACE(text);
+        boxes.boxes.clear();
+        enterGrid(dialog, 2, column);
+        type(text);
+        QTest::keyClick(focused(), Qt::Key_Return);
+        settle();
+        ASSERT_EQ(boxes.boxes.size(), 1u) << "the refusal is shown";
+        const QString field = column == ProftTableModel::XEmpleado ? "X_EMPLEADO" : "F_TOMAPOS";
+        EXPECT_TRUE(boxes.boxes[0].text.contains(field)) << boxes.boxes[0].text.toStdString();
+        EXPECT_TRUE(boxes.boxes[0].text.contains(QString::fromLatin1(text)))
+            << boxes.boxes[0].text.toStdString();
+        auto* editor = qobject_cast<QLineEdit*>(grid(dialog)->indexWidget(model->index(2, column)));
+        ASSERT_NE(editor, nullptr) << "the cell is open again";
+        EXPECT_EQ(editor->text(), QString::fromLatin1(text));
+        QApplication::setActiveWindow(&dialog);
+        QTest::keyClick(editor, Qt::Key_Escape); // the refused text given up
+        settle();
+        QTest::keyClick(grid(dialog), Qt::Key_Escape); // and the row's edit cancelled
+        settle();
+        EXPECT_FALSE(model->isEditing());
+    }
     dialog.close();
     EXPECT_EQ(storedKeys(2), (std::pair<std::string, std::string>{"1003", "01/09/2010"}));
 }
@@ -399,7 +409,7 @@ TEST_F(ControlProfesoresTest, ARowTheTableRefusesKeepsTheDialogOpenUntilItIsCanc
         if (attempt == 0)
             dialog.close();
         else
-            QTest::keyClick(&dialog, Qt::Key_Escape);
+            dialog.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
         settle();
         EXPECT_TRUE(dialog.isVisible()) << "attempt " << attempt;
         EXPECT_TRUE(model->isEditing());
@@ -485,6 +495,71 @@ TEST_F(ControlProfesoresTest, NavigatorButtonsAreEnabledWhenTheyApply) {
     nav(dialog, "Post")->click();
     EXPECT_FALSE(model->isEditing());
     EXPECT_EQ(storedKeys(0).first, "55");
+}
+
+// Escape never closes the dialog, whose closing ends the import while a key is missing: in an open cell
+// it drops what was typed there, then it cancels the row's edit, and then it does nothing.
+TEST_F(ControlProfesoresTest, EscapeCancelsTheEditAndNeverClosesTheDialog) {
+    TControlProfesores dialog(QString::fromStdString(proft().string()));
+    ProftTableModel* model = dialog.model();
+    enterGrid(dialog, 1, ProftTableModel::XEmpleado);
+    type("4321");
+    QTest::keyClick(focused(), Qt::Key_Return); // stored in the row; the next cell opens
+    settle();
+    ASSERT_EQ(model->data(model->index(1, ProftTableModel::XEmpleado)).toString(), "4321");
+    ASSERT_TRUE(qobject_cast<QLineEdit*>(focused()));
+    const std::vector<std::pair<const char*, bool>> escapes{
+        {"closes the open cell", true}, {"cancels the row", false}, {"does nothing", false}};
+    for (const auto& [what, editing] : escapes) {
+        SCOPED_TRACE(what);
+        QTest::keyClick(focused(), Qt::Key_Escape);
+        settle();
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(model->isEditing(), editing);
+        EXPECT_FALSE(qobject_cast<QLineEdit*>(focused()));
+    }
+    EXPECT_EQ(model->data(model->index(1, ProftTableModel::XEmpleado)).toString(), "");
+    dialog.close();
+    EXPECT_EQ(storedKeys(1), (std::pair<std::string, std::string>{"", ""}));
+}
+
+// The navigator from the keyboard: Ctrl+Enter posts the row being edited, F5 refreshes, and Tab from
+// "Salir" reaches the buttons, which Enter clicks.
+TEST_F(ControlProfesoresTest, NavigatorWorksFromTheKeyboard) {
+    TControlProfesores dialog(QString::fromStdString(proft().string()));
+    ProftTableModel* model = dialog.model();
+    enterGrid(dialog, 1, ProftTableModel::XEmpleado);
+    type("4321");
+    QTest::keyClick(focused(), Qt::Key_Return, Qt::ControlModifier);
+    QTest::qWait(300); // a button's shortcut shows it pressed for a moment before it clicks
+    EXPECT_FALSE(model->isEditing()) << "posted";
+    EXPECT_EQ(storedKeys(1).first, "4321");
+
+    {
+        auto table = pontrel::dbf::Table::open(proft(), pontrel::dbf::OpenMode::Shared,
+                                               pontrel::dbf::Access::ReadWrite);
+        pontrel::dbf::RecordBuffer values;
+        values.setText("X_EMPLEADO", "4242");
+        table.update(5, values);
+    }
+    QTest::keyClick(focused(), Qt::Key_F5);
+    QTest::qWait(300);
+    EXPECT_EQ(model->data(model->index(5, ProftTableModel::XEmpleado)).toString(), "4242") << "refreshed";
+
+    auto* salir = dialog.findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+    salir->setFocus();
+    settle();
+    const int row = grid(dialog)->currentIndex().row();
+    QTest::keyClick(salir, Qt::Key_Tab);
+    settle();
+    auto* button = qobject_cast<QToolButton*>(focused());
+    ASSERT_NE(button, nullptr) << "Tab from Salir reaches the navigator";
+    EXPECT_EQ(button->parentWidget(), dialog.findChild<QWidget*>(QStringLiteral("wwDBNavigator1")));
+    EXPECT_EQ(button, nav(dialog, "First")) << "the first button, enabled on the second row";
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::qWait(300);
+    EXPECT_EQ(grid(dialog)->currentIndex().row(), 0) << "from row " << row;
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(ControlProfesoresTest, RefreshReadsWhatAnotherOpeningStored) {

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -205,7 +206,7 @@ TEST_F(MainFormTest, CodeSetByARunIsLeftWhenTheWindowClosesUnderItsLastMessage) 
     answer.start();
     auto form = makeForm({"exportar", "1A2B"});
     formSeen = form.get();
-    EXPECT_FALSE(form->embedded());
+    EXPECT_TRUE(form->embedded()) << "embedded mode, although no window holds it";
     form->show();
     settle();
     EXPECT_EQ(fake.calls, std::vector<std::string>{"exportar"});
@@ -268,7 +269,7 @@ TEST_P(MainFormCommandLine, DirectionAndHandle) {
         return RunOutcome::Stopped;
     };
     auto form = makeForm(c.arguments);
-    EXPECT_FALSE(form->embedded());
+    EXPECT_EQ(form->embedded(), c.writesResult);
     form->show();
     settle();
     EXPECT_EQ(fake.calls, c.runsOnShow);
@@ -299,7 +300,7 @@ TEST_P(MainFormCommandLine, DirectionAndHandle) {
 
 const QString kNoWindow =
     QString::fromUtf8("No existe ninguna ventana con el identificador hexadecimal '1A2B': Pontrel se abre "
-                      "como ventana independiente y, al cerrarla, dejará el resultado para Velmora.");
+                      "como ventana independiente y, al terminar, dejará el resultado para Velmora.");
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, MainFormCommandLine,
@@ -321,6 +322,105 @@ INSTANTIATE_TEST_SUITE_P(
         // Only A to Z are folded: a dotless capital I is another word.
         CommandLineCase{"OnlyAsciiFolded", {QString::fromUtf8("İMPORTAR"), "1A2B"}, {}, kNoWindow, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A well-formed handle that names no window is embedded mode all the same: the run starts, a run that
+// completes or finds no document closes the window, and the code is left for Velmora. From the start
+// the file holds 0, so an earlier run's 1 is never read as this run's, even if the program is killed.
+TEST_F(MainFormTest, HandleOfNoWindowEndsAsEmbeddedAndReplacesAnEarlierResultAtOnce) {
+    struct Case {
+        const char* name;
+        RunOutcome outcome;
+        int code; // set by the run
+        bool closes;
+        const char* result;
+    };
+    const Case cases[] = {
+        {"Completed", RunOutcome::Completed, 1, true, "Transformado=1"},
+        {"DocumentMissing", RunOutcome::DocumentMissing, -1, true, "Transformado=-1"},
+        {"Stopped", RunOutcome::Stopped, 0, false, "Transformado=0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString resultFile = programFolder.filePath("Velmora.ini");
+        {
+            QFile earlier(resultFile);
+            ASSERT_TRUE(earlier.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            earlier.write("[Transformadores]\r\nTransformado=1\r\n");
+        }
+        QByteArray whileRunning;
+        fake.behaviour = [&](RunSession&, UserInterface& ui) {
+            QFile file(resultFile);
+            if (file.open(QIODevice::ReadOnly))
+                whileRunning = file.readAll();
+            if (c.code != 0)
+                ui.setResultCode(c.code);
+            return c.outcome;
+        };
+        ModalBoxes boxes;
+        programEnds = 0;
+        auto form = makeForm({"exportar", "1A2B"});
+        form->show();
+        settle();
+        EXPECT_EQ(whileRunning, "[Transformadores]\r\nTransformado=0\r\n") << "an earlier 1 stays no longer";
+        EXPECT_EQ(programEnds, c.closes ? 1 : 0);
+        QFile file(resultFile);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray("[Transformadores]\r\n") + c.result + "\r\n");
+        ASSERT_EQ(boxes.boxes.size(), 1u) << "the handle's explanation";
+        EXPECT_EQ(boxes.boxes[0].text, kNoWindow);
+    }
+}
+
+// Enter on a focused button clicks it, as Space does; the focus shows on the button however it came.
+TEST_F(MainFormTest, EnterClicksTheFocusedButtonAndTheFocusShows) {
+    QFile chm(programFolder.filePath("YEDRA.chm"));
+    ASSERT_TRUE(chm.open(QIODevice::WriteOnly));
+    chm.close();
+    QStringList helpCalls;
+    struct Viewer : pontrel::app::HelpViewer {
+        QStringList* calls;
+        explicit Viewer(QStringList* c) : calls(c) {}
+        bool showContents(const QString&) override {
+            *calls << "contents";
+            return true;
+        }
+        bool showContext(const QString&, int) override { return true; }
+    };
+    pontrel::app::HelpAdapter help(std::make_unique<Viewer>(&helpCalls), programFolder.path());
+    struct Case {
+        const char* button;
+        int key;
+        std::function<bool()> clicked;
+    };
+    const Case cases[] = {
+        {"BExportar", Qt::Key_Return, [&] { return fake.calls == std::vector<std::string>{"exportar"}; }},
+        {"BImportar", Qt::Key_Enter, [&] { return fake.calls == std::vector<std::string>{"importar"}; }},
+        {"Button1", Qt::Key_Return, [&] { return helpCalls == QStringList{"contents"}; }},
+        {"BClose", Qt::Key_Enter, [&] { return programEnds == 1; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        fake.calls.clear();
+        helpCalls.clear();
+        programEnds = 0;
+        TMForm form({}, session, fake.runs(), &help);
+        form.setEndProgram([this] { ++programEnds; });
+        form.show();
+        QApplication::setActiveWindow(&form);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        QPushButton* target = button(form, c.button);
+        QPushButton* other = button(form, std::string(c.button) == "BClose" ? "Button1" : "BClose");
+        other->setFocus();
+        settle();
+        const QImage unfocused = target->grab().toImage();
+        target->setFocus();
+        settle();
+        EXPECT_NE(target->grab().toImage(), unfocused) << "the focused button looks the same";
+        QTest::keyClick(target, Qt::Key(c.key), c.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QTest::qWait(300); // the button is shown pressed for a moment before it clicks
+        EXPECT_TRUE(c.clicked());
+    }
+}
 
 // Argument 2 as a number, the way the host writes it: hexadecimal digits without prefix, of 32 bits.
 TEST(HostHandle, HexadecimalDigitsWithoutPrefix) {

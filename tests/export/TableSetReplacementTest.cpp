@@ -13,6 +13,13 @@
 #include <atomic>
 #include <thread>
 
+#ifndef _WIN32
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace pontrel {
 namespace {
 
@@ -68,6 +75,80 @@ TEST_F(TableSetReplacementTest, CommitMovesTheNewSetInAndRemovesStaleIndexesExce
     for (const char* leftover : {kStagingFolderName, kBackupFolderName, kJournalFileName, kLockFileName})
         EXPECT_FALSE(after.count(leftover)) << leftover;
 }
+
+#ifndef _WIN32
+// Another program that holds a classic fcntl lock on some bytes of a file, as a dBase engine locks a
+// record or the header; it keeps the lock until it is killed.
+class LockingProcess {
+  public:
+    LockingProcess(const fs::path& file, short type, off_t start, off_t length) {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int fd = ::open(file.c_str(), type == F_RDLCK ? O_RDONLY : O_RDWR);
+            struct flock lock {};
+            lock.l_type = type;
+            lock.l_whence = SEEK_SET;
+            lock.l_start = start;
+            lock.l_len = length;
+            const char state = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'L' : 'E';
+            [[maybe_unused]] auto n = ::write(ready[1], &state, 1);
+            for (;;)
+                ::pause();
+        }
+        ::close(ready[1]);
+        char state = 0;
+        locked_ = ::read(ready[0], &state, 1) == 1 && state == 'L';
+        ::close(ready[0]);
+    }
+    ~LockingProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool locked() const { return locked_; }
+
+  private:
+    pid_t pid_ = -1;
+    bool locked_ = false;
+};
+
+// Another program's lock on any byte of a table or index about to be replaced stops the replacement
+// before anything moves, whatever the byte and the kind of lock.
+TEST_F(TableSetReplacementTest, ALockAnotherProgramHoldsOnAnyByteOfAnOldFileStopsTheReplacement) {
+    struct Case {
+        const char* file;
+        short type;
+        off_t start;
+        off_t length;
+    };
+    const Case cases[] = {
+        {"proft.dbf", F_WRLCK, 0, 1},          // the first byte of the header
+        {"proft.dbf", F_RDLCK, 0, 1},          // a shared lock keeps a replacement out as well
+        {"ASIGNOMT.DBF", F_WRLCK, 1000000, 1}, // a record lock past the end of the data
+        {"DIASHORAST2.MDX", F_WRLCK, 0, 512},  // the header of an index that would be removed
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " at " + std::to_string(c.start));
+        const fs::path work = freshFolder(std::string("bloqueo") + std::to_string(&c - cases));
+        const Contents before = folderContents(work);
+        LockingProcess other(work / c.file, c.type, c.start, c.length);
+        ASSERT_TRUE(other.locked());
+        try {
+            replace(work);
+            ADD_FAILURE() << "the replacement went on over the lock";
+        } catch (const Error& error) {
+            const std::string text = error.what();
+            EXPECT_NE(text.find(c.file), std::string::npos) << text;
+            EXPECT_NE(text.find("bloqueada por otro programa"), std::string::npos) << text;
+        }
+        EXPECT_EQ(folderContents(work), before);
+    }
+}
+#endif
 
 TEST_F(TableSetReplacementTest, FailureBeforeAnyMoveOrBetweenMovesPutsEverythingBack) {
     std::vector<std::string> stages;

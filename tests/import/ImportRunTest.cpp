@@ -4,6 +4,9 @@
 #include "import/WorkingTablesFixture.h"
 #include "import/XmlProbe.h"
 #include "support/ScriptedUserInterface.h"
+#ifndef _WIN32
+#include "support/ReadOnlyFolder.h"
+#endif
 
 #include "dbf/Error.h"
 #include "exchange/TableSetReplacement.h"
@@ -14,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 namespace pontrel::importing {
 namespace {
@@ -307,6 +311,68 @@ TEST_F(ImportRunTest, StopsWhileAnotherRunHoldsTheWorkingFolder) {
     EXPECT_FALSE(fs::exists(output()));
     EXPECT_EQ(ui.busyStates, (std::vector<bool>{true, false}));
 }
+
+#ifndef _WIN32
+// A working folder the run cannot write (a read-only disk, a folder without permission) is read all the
+// same, without the lock, which the summary says; the run stops only where it would write there: the
+// teacher keys into PROFT, or putting right a replacement that a killed export left half done.
+TEST_F(ImportRunTest, ReadOnlyWorkingFolderIsReadAndOnlyWritingStops) {
+    struct Case {
+        const char* name;
+        std::function<void(testing::SchoolTables&, const fs::path&)> prepare;
+        std::optional<RunOutcome> outcome; // nullopt: an error escapes
+        const char* said;                  // in the message or the error
+    };
+    const std::vector<Case> cases{
+        {"every key there", [](testing::SchoolTables&, const fs::path&) {}, RunOutcome::Completed,
+         "Proceso finalizado"},
+        {"a key missing", [](testing::SchoolTables& s, const fs::path&) { s.proft[1]["X_EMPLEADO"] = ""; },
+         RunOutcome::Stopped, "no se pueden guardar"},
+        {"a replacement left half done",
+         [](testing::SchoolTables&, const fs::path& folder) {
+             testing::writeFile(
+                 folder / kJournalFileName,
+                 "PONTREL DIARIO 1\nESTADO REEMPLAZANDO\nANTERIOR PROFT.DBF\nNUEVO PROFT.DBF\n");
+         },
+         std::nullopt, "sustitución de tablas interrumpida"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder;
+        testing::SchoolTables tables;
+        tables.soluc = school.soluc;
+        c.prepare(tables, folder.path());
+        tables.write(folder.path());
+        fs::remove(output());
+        testing::ReadOnlyFolder readOnly(folder.path());
+        if (!readOnly.made())
+            GTEST_SKIP() << "this machine lets no folder be made read-only: " << readOnly.why();
+
+        RunSession readOnlySession;
+        readOnlySession.workingFolder = folder.path();
+        testing::ScriptedUserInterface fresh;
+        fresh.documents.push_back(document);
+        ImportRun run(readOnlySession, fresh);
+        run.setClock([] { return "10/12/2026 11:43:52"; });
+        std::string said;
+        std::optional<RunOutcome> outcome;
+        try {
+            outcome = run.run();
+            said = fresh.messages.empty() ? "" : fresh.messages.back();
+        } catch (const Error& e) {
+            said = e.what();
+        }
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_EQ(fresh.teacherDialogs, 0) << "no dialog for keys that could not be stored";
+        EXPECT_EQ(fs::exists(output()), c.outcome == RunOutcome::Completed);
+        if (c.outcome == RunOutcome::Completed) {
+            ASSERT_TRUE(run.summary().folderNotLocked.has_value());
+            EXPECT_EQ(run.summary().teachers, 3u);
+        }
+    }
+}
+#endif
 
 // Every way out lets go of the tables and the busy cursor before its message appears; a completed run
 // has saved the document by then.

@@ -13,6 +13,7 @@
 
 #include <csignal>
 #ifndef _WIN32
+#include "support/ReadOnlyFolder.h"
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
@@ -291,16 +292,17 @@ TEST(TimetableDocumentWriterSaving, WriteFailureLeavesTheEarlierOutputIntact) {
 }
 
 TEST(TimetableDocumentWriterSaving, ReadOnlyFolderLeavesTheEarlierOutputIntact) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "running as root, where folder permissions do not stop writes; the write-failure and "
-                        "folder-in-the-way cases cover the save's failure paths";
     ScratchFolder folder;
     ReadyWriter ready(folder.path());
     const auto target = folder.path() / "ResultadoDastelexportacion.xml";
     testing::writeFile(target, "earlier output");
-    fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_THROW(ready.writer.SaveDocument(ready.input), Error);
-    fs::permissions(folder.path(), fs::perms::owner_all);
+    {
+        testing::ReadOnlyFolder readOnly(folder.path());
+        if (!readOnly.made())
+            GTEST_SKIP() << "this machine lets no folder be made read-only (" << readOnly.why()
+                         << "); the write-failure and folder-in-the-way cases cover the save's failure paths";
+        EXPECT_THROW(ready.writer.SaveDocument(ready.input), Error);
+    }
     EXPECT_EQ(testing::readFile(target), "earlier output");
 }
 #endif

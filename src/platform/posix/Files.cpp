@@ -160,6 +160,19 @@ void File::unlockByte(std::uint64_t offset) {
     lockRange(fd_, F_UNLCK, static_cast<off_t>(offset), 1);
 }
 
+// An open-file-description probe meets the locks of every other opening, classic fcntl locks of other
+// processes included, and never this opening's own.
+int File::testOthersLocks() const {
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 0;
+    probe.l_len = 0; // to the end of the file and past it
+    if (::fcntl(fd_, F_OFD_GETLK, &probe) != 0)
+        return errno;
+    return probe.l_type == F_UNLCK ? 0 : EAGAIN;
+}
+
 void File::close() {
     if (fd_ >= 0) {
         ::close(fd_); // drops this opening's locks with it

@@ -139,6 +139,19 @@ void File::unlockByte(std::uint64_t offset) {
     UnlockFileEx(native(handle_), 0, 1, 0, &where);
 }
 
+int File::testOthersLocks() const {
+    // The whole range a lock can cover; a lock that another handle holds on any byte of it makes the
+    // test lock fail at once.
+    OVERLAPPED where = at(0);
+    if (!LockFileEx(native(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                    MAXDWORD, &where)) {
+        const int error = last();
+        return error == ERROR_IO_PENDING ? ERROR_LOCK_VIOLATION : error;
+    }
+    UnlockFileEx(native(handle_), 0, MAXDWORD, MAXDWORD, &where);
+    return 0;
+}
+
 void File::close() {
     if (handle_) {
         CloseHandle(native(handle_));

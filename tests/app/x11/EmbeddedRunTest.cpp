@@ -259,15 +259,58 @@ TEST_P(HostGoingAway, EndsPontrelWritingTheResult) {
 INSTANTIATE_TEST_SUITE_P(Waiting, HostGoingAway, ::testing::Values("nada", "exportar"),
                          [](const auto& info) { return std::string(info.param); });
 
-// A handle that cannot be used: the error box, then the direction runs in an ordinary window that
-// stays open after the run. A handle that is no hexadecimal number means no Velmora asked, so closing
-// leaves no result; a well-formed handle that names no window still asked for one: here -1 after
-// "No existe archivo".
+// Velmora asked Pontrel to end (SIGTERM, as a session ending or a host that gives up does): the file
+// holds the code reached by then, never an earlier run's. 0 while the run waits in its file dialog,
+// 1 once it has completed and shows "Proceso finalizado".
+struct Termination {
+    const char* name;
+    const char* earlier; // "Velmora.ini" before the start
+    const char* result;
+};
+
+class TerminationTest : public EmbeddedRunTest, public ::testing::WithParamInterface<Termination> {};
+
+TEST_P(TerminationTest, LeavesTheCodeReachedThenEnds) {
+    const Termination& c = GetParam();
+    std::ofstream(folder / "Velmora.ini", std::ios::binary) << c.earlier;
+    fs::copy_file(fs::path(PONTREL_SOURCE_DIR) / "data/sample/colegio.xml", folder / "colegio.xml");
+    const std::string hostHandle = startHost("exportar");
+    std::string window;
+    if (std::string(c.name) == "WaitingInTheFileDialog") {
+        window = findWindow("^Archivo XML$");
+    } else {
+        ASSERT_NO_FATAL_FAILURE(exportSampleWithFirstFrame());
+        ASSERT_TRUE(waitFor([&] { return said("Proceso finalizado"); }, kSlow)) << messages();
+        window = findWindow("^Pontrel$");
+    }
+    ASSERT_FALSE(window.empty()) << messages();
+    std::string pid = runOnDisplay(xvfb->display(), "xdotool getwindowpid " + window);
+    pid = pid.substr(0, pid.find('\n'));
+    ASSERT_FALSE(pid.empty());
+    ASSERT_EQ(std::system(("kill -TERM " + pid).c_str()), 0);
+    ASSERT_TRUE(hostEnded()) << messages();
+    EXPECT_NE(readFile(folder / "host.out").find("EXIT 143"), std::string::npos)
+        << "ended by the signal: " << readFile(folder / "host.out");
+    EXPECT_EQ(resultFile(), c.result);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signal, TerminationTest,
+    ::testing::Values(Termination{"WaitingInTheFileDialog", "[Transformadores]\r\nTransformado=1\r\n",
+                                  "[Transformadores]\r\nTransformado=0\r\n"},
+                      Termination{"ShowingProcesoFinalizado", "[Transformadores]\r\nTransformado=-1\r\n",
+                                  "[Transformadores]\r\nTransformado=1\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A handle that cannot be used: the error box, then the direction runs in an ordinary window. A handle
+// that is no hexadecimal number means no Velmora asked: the window stays open after the run and closing
+// it leaves no result. A well-formed handle that names no window still comes from Velmora, which waits
+// for the result: the window ends as an embedded one does, here with -1 after "No existe archivo".
 struct UnusableHandle {
     const char* name;
     const char* handle;
     const char* message;
-    const char* result; // nullptr: no "Velmora.ini" at all
+    const char* result; // nullptr: no "Velmora.ini" at all, and the window stays after the run
 };
 
 class UnusableHandleTest : public EmbeddedRunTest, public ::testing::WithParamInterface<UnusableHandle> {};
@@ -281,18 +324,20 @@ TEST_P(UnusableHandleTest, GivesAnOrdinaryWindowThatLeavesOnlyAnAskedResult) {
     ASSERT_FALSE(dialog.empty()) << messages();
     key(dialog, "Escape");
     answerMessage("No existe archivo");
+    if (c.result) {
+        ASSERT_TRUE(waitFor([&] { return pontrel->finished(); }, kSlow)) << "the window stayed after the run";
+        EXPECT_EQ(pontrel->exitStatus(), 0);
+        EXPECT_EQ(resultFile(), c.result);
+        return;
+    }
     const std::string main = findWindow(std::string("^") + kMainTitle + "$");
     ASSERT_FALSE(main.empty()) << "the window stays open after the run";
     EXPECT_NE(runOnDisplay(xvfb->display(), "xwininfo -tree -id " + main).find("Parent window id: 0x"),
               std::string::npos);
     EXPECT_FALSE(pontrel->finished());
-    EXPECT_FALSE(fs::exists(folder / "Velmora.ini")) << "written when the window closes, not before";
     click(main, 256 + 44, 168 + 32 + 12);
     ASSERT_TRUE(waitFor([&] { return pontrel->finished(); }, kSlow)) << "\"&Salir\" did not end the program";
-    if (c.result)
-        EXPECT_EQ(resultFile(), c.result);
-    else
-        EXPECT_FALSE(fs::exists(folder / "Velmora.ini"));
+    EXPECT_FALSE(fs::exists(folder / "Velmora.ini"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
