@@ -514,7 +514,7 @@ TEST_F(ControlProfesoresTest, EscapeCancelsTheEditAndNeverClosesTheDialog) {
         SCOPED_TRACE(what);
         QTest::keyClick(focused(), Qt::Key_Escape);
         settle();
-        EXPECT_TRUE(dialog.isVisible());
+        ASSERT_TRUE(dialog.isVisible());
         EXPECT_EQ(model->isEditing(), editing);
         EXPECT_FALSE(qobject_cast<QLineEdit*>(focused()));
     }
