@@ -3,6 +3,9 @@
 #include "import/WorkingTablesFixture.h"
 
 #include "CommandOutcome.h"
+#ifndef _WIN32
+#include "support/ReadOnlyFolder.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -56,6 +59,35 @@ TEST_F(ImportCommand, CompletedRunPrintsTheOutputAndASummary) {
         EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
     EXPECT_TRUE(fs::exists(output()));
 }
+
+#ifndef _WIN32
+// A working folder that cannot be written is read without its lock, and the summary says so; the keys
+// file is not applied then, as PROFT cannot take them.
+TEST_F(ImportCommand, ReadOnlyWorkingFolderIsReadAndTheSummarySaysItWasNotLocked) {
+    const std::vector<std::pair<bool, int>> cases{{true, 0}, {false, 1}}; // every key there, status
+    for (const auto& [complete, status] : cases) {
+        SCOPED_TRACE(complete ? "every key there" : "a key missing");
+        ScratchFolder folder;
+        testing::SchoolTables tables = school;
+        if (!complete)
+            tables.proft[1]["X_EMPLEADO"] = "";
+        tables.write(folder.path());
+        const fs::path keys = docs.path() / "claves.csv";
+        testing::writeFile(keys, "LUIS;1002;01/09/2011\n");
+        fs::remove(output());
+        testing::ReadOnlyFolder readOnly(folder.path());
+        if (!readOnly.made())
+            GTEST_SKIP() << "this machine lets no folder be made read-only: " << readOnly.why();
+        const auto r = runImport(
+            {document.string(), "--workdir", folder.path().string(), "--teacher-keys", keys.string()});
+        EXPECT_EQ(r.status, status) << r.err;
+        EXPECT_EQ(contains(r.out, "Carpeta de trabajo leída sin bloqueo"), complete) << r.out;
+        EXPECT_EQ(contains(r.err, "no se pueden guardar"), !complete) << r.err;
+        EXPECT_FALSE(contains(r.out, "Claves de profesores guardadas")) << r.out;
+        EXPECT_EQ(fs::exists(output()), complete);
+    }
+}
+#endif
 
 TEST_F(ImportCommand, IncompleteTeachersAreListedAndTheRunStops) {
     school.proft[1]["X_EMPLEADO"] = "";
