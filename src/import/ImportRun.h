@@ -19,9 +19,20 @@
 #include <optional>
 #include <string>
 
+namespace pontrel::dbf {
+class Table;
+}
+
 namespace pontrel::importing {
 
 class TimetableDocumentWriter;
+
+// A table read whole although its header counts fewer records than the file holds.
+struct UncountedRecords {
+    std::filesystem::path table;
+    std::size_t headerCount = 0; // what the header states
+    std::size_t recordsRead = 0; // what the file holds, deleted records included
+};
 
 // What a completed run wrote, for front ends that report it (the command line).
 struct ImportSummary {
@@ -34,6 +45,7 @@ struct ImportSummary {
     std::size_t entriesWithoutTeacher = 0; // SOLUC records whose PROF no PROFT record has
     bool task513 = false;                  // ASIGNOMT holds the activity "513"
     bool teacherDialogShown = false;
+    std::vector<UncountedRecords> uncountedRecords; // each also shown as a message while the run reads
     // Keys sent that the document's master data does not contain (also after a strict stop).
     std::vector<MissingKeys> missingKeys;
 };
@@ -65,6 +77,7 @@ class ImportRun {
         std::string message;
     };
     std::optional<Stop> convert(TimetableDocumentWriter& writer);
+    void noteUncountedRecords(const dbf::Table& table);
 
     RunSession& session_;
     UserInterface& ui_;
@@ -83,5 +96,8 @@ inline constexpr const char* kTeacherDataMissingMessage =
     "Este proceso se dentendrá y deberá volver a ejecutar\n\r"
     "la Importación, para poder corregir la incidencia";
 inline constexpr const char* kFinishedMessage = "Proceso finalizado";
+
+// Said when a table holds more records than its header counts: all of them are read.
+std::string uncountedRecordsMessage(const UncountedRecords& table);
 
 } // namespace pontrel::importing
