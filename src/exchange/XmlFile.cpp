@@ -4,6 +4,7 @@
 #include "exchange/XmlEncodings.h"
 
 #include <libxml/SAX2.h>
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -501,6 +502,17 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
 
     quietXmlLibrary();
     registerXmlEncodings();
+    // libxml2 would ignore an encoding it lacks and read the bytes as UTF-8 (a build without iconv
+    // has no UTF-32): the encoding is named instead.
+    if (mark.encoding != nullptr) {
+        xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(mark.encoding);
+        if (handler == nullptr)
+            throw Error(
+                "El archivo «" + name + "» está escrito en " + encodingName(mark) +
+                ", una codificación que Pontrel no sabe leer en este sistema. Guárdelo en UTF-8 y vuelva "
+                "a intentarlo.");
+        xmlCharEncCloseFunc(handler);
+    }
     std::unique_ptr<xmlParserCtxt, ContextDeleter> context(xmlNewParserCtxt());
     if (!context)
         throw outOfMemory(name);

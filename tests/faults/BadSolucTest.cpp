@@ -79,6 +79,7 @@ TEST_F(DamagedSoluc, RecordsPastTheHeaderCountAreImportedAndReported) {
     const fs::path work = makeWorkingFolder("vtemp");
     ASSERT_EQ(exportInto(school, work).exitCode, 0);
     const std::vector<std::string> import = {"import", school.document.string(), "--workdir", work.string()};
+    writeFile(work / "SOLUC.DBF", readFile(school.soluc));
     const auto sound = runCli(import, work, scratch(), std::chrono::minutes(3));
     ASSERT_EQ(sound.exitCode, 0) << describe(sound);
     const auto entriesLine = [](const std::string& output) {
