@@ -374,7 +374,12 @@ class FailingAllocations {
         xmlMemSetup(
             free_, [](std::size_t size) { return --left() < 0 ? nullptr : std::malloc(size); },
             [](void* p, std::size_t size) { return --left() < 0 ? nullptr : std::realloc(p, size); },
-            [](const char* text) { return --left() < 0 ? nullptr : strdup(text); });
+            [](const char* text) -> char* {
+                if (--left() < 0)
+                    return nullptr;
+                const std::size_t size = std::strlen(text) + 1;
+                return static_cast<char*>(std::memcpy(std::malloc(size), text, size));
+            });
     }
     ~FailingAllocations() { xmlMemSetup(free_, malloc_, realloc_, strdup_); }
     FailingAllocations(const FailingAllocations&) = delete;
