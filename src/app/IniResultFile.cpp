@@ -16,8 +16,8 @@ std::string withIniValue(std::string_view content, std::string_view section, std
 void writeIniValue(const std::filesystem::path& file, std::string_view section, std::string_view key,
                    int value) {
     if (const int error = platform::writeIniInteger(file, section, key, value))
-        throw Error("No se puede escribir el resultado en el archivo \"" + file.string() +
-                    "\": " + platform::errorReason(error) + ".");
+        throw Error("No se puede escribir el resultado en el archivo «" + file.string() +
+                    "»: " + platform::errorReason(error) + ".");
 }
 
 } // namespace pontrel::app

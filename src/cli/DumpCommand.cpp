@@ -41,7 +41,7 @@ std::string csvText(const dbf::Value& value) {
     return std::visit(Visitor{}, value);
 }
 
-void dumpTable(const std::filesystem::path& file, std::ostream& out) {
+void dumpTable(const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec))
         throw Error("No existe el archivo «" + file.string() + "».");
@@ -69,6 +69,12 @@ void dumpTable(const std::filesystem::path& file, std::ostream& out) {
         }
         csv += '\n';
     }
+    // Records that the header does not count are read like the others, and the reader is told.
+    if (const std::size_t beyond = table.recordsBeyondHeaderCount(); beyond > 0)
+        reportError(err, "aviso: la tabla «" + file.string() + "» guarda " +
+                             std::to_string(table.headerRecordCount() + beyond) +
+                             " registros, pero su cabecera solo cuenta " +
+                             std::to_string(table.headerRecordCount()) + "; se muestran todos.");
     table.close();
     out << csv;
     out.flush();
@@ -82,7 +88,7 @@ int runDumpCommand(const std::vector<std::string>& args, CommandEnvironment& env
     if (!parsed)
         return exitCode;
     try {
-        dumpTable(std::filesystem::path(parsed->argument), environment.out);
+        dumpTable(std::filesystem::path(parsed->argument), environment.out, environment.err);
         return kExitDone;
     } catch (const Error& e) {
         reportError(environment.err, e.what());

@@ -29,6 +29,10 @@ void printSummary(const importing::ImportSummary& s, std::ostream& out) {
         << "Entradas sin unidad en GRUPOST: " << s.unitsNotFound << "\n"
         << "Entradas sin clave de materia: " << s.subjectsNotFound << "\n"
         << "Entradas de SOLUC cuyo profesor no está en PROFT: " << s.entriesWithoutTeacher << "\n";
+    for (const auto& table : s.uncountedRecords)
+        out << "Registros que la cabecera de " << table.table.filename().string()
+            << " no cuenta (leídos): " << table.recordsRead - table.headerCount << " (la cabecera dice "
+            << table.headerCount << ", hay " << table.recordsRead << ")\n";
     printMissingKeys(s.missingKeys, out);
     if (s.folderNotLocked)
         out << "Carpeta de trabajo leída sin bloqueo (no se puede escribir en ella: " << *s.folderNotLocked

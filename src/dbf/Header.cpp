@@ -58,6 +58,18 @@ int requiredWidth(char type, int width, bool level7) {
     }
 }
 
+// Letters, digits and the underscore, as dBase allows them, accented letters of the table's code page,
+// and blanks inside (dBase 7 itself writes "Length CM"). Anything else (punctuation, control bytes)
+// says that the file is text or something else, whose bytes would only be shown as rubbish.
+bool validFieldName(std::string_view name) {
+    if (name.empty() || name.front() == ' ')
+        return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return std::isalnum(b) != 0 || b == '_' || b == ' ' || b >= 0x80;
+    });
+}
+
 } // namespace
 
 int fixedWidth(char type, bool level7) {
@@ -134,6 +146,10 @@ TableLayout parseHeader(const std::uint8_t* data, std::size_t fileSize, const st
                     f.nullBit = nextNullBit++;
             }
         }
+        if (!validFieldName(f.info.name))
+            throw messages::damaged(fileName, "la descripción del campo " +
+                                                  std::to_string(layout.fields.size() + 1) +
+                                                  " no tiene un nombre de campo válido");
         const std::string shownName = messages::printable(f.info.name);
         if (!knownType(f.info.type))
             throw messages::damaged(fileName, "el campo «" + shownName + "» tiene un tipo desconocido («" +
@@ -175,6 +191,15 @@ TableLayout parseHeader(const std::uint8_t* data, std::size_t fileSize, const st
                                               " registros, pero el archivo termina antes (" +
                                               std::to_string(fileSize) + " bytes de los " +
                                               std::to_string(needed) + " necesarios)");
+    layout.headerRecordCount = layout.recordCount;
+    // Whole records past the counted ones; the end-of-file mark, or anything else that is not a
+    // record's deletion mark, ends them.
+    for (std::uint64_t at = needed; at + layout.recordLength <= fileSize && layout.recordCount < 0xFFFFFFFFu;
+         at += layout.recordLength) {
+        if (data[at] != kLiveMark && data[at] != kDeletedMark)
+            break;
+        ++layout.recordCount;
+    }
     return layout;
 }
 

@@ -46,7 +46,11 @@ struct TableLayout {
     std::uint8_t version = 0;
     bool level7 = false;
     IntegerStorage integers = IntegerStorage::LittleEndian;
+    // The records the table holds: those the header counts and whole records after them that begin
+    // with a deletion mark. An engine that updates the count lazily, or that stopped half-way through
+    // an append, leaves more records than its header counts; other dBase engines read them too.
     std::uint32_t recordCount = 0;
+    std::uint32_t headerRecordCount = 0; // the count the header states
     std::size_t headerLength = 0;
     std::size_t recordLength = 0;
     bool hasProductionIndex = false;

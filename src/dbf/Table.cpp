@@ -218,6 +218,7 @@ Table Table::open(const std::filesystem::path& file, OpenMode mode, Access acces
     }
     impl->physicalCount = layout.recordCount;
     impl->flushedCount = layout.recordCount;
+    impl->countInHeader = layout.headerRecordCount;
     const auto begin = data.begin() + static_cast<std::ptrdiff_t>(layout.headerLength);
     impl->records.assign(begin,
                          begin + static_cast<std::ptrdiff_t>(layout.recordCount * layout.recordLength));
@@ -261,6 +262,14 @@ std::size_t Table::requireFieldIndex(std::string_view name) const {
 
 std::size_t Table::recordCount() const {
     return impl_->live.size();
+}
+
+std::size_t Table::recordsBeyondHeaderCount() const {
+    return impl_->layout.recordCount - impl_->layout.headerRecordCount;
+}
+
+std::size_t Table::headerRecordCount() const {
+    return impl_->layout.headerRecordCount;
 }
 
 Value Table::value(std::size_t record, std::size_t field) const {

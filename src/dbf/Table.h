@@ -103,6 +103,13 @@ class Table {
 
     // The number of live records.
     std::size_t recordCount() const;
+    // Records (live or deleted) that the file holds past the count its header states: an engine that
+    // updates the count lazily, or that stopped half-way through an append, leaves them. They are read
+    // like the others, as other dBase engines read them; 0 for a sound table. A change written through
+    // this opening brings the header's count up to date at close.
+    std::size_t recordsBeyondHeaderCount() const;
+    // The count that the header stated when the table was opened.
+    std::size_t headerRecordCount() const;
 
     // Reading. `record` is a live record's position; `field` a field name (letter case ignored).
     // An unknown field name is an error that names the table and the field.

@@ -38,7 +38,8 @@ struct Table::Impl {
     std::vector<std::uint8_t> records;
     std::size_t physicalCount = 0;
     std::vector<std::uint32_t> live;
-    std::size_t flushedCount = 0; // physical records that are in the file and counted by its header
+    std::size_t flushedCount = 0;  // physical records that are in the file
+    std::size_t countInHeader = 0; // the count the file's header holds, as this opening last saw it
 
     bool appended = false;
     bool changed = false;

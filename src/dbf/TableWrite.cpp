@@ -142,6 +142,12 @@ std::vector<std::size_t> Table::indexOrder(std::string_view tag) const {
             if (livePosition[e.record - 1] >= 0)
                 order.push_back(static_cast<std::size_t>(livePosition[e.record - 1]));
         }
+        // An index behind its table (records appended by an engine that left the index as it was)
+        // would leave records out of the order without a word.
+        if (order.size() != impl.live.size())
+            throw Error("El índice «" + impl.mdxPath->string() + "» no está al día: ordena " +
+                        std::to_string(order.size()) + " registros y la tabla «" + impl.name + "» tiene " +
+                        std::to_string(impl.live.size()) + ".");
         return order;
     }
     throw messages::tableError(impl.name,
@@ -225,6 +231,7 @@ void Table::Impl::writeHeaderCount(std::size_t count) {
     stampDate(stamp, updateDate.value_or(today()));
     bytes::writeU32LE(stamp + 3, static_cast<std::uint32_t>(count));
     file.writeAt(1, stamp, sizeof stamp);
+    countInHeader = count;
 }
 
 void Table::Impl::flush() {
@@ -233,7 +240,7 @@ void Table::Impl::flush() {
     TableFile::WriterLock lock(file);
     // Another opening that appended in the meantime would have its records overwritten: refuse.
     std::uint8_t counted[4];
-    if (!file.readAt(kCountOffset, counted, sizeof counted) || bytes::readU32LE(counted) != flushedCount)
+    if (!file.readAt(kCountOffset, counted, sizeof counted) || bytes::readU32LE(counted) != countInHeader)
         throw messages::tableError(name, "otro programa ha añadido registros mientras se escribía; "
                                          "los registros nuevos no se han guardado");
     const std::size_t length = layout.recordLength;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <system_error>
 
 namespace pontrel {
 
@@ -320,8 +321,10 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
 }
 
 std::optional<std::string> recoverWhileLocked(const fs::path& folder) {
+    bool interrupted = false; // a journal says that a replacement was under way
     try {
         const auto journal = readJournal(folder);
+        interrupted = journal.has_value();
         if (!journal) {
             // A run killed before its replacement began: only its staging folder is left over.
             finish(folder);
@@ -340,6 +343,14 @@ std::optional<std::string> recoverWhileLocked(const fs::path& folder) {
     } catch (const Error&) {
         throw;
     } catch (const std::exception& e) {
+        const auto* filesystem = dynamic_cast<const fs::filesystem_error*>(&e);
+        if (filesystem != nullptr && filesystem->code() == std::errc::filename_too_long)
+            throw Error("La ruta de la carpeta de trabajo " + folder.string() +
+                        " es demasiado larga para los archivos que Pontrel escribe en ella (" + describe(e) +
+                        "). Use una carpeta de ruta más corta.");
+        if (!interrupted)
+            throw Error("No se puede preparar la carpeta de trabajo " + folder.string() + " (" + describe(e) +
+                        "). Compruebe los permisos de la carpeta.");
         throw Error("No se puede reparar la carpeta de trabajo " + folder.string() +
                     ", que una exportación interrumpida dejó a medias (" + describe(e) +
                     "). Compruebe los permisos de la carpeta y vuelva a arrancar Pontrel.");

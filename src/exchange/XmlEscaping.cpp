@@ -80,6 +80,25 @@ void detail::appendAnsiTextRest(std::string& out, std::string_view ansiText, std
     appendEscapedLatin1(out, rest);
 }
 
+std::size_t firstUnwritableByte(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r')
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+std::string describeUnwritableByte(std::string_view text, std::size_t position) {
+    static const char digits[] = "0123456789ABCDEF";
+    const auto byte = static_cast<unsigned char>(text[position]);
+    std::string code = "0x";
+    code += digits[byte >> 4];
+    code += digits[byte & 0xF];
+    return (byte == 0 ? "el carácter nulo " : "el carácter de control ") + code + " (posición " +
+           std::to_string(position + 1) + ")";
+}
+
 void appendEscapedAttribute(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {

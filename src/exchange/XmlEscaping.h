@@ -55,6 +55,14 @@ inline void appendAnsiText(std::string& out, std::string_view ansiText, TextForm
         detail::appendAnsiTextRest(out, ansiText, plain, form);
 }
 
+// The position of the first byte of `text` that no XML 1.0 document can hold, not even as a
+// character reference: the control codes 0x00 to 0x1F other than tab, line feed and carriage return.
+// npos when there is none. Such a byte, written, makes the whole document unreadable.
+std::size_t firstUnwritableByte(std::string_view text);
+
+// "el carácter de control 0x01 (posición 3)": how messages name the byte at `position` of `text`.
+std::string describeUnwritableByte(std::string_view text, std::size_t position);
+
 // An attribute value (UTF-8 or ASCII) escaped as libxml2 escapes one: & < > and also the quote and
 // the white space that a reader would normalise to a blank.
 void appendEscapedAttribute(std::string& out, std::string_view text);

@@ -4,14 +4,19 @@
 #include "exchange/XmlEncodings.h"
 
 #include <libxml/SAX2.h>
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlreader.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +29,21 @@ struct ParseProblem {
     int code = 0;
     int line = 0;
     std::string reason;
+    std::string message; // libxml2's own, never shown: some reasons are read from it
 };
+
+// 67.108.864: a size in bytes as a Spanish reader writes it.
+std::string bytesText(long long size) {
+    std::string digits = std::to_string(size);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ".");
+    return digits;
+}
+
+Error outOfMemory(const std::string& name) {
+    return Error("No hay memoria suficiente para leer el archivo «" + name +
+                 "». Cierre otros programas y vuelva a intentarlo.");
+}
 
 // The first error of the current parse on this thread. libxml2 reports errors through a callback;
 // the first one names the cause, the ones after it are usually its consequences.
@@ -169,6 +188,8 @@ std::string xmlErrorReason(const xmlError& e) {
         return "el prefijo de espacio de nombres " + quoted(e.str1) + " no está declarado";
     case XML_ERR_NO_MEMORY:
         return "no hay memoria suficiente para leerlo";
+    case XML_I18N_CONV_FAILED:
+        return "el texto no está escrito en la codificación que declara el documento";
     case XML_ERR_INTERNAL_ERROR:
         // The one internal error a document provokes: nesting deeper than the parser allows.
         if (e.message != nullptr && std::strstr(e.message, "depth") != nullptr)
@@ -191,7 +212,8 @@ void collectError(void*, xmlErrorPtr error) {
     if (currentProblem == nullptr || error == nullptr || error->level < XML_ERR_ERROR ||
         currentProblem->has_value())
         return;
-    *currentProblem = ParseProblem{error->code, documentLine(*error), xmlErrorReason(*error)};
+    *currentProblem = ParseProblem{error->code, documentLine(*error), xmlErrorReason(*error),
+                                   error->message != nullptr ? error->message : ""};
 }
 
 // Routes libxml2's error reports of this thread to collectError while one file is parsed, and gives
@@ -264,37 +286,169 @@ struct ContextDeleter {
     void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
 };
 
-// A byte-order mark at the start of the file, and the encoding it names.
+// How the first bytes say the file is encoded: a byte-order mark, or, without one, the first
+// character «<» in an encoding wider than a byte, as XML's detection of encodings reads them.
 struct ByteOrderMark {
-    std::size_t length = 0;
-    const char* encoding = nullptr; // libxml2's name; null without a mark
-    bool utf16 = false, bigEndian = false;
+    std::size_t length = 0;         // of the mark; 0 when the encoding was read from the first «<»
+    const char* encoding = nullptr; // libxml2's name; null when the bytes say nothing
+    std::size_t unit = 1;           // bytes per character unit: 1, 2 or 4
+    bool bigEndian = false;
+    bool ebcdic = false; // «<?xm» in EBCDIC: the declaration names the code page, libxml2 reads it
+    // libxml2 leaves a UTF-32 mark in the text, where it is a character before the first «<».
+    bool passedWithoutMark() const { return unit == 4 && length > 0; }
 };
 
 ByteOrderMark byteOrderMarkOf(std::string_view bytes) {
-    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
-        return {3, "UTF-8", false, false};
+    const auto startsWith = [&](std::string_view prefix) { return bytes.rfind(prefix, 0) == 0; };
+    const auto at = [&](std::size_t i) {
+        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : -1;
+    };
+    using namespace std::string_view_literals;
+    if (startsWith("\xEF\xBB\xBF"sv))
+        return {3, "UTF-8", 1, false};
+    // UTF-32's marks before UTF-16's, whose little-endian mark begins the same way (libxml2 itself
+    // takes FF FE 00 00 for UTF-16).
+    if (startsWith("\xFF\xFE\0\0"sv))
+        return {4, "UTF-32LE", 4, false};
+    if (startsWith("\0\0\xFE\xFF"sv))
+        return {4, "UTF-32BE", 4, true};
     // "UTF-16" is little-endian to libxml2, and written back with its mark.
-    if (bytes.rfind("\xFF\xFE", 0) == 0)
-        return {2, "UTF-16", true, false};
-    if (bytes.rfind("\xFE\xFF", 0) == 0)
-        return {2, "UTF-16BE", true, true};
+    if (startsWith("\xFF\xFE"sv))
+        return {2, "UTF-16", 2, false};
+    if (startsWith("\xFE\xFF"sv))
+        return {2, "UTF-16BE", 2, true};
+    // No mark: a document starts with «<» (its declaration, or its root).
+    if (startsWith("\0\0\0<"sv))
+        return {0, "UTF-32BE", 4, true};
+    if (startsWith("<\0\0\0"sv))
+        return {0, "UTF-32LE", 4, false};
+    if (at(0) == 0 && at(1) == '<' && at(2) == 0 && at(3) > 0)
+        return {0, "UTF-16BE", 2, true};
+    if (at(0) == '<' && at(1) == 0 && at(2) > 0 && at(3) == 0)
+        return {0, "UTF-16LE", 2, false};
+    if (startsWith("\x4C\x6F\xA7\x94"sv))
+        return {0, nullptr, 1, false, true};
     return {};
+}
+
+// What messages call the encoding that the first bytes give.
+std::string encodingName(const ByteOrderMark& mark) {
+    if (mark.ebcdic)
+        return "EBCDIC";
+    return mark.encoding == std::string_view("UTF-16") ? "UTF-16LE" : mark.encoding;
 }
 
 // The first character after the mark that is not XML white space; -1 when there is none.
 long firstSignificant(std::string_view bytes, const ByteOrderMark& mark) {
-    const std::size_t step = mark.utf16 ? 2 : 1;
+    const std::size_t step = mark.unit;
     for (std::size_t i = mark.length; i + step <= bytes.size(); i += step) {
-        unsigned code = static_cast<unsigned char>(bytes[i]);
-        if (mark.utf16)
-            code = mark.bigEndian ? code << 8 | static_cast<unsigned char>(bytes[i + 1])
-                                  : static_cast<unsigned char>(bytes[i + 1]) << 8 | code;
+        unsigned long code = 0;
+        for (std::size_t k = 0; k < step; ++k) {
+            const auto byte = static_cast<unsigned char>(bytes[i + (mark.bigEndian ? k : step - 1 - k)]);
+            code = code << 8 | byte;
+        }
         if (code == ' ' || code == '\t' || code == '\r' || code == '\n')
             continue;
         return static_cast<long>(code);
     }
     return -1;
+}
+
+// libxml2 names the bytes that its converter could not take ("bytes 0x81 0x3C 0x2F 0x64") and reports
+// them on line 1, before any line was read: their line is found where they stand in the file. 0 when
+// they cannot be placed (an encoding wider than a byte, bytes not named).
+int lineOfUnconvertibleBytes(std::string_view bytes, const ByteOrderMark& mark, const char* message) {
+    if (message == nullptr || mark.unit != 1)
+        return 0;
+    const char* named = std::strstr(message, "bytes ");
+    if (named == nullptr)
+        return 0;
+    std::string sought;
+    for (const char* p = named + 6; sought.size() < 4;) {
+        unsigned value = 0;
+        int used = 0;
+        if (std::sscanf(p, " 0x%2X%n", &value, &used) != 1)
+            break;
+        sought += static_cast<char>(value);
+        p += used;
+    }
+    const std::size_t at = sought.empty() ? std::string_view::npos : bytes.find(sought);
+    if (at == std::string_view::npos)
+        return 0;
+    return 1 +
+           static_cast<int>(std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+}
+
+// The encoding that the declaration of a file in a byte-wide encoding names; "" when it names none.
+std::string declaredEncoding(std::string_view bytes, const ByteOrderMark& mark) {
+    if (mark.unit != 1 || mark.ebcdic)
+        return {};
+    const std::string_view head = bytes.substr(mark.length, 200);
+    if (head.rfind("<?xml", 0) != 0)
+        return {};
+    const std::size_t end = head.find("?>");
+    const std::size_t at = head.substr(0, end).find("encoding");
+    if (at == std::string_view::npos)
+        return {};
+    const std::size_t open = head.find_first_of("\"'", at);
+    const std::size_t close = open == std::string_view::npos ? open : head.find(head[open], open + 1);
+    if (close == std::string_view::npos || close > end)
+        return {};
+    return std::string(head.substr(open + 1, close - open - 1));
+}
+
+// Content that a parse which never reads outside the file leaves out: a reference to an external
+// entity, an XInclude. Left silently, the field that holds it would read as empty.
+struct UnloadedContent {
+    int line = 0;
+    std::string what;
+};
+thread_local std::optional<UnloadedContent>* currentUnloaded = nullptr;
+
+void noteUnloaded(void* context, std::string what) {
+    if (currentUnloaded == nullptr || currentUnloaded->has_value())
+        return;
+    const auto* parser = static_cast<xmlParserCtxt*>(context);
+    const int line = parser != nullptr && parser->input != nullptr ? parser->input->line : 0;
+    *currentUnloaded = UnloadedContent{line, std::move(what)};
+}
+
+void referenceNoting(void* context, const xmlChar* name) {
+    auto* parser = static_cast<xmlParserCtxt*>(context);
+    const xmlEntity* entity = parser != nullptr ? xmlGetDocEntity(parser->myDoc, name) : nullptr;
+    if (entity != nullptr && (entity->etype == XML_EXTERNAL_GENERAL_PARSED_ENTITY ||
+                              entity->etype == XML_EXTERNAL_GENERAL_UNPARSED_ENTITY))
+        noteUnloaded(context, "la entidad externa «" + textOf(reinterpret_cast<const char*>(name)) +
+                                  "», que hace referencia a «" +
+                                  textOf(reinterpret_cast<const char*>(entity->SystemID)) + "»");
+    xmlSAX2Reference(context, name);
+}
+
+bool isXInclude(const xmlChar* uri) {
+    const char* u = reinterpret_cast<const char*>(uri);
+    return u != nullptr && (std::strcmp(u, "http://www.w3.org/2001/XInclude") == 0 ||
+                            std::strcmp(u, "http://www.w3.org/2003/XInclude") == 0);
+}
+
+// The element start that the tree is built with, pruned or not.
+thread_local startElementNsSAX2Func currentStartElement = nullptr;
+
+void startElementNoting(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+                        int namespaceCount, const xmlChar** namespaces, int attributeCount,
+                        int defaultedCount, const xmlChar** attributes) {
+    if (isXInclude(uri)) {
+        std::string href;
+        // Attributes come as five pointers each: local name, prefix, URI, value start, value end.
+        for (int i = 0; i < attributeCount; ++i) {
+            const xmlChar** a = attributes + 5 * i;
+            if (std::strcmp(reinterpret_cast<const char*>(a[0]), "href") == 0)
+                href.assign(reinterpret_cast<const char*>(a[3]), reinterpret_cast<const char*>(a[4]));
+        }
+        noteUnloaded(context, "la inclusión XInclude «" + textOf(reinterpret_cast<const char*>(localName)) +
+                                  "» de «" + href + "»");
+    }
+    currentStartElement(context, localName, prefix, uri, namespaceCount, namespaces, attributeCount,
+                        defaultedCount, attributes);
 }
 
 void discardMessage(void*, const char*, ...) {}
@@ -320,18 +474,24 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
     if (size < 0)
         throw Error("No se puede leer el archivo «" + name + "».");
     if (size > static_cast<std::streamoff>(kMaxDocumentBytes))
-        throw Error("El archivo «" + name + "» ocupa " + std::to_string(size / (1024 * 1024)) +
-                    " MB y supera el límite de " + std::to_string(kMaxDocumentBytes / (1024 * 1024)) +
-                    " MB de un documento XML de Yedra (el de un centro de 6.000 profesores ocupa unos "
+        throw Error("El archivo «" + name + "» ocupa " + bytesText(size) + " bytes y supera el límite de " +
+                    bytesText(kMaxDocumentBytes) + " bytes (" +
+                    std::to_string(kMaxDocumentBytes / (1024 * 1024)) +
+                    " MB) de un documento XML de Yedra (el de un centro de 6.000 profesores ocupa unos "
                     "10 MB). No se ha leído.");
-    std::string bytes(static_cast<std::size_t>(size), '\0');
+    std::string bytes;
+    try {
+        bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        throw outOfMemory(name);
+    }
     in.seekg(0);
     if (!in.read(bytes.data(), size))
         throw Error("No se puede leer el archivo «" + name + "».");
 
     // XML itself names the first character: a file that starts otherwise is no XML document at all.
     const ByteOrderMark mark = byteOrderMarkOf(bytes);
-    const long first = firstSignificant(bytes, mark);
+    const long first = mark.ebcdic ? '<' : firstSignificant(bytes, mark);
     if (first < 0)
         throw Error("El archivo «" + name +
                     "» no es un documento XML válido (línea 1: el documento está vacío).");
@@ -342,11 +502,23 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
 
     quietXmlLibrary();
     registerXmlEncodings();
+    // libxml2 would ignore an encoding it lacks and read the bytes as UTF-8 (a build without iconv
+    // has no UTF-32): the encoding is named instead.
+    if (mark.encoding != nullptr) {
+        xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(mark.encoding);
+        if (handler == nullptr)
+            throw Error(
+                "El archivo «" + name + "» está escrito en " + encodingName(mark) +
+                ", una codificación que Pontrel no sabe leer en este sistema. Guárdelo en UTF-8 y vuelva "
+                "a intentarlo.");
+        xmlCharEncCloseFunc(handler);
+    }
     std::unique_ptr<xmlParserCtxt, ContextDeleter> context(xmlNewParserCtxt());
     if (!context)
-        throw Error("No hay memoria suficiente para leer el archivo «" + name + "».");
+        throw outOfMemory(name);
 
     std::optional<ParseProblem> problem;
+    std::optional<UnloadedContent> unloaded;
     xmlDoc* doc = nullptr;
     {
         ErrorCapture capture(problem, context.get());
@@ -361,6 +533,18 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
             ~PruningScope() { currentPruning = previous; }
         } scope;
         currentPruning = keep ? &pruning : nullptr;
+        struct NotingScope {
+            std::optional<UnloadedContent>* previous = currentUnloaded;
+            startElementNsSAX2Func previousStart = currentStartElement;
+            ~NotingScope() {
+                currentUnloaded = previous;
+                currentStartElement = previousStart;
+            }
+        } noting;
+        currentUnloaded = &unloaded;
+        currentStartElement = context->sax->startElementNs;
+        context->sax->startElementNs = startElementNoting;
+        context->sax->reference = referenceNoting;
         // NONET: nothing is fetched from the network. Without NOENT and DTDLOAD an external entity is
         // never read, and libxml2's entity checks stop a billion-laughs document.
         // A byte-order mark says how the bytes are encoded, whatever the declaration claims (some
@@ -369,24 +553,74 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
         int options = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
         if (mark.encoding != nullptr)
             options |= XML_PARSE_IGNORE_ENC;
-        doc = xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), name.c_str(),
-                                mark.encoding, options);
+        const std::size_t skipped = mark.passedWithoutMark() ? mark.length : 0;
+        doc =
+            xmlCtxtReadMemory(context.get(), bytes.data() + skipped, static_cast<int>(bytes.size() - skipped),
+                              name.c_str(), mark.encoding, options);
     }
-    if (doc != nullptr && context->wellFormed)
+    if (doc != nullptr && context->wellFormed) {
+        if (unloaded) {
+            xmlFreeDoc(doc);
+            throw Error("El archivo «" + name + "» no se puede leer entero (línea " +
+                        std::to_string(unloaded->line) + "): contiene " + unloaded->what +
+                        ", y Pontrel no carga nada de fuera del documento; su contenido quedaría vacío. "
+                        "Pida a Yedra el documento completo.");
+        }
         return doc;
+    }
     if (doc != nullptr)
         xmlFreeDoc(doc);
+    // libxml2 gives up without a word only when it cannot even allocate its report.
+    if (!problem || problem->code == XML_ERR_NO_MEMORY)
+        throw outOfMemory(name);
 
-    const int line = problem ? problem->line : 0;
+    int line = problem ? problem->line : 0;
     std::string reason = problem ? problem->reason : "el analizador XML no pudo leerlo";
     // With a mark, the mark said how the text is encoded, not the declaration.
-    if (problem && mark.encoding != nullptr &&
-        (problem->code == XML_ERR_INVALID_ENCODING ||
+    if (problem && mark.length > 0 &&
+        (problem->code == XML_ERR_INVALID_ENCODING || problem->code == XML_I18N_CONV_FAILED ||
          (problem->code == XML_ERR_INVALID_CHAR && reason.find("codificación") != std::string::npos)))
-        reason = std::string("el texto no está escrito en ") + (mark.utf16 ? "UTF-16" : "UTF-8") +
+        reason = "el texto no está escrito en " + encodingName(mark) +
                  ", la codificación que indica la marca de orden de bytes del principio del archivo";
-    throw Error("El archivo «" + name + "» no es un documento XML válido (línea " + std::to_string(line) +
-                ": " + reason + ").");
+    else if (problem && problem->code == XML_I18N_CONV_FAILED) {
+        line = lineOfUnconvertibleBytes(bytes, mark, problem->message.c_str());
+        const std::string declared = declaredEncoding(bytes, mark);
+        reason = "el texto no está escrito en la codificación que declara el documento" +
+                 (declared.empty() ? std::string() : " («" + declared + "»)") +
+                 ": tiene bytes que esa codificación no admite";
+    } else if (mark.length == 0 && (mark.encoding != nullptr || mark.ebcdic))
+        reason += " (el archivo está escrito en " + encodingName(mark) + ")";
+    throw Error("El archivo «" + name + "» no es un documento XML válido (" +
+                (line > 0 ? "línea " + std::to_string(line) + ": " : std::string()) + reason + ").");
+}
+
+std::optional<std::string> unreadableXmlReason(std::string_view bytes) {
+    quietXmlLibrary();
+    registerXmlEncodings();
+    const ByteOrderMark mark = byteOrderMarkOf(bytes);
+    int options = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
+    if (mark.encoding != nullptr)
+        options |= XML_PARSE_IGNORE_ENC;
+    const std::size_t skipped = mark.passedWithoutMark() ? mark.length : 0;
+    xmlTextReader* reader = xmlReaderForMemory(
+        bytes.data() + skipped, static_cast<int>(bytes.size() - skipped), "", mark.encoding, options);
+    if (reader == nullptr)
+        return std::string("no hay memoria suficiente para leerlo");
+    std::optional<ParseProblem> problem;
+    int result = 0;
+    {
+        ErrorCapture capture(problem, nullptr);
+        xmlTextReaderSetStructuredErrorHandler(
+            reader, [](void*, xmlErrorPtr error) { collectError(nullptr, error); }, nullptr);
+        while ((result = xmlTextReaderRead(reader)) == 1) {
+        }
+    }
+    xmlFreeTextReader(reader);
+    if (result == 0 && !problem)
+        return std::nullopt;
+    if (!problem)
+        return std::string("el analizador XML no pudo leerlo");
+    return "línea " + std::to_string(problem->line) + ": " + problem->reason;
 }
 
 } // namespace pontrel

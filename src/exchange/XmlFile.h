@@ -6,7 +6,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 typedef struct _xmlDoc xmlDoc;
 typedef struct _xmlNode xmlNode;
@@ -29,6 +31,10 @@ using KeepBranch = std::function<bool(const xmlNode* branch)>;
 // The parsed tree; the caller frees it with xmlFreeDoc. Without `keep`, the whole tree. Throws
 // pontrel::Error when the file cannot be read or is not well-formed XML.
 xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep = {});
+
+// Why `bytes`, a document just written, would not be read back as well-formed XML (in Spanish, with
+// its line); nullopt when it would. Read as a stream: the memory of a tree is not needed for it.
+std::optional<std::string> unreadableXmlReason(std::string_view bytes);
 
 // Why libxml2 failed, in Spanish, with the names the error carries (never libxml2's English text).
 std::string xmlErrorReason(const xmlError& error);

@@ -11,6 +11,8 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace pontrel {
@@ -53,6 +55,37 @@ SaveStep saveStepOf(platform::ReplaceStep step) {
     default:
         return SaveStep::Replace;
     }
+}
+
+// The encodings whose output reads back as it was written: UTF-8, UTF-16 with its byte-order mark,
+// and the single-byte code pages that keep ASCII where it is (ISO-8859, windows-125x), in which a
+// character they lack is written as a character reference. Others are not: libxml2 writes UTF-7
+// that no reader takes, and UCS-2 through iconv with a byte-order mark at every buffer.
+// The name the output is written in for a declared one; "" when the output goes in UTF-8 instead.
+std::string safeOutputEncoding(std::string_view declared) {
+    std::string key;
+    for (const char c : declared)
+        if (c != '-' && c != '_' && c != ' ')
+            key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (key == "UTF8")
+        return "UTF-8";
+    // UTF-16 without a mark (UTF-16LE and UTF-16BE as libxml2 writes them) needs a reader that guesses
+    // the byte order; with it, every reader knows.
+    if (key == "UTF16" || key == "UTF16LE" || key == "UTF16BE")
+        return "UTF-16";
+    const auto numbered = [&](std::string_view prefix, int low, int high) {
+        if (key.rfind(prefix, 0) != 0 || key.size() == prefix.size() || key.size() > prefix.size() + 4)
+            return false;
+        const std::string digits = key.substr(prefix.size());
+        if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return false;
+        const int number = std::stoi(digits);
+        return number >= low && number <= high && number != 12; // ISO-8859-12 was never published
+    };
+    if (numbered("ISO8859", 1, 16) || numbered("WINDOWS", 1250, 1258) || numbered("CP", 1250, 1258) ||
+        key == "LATIN1" || key == "USASCII" || key == "ASCII")
+        return std::string(declared);
+    return "";
 }
 
 // The file stays ours: it is flushed and put in place after the buffer is gone.
@@ -115,8 +148,24 @@ void XmlOutput::open(const std::filesystem::path& target, const char* declaredEn
 
 void XmlOutput::start(const YedraDocument& source, const std::filesystem::path& target) {
     xmlDoc* doc = source.xml();
-    // The declaration's encoding is kept; a document without one is written as UTF-8.
-    const char* encoding = doc->encoding ? reinterpret_cast<const char*>(doc->encoding) : "UTF-8";
+    // The declaration's encoding is kept when the output reads back in it; otherwise, and for a
+    // document without one, the output is UTF-8 and says so.
+    const std::string declared = doc->encoding ? reinterpret_cast<const char*>(doc->encoding) : "UTF-8";
+    std::string safe = safeOutputEncoding(declared);
+    if (!safe.empty()) {
+        registerXmlEncodings();
+        if (xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(safe.c_str()))
+            xmlCharEncCloseFunc(handler);
+        else
+            safe.clear(); // a build without that code page
+    }
+    if (safe.empty()) {
+        safe = "UTF-8";
+        encodingNote_ =
+            "El documento de Yedra declara la codificación «" + declared + "», en la que " + document_ +
+            " no se podría volver a leer con seguridad: se ha escrito en UTF-8, y así lo declara.";
+    }
+    const char* encoding = safe.c_str();
     xmlResetLastError();
     open(target, encoding);
 
@@ -176,16 +225,23 @@ void XmlOutput::save(const std::filesystem::path& target) {
     if (writeError_ != 0)
         failWrite(writeError_);
 
+    // Read back before it replaces anything: a document that does not read back as XML never reaches
+    // the output's place, whatever made it so.
+    std::string written;
+    if (const int error = file_.readAll(written))
+        failWrite(error);
+    if (const auto reason = unreadableXmlReason(written))
+        throw Error("No se ha guardado " + document_ + " «" + target.string() +
+                    "»: lo escrito no se puede volver a leer como XML (" + *reason +
+                    "). El documento anterior, si lo había, no se ha modificado.");
+
     std::error_code ec;
     const auto targetFolder =
         target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
     if (!std::filesystem::equivalent(targetFolder, folder_, ec)) {
         // Saved under another folder than the one started in: the bytes go there through a temporary
         // file of that folder.
-        std::string bytes;
-        if (const int error = file_.readAll(bytes))
-            failWrite(error);
-        if (const auto failure = platform::replaceFile(target, bytes))
+        if (const auto failure = platform::replaceFile(target, written))
             throw saveError(document_, target, saveStepOf(failure.step), failure.error);
         return;
     }

@@ -36,6 +36,10 @@ class XmlOutput {
     // is for the caller to write after it.
     void start(const YedraDocument& source, const std::filesystem::path& target);
 
+    // Said when the declared encoding is not one the output can be written in safely (UTF-7, UCS-2…)
+    // and UTF-8 is written instead; empty otherwise.
+    const std::string& encodingNote() const { return encodingNote_; }
+
     // Where the markup collects; texts go in it in textForm().
     std::string& text() { return pending_; }
     xml::TextForm textForm() const { return direct_ ? xml::TextForm::Latin1 : xml::TextForm::Utf8; }
@@ -53,7 +57,8 @@ class XmlOutput {
     // Call it once the start of the document is written.
     void goDirect();
 
-    // Completes the file and puts it at `target`, replacing an earlier output only once the new one is
+    // Completes the file, reads it back (a file that is not well-formed XML is an error, and replaces
+    // nothing) and puts it at `target`, replacing an earlier output only once the new one is
     // completely on disk; a `target` in another folder than start()'s gets the bytes through a
     // temporary file of its own folder. Nothing can be written afterwards.
     void save(const std::filesystem::path& target);
@@ -71,6 +76,7 @@ class XmlOutput {
     std::filesystem::path target_; // the output named at start()
     std::filesystem::path folder_; // where the temporary file lies
     std::string encoding_;
+    std::string encodingNote_;
     platform::TemporaryFile file_; // beside the output, put in its place by save()
     int writeError_ = 0;           // system error of the first failed write
     bool discarding_ = false;      // set when the output is abandoned: nothing more reaches the file

@@ -38,7 +38,7 @@ std::optional<std::int32_t> parseWholeNumber(std::string_view text) {
 std::int32_t requireWholeNumber(std::string_view ansiValue, const WholeNumberSource& source) {
     if (auto number = parseWholeNumber(ansiValue))
         return *number;
-    throw Error("El valor \"" + ansi::toUtf8(ansiValue) + "\" no es un número entero (" + source.meaning +
+    throw Error("El valor «" + ansi::toUtf8(ansiValue) + "» no es un número entero (" + source.meaning +
                 ", posición " + std::to_string(source.position) + " del registro " +
                 std::to_string(source.record) + " del grupo " + source.group + ", documento " +
                 source.document + "). Corrija el dato en Yedra y vuelva a exportar.");

@@ -2,6 +2,7 @@
 
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
+#include "import/DocumentText.h"
 
 #include <charconv>
 
@@ -45,6 +46,10 @@ std::string minuteCount(std::string_view timeText, const std::string& where) {
                 "» no tiene la forma HH:MM. No se ha escrito nada.");
 }
 
+std::string ActivityAssembler::written(const dbf::Table& table, std::size_t record, const FieldRef& field) {
+    return documentText(table, record, field(), field.name());
+}
+
 std::optional<std::size_t> ActivityAssembler::find(const dbf::Table& table,
                                                    std::initializer_list<std::size_t> fields,
                                                    std::initializer_list<std::string_view> values) const {
@@ -72,14 +77,14 @@ ActivityAssembler::SubjectAndUnit& ActivityAssembler::subjectAndUnit(const std::
     found.unit = unit;
     // The assignment gives both keys at once.
     if (auto a = find(tables_.assignments, {assignmentSubject_(), assignmentUnit_()}, {subject, unit})) {
-        found.subjectKey = tables_.assignments.text(*a, assignmentKey_());
-        found.offerKey = tables_.assignments.text(*a, assignmentOffer_());
+        found.subjectKey = written(tables_.assignments, *a, assignmentKey_);
+        found.offerKey = written(tables_.assignments, *a, assignmentOffer_);
     }
     // The class unit fills the offer key only when the assignment left it blank.
     if (auto u = find(tables_.units, {unitAbbreviation_()}, {unit})) {
-        found.unitKey = tables_.units.text(*u, unitKey_());
+        found.unitKey = written(tables_.units, *u, unitKey_);
         if (ansi::isBlank(found.offerKey))
-            found.offerKey = tables_.units.text(*u, unitOffer_());
+            found.offerKey = written(tables_.units, *u, unitOffer_);
     } else {
         found.unitMissing = true;
     }
@@ -87,7 +92,7 @@ ActivityAssembler::SubjectAndUnit& ActivityAssembler::subjectAndUnit(const std::
     if (ansi::isBlank(found.subjectKey))
         if (auto s = find(tables_.subjectsByOffer, {offerSubjectCode_(), offerSubjectOffer_()},
                           {subject, found.offerKey}))
-            found.subjectKey = tables_.subjectsByOffer.text(*s, offerSubjectKey_());
+            found.subjectKey = written(tables_.subjectsByOffer, *s, offerSubjectKey_);
     found.filled = true;
 
     SubjectAndUnit& slot = recentPairs_[nextPair_];
@@ -99,7 +104,7 @@ ActivityAssembler::SubjectAndUnit& ActivityAssembler::subjectAndUnit(const std::
 const std::optional<std::string>& ActivityAssembler::subjectTask(SubjectAndUnit& pair) const {
     if (!pair.taskSought) {
         if (auto s = find(tables_.subjects, {subjectCode_()}, {pair.subject}))
-            pair.subjectTask = tables_.subjects.text(*s, subjectTask_());
+            pair.subjectTask = written(tables_.subjects, *s, subjectTask_);
         pair.taskSought = true;
     }
     return pair.subjectTask;
@@ -117,8 +122,8 @@ const ActivityAssembler::SlotPart& ActivityAssembler::slotPart(std::size_t recor
             return minuteCount(time, "La tabla DIASHORAST, registro " + std::to_string(record + 1));
         };
         SlotPart part;
-        part.day = slots.text(record, slotDay_());
-        part.code = slots.text(record, slotCode_());
+        part.day = written(slots, record, slotDay_);
+        part.code = written(slots, record, slotCode_);
         part.startMinute = minutes(slots.text(record, slotStart_()));
         part.endMinute = minutes(slots.text(record, slotEnd_()));
         slotParts_[record] = std::move(part);

@@ -50,6 +50,7 @@ class FieldRef {
             position_ = table_->requireFieldIndex(name_);
         return *position_;
     }
+    const char* name() const { return name_; }
 
   private:
     const dbf::Table* table_;
@@ -120,6 +121,8 @@ class ActivityAssembler {
 
     // The first record of `table` whose fields `fields` hold `values`, sought through buffers that
     // every lookup of every entry reuses.
+    // A value that goes into the document, as documentText reads it.
+    static std::string written(const dbf::Table& table, std::size_t record, const FieldRef& field);
     std::optional<std::size_t> find(const dbf::Table& table, std::initializer_list<std::size_t> fields,
                                     std::initializer_list<std::string_view> values) const;
     mutable std::vector<std::size_t> soughtFields_;

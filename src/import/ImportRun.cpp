@@ -11,6 +11,7 @@
 #include "exchange/YedraDocument.h"
 #include "import/AcademicYear.h"
 #include "import/ActivityAssembler.h"
+#include "import/DocumentText.h"
 #include "import/SolucEntry.h"
 #include "import/TeacherKeys.h"
 #include "import/TimetableDocumentWriter.h"
@@ -66,6 +67,22 @@ struct WorkingTables {
 
 } // namespace
 
+std::string uncountedRecordsMessage(const UncountedRecords& table) {
+    return "La tabla «" + table.table.string() + "» guarda " + std::to_string(table.recordsRead) +
+           " registros, pero su cabecera solo cuenta " + std::to_string(table.headerCount) +
+           " (otro programa la dejó a medio escribir o sin poner al día): se han leído los " +
+           std::to_string(table.recordsRead) + ".";
+}
+
+void ImportRun::noteUncountedRecords(const dbf::Table& table) {
+    const std::size_t beyond = table.recordsBeyondHeaderCount();
+    if (beyond == 0)
+        return;
+    UncountedRecords uncounted{table.path(), table.headerRecordCount(), table.headerRecordCount() + beyond};
+    ui_.showMessage(uncountedRecordsMessage(uncounted));
+    summary_.uncountedRecords.push_back(std::move(uncounted));
+}
+
 RunOutcome ImportRun::run() {
     summary_ = {};
     if (!chooseExistingDocument(session_, ui_))
@@ -115,6 +132,10 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
                         "nada.");
     }
     WorkingTables tables = WorkingTables::open(folder);
+    for (const dbf::Table* table :
+         {&tables.soluc, &tables.units, &tables.courses, &tables.teachers, &tables.rooms, &tables.subjects,
+          &tables.subjectsByOffer, &tables.slots, &tables.assignments})
+        noteUncountedRecords(*table);
 
     YedraDocument document = YedraDocument::loadOutline(session_.documentPath, MasterDataCheck::groups());
     const std::string year = academicYear(document);
@@ -127,13 +148,16 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
     std::string courseEnd;
     {
         auto table = dbf::Table::open(*periods, dbf::OpenMode::Shared);
+        noteUncountedRecords(table);
         if (table.recordCount() > 0) {
-            courseStart = table.text(0, "FECINI");
-            courseEnd = table.text(0, "FECFIN");
+            courseStart = documentText(table, 0, "FECINI");
+            courseEnd = documentText(table, 0, "FECFIN");
         }
     }
 
     writer.StartDocument(std::move(document), year);
+    if (!writer.encodingNote().empty())
+        ui_.showMessage(writer.encodingNote());
 
     // Teacher-key gate: PROFT read afresh through an opening of its own; the dialog at most once.
     // The teacher pass must see what the dialog stored: the gate's last opening, which found every
@@ -182,9 +206,9 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         for (std::size_t record : soluc.select("PROF", dbf::Value{abbreviation}))
             if (solucWholeNumber(soluc, record, solucFields.day, "DIA") != 0)
                 placed.push_back(record);
-        const std::string employeeKey = proft.text(t, "X_EMPLEADO");
+        const std::string employeeKey = documentText(proft, t, "X_EMPLEADO");
         check.teacherSent(employeeKey);
-        writer.AddTeacher(employeeKey, proft.text(t, "F_TOMAPOS"), placed.size());
+        writer.AddTeacher(employeeKey, documentText(proft, t, "F_TOMAPOS"), placed.size());
         for (std::size_t record : placed) {
             AssemblyGaps gaps;
             const ActivityValues values =

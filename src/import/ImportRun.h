@@ -21,9 +21,20 @@
 #include <optional>
 #include <string>
 
+namespace pontrel::dbf {
+class Table;
+}
+
 namespace pontrel::importing {
 
 class TimetableDocumentWriter;
+
+// A table read whole although its header counts fewer records than the file holds.
+struct UncountedRecords {
+    std::filesystem::path table;
+    std::size_t headerCount = 0; // what the header states
+    std::size_t recordsRead = 0; // what the file holds, deleted records included
+};
 
 // What a completed run wrote, for front ends that report it (the command line).
 struct ImportSummary {
@@ -39,6 +50,7 @@ struct ImportSummary {
     // Set when the working folder could not be written, so no lock kept an export out while the run
     // read it: the system's reason.
     std::optional<std::string> folderNotLocked;
+    std::vector<UncountedRecords> uncountedRecords; // each also shown as a message while the run reads
     // Keys sent that the document's master data does not contain (also after a strict stop).
     std::vector<MissingKeys> missingKeys;
 };
@@ -70,6 +82,7 @@ class ImportRun {
         std::string message;
     };
     std::optional<Stop> convert(TimetableDocumentWriter& writer);
+    void noteUncountedRecords(const dbf::Table& table);
 
     RunSession& session_;
     UserInterface& ui_;
@@ -88,5 +101,8 @@ inline constexpr const char* kTeacherDataMissingMessage =
     "Este proceso se dentendrá y deberá volver a ejecutar\n\r"
     "la Importación, para poder corregir la incidencia";
 inline constexpr const char* kFinishedMessage = "Proceso finalizado";
+
+// Said when a table holds more records than its header counts: all of them are read.
+std::string uncountedRecordsMessage(const UncountedRecords& table);
 
 } // namespace pontrel::importing

@@ -2,6 +2,7 @@
 
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
+#include "import/DocumentText.h"
 
 #include <charconv>
 #include <cmath>
@@ -76,8 +77,11 @@ SolucEntry readSolucEntry(const dbf::Table& soluc, const SolucFields& fields, st
     entry.frame = text(soluc, record, fields.frame, "MARCO");
     entry.subject = text(soluc, record, fields.subject, "ASIG");
     entry.unit = text(soluc, record, fields.unit, "CODGRUPO");
-    entry.task = text(soluc, record, fields.task, "TAREA");
-    entry.room = text(soluc, record, fields.room, "AULA");
+    // TAREA and AULA go into the document as they are.
+    entry.task = fields.task ? documentText(soluc, record, *fields.task, "TAREA")
+                             : documentText(soluc, record, "TAREA");
+    entry.room =
+        fields.room ? documentText(soluc, record, *fields.room, "AULA") : documentText(soluc, record, "AULA");
     return entry;
 }
 

@@ -18,25 +18,31 @@ constexpr const char* kDocumentName = "el documento de horarios";
 // empty element.
 class DatoMarkup {
   public:
-    DatoMarkup(std::string_view indent, std::string_view name) {
+    DatoMarkup(std::string_view indent, std::string_view name) : name_(name) {
         open_.append(indent).append("<dato nombre_dato=\"").append(name).append("\">");
         empty_.append(indent).append("<dato nombre_dato=\"").append(name).append("\"/>\n");
     }
 
-    // One `dato` on a line of its own. An empty value gives an empty element. A value passed to
-    // libxml2 as a C string ended at its first NUL: the text does here too, and the element keeps
-    // its end tag.
+    // One `dato` on a line of its own. An empty value gives an empty element. A control character
+    // that XML cannot hold (a NUL among them) is refused: written it would leave a document that no
+    // reader takes, dropped it would send another value than the one given.
     void append(std::string& out, std::string_view ansiValue, xml::TextForm form) const {
         if (ansiValue.empty()) {
             out += empty_;
             return;
         }
+        if (const std::size_t bad = xml::firstUnwritableByte(ansiValue); bad != std::string_view::npos)
+            throw Error("No se puede escribir el dato " + name_ +
+                        " en el documento de horarios: su valor contiene " +
+                        xml::describeUnwritableByte(ansiValue, bad) +
+                        ", que un documento XML no puede llevar. No se ha escrito nada.");
         out += open_;
-        xml::appendAnsiText(out, ansiValue.substr(0, ansiValue.find('\0')), form);
+        xml::appendAnsiText(out, ansiValue, form);
         out += std::string_view("</dato>\n");
     }
 
   private:
+    std::string name_;
     std::string open_;
     std::string empty_;
 };
@@ -101,6 +107,7 @@ void TimetableDocumentWriter::StartDocument(YedraDocument document, std::string_
     // Everything outside the old root comes first, the new root after it all.
     auto output = std::make_unique<XmlOutput>(kDocumentName);
     output->start(document, timetableDocumentPath(document.path()));
+    encodingNote_ = output->encodingNote();
     std::string& out = output->text();
     out += "<SERVICIO modulo=\"HORARIOS\" tipo=\"I\" autor=\"HORARIOS\" fecha=\"";
     xml::appendEscapedAttribute(out, stamp);

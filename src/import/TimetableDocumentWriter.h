@@ -56,6 +56,10 @@ class TimetableDocumentWriter {
     // added afterwards.
     std::filesystem::path SaveDocument(const std::filesystem::path& documentPath);
 
+    // Said when the loaded document declares an encoding that the output cannot be written in safely,
+    // and the output is UTF-8 instead; empty otherwise. Known from StartDocument on.
+    const std::string& encodingNote() const { return encodingNote_; }
+
   private:
     void require(bool started, const char* operation) const;
     void closeTimetables();
@@ -66,6 +70,7 @@ class TimetableDocumentWriter {
     bool teacherOpen_ = false;          // a teacher group of that block whose end is still to be written
     std::size_t teacherNumber_ = 1;
     std::size_t activityNumber_ = 1;
+    std::string encodingNote_;
 };
 
 } // namespace pontrel::importing

@@ -1,6 +1,7 @@
 #include "CommandOutcome.h"
 
 #include "dbf/Table.h"
+#include "support/Bytes.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,29 @@ TEST(DumpCommand, ReadsATableWrittenByAnotherProgram) {
     EXPECT_EQ(lines, 15u); // the header and 14 records
 }
 
+// Records past the header's count are shown with the others, and the reader is told.
+TEST(DumpCommand, RecordsPastTheHeaderCountAreShownAndSaid) {
+    ScratchFolder folder;
+    const fs::path file = folder.path() / "SOLUC.DBF";
+    dbf::Table::create(file, {{"COD", 'C', 3}});
+    {
+        auto table = dbf::Table::open(file, dbf::OpenMode::Exclusive, dbf::Access::ReadWrite);
+        for (const char* code : {"A", "B", "C"}) {
+            dbf::RecordBuffer r;
+            r.setText("COD", code);
+            table.append(r);
+        }
+    }
+    std::string bytes = testing::readFile(file);
+    testing::putLe32(bytes, 4, 1);
+    testing::writeFile(file, bytes);
+    const CommandOutcome result = dump({file.string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "COD\nA\nB\nC\n");
+    EXPECT_NE(result.err.find("guarda 3 registros, pero su cabecera solo cuenta 1"), std::string::npos)
+        << result.err;
+}
+
 TEST(DumpCommand, UnreadableFilesStopWithStatus1) {
     ScratchFolder folder;
     struct BadCase {
@@ -92,6 +116,24 @@ TEST(DumpCommand, UnreadableFilesStopWithStatus1) {
         EXPECT_EQ(result.out, "");
         EXPECT_NE(result.err.find(c.file.string()), std::string::npos) << result.err;
     }
+}
+
+// A text file whose first byte happens to be that of a dBase level ('c' is 0x63, level 3): its lines
+// are not shown as field names, the file is called no table.
+TEST(DumpCommand, TextThatLooksLikeAHeaderIsNoTable) {
+    ScratchFolder folder;
+    std::string csv = "codigo;nombre\n";
+    while (csv.size() < 40000)
+        csv += "1;Ana Perez Gomez\n";
+    const fs::path file = folder.write("ALUMNOS.DBF", csv);
+    const CommandOutcome result = dump({file.string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find(
+                  "no es una tabla dBase: la descripción del campo 1 no tiene un nombre de campo válido"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(result.err.find("Ana"), std::string::npos) << result.err;
 }
 
 TEST(DumpCommand, UsageErrorsGiveStatus2) {

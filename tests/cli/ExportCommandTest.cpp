@@ -230,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   false,
                                   "",
                                   "",
-                                  "\"30A\""}),
+                                  "«30A»"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExportCommandTest, TerminalListsTheFramesAsksAgainAfterARefusedChoiceAndShowsProgress) {
@@ -302,7 +302,7 @@ TEST_F(ExportCommandTest, AFrameChoiceTheCommandLineCannotMakeStopsAtTheFramesSt
          {refusedCourse.string(), "--frames", "JOR9"},
          false,
          "",
-         "\"30A\"",
+         "«30A»",
          "JOR9"},
         {"document missing",
          {(kExportData / "no_such.xml").string(), "--frames", "JOR9"},

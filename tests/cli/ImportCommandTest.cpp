@@ -89,6 +89,23 @@ TEST_F(ImportCommand, ReadOnlyWorkingFolderIsReadAndTheSummarySaysItWasNotLocked
 }
 #endif
 
+// A SOLUC whose header counts 2 of its 4 records: every record is converted, and the summary says
+// which table held records its header did not count.
+TEST_F(ImportCommand, TheSummaryNamesATableThatHeldMoreRecordsThanItsHeaderCounted) {
+    school.write(work.path());
+    std::string soluc = testing::readFile(work.path() / "SOLUC.DBF");
+    testing::putLe32(soluc, 4, 2);
+    testing::writeFile(work.path() / "SOLUC.DBF", soluc);
+    const auto r = runImport(args());
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* line :
+         {"Entradas escritas: 3\n", "Entradas de SOLUC cuyo profesor no está en PROFT: 1\n",
+          "Registros que la cabecera de SOLUC.DBF no cuenta (leídos): 2 (la cabecera dice 2, "
+          "hay 4)\n",
+          "guarda 4 registros, pero su cabecera solo cuenta 2"})
+        EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
+}
+
 TEST_F(ImportCommand, IncompleteTeachersAreListedAndTheRunStops) {
     school.proft[1]["X_EMPLEADO"] = "";
     school.proft[2]["X_EMPLEADO"] = "";

@@ -47,6 +47,15 @@ TEST(DamagedFiles, EachDamageGivesAClearErrorNamingTheFile) {
         {"no fields at all", [](Bytes& b) { b[68] = 0x0D; }, "ningún campo"},
         {"version byte of no dBase level", [](Bytes& b) { b[0] = 0x00; }, "nivel"},
         {"text, not a table", [](Bytes& b) { b.assign(64, 'x'); }, "nivel"},
+        {"field name of control bytes", [](Bytes& b) { b[68] = 0x01; }, "campo 1 no tiene un nombre"},
+        {"field name with a line break",
+         [](Bytes& b) {
+             b[68 + 48 + 1] = '\n';
+             b[68 + 48 + 2] = 'X';
+         },
+         "campo 2 no tiene un nombre"},
+        {"field name of blanks", [](Bytes& b) { std::fill_n(b.begin() + 68, 32, ' '); },
+         "campo 1 no tiene un nombre"},
     };
     ScratchFolder dir;
     for (const Damage& d : damages) {

@@ -5,13 +5,19 @@
 #include "exchange/YedraDocument.h"
 
 #include "dbf/Error.h"
+#include "support/Bytes.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <libxml/tree.h>
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlmemory.h>
+#include <libxml/xmlversion.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -173,6 +179,244 @@ TEST(XmlFileMessages, SpanishReasonsWithTheCause) {
         EXPECT_EQ(outline.message, whole.message);
         EXPECT_EQ(outline.printed, "");
     }
+}
+
+// UTF-8 text (ASCII and Latin-1 letters suffice) as UTF-32 code units.
+std::string utf32(const std::string& utf8, bool bigEndian) {
+    std::string out;
+    const std::string units = utf16(utf8, true);
+    for (std::size_t i = 0; i < units.size(); i += 2) {
+        const std::string code = {'\0', '\0', units[i], units[i + 1]};
+        out += bigEndian ? code : std::string(code.rbegin(), code.rend());
+    }
+    return out;
+}
+
+// ASCII text in EBCDIC (code page 037), for the characters of a small document.
+std::string ebcdic(const std::string& ascii) {
+    std::string out;
+    for (const char c : ascii) {
+        unsigned char e = 0x6F; // «?»
+        if (c >= 'a' && c <= 'i')
+            e = static_cast<unsigned char>(0x81 + (c - 'a'));
+        else if (c >= 'j' && c <= 'r')
+            e = static_cast<unsigned char>(0x91 + (c - 'j'));
+        else if (c >= 's' && c <= 'z')
+            e = static_cast<unsigned char>(0xA2 + (c - 's'));
+        else if (c >= 'A' && c <= 'I')
+            e = static_cast<unsigned char>(0xC1 + (c - 'A'));
+        else if (c >= 'J' && c <= 'R')
+            e = static_cast<unsigned char>(0xD1 + (c - 'J'));
+        else if (c >= 'S' && c <= 'Z')
+            e = static_cast<unsigned char>(0xE2 + (c - 'S'));
+        else if (c >= '0' && c <= '9')
+            e = static_cast<unsigned char>(0xF0 + (c - '0'));
+        else
+            switch (c) {
+            case ' ':
+                e = 0x40;
+                break;
+            case '<':
+                e = 0x4C;
+                break;
+            case '>':
+                e = 0x6E;
+                break;
+            case '=':
+                e = 0x7E;
+                break;
+            case '"':
+                e = 0x7F;
+                break;
+            case '.':
+                e = 0x4B;
+                break;
+            case '-':
+                e = 0x60;
+                break;
+            case '_':
+                e = 0x6D;
+                break;
+            case '/':
+                e = 0x61;
+                break;
+            case '\n':
+                e = 0x25;
+                break;
+            default:
+                break;
+            }
+        out += static_cast<char>(e);
+    }
+    return out;
+}
+
+std::string declaring(const char* encoding) {
+    return std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>\n";
+}
+
+// Valid XML in every encoding that XML's detection of encodings recognises is read; what libxml2
+// cannot read is refused naming the encoding, never as a file that does not start with «<».
+TEST(XmlFileEncoding, EveryEncodingThatTheFirstBytesNameIsRead) {
+    const std::string garcia = "García";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string surname; // ANSI
+        bool needsIconv;     // an encoding that a libxml2 without iconv (the Windows build) lacks
+        const char* named;   // the encoding the refusal names without iconv
+    };
+    const std::string ansiGarcia = "Garc\xED"
+                                   "a";
+    const std::vector<Case> cases{
+        {"Utf16BigEndianNoMark", utf16(document(declaring("UTF-16BE"), garcia), true), ansiGarcia, false, ""},
+        {"Utf16LittleEndianNoMark", utf16(document(declaring("UTF-16LE"), garcia), false), ansiGarcia, false,
+         ""},
+        {"Utf16BigEndianNoMarkNoDeclaration", utf16(document("", garcia), true), ansiGarcia, false, ""},
+        {"Utf32BigEndianMark",
+         std::string("\0\0\xFE\xFF", 4) + utf32(document(declaring("UTF-32"), garcia), true), ansiGarcia,
+         true, "UTF-32BE"},
+        {"Utf32LittleEndianMark",
+         std::string("\xFF\xFE\0\0", 4) + utf32(document(declaring("UTF-32"), garcia), false), ansiGarcia,
+         true, "UTF-32LE"},
+        {"Ucs4BigEndianNoMark", utf32(document(declaring("ISO-10646-UCS-4"), garcia), true), ansiGarcia, true,
+         "UTF-32BE"},
+        {"Ucs4LittleEndianNoMark", utf32(document(declaring("UCS-4"), garcia), false), ansiGarcia, true,
+         "UTF-32LE"},
+        {"Ebcdic037", ebcdic(document(declaring("IBM037"), "Garcia")), "Garcia", true, "IBM037"},
+    };
+    ScratchFolder folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = folder.write(std::string(c.name) + ".xml", c.bytes);
+#ifndef LIBXML_ICONV_ENABLED
+        if (c.needsIconv) {
+            const Refusal refusal = refusalOf(file, false);
+            EXPECT_NE(refusal.message.find(c.named), std::string::npos) << refusal.message;
+            EXPECT_EQ(refusal.message.find("no empieza por"), std::string::npos) << refusal.message;
+            continue;
+        }
+#endif
+        for (const bool outline : {false, true}) {
+            try {
+                const YedraDocument doc =
+                    outline ? YedraDocument::loadOutline(file, {"EMPLEADOS"}) : YedraDocument::load(file);
+                const auto records = doc.loopRecords("EMPLEADOS");
+                ASSERT_EQ(records.size(), 1u);
+                EXPECT_EQ(records[0].value(1), c.surname) << (outline ? "outline" : "whole");
+            } catch (const Error& e) {
+                ADD_FAILURE() << (outline ? "outline: " : "whole: ") << e.what();
+            }
+        }
+    }
+}
+
+// A document whose text the parser never reads, because it lies outside the file, is refused: the
+// field that holds it would otherwise read as empty.
+TEST(XmlFileMessages, ContentOutsideTheFileIsNamedAsNotLoaded) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"ExternalEntity",
+         "<?xml version=\"1.0\"?>\n<!DOCTYPE SERVICIO [<!ENTITY claves SYSTEM \"claves.xml\">]>\n<SERVICIO>\n"
+         "<dato>&claves;</dato></SERVICIO>",
+         {"(línea 4)", "la entidad externa «claves»", "«claves.xml»", "no carga"}},
+        {"XInclude",
+         "<SERVICIO xmlns:xi=\"http://www.w3.org/2001/XInclude\"><BLOQUE_DATOS>\n<dato><xi:include "
+         "href=\"datos.xml\"/></dato></BLOQUE_DATOS></SERVICIO>",
+         {"(línea 2)", "XInclude", "«datos.xml»", "no carga"}},
+    };
+    ScratchFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = folder.write(std::string(c.name) + ".xml", c.bytes);
+        for (const bool outline : {false, true}) {
+            const Refusal refusal = refusalOf(file, outline);
+            for (const auto& part : c.says)
+                EXPECT_NE(refusal.message.find(part), std::string::npos)
+                    << part << " in: " << refusal.message;
+            EXPECT_EQ(refusal.printed, "");
+        }
+    }
+}
+
+// The bytes that the declared encoding cannot take are placed on their line, with the encoding named;
+// a file over the limit is told its size exactly.
+TEST(XmlFileMessages, EncodingErrorsAndSizesAreSaidExactly) {
+    ScratchFolder folder;
+    const auto wrong =
+        folder.write("cp1252.xml", declaring("windows-1252") +
+                                       "<SERVICIO>\n<dato>bien</dato>\n<dato>mal \x81</dato>\n</SERVICIO>");
+    const Refusal refusal = refusalOf(wrong, false);
+    EXPECT_NE(refusal.message.find("(línea 4: el texto no está escrito en la codificación que declara el "
+                                   "documento («windows-1252»)"),
+              std::string::npos)
+        << refusal.message;
+    EXPECT_EQ(refusal.message.find("error 6003"), std::string::npos) << refusal.message;
+
+    const auto large = folder.path() / "grande.xml";
+    testing::writeFile(large, "<SERVICIO/>");
+    std::filesystem::resize_file(large, kMaxDocumentBytes + 1);
+    const Refusal tooLarge = refusalOf(large, false);
+    EXPECT_NE(tooLarge.message.find("ocupa 67.108.865 bytes y supera el límite de 67.108.864 bytes (64 MB)"),
+              std::string::npos)
+        << tooLarge.message;
+}
+
+// libxml2's allocations fail after `budget` of them: the machine running out of memory mid-parse.
+class FailingAllocations {
+  public:
+    explicit FailingAllocations(long budget) {
+        xmlMemGet(&free_, &malloc_, &realloc_, &strdup_);
+        left() = budget;
+        xmlMemSetup(
+            free_, [](std::size_t size) { return --left() < 0 ? nullptr : std::malloc(size); },
+            [](void* p, std::size_t size) { return --left() < 0 ? nullptr : std::realloc(p, size); },
+            [](const char* text) -> char* {
+                if (--left() < 0)
+                    return nullptr;
+                const std::size_t size = std::strlen(text) + 1;
+                return static_cast<char*>(std::memcpy(std::malloc(size), text, size));
+            });
+    }
+    ~FailingAllocations() { xmlMemSetup(free_, malloc_, realloc_, strdup_); }
+    FailingAllocations(const FailingAllocations&) = delete;
+    FailingAllocations& operator=(const FailingAllocations&) = delete;
+
+  private:
+    static long& left() {
+        static long count = 0;
+        return count;
+    }
+    xmlFreeFunc free_ = nullptr;
+    xmlMallocFunc malloc_ = nullptr;
+    xmlReallocFunc realloc_ = nullptr;
+    xmlStrdupFunc strdup_ = nullptr;
+};
+
+TEST(XmlFileMessages, RunningOutOfMemoryIsSaidSoNotCalledBadXml) {
+    ScratchFolder folder;
+    std::string records;
+    for (int i = 0; i < 200; ++i)
+        records += "<grupo_datos><dato>" + std::to_string(i) + "</dato><dato>García</dato></grupo_datos>";
+    const auto valid = folder.write("valido.xml", "<SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"EMPLEADOS\">" +
+                                                      records + "</grupo_datos></BLOQUE_DATOS></SERVICIO>");
+    for (const long budget : {0L, 5L, 50L, 500L}) {
+        SCOPED_TRACE(budget);
+        Refusal refusal;
+        {
+            FailingAllocations failing(budget);
+            refusal = refusalOf(valid, false);
+        }
+        EXPECT_NE(
+            refusal.message.find("No hay memoria suficiente para leer el archivo «" + valid.string() + "»"),
+            std::string::npos)
+            << refusal.message;
+        EXPECT_EQ(refusal.message.find("no es un documento XML"), std::string::npos) << refusal.message;
+    }
+    EXPECT_EQ(YedraDocument::load(valid).loopRecords("EMPLEADOS").size(), 200u) << "with memory, it reads";
 }
 
 // A failed write of libxml2's (the timetable document's) reports in Spanish and prints nothing: the

@@ -203,7 +203,7 @@ TEST(AssignmentStep, RefusesMinutesThatAreNotWholeNumbers) {
             assignmentStep(fixture.context);
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
-            EXPECT_THAT(e.what(), ::testing::HasSubstr("\"" + minutes + "\""));
+            EXPECT_THAT(e.what(), ::testing::HasSubstr("«" + minutes + "»"));
             EXPECT_THAT(e.what(), ::testing::HasSubstr("posición 4 del registro 2 del grupo MATERIAS"));
         }
     }

@@ -111,7 +111,7 @@ TEST(CourseStep, RefusesCourseKeysThatAreNotWholeNumbers) {
             courseStep(fixture.context);
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
-            EXPECT_THAT(e.what(), ::testing::HasSubstr("\"" + key + "\""));
+            EXPECT_THAT(e.what(), ::testing::HasSubstr("«" + key + "»"));
             EXPECT_THAT(e.what(), ::testing::HasSubstr("registro 3 del grupo CURSOS_DEL_CENTRO"));
             EXPECT_THAT(e.what(), ::testing::HasSubstr("no es un número entero"));
             EXPECT_THAT(e.what(), ::testing::HasSubstr(fixture.document.path().string()));

@@ -186,11 +186,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Stop{"DocumentNotWellFormed", runDocument("run_truncated.xml"), true, nullptr,
                            "run_truncated.xml", RunOutcome::Stopped},
                       Stop{"CourseKeyNotAWholeNumber", runDocument("run_bad_course_key.xml"), true, nullptr,
-                           "\"30A\"", RunOutcome::Stopped},
+                           "«30A»", RunOutcome::Stopped},
                       Stop{"MinutesNotAWholeNumber", runDocument("run_bad_minutes.xml"), true, nullptr,
-                           "\"2h\"", RunOutcome::Stopped},
+                           "«2h»", RunOutcome::Stopped},
                       Stop{"SlotStartNotAWholeNumber", runDocument("run_bad_slot_start.xml"), true, nullptr,
-                           "\"8:15\"", RunOutcome::Stopped}),
+                           "«8:15»", RunOutcome::Stopped}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The frames are asked for at the frames step, after the six steps before it have passed their checks,

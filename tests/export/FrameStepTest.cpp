@@ -303,7 +303,7 @@ TEST(FrameStep, RefusesSlotTimesThatAreNotWholeNumbers) {
             frameStep(fixture.context);
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
-            EXPECT_THAT(e.what(), ::testing::HasSubstr("\"" + c.value + "\""));
+            EXPECT_THAT(e.what(), ::testing::HasSubstr("«" + c.value + "»"));
             EXPECT_THAT(e.what(), ::testing::HasSubstr("posición " + std::to_string(c.position) +
                                                        " del registro 2 del grupo TRAMOS_HORARIOS"));
         }

@@ -7,9 +7,11 @@
 #include "dbf/Error.h"
 #include "exchange/TableSetReplacement.h"
 #include "exchange/WorkingFolderLock.h"
+#include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -272,6 +274,32 @@ TEST_F(TableSetReplacementTest, SecondHolderStopsWithAClearMessageOrWaitsForTheF
     EXPECT_FALSE(acquiredBeforeRelease);
     EXPECT_FALSE(fs::exists(work / kLockFileName));
 }
+
+} // namespace
+} // namespace pontrel
+
+namespace pontrel {
+namespace {
+
+#ifndef _WIN32
+// A working folder whose path leaves no room for the names Pontrel writes in it: the message says the
+// path is too long, not that an export was interrupted (none was).
+TEST(TableSetReplacementMessages, APathTooLongIsSaidSoAndNoInterruptionIsClaimed) {
+    ScratchFolder root;
+    fs::path folder = root.path();
+    // 4076 characters: the lock file's name fits, the staging folder's does not.
+    const std::size_t wanted = 4076;
+    while (folder.string().size() + 1 < wanted) {
+        const std::size_t room = wanted - folder.string().size() - 1;
+        folder /= std::string(std::min<std::size_t>(room, 200), 'c');
+        fs::create_directory(folder);
+    }
+    ASSERT_EQ(folder.string().size(), wanted);
+    const std::string message = testing::errorOf([&] { recoverWhileLocked(folder); });
+    EXPECT_NE(message.find("es demasiado larga"), std::string::npos) << message;
+    EXPECT_EQ(message.find("interrumpida"), std::string::npos) << message;
+}
+#endif
 
 } // namespace
 } // namespace pontrel

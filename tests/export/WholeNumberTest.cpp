@@ -47,7 +47,7 @@ TEST(WholeNumber, NamesWhereTheValueWasReadWhenItIsNotOne) {
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(),
-                     "El valor \"8:15\" no es un número entero (inicio del tramo en minutos, posición 2 "
+                     "El valor «8:15» no es un número entero (inicio del tramo en minutos, posición 2 "
                      "del registro 12 del grupo TRAMOS_HORARIOS, documento /datos/centro.xml). "
                      "Corrija el dato en Yedra y vuelva a exportar.");
     }
@@ -56,7 +56,7 @@ TEST(WholeNumber, NamesWhereTheValueWasReadWhenItIsNotOne) {
         requireWholeNumber("12\xBA", source);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-        EXPECT_THAT(e.what(), ::testing::HasSubstr("\"12º\""));
+        EXPECT_THAT(e.what(), ::testing::HasSubstr("«12º»"));
     }
 }
 

@@ -71,5 +71,38 @@ TEST_F(DamagedSoluc, StopsTheImportWithAMessageAndKeepsTheEarlierOutput) {
     }
 }
 
+// A SOLUC whose header counts 100 records fewer than it holds, as an engine that updates the count
+// lazily, or stopped half-way through an append, leaves it: every entry is imported all the same, and
+// the summary says so.
+TEST_F(DamagedSoluc, RecordsPastTheHeaderCountAreImportedAndReported) {
+    const auto school = makeSchool("escuela", 1, 21);
+    const fs::path work = makeWorkingFolder("vtemp");
+    ASSERT_EQ(exportInto(school, work).exitCode, 0);
+    const std::vector<std::string> import = {"import", school.document.string(), "--workdir", work.string()};
+    writeFile(work / "SOLUC.DBF", readFile(school.soluc));
+    const auto sound = runCli(import, work, scratch(), std::chrono::minutes(3));
+    ASSERT_EQ(sound.exitCode, 0) << describe(sound);
+    const auto entriesLine = [](const std::string& output) {
+        const auto at = output.find("Entradas escritas: ");
+        return at == std::string::npos ? std::string() : output.substr(at, output.find('\n', at) - at);
+    };
+    ASSERT_NE(entriesLine(sound.output), "");
+
+    std::string soluc = readFile(school.soluc);
+    const unsigned counted = testing::le32(soluc, 4);
+    ASSERT_GT(counted, 100u);
+    putLe32(soluc, 4, counted - 100);
+    writeFile(work / "SOLUC.DBF", soluc);
+    const auto lying = runCli(import, work, scratch(), std::chrono::minutes(3));
+    ASSERT_TRUE(endedCleanly(lying)) << describe(lying);
+    EXPECT_EQ(lying.exitCode, 0) << describe(lying);
+    EXPECT_EQ(entriesLine(lying.output), entriesLine(sound.output));
+    EXPECT_NE(lying.output.find(
+                  "Registros que la cabecera de SOLUC.DBF no cuenta (leídos): 100 (la cabecera dice " +
+                  std::to_string(counted - 100) + ", hay " + std::to_string(counted) + ")"),
+              std::string::npos)
+        << describe(lying);
+}
+
 } // namespace
 } // namespace pontrel::faults

@@ -3,6 +3,7 @@
 
 #include "import/WorkingTablesFixture.h"
 #include "import/XmlProbe.h"
+#include "support/ErrorOf.h"
 #include "support/ScriptedUserInterface.h"
 #ifndef _WIN32
 #include "support/ReadOnlyFolder.h"
@@ -452,6 +453,103 @@ TEST_F(ImportRunTest, TableNamesInAnyLetterCase) {
     EXPECT_EQ(ImportRun(session, ui).run(), RunOutcome::Completed);
     XmlProbe probe(output());
     EXPECT_EQ(XmlProbe::groups(XmlProbe::groups(probe.timetables()).at(0)).size(), 2u);
+}
+
+} // namespace
+} // namespace pontrel::importing
+
+namespace pontrel::importing {
+namespace {
+
+// A control character in a value that goes into the document: the run stops naming the table, the
+// record and the field, and writes nothing. Written raw it would leave a document no reader takes;
+// cut at (a NUL) or dropped it would send another key than the table holds.
+TEST_F(ImportRunTest, AControlCharacterInAWrittenValueStopsTheRunNamingWhereItIs) {
+    const testing::SchoolTables sound = school;
+    const struct {
+        const char* what;
+        std::function<void(testing::SchoolTables&)> damage;
+        std::vector<std::string> named; // what the message must name
+    } cases[] = {
+        {"SOLUC AULA with 0x01",
+         [](auto& s) { s.soluc[0].aula = "A\x01"; },
+         {"SOLUC.DBF", "registro 1", "campo AULA", "0x01", "«A?»"}},
+        {"SOLUC TAREA with a NUL inside",
+         [](auto& s) { s.soluc[4].tarea = std::string("GU\0A", 4); },
+         {"SOLUC.DBF", "registro 5", "campo TAREA", "carácter nulo 0x00 (posición 3)"}},
+        {"PROFT X_EMPLEADO with an escape",
+         [](auto& s) {
+             s.proft[2]["X_EMPLEADO"] = "10\x1B"
+                                        "03";
+         },
+         {"PROFT.DBF", "registro 3", "campo X_EMPLEADO", "0x1B"}},
+        {"GRUPOST CLAVE with 0x1F",
+         [](auto& s) { s.grupost[1]["CLAVE"] = "U2\x1F"; },
+         {"GRUPOST.DBF", "registro 2", "campo CLAVE", "0x1F"}},
+        {"PERIODOS FECINI with a form feed",
+         [](auto& s) { s.periodos[0]["FECINI"] = "15/09\f2025"; },
+         {"PERIODOS.DBF", "registro 1", "campo FECINI", "0x0C"}},
+        {"DIASHORAST CODDIHO with 0x02",
+         [](auto& s) { s.diashorast[0]["CODDIHO"] = "T\x02"; },
+         {"DIASHORAST.DBF", "registro 1", "campo CODDIHO", "0x02"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& entry : fs::directory_iterator(work.path()))
+            fs::remove(entry.path());
+        school = sound;
+        c.damage(school);
+        const std::string message = testing::errorOf([&] { runImport(); });
+        for (const auto& part : c.named)
+            EXPECT_NE(message.find(part), std::string::npos) << part << " in: " << message;
+        EXPECT_FALSE(fs::exists(output()));
+        expectTablesReleased();
+    }
+    // Tab, line feed and carriage return are text XML holds: written, and read back as they were.
+    for (const auto& entry : fs::directory_iterator(work.path()))
+        fs::remove(entry.path());
+    school = sound;
+    school.soluc[0].aula = "A\t1";
+    ASSERT_EQ(runImport(), RunOutcome::Completed);
+    XmlProbe probe(output());
+    const auto ana = XmlProbe::groups(XmlProbe::groups(probe.timetables()).at(0));
+    EXPECT_EQ(XmlProbe::datos(ana.at(0)).at(2),
+              (std::pair<std::string, std::string>{"X_DEPENDENCIA", "A\t1"}));
+}
+
+// A table that holds more records than its header counts (another engine updated the count lazily, or
+// stopped half-way through an append) is read whole, and the run says so.
+TEST_F(ImportRunTest, RecordsPastAHeaderCountAreReadAndReported) {
+    ASSERT_EQ(runImport(), RunOutcome::Completed);
+    const std::string complete = testing::readFile(output());
+    const ImportSummary sound = summary;
+
+    // The header of SOLUC counts 2 of its 6 records, that of PROFT 1 of its 3.
+    for (const auto& [table, counted] :
+         {std::pair<const char*, unsigned>{"SOLUC.DBF", 2}, {"PROFT.DBF", 1}}) {
+        std::string bytes = testing::readFile(work.path() / table);
+        testing::putLe32(bytes, 4, counted);
+        testing::writeFile(work.path() / table, bytes);
+    }
+    ui.messages.clear();
+    ui.documents.push_back(document);
+    ImportRun run(session, ui);
+    run.setClock([] { return "10/12/2026 11:43:52"; });
+    ASSERT_EQ(run.run(), RunOutcome::Completed);
+    EXPECT_EQ(testing::readFile(output()), complete) << "the same document as with sound headers";
+    EXPECT_EQ(run.summary().entriesWritten, sound.entriesWritten);
+    EXPECT_EQ(run.summary().teachers, sound.teachers);
+    ASSERT_EQ(run.summary().uncountedRecords.size(), 2u);
+    EXPECT_EQ(run.summary().uncountedRecords[0].table, work.path() / "SOLUC.DBF");
+    EXPECT_EQ(run.summary().uncountedRecords[0].headerCount, 2u);
+    EXPECT_EQ(run.summary().uncountedRecords[0].recordsRead, 6u);
+    EXPECT_EQ(run.summary().uncountedRecords[1].table, work.path() / "PROFT.DBF");
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_NE(ui.messages[0].find("SOLUC.DBF» guarda 6 registros, pero su cabecera solo cuenta 2"),
+              std::string::npos)
+        << ui.messages[0];
+    EXPECT_NE(ui.messages[1].find("PROFT.DBF» guarda 3 registros"), std::string::npos) << ui.messages[1];
+    EXPECT_EQ(ui.messages[2], kFinished);
 }
 
 } // namespace

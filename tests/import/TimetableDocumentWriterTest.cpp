@@ -3,6 +3,7 @@
 
 #include "import/WorkingTablesFixture.h"
 #include "import/XmlProbe.h"
+#include "support/ErrorOf.h"
 
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
@@ -10,8 +11,10 @@
 #include "import/TimetableDocumentWriter.h"
 
 #include <gtest/gtest.h>
+#include <libxml/xmlversion.h>
 
 #include <csignal>
+#include <functional>
 #ifndef _WIN32
 #include "support/ReadOnlyFolder.h"
 #include <sys/resource.h>
@@ -158,6 +161,109 @@ TEST(TimetableDocumentWriter, WritesTextsInTheDeclaredEncodingEscapedAndEmptyVal
     EXPECT_EQ(datos[1], (std::pair<std::string, std::string>{"X_TRAMO", ""}));
     EXPECT_EQ(datos[2].second, "Lab. Física & Química <1>") << "read back as the same text";
     EXPECT_EQ(XmlProbe::elements(probe.timetables()).size(), 1u);
+}
+
+// The last guard of a well-formed document: whatever the caller checked, a value that XML cannot hold
+// is refused, the data item named, and no output is left.
+TEST(TimetableDocumentWriter, RefusesAValueThatXmlCannotHold) {
+    const struct {
+        const char* what;
+        std::function<void(TimetableDocumentWriter&)> add;
+        const char* named;
+    } cases[] = {
+        {"room with 0x01", [](auto& w) { w.AddActivity(activity("A\x01")); }, "X_DEPENDENCIA"},
+        {"activity with a NUL inside",
+         [](auto& w) {
+             ActivityValues v = activity();
+             v.X_ACTIVIDAD = std::string("51\0"
+                                         "3",
+                                         4);
+             w.AddActivity(v);
+         },
+         "X_ACTIVIDAD en el documento de horarios: su valor contiene el carácter nulo 0x00 (posición 3)"},
+        {"employee key with an escape",
+         [](auto& w) {
+             w.AddTeacher("10\x1B"
+                          "01",
+                          "01/09/2010", 0);
+         },
+         "X_EMPLEADO"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        const auto input = copyInto(kLatin1Document, folder.path(), "centro.xml");
+        {
+            TimetableDocumentWriter writer([] { return "x"; });
+            writer.StartDocument(YedraDocument::load(input), "2025");
+            writer.StartTimetables(1);
+            writer.AddTeacher("1001", "01/09/2010", 1);
+            const std::string message = testing::errorOf([&] { c.add(writer); });
+            EXPECT_NE(message.find(c.named), std::string::npos) << message;
+        }
+        EXPECT_FALSE(fs::exists(folder.path() / "ResultadoDastelcentro.xml"));
+    }
+}
+
+// UTF-16 code units of ASCII text, little- or big-endian.
+std::string asciiAsUtf16(const std::string& ascii, bool bigEndian) {
+    std::string out;
+    for (const char c : ascii)
+        out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    return out;
+}
+
+// The output is written only in an encoding that reads back as it was written; in any other the
+// output is UTF-8 and declares it, and the run is told.
+TEST(TimetableDocumentWriter, WritesOnlyInEncodingsThatReadBack) {
+    const auto declared = [](const char* encoding) {
+        return std::string("<?xml version=\"1.0\" encoding=\"") + encoding +
+               "\"?>\n<SERVICIO><BLOQUE_DATOS><dato>2024</dato></BLOQUE_DATOS></SERVICIO>\n";
+    };
+    const struct {
+        const char* name;
+        std::string input;
+        std::string starts; // the output's first bytes
+        bool changed;       // written in UTF-8 instead of the declared encoding
+        bool needsIconv;
+    } cases[] = {
+        {"UTF-7", declared("UTF-7"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>", true, true},
+        {"Shift_JIS", declared("Shift_JIS"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>", true, true},
+        {"UCS-2 declared, UTF-16LE without a mark", asciiAsUtf16(declared("ISO-10646-UCS-2"), false),
+         "\xFF\xFE" + asciiAsUtf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>", false), false, false},
+        {"UTF-16BE with its mark", "\xFE\xFF" + asciiAsUtf16(declared("UTF-16BE"), true),
+         "\xFF\xFE" + asciiAsUtf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>", false), false, false},
+        {"windows-1252", declared("windows-1252"), "<?xml version=\"1.0\" encoding=\"windows-1252\"?>", false,
+         false},
+        {"ISO-8859-15", declared("ISO-8859-15"), "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>", false,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+#ifndef LIBXML_ICONV_ENABLED
+        if (c.needsIconv)
+            continue;
+#endif
+        ScratchFolder folder;
+        const auto input = folder.write("centro.xml", c.input);
+        TimetableDocumentWriter writer([] { return "x"; });
+        writer.StartDocument(YedraDocument::load(input), "2024");
+        EXPECT_EQ(writer.encodingNote().empty(), !c.changed) << writer.encodingNote();
+        writer.StartTimetables(300);
+        for (int t = 0; t < 300; ++t) { // more than libxml2's buffers hold at once
+            writer.AddTeacher("1001", "01/09/2010", 1);
+            writer.AddActivity(activity("F\xEDsica \x80"));
+        }
+        const std::string bytes = testing::readFile(writer.SaveDocument(input));
+        EXPECT_EQ(bytes.rfind(c.starts, 0), 0u) << bytes.substr(0, 80);
+        if (c.starts.rfind("\xFF\xFE", 0) == 0) {
+            EXPECT_EQ(bytes.find("\xFF\xFE", 2), std::string::npos) << "one byte-order mark, at the start";
+        }
+        XmlProbe probe(folder.path() / "ResultadoDastelcentro.xml");
+        const auto teachers = XmlProbe::groups(probe.timetables());
+        ASSERT_EQ(teachers.size(), 300u);
+        EXPECT_EQ(XmlProbe::datos(XmlProbe::groups(teachers.back()).at(0)).at(2).second, "Física €");
+    }
 }
 
 TEST(TimetableDocumentWriter, DocumentWithoutDeclarationIsWrittenAsUtf8) {
