@@ -88,14 +88,15 @@ std::string describeChild(HWND host, HWND child) {
     ClientToScreen(child, &screen);
     const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
     std::wstring title(256, L'\0');
-    title.resize(static_cast<std::size_t>(GetWindowTextW(child, title.data(), static_cast<int>(title.size()))));
+    title.resize(
+        static_cast<std::size_t>(GetWindowTextW(child, title.data(), static_cast<int>(title.size()))));
     char line[200];
-    std::snprintf(line, sizeof line,
-                  "CHILD %llx visible=%d x=%ld y=%ld width=%ld height=%ld caption=%d child=%d screen=%ld,%ld title=",
-                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(child)),
-                  IsWindowVisible(child) != 0, frame.left, frame.top, client.right - client.left,
-                  client.bottom - client.top, (style & WS_CAPTION) == WS_CAPTION, (style & WS_CHILD) != 0, screen.x,
-                  screen.y);
+    std::snprintf(
+        line, sizeof line,
+        "CHILD %llx visible=%d x=%ld y=%ld width=%ld height=%ld caption=%d child=%d screen=%ld,%ld title=",
+        static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(child)), IsWindowVisible(child) != 0,
+        frame.left, frame.top, client.right - client.left, client.bottom - client.top,
+        (style & WS_CAPTION) == WS_CAPTION, (style & WS_CHILD) != 0, screen.x, screen.y);
     return line + utf8(title);
 }
 
@@ -117,7 +118,8 @@ int wmain(int argc, wchar_t** argv) {
 
     HWND host = createHostWindow();
     wchar_t handle[32];
-    std::swprintf(handle, 32, L"%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(host)));
+    std::swprintf(handle, 32, L"%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(host)));
     say("HOST " + utf8(handle));
 
     std::wstring commandLine = L"\"" + program + L"\" " + direction + L" " + handle;
