@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the window for the README and the help: the main window, the frame dialog during an
 # export of the sample school, the window embedded in a stand-in for Velmora's window, and the
-# teacher data dialog.
+# teacher data dialog; and, when the Windows cross-build is there (build/windows/bin/pontrel.exe), the
+# Windows window under Wine: the main window and the frame dialog of an export started by the stand-in
+# for Velmora's window.
 # Runs the built program under a private Xvfb server and drives it with xdotool.
 #
 #   bash scripts/screenshots.sh [BUILD_FOLDER]     (default build/dev)
@@ -78,5 +80,37 @@ stop
 
 # 4. The teacher data dialog over a small PROFT, drawn offscreen.
 QT_QPA_PLATFORM=offscreen "$bin/teacher_dialog_screenshot" "$out/datos-profesorado.png"
+
+# 5. The Windows window under Wine, in a Wine prefix of its own. Wine does not draw a window inside
+# another process's window (the embedded window is there, placed and answering, but not painted), so
+# the main window is shown on its own; the frame dialog comes from an export started by the stand-in.
+windows_bin=build/windows/bin
+if [ -f "$windows_bin/pontrel.exe" ] && [ -f "$windows_bin/velmora_host.exe" ]; then
+  (
+    export WINEPREFIX=$work/wine
+    source scripts/windows-window.sh
+    trap 'window_display_stop' EXIT
+    scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
+    program_folder=$WINEPREFIX/drive_c/Pontrel
+    mkdir -p "$program_folder" "$WINEPREFIX/drive_c/VTEMP"
+    cp "$windows_bin/pontrel.exe" "$windows_bin/NIVELCAN.DBF" "$program_folder/"
+    cp data/sample/colegio.xml "$WINEPREFIX/drive_c/colegio.xml"
+    window_display_start "$work"
+
+    scripts/wine-run.sh "$program_folder/pontrel.exe" >"$work/wine-main.out" 2>&1 &
+    main=$(window_find '^Exportar e importar datos entre Velmora y Yedra$')
+    sleep 1
+    import -window "$main" "$out/ventana-windows.png"
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+
+    host_start "$windows_bin/velmora_host.exe" "$work/suplente" 'C:\Pontrel\pontrel.exe' exportar
+    files=$(window_find '^Archivo XML$')
+    choose_document "$files" 'C:\colegio.xml'
+    frames=$(window_find '^Planillas, Marcos o Jornadas Horarias$')
+    window_click "$frames" 40 63
+    sleep 0.5
+    import -window "$frames" "$out/marcos-windows.png"
+  ) || echo "Las capturas de Windows (Wine) fallaron" >&2
+fi
 
 ls -l "$out"

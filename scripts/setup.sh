@@ -17,7 +17,8 @@ packages=(
   clang libclang-rt-14-dev clang-format
 )
 if [ "${1:-}" = "--windows" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix wine64)
+  # fonts-wine: Wine's own fonts (MS Sans Serif, Tahoma), which the window draws with under Wine.
+  packages+=(g++-mingw-w64-x86-64-posix wine64 fonts-wine)
 fi
 
 missing=()

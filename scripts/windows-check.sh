@@ -9,13 +9,16 @@
 #      open for reading: the export stops with "abierta en otro programa" and changes nothing;
 #   4. exports killed at moments spread over their run (SIGKILL of the Windows process: Wine ends it
 #      as TerminateProcess does, its handles closed by the Wine server), then one start of
-#      pontrel-cli.exe: the old set or the new set of tables, never a mix, and no leftovers.
+#      pontrel-cli.exe: the old set or the new set of tables, never a mix, and no leftovers;
+#   5. the window, pontrel.exe, started by a stand-in for Velmora's window and driven on a private
+#      Xvfb (scripts/windows-window-check.sh).
 # Skips, saying so in one line, when ../shared/third_party is not there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 third_party=${PONTREL_THIRD_PARTY:-$root/../shared/third_party}
 tarball=$third_party/libxml2-2.9.14.tar.xz
+qt_tarball=$third_party/qt6-mingw-static-6.4.2.tar.xz
 if [ ! -f "$tarball" ]; then
   echo "windows-check: omitido, no está $tarball"
   exit 0
@@ -33,7 +36,9 @@ cmake --build build/dev --target pontrel-cli write_soluc >/dev/null
 linux_cli=$root/build/dev/bin/pontrel-cli
 
 step "Compilación cruzada (preset windows)"
-[ -f build/windows/CMakeCache.txt ] || cmake --preset windows -DPONTREL_LIBXML2_TARBALL="$tarball" >/dev/null
+# A build folder configured before the window was cross-built is configured again.
+grep -qs '^PONTREL_QT_FROM_TARBALL:BOOL=ON' build/windows/CMakeCache.txt ||
+  cmake --preset windows -DPONTREL_LIBXML2_TARBALL="$tarball" -DPONTREL_QT_TARBALL="$qt_tarball" >/dev/null
 cmake --build --preset windows -j 2 >/dev/null
 bin=$root/build/windows/bin
 
@@ -56,23 +61,7 @@ mkdir -p "$vtemp"
 step "Programas de prueba bajo Wine"
 ctest --test-dir build/windows --output-on-failure -j 2 || fail "pruebas bajo Wine"
 
-# Tables of two folders equal byte for byte, the header dates aside (.DBF bytes 1-3; .MDX bytes 1-3
-# and 44-46). Extra files of either side count as a difference.
-same_tables() {
-  local a=$1 b=$2 name offsets
-  diff <(cd "$a" && ls -A | LC_ALL=C sort) <(cd "$b" && ls -A | LC_ALL=C sort) || return 1
-  for name in $(cd "$a" && ls -A); do
-    case "${name^^}" in
-    *.DBF) allowed=" 2 3 4 " ;;
-    *.MDX) allowed=" 2 3 4 45 46 47 " ;;
-    *) allowed=" " ;;
-    esac
-    offsets=$(cmp -l "$a/$name" "$b/$name" 2>&1 | awk '{print $1}') || true
-    for o in $offsets; do
-      [[ "$allowed" == *" $o "* ]] || { echo "$name difiere en el byte $o" >&2; return 1; }
-    done
-  done
-}
+source scripts/same-tables.sh
 
 snapshot() { (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum); }
 
@@ -96,6 +85,8 @@ cmp <(without_date "$tmp/linux-doc/ResultadoDastelcolegio.xml") <(without_date "
   fail "los documentos de horarios difieren"
 same_tables "$linux_work" "$vtemp" || fail "las tablas difieren tras la importación"
 echo "documento de horarios idéntico ($(wc -c <"$drive_c/ResultadoDastelcolegio.xml") bytes)"
+# The window's checks compare with this Linux export (its SOLUC included) and this document.
+cp -r "$linux_work" "$tmp/linux-export"
 
 step "Velmora con una tabla abierta"
 held_case() { # FILE MODE
@@ -158,5 +149,9 @@ for delay in $(seq 0.02 0.015 0.22); do
   fi
 done
 echo "tablas tras cada corte:$outcomes"
+
+step "La ventana (pontrel.exe) en el suplente de Velmora"
+bash scripts/windows-window-check.sh "$bin" "$tmp/linux-export" "$tmp/linux-doc/ResultadoDastelcolegio.xml" \
+  "$root/build/dev/bin/write_soluc" || fail "la ventana bajo Wine"
 
 echo "windows-check: correcto"

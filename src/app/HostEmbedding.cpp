@@ -74,16 +74,13 @@ bool hostWindowExists(quintptr handle) {
 
 HostEmbedding::HostEmbedding(quintptr handle, QWidget* window) : QObject(window), handle_(handle) {
     window->setWindowFlags(Qt::FramelessWindowHint);
-#ifdef _WIN32
-    // The native parent handle; the window keeps its own client size at the host's top-left corner.
-    platform::setNativeParent(static_cast<std::uintptr_t>(window->winId()), handle);
-    window->move(0, 0);
-#else
+    // Qt itself makes its window the foreign window's child: on Windows it also turns the popup into a
+    // WS_CHILD window (SetParent alone leaves it a popup that Windows does not draw inside the host),
+    // and it keeps placing its dialogs right. The window keeps its client size at the top-left corner.
     window->winId(); // the native window must exist before it can be given a parent
     host_ = QWindow::fromWinId(WId(handle));
     window->windowHandle()->setParent(host_);
     window->move(0, 0);
-#endif
     // The host may be closed or killed while the user still works in the window.
     watch_ = new QTimer(this);
     watch_->setInterval(300);

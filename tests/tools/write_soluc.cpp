@@ -1,9 +1,13 @@
-// write_soluc FOLDER: writes FOLDER/SOLUC.DBF (dBase III, as the timetable tool writes it) placing
-// every teacher of PROFT in a few slots with the folder's first subjects, units and rooms. The same
-// tables always give the same SOLUC, so imports on two systems can be compared.
+// write_soluc FOLDER [--primero-sin-clave]: writes FOLDER/SOLUC.DBF (dBase III, as the timetable tool
+// writes it) placing every teacher of PROFT in a few slots with the folder's first subjects, units and
+// rooms. The same tables always give the same SOLUC, so imports on two systems can be compared.
+// --primero-sin-clave also empties the first teacher's X_EMPLEADO, as for a teacher created in Velmora
+// itself: the import then asks for it in the teacher data dialog. It prints the key it took away.
 
 #include "support/SolucWriter.h"
 #include "support/StoredColumn.h"
+
+#include "dbf/Table.h"
 
 #include <cstdio>
 #include <exception>
@@ -11,8 +15,9 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "uso: write_soluc CARPETA\n");
+    const bool firstWithoutKey = argc == 3 && std::string(argv[2]) == "--primero-sin-clave";
+    if (argc != 2 && !firstWithoutKey) {
+        std::fprintf(stderr, "uso: write_soluc CARPETA [--primero-sin-clave]\n");
         return 1;
     }
     try {
@@ -33,6 +38,15 @@ int main(int argc, char** argv) {
                                   rooms[n % rooms.size()]});
             }
         writer.write(folder / "SOLUC.DBF");
+        if (firstWithoutKey) {
+            auto proft = pontrel::dbf::Table::open(folder / "PROFT.DBF", pontrel::dbf::OpenMode::Exclusive,
+                                                   pontrel::dbf::Access::ReadWrite);
+            std::printf("%s\n", proft.text(0, "X_EMPLEADO").c_str());
+            pontrel::dbf::RecordBuffer values;
+            values.setText("X_EMPLEADO", "");
+            proft.update(0, values);
+            proft.close();
+        }
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "write_soluc: %s\n", e.what());

@@ -6,8 +6,4 @@ bool nativeWindowExists(std::uintptr_t) {
     return false;
 }
 
-bool setNativeParent(std::uintptr_t, std::uintptr_t) {
-    return false;
-}
-
 } // namespace pontrel::platform
