@@ -13,8 +13,7 @@ void printPreview(const std::vector<exporting::TableComparison>& preview, bool d
     }
 }
 
-void writeCodeReport(const ShortCodeReport& report, const std::filesystem::path& file, std::ostream& out) {
-    report.writeCsv(file);
+void printCodeReport(const ShortCodeReport& report, const std::filesystem::path& file, std::ostream& out) {
     out << "Códigos guardados de otra forma que en Yedra:";
     const auto counts = report.countsByTable();
     if (counts.empty())

@@ -101,6 +101,8 @@ RunOutcome ExportRun::run() {
         runSteps(document, staging.folder(), *levelTable, session_, ui_, options_.codeReport);
         summary_ = requireStagedTables(staging.folder());
         preview_ = compareWithWorkingFolder(staging.folder(), folder);
+        if (options_.beforeReplacing)
+            options_.beforeReplacing();
         return RunOutcome::Completed;
     }
     WorkingFolderLock lock(folder, options_.lockWait);
@@ -113,6 +115,8 @@ RunOutcome ExportRun::run() {
     replacement.beforeEachMove = options_.beforeEachMove;
     runSteps(document, replacement.stagingFolder(), *levelTable, session_, ui_, options_.codeReport);
     ExportSummary summary = requireStagedTables(replacement.stagingFolder());
+    if (options_.beforeReplacing)
+        options_.beforeReplacing();
     // PERIODOS never had its stale index removed; Velmora may keep one of its own.
     replacement.commit({"PERIODOS"});
     busy.release();

@@ -31,8 +31,13 @@ void roomStep(ExportContext& context) {
         const std::string name = record.value(1);
 
         dbf::RecordBuffer row; // EDIFICIO, MAXALUM and DEPCENTRO stay empty
-        const CodeOrigin origin{"AULAT", "ABREV", key, key.empty() ? name : key,
-                                key.empty() && name.size() > 10};
+        const CodeOrigin origin{"AULAT",
+                                "ABREV",
+                                key,
+                                key.empty() ? name : key,
+                                key.empty() && name.size() > 10,
+                                record.text(0),
+                                record.text(key.empty() ? 1 : 0)};
         row.setText("ABREV", assignCode(context, codes, key.empty() ? leftChars(name, 10) : key, origin));
         row.setText("NOMBRE", name);
         rooms.append(row);
