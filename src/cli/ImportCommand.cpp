@@ -29,7 +29,7 @@ void printSummary(const importing::ImportSummary& s, std::ostream& out) {
         << "Entradas sin unidad en GRUPOST: " << s.unitsNotFound << "\n"
         << "Entradas sin clave de materia: " << s.subjectsNotFound << "\n"
         << "Entradas de SOLUC cuyo profesor no está en PROFT: " << s.entriesWithoutTeacher << "\n";
-    printMissingKeys(s.missingKeys, out);
+    printMissingKeys(s.missingKeys, s.derivedCodes, out);
 }
 
 // The teachers that lack a key, one per line, after `heading`.

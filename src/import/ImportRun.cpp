@@ -160,7 +160,7 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
             if (solucWholeNumber(soluc, record, solucFields.day, "DIA") != 0)
                 placed.push_back(record);
         const std::string employeeKey = proft.text(t, "X_EMPLEADO");
-        check.teacherSent(employeeKey);
+        check.teacherSent(employeeKey, proft.text(t, "F_TOMAPOS"));
         writer.AddTeacher(employeeKey, proft.text(t, "F_TOMAPOS"), placed.size());
         for (std::size_t record : placed) {
             AssemblyGaps gaps;
@@ -180,6 +180,7 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         if (!abbreviations.count(teacherField ? soluc.text(r, *teacherField) : soluc.text(r, "PROF")))
             ++summary_.entriesWithoutTeacher;
     summary_.missingKeys = check.missing();
+    summary_.derivedCodes = check.derived();
     return std::nullopt;
 }
 
