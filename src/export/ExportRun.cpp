@@ -128,13 +128,13 @@ RunOutcome ExportRun::run() {
     const fs::path& folder = session_.workingFolder;
     requireWorkingFolder(folder);
     if (options_.dryRun) {
-        refuseHalfReplacedFolder(folder);
         PreviewStaging staging;
         runSteps(document, staging.folder(), *levelTable, session_, ui_, options_.codeReport);
         summary_ = requireStagedTables(staging.folder());
         {
             // The current tables are read under the folder's lock: an export that reaches its
-            // replacement meanwhile waits instead of finding them held open.
+            // replacement meanwhile waits instead of finding them held open, and a journal seen here
+            // is not one that a running export is still working through.
             const auto lock = lockForReading(folder, options_.lockWait);
             refuseHalfReplacedFolder(folder);
             preview_ = compareWithWorkingFolder(staging.folder(), folder);
