@@ -43,16 +43,27 @@ std::vector<CommandDescription> makeDescriptions() {
           "de trabajo, y muestra por tabla «TABLA añadidos=N quitados=N cambiados=N iguales=N» frente a "
           "las tablas que hay ahora. Los registros se emparejan por su clave: " +
               exporting::comparisonKeysHelp() +
-              ". Una tabla que falta cuenta todos sus registros como añadidos. Funciona aunque Velmora "
-              "tenga las tablas abiertas para leer. Por omisión, la exportación escribe las tablas."},
+              ". Una tabla que falta cuenta todos sus registros como añadidos; una que no se puede leer "
+              "(dañada) se nombra y no se compara, y las demás sí. Funciona aunque Velmora tenga las tablas "
+              "abiertas para leer; lee las tablas actuales con el bloqueo de Pontrel sobre la carpeta "
+              "(espera "
+              "a otra ejecución de Pontrel, y una exportación no las encuentra ocupadas). Si una "
+              "sustitución de tablas quedó a medias (una ejecución interrumpida), se detiene sin cambiar "
+              "nada: la repara la próxima exportación o importación. Por omisión, la exportación escribe "
+              "las tablas."},
          {"--detalle", "",
           "Con --dry-run, lista además cada registro añadido, quitado o cambiado (su clave y, si cambia, "
           "cada campo antes → después). Por omisión, solo la línea de cada tabla."},
          {"--report", "ARCHIVO.csv",
-          "Escribe en ARCHIVO.csv (UTF-8) cada código que se guarda distinto del que da Yedra, con las "
-          "columnas tabla,campo,clave_yedra,valor_yedra,valor_guardado,motivo; motivo es recortado "
-          "(cortado a su ancho), acortado (8 primeros y 2 últimos caracteres) o numerado (para que no se "
-          "repita). También con --dry-run. Por omisión no se escribe."}},
+          "Escribe en ARCHIVO.csv cada código que se guarda distinto del que da Yedra, con las columnas "
+          "tabla;campo;clave_yedra;valor_yedra;valor_guardado;motivo; motivo es recortado (cortado a su "
+          "ancho), acortado (8 primeros y 2 últimos caracteres) o numerado (para que no se repita). El "
+          "archivo es para una hoja de cálculo en español: UTF-8 con marca de orden de bytes (BOM), "
+          "celdas separadas por «;», y una celda que empieza por =, +, - o @ lleva delante un apóstrofo "
+          "para que no se tome por una fórmula. valor_yedra y clave_yedra son los textos del documento, "
+          "con todos sus caracteres. Se escribe antes de sustituir las tablas: si no se puede escribir "
+          "(carpeta que no existe, sin permiso), la exportación se detiene sin cambiar ninguna tabla. "
+          "También con --dry-run. Por omisión no se escribe."}},
         {"# El centro de ejemplo, con el marco de mañana:",
          "pontrel-cli export data/sample/colegio.xml --workdir /tmp/vtemp --frames JOR1",
          "# Dos marcos, con la forma --opción=valor:",
@@ -60,8 +71,8 @@ std::vector<CommandDescription> makeDescriptions() {
          "# Qué cambiaría en las tablas, registro a registro, y qué códigos se acortarían:",
          "pontrel-cli export centro.xml --dry-run --detalle --report codigos.csv"},
         "0 las tablas se han escrito; 1 la exportación se ha detenido (documento inexistente, tabla de "
-        "niveles ausente, marco desconocido, error en el documento o en una tabla) y no se ha cambiado "
-        "ninguna tabla; 2 error en la línea de órdenes."});
+        "niveles ausente, marco desconocido, error en el documento o en una tabla, informe que no se puede "
+        "escribir) y no se ha cambiado ninguna tabla; 2 error en la línea de órdenes."});
     commands.push_back(CommandDescription{
         "import",
         "DOCUMENTO.xml",
@@ -75,21 +86,28 @@ std::vector<CommandDescription> makeDescriptions() {
         {{"--workdir", "CARPETA", kWorkdirHelp},
          {"--teacher-keys", "ARCHIVO.csv",
           "Claves de los profesores que faltan en PROFT, una línea por profesor: ABREV;X_EMPLEADO;F_TOMAPOS "
-          "(UTF-8; F_TOMAPOS como dd/mm/aaaa). Se guardan en PROFT antes de continuar; las claves que ya "
-          "están no cambian. Por omisión no se completa ninguna."},
+          "(F_TOMAPOS como dd/mm/aaaa), en UTF-8 o, si no lo es, en windows-1252 (como guarda el CSV una "
+          "hoja de cálculo en español). Un profesor dos veces con claves distintas, o un ABREV que llevan "
+          "dos profesores de PROFT, detiene la importación nombrando la línea. Las claves se guardan en "
+          "PROFT solo si completan a todos los profesores (las que ya están no cambian), y se quitan de "
+          "nuevo si la importación se detiene después. Por omisión no se completa ninguna."},
          {"--strict", "",
-          "Tras el horario, el resumen lista las claves enviadas (profesores, dependencias, unidades, "
-          "materias y ofertas, actividades, tramos) que el documento de Yedra no contiene: el horario se "
-          "calculó con datos anteriores. Con --strict, cualquiera de ellas detiene la importación sin "
-          "guardar el documento (se conserva el anterior). Por omisión, el documento se guarda y las "
-          "claves solo se listan."}},
+          "Tras el horario, el resumen lista las claves enviadas (profesores por X_EMPLEADO y F_TOMAPOS, "
+          "dependencias, unidades, materias y ofertas, actividades, tramos) que el documento de Yedra no "
+          "contiene: el horario se calculó con datos anteriores. Aparte lista los códigos que la "
+          "exportación hizo con los datos actuales del documento (dependencias sin clave, códigos "
+          "acortados, numerados o recortados): Yedra no los tiene como claves, pero no indican datos "
+          "anteriores. Con --strict, cualquier clave que falta detiene la importación sin guardar el "
+          "documento (se conserva el anterior); los códigos hechos por la exportación no la detienen. "
+          "Por omisión, el documento se guarda y las claves solo se listan."}},
         {"# El horario del centro de ejemplo:",
          "pontrel-cli import data/sample/colegio.xml --workdir /tmp/vtemp",
          "# Con las claves de los profesores que faltan:",
          "pontrel-cli import centro.xml --workdir=/tmp/vtemp --teacher-keys=claves.csv"},
         "0 el documento de horarios se ha escrito; 1 la importación se ha detenido (documento inexistente, "
-        "profesores sin claves, error en una tabla o en el documento) y no se ha escrito ningún documento; "
-        "2 error en la línea de órdenes."});
+        "profesores sin claves, archivo de claves erróneo, claves que faltan con --strict, error en una "
+        "tabla o en el documento), no se ha escrito ningún documento y PROFT queda como estaba; 2 error en "
+        "la línea de órdenes."});
     commands.push_back(CommandDescription{
         "dump",
         "TABLA.DBF",

@@ -12,6 +12,7 @@
 #include "platform/Folders.h"
 
 #include <iomanip>
+#include <memory>
 #include <ostream>
 
 namespace pontrel::cli {
@@ -69,9 +70,16 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
             if (auto line = recoverInterruptedReplacement(session.workingFolder))
                 environment.out << *line << '\n';
         ShortCodeReport codes;
+        // The report is written before the tables are replaced and put in place after: one that
+        // cannot be written stops the run with every table as it was (status 1 means nothing changed).
+        std::unique_ptr<StagedCodeReport> stagedReport;
         exporting::ExportOptions options;
         options.dryRun = dryRun;
         options.codeReport = report ? &codes : nullptr;
+        if (report)
+            options.beforeReplacing = [&] {
+                stagedReport = std::make_unique<StagedCodeReport>(codes, *report);
+            };
         exporting::ExportRun run(session, ui, options);
         const RunOutcome outcome = run.run();
         ui.reportMessages(outcome == RunOutcome::Completed);
@@ -83,8 +91,19 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
             printPreview(run.preview(), parsed->given("--detalle"), environment.out);
         else
             listTables(session.workingFolder, run.summary(), environment.out);
-        if (report)
-            writeCodeReport(codes, *report, environment.out);
+        if (stagedReport) {
+            try {
+                stagedReport->commit();
+            } catch (const std::exception& error) {
+                if (dryRun)
+                    throw;
+                // The tables are replaced by now: the run is done, only its report is missing.
+                reportError(environment.err, std::string("aviso: ") + error.what() +
+                                                 " Las tablas se han escrito; el informe no.");
+                return kExitDone;
+            }
+            printCodeReport(codes, *report, environment.out);
+        }
         return kExitDone;
     } catch (const StopReported&) {
         return kExitStopped;

@@ -33,35 +33,49 @@ void printSummary(const importing::ImportSummary& s, std::ostream& out) {
         out << "Registros que la cabecera de " << table.table.filename().string()
             << " no cuenta (leídos): " << table.recordsRead - table.headerCount << " (la cabecera dice "
             << table.headerCount << ", hay " << table.recordsRead << ")\n";
-    printMissingKeys(s.missingKeys, out);
+    printMissingKeys(s.missingKeys, s.derivedCodes, out);
     if (s.folderNotLocked)
         out << "Carpeta de trabajo leída sin bloqueo (no se puede escribir en ella: " << *s.folderNotLocked
             << "): una exportación hecha a la vez podría haber cambiado las tablas.\n";
 }
 
-// Where the window shows the teacher data dialog: stores the keys that the file gives, then lists the
-// teachers that still lack a key (the run then stops, as after a dialog closed with keys missing).
+// The teachers that lack a key, one per line, after `heading`.
+std::string incompleteList(const std::string& heading,
+                           const std::vector<importing::IncompleteTeacher>& teachers) {
+    std::string list = heading;
+    for (const auto& teacher : teachers)
+        list += "\n  " + ansi::toUtf8(teacher.abbreviation) + "\t" + ansi::toUtf8(teacher.name) + "\tfalta " +
+                importing::missingKeysText(teacher);
+    return list;
+}
+
+// Where the window shows the teacher data dialog: stores the keys that the file gives when they
+// complete every teacher, otherwise stores nothing and lists the teachers that would still lack a key
+// (the run then stops, as after a dialog closed with keys missing).
 void completeTeacherKeys(const std::filesystem::path& proftTable,
-                         const std::optional<std::vector<importing::TeacherKeyLine>>& keys, std::ostream& out,
+                         const std::optional<importing::TeacherKeyFile>& keys,
+                         std::optional<importing::TeacherKeysApplied>& applied, std::ostream& out,
                          std::ostream& err) {
     if (keys) {
-        const auto applied = importing::applyTeacherKeys(proftTable, *keys);
-        out << "Claves de profesores guardadas en PROFT: " << applied.keysStored << "\n";
-        for (const auto& abbreviation : applied.unknownAbbreviations)
-            reportError(err, "aviso: el profesor «" + ansi::toUtf8(abbreviation) +
-                                 "» del archivo de claves no está en PROFT; se ignora.");
+        applied = importing::applyTeacherKeys(proftTable, *keys);
+        for (int line : applied->unknownLines)
+            reportError(err, "aviso: archivo de claves de profesores «" + keys->file.string() + "», línea " +
+                                 std::to_string(line) + ": el profesor no está en PROFT; se ignora.");
+        if (!applied->stillIncomplete.empty()) {
+            reportError(err,
+                        incompleteList("Profesores sin todos los datos en PROFT (el archivo de claves no "
+                                       "los completa; no se ha guardado ninguna clave del archivo):",
+                                       applied->stillIncomplete));
+            return;
+        }
+        out << "Claves de profesores guardadas en PROFT: " << applied->keysStored << "\n";
     }
     auto proft = dbf::Table::open(proftTable, dbf::OpenMode::Shared);
     const auto incomplete = importing::incompleteTeachers(proft);
-    if (incomplete.empty())
-        return;
-    std::string list =
-        std::string("Profesores sin todos los datos en PROFT") +
-        (keys ? " (el archivo de claves no los completa)" : " (use --teacher-keys ARCHIVO.csv)") + ":";
-    for (const auto& teacher : incomplete)
-        list += "\n  " + ansi::toUtf8(teacher.abbreviation) + "\t" + ansi::toUtf8(teacher.name) + "\tfalta " +
-                importing::missingKeysText(teacher);
-    reportError(err, list);
+    if (!incomplete.empty())
+        reportError(
+            err, incompleteList("Profesores sin todos los datos en PROFT (use --teacher-keys ARCHIVO.csv):",
+                                incomplete));
 }
 
 } // namespace
@@ -74,12 +88,34 @@ int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& e
 
     TerminalUserInterface ui(environment.in, environment.out, environment.err, environment.interactive);
     ui.setDocument(std::filesystem::path(parsed->argument));
+    std::optional<importing::TeacherKeyFile> keys;
+    std::optional<importing::TeacherKeysApplied> applied;
+    std::filesystem::path proftTable;
+    // A run that stops after the keys file completed PROFT takes its keys out again: status 1 means
+    // that nothing changed.
+    const auto withdrawKeys = [&] {
+        if (!applied || applied->stored.empty())
+            return;
+        try {
+            importing::withdrawTeacherKeys(proftTable, *applied);
+            reportError(environment.err, "Las claves del archivo se han quitado de PROFT: la importación no "
+                                         "ha cambiado nada.");
+        } catch (const std::exception& error) {
+            reportError(environment.err,
+                        std::string("Las claves del archivo siguen guardadas en PROFT: no se "
+                                    "han podido quitar (") +
+                            error.what() + ").");
+        }
+    };
     try {
-        std::optional<std::vector<importing::TeacherKeyLine>> keys;
-        if (const auto keysFile = parsed->option("--teacher-keys"))
+        if (const auto keysFile = parsed->option("--teacher-keys")) {
             keys = importing::readTeacherKeyFile(*keysFile);
-        ui.setTeacherKeysHandler([&keys, &environment](const std::filesystem::path& proft) {
-            completeTeacherKeys(proft, keys, environment.out, environment.err);
+            for (const auto& warning : keys->warnings)
+                reportError(environment.err, "aviso: " + warning);
+        }
+        ui.setTeacherKeysHandler([&](const std::filesystem::path& proft) {
+            proftTable = proft;
+            completeTeacherKeys(proft, keys, applied, environment.out, environment.err);
         });
         RunSession session;
         const auto workdir = parsed->option("--workdir");
@@ -90,12 +126,15 @@ int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         importing::ImportRun run(session, ui, options);
         const RunOutcome outcome = run.run();
         ui.reportMessages(outcome == RunOutcome::Completed);
-        if (outcome != RunOutcome::Completed)
+        if (outcome != RunOutcome::Completed) {
+            withdrawKeys();
             return kExitStopped;
+        }
         printSummary(run.summary(), environment.out);
         return kExitDone;
     } catch (const std::exception& error) {
         ui.reportError(error.what());
+        withdrawKeys();
         return kExitStopped;
     }
 }

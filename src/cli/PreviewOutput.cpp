@@ -13,8 +13,7 @@ void printPreview(const std::vector<exporting::TableComparison>& preview, bool d
     }
 }
 
-void writeCodeReport(const ShortCodeReport& report, const std::filesystem::path& file, std::ostream& out) {
-    report.writeCsv(file);
+void printCodeReport(const ShortCodeReport& report, const std::filesystem::path& file, std::ostream& out) {
     out << "Códigos guardados de otra forma que en Yedra:";
     const auto counts = report.countsByTable();
     if (counts.empty())
@@ -24,14 +23,21 @@ void writeCodeReport(const ShortCodeReport& report, const std::filesystem::path&
     out << "\nInforme de códigos: " << file.string() << '\n';
 }
 
-void printMissingKeys(const std::vector<importing::MissingKeys>& missing, std::ostream& out) {
+void printMissingKeys(const std::vector<importing::MissingKeys>& missing,
+                      const std::vector<importing::MissingKeys>& derived, std::ostream& out) {
     if (missing.empty()) {
         out << "Claves enviadas que el documento no contiene: ninguna\n";
-        return;
+    } else {
+        out << "Claves enviadas que el documento no contiene (el horario se calculó con datos "
+               "anteriores):\n";
+        for (const auto& line : importing::missingKeyLines(missing))
+            out << line << '\n';
     }
-    out << "Claves enviadas que el documento no contiene (el horario se calculó con datos "
-           "anteriores):\n";
-    for (const auto& line : importing::missingKeyLines(missing))
+    if (derived.empty())
+        return;
+    out << "Códigos enviados que hizo la exportación con los datos del documento (sin clave propia, "
+           "acortados, numerados o recortados; Yedra no los tiene como claves):\n";
+    for (const auto& line : importing::missingKeyLines(derived))
         out << line << '\n';
 }
 

@@ -3,9 +3,10 @@
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
 #include "exchange/Csv.h"
+#include "platform/Files.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
-#include <fstream>
 
 namespace pontrel {
 
@@ -36,32 +37,66 @@ std::vector<std::pair<std::string, std::size_t>> ShortCodeReport::countsByTable(
     return counts;
 }
 
+namespace {
+
+constexpr char kSeparator = ';';
+constexpr const char* kLineEnd = "\r\n";
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+
+Error cannotWrite(const std::filesystem::path& file, const std::string& reason) {
+    return Error("No se puede escribir el informe de códigos «" + file.string() + "» (" + reason +
+                 "); no se ha cambiado ninguna tabla.");
+}
+
+} // namespace
+
 std::string ShortCodeReport::csv() const {
-    std::string text = "tabla,campo,clave_yedra,valor_yedra,valor_guardado,motivo\n";
+    std::string text = kByteOrderMark;
+    text += "tabla;campo;clave_yedra;valor_yedra;valor_guardado;motivo";
+    text += kLineEnd;
     for (const auto& code : codes_) {
-        appendCsvField(text, ansi::toUtf8(code.table));
-        text += ',';
-        appendCsvField(text, ansi::toUtf8(code.field));
-        text += ',';
-        appendCsvField(text, ansi::toUtf8(code.yedraKey));
-        text += ',';
-        appendCsvField(text, ansi::toUtf8(code.yedraValue));
-        text += ',';
-        appendCsvField(text, ansi::toUtf8(code.stored));
-        text += ',';
+        for (const std::string& cell : {ansi::toUtf8(code.table), ansi::toUtf8(code.field), code.yedraKey,
+                                        code.yedraValue, ansi::toUtf8(code.stored)}) {
+            appendSpreadsheetField(text, cell, kSeparator);
+            text += kSeparator;
+        }
         text += motivo(code.reason);
-        text += '\n';
+        text += kLineEnd;
     }
     return text;
 }
 
 void ShortCodeReport::writeCsv(const std::filesystem::path& file) const {
-    const std::string text = csv();
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out)
-        throw Error("No se puede escribir el informe de códigos «" + file.string() + "».");
+    StagedCodeReport staged(*this, file);
+    staged.commit();
+}
+
+struct StagedCodeReport::Pending {
+    platform::TemporaryFile file;
+};
+
+StagedCodeReport::StagedCodeReport(const ShortCodeReport& report, const std::filesystem::path& file)
+    : pending_(std::make_unique<Pending>()), file_(file) {
+    std::error_code ec;
+    // Moving the report onto a folder would only fail once the tables were replaced.
+    if (std::filesystem::is_directory(file, ec))
+        throw cannotWrite(file, "es una carpeta, no un archivo");
+    const std::filesystem::path folder = file.parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
+        throw cannotWrite(file, "la carpeta «" + folder.string() + "» no existe");
+    const std::string text = report.csv();
+    if (const int error = pending_->file.create(file))
+        throw cannotWrite(file, platform::errorReason(error));
+    if (const int error = pending_->file.write(text.data(), text.size()))
+        throw cannotWrite(file, platform::errorReason(error));
+}
+
+StagedCodeReport::~StagedCodeReport() = default;
+
+void StagedCodeReport::commit() {
+    if (const int error = pending_->file.commit())
+        throw Error("No se puede colocar el informe de códigos en «" + file_.string() + "» (" +
+                    platform::errorReason(error) + ").");
 }
 
 } // namespace pontrel

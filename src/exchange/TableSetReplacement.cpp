@@ -320,6 +320,11 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
     }
 }
 
+bool replacementLeftHalfDone(const fs::path& folder) {
+    const auto journal = readJournal(folder);
+    return journal && !journal->confirmed;
+}
+
 std::optional<std::string> recoverWhileLocked(const fs::path& folder) {
     bool interrupted = false; // a journal says that a replacement was under way
     try {

@@ -66,6 +66,11 @@ std::optional<std::string> recoverInterruptedReplacement(const std::filesystem::
 // tables are then a mix of the old and the new set.
 bool replacementInterrupted(const std::filesystem::path& folder);
 
+// Whether a replacement was left half done in `folder` (its journal says the new set is not complete):
+// the folder then holds a mix of old and new tables until recoverInterruptedReplacement puts it right.
+// Only reads; a damaged journal is an error that says so.
+bool replacementLeftHalfDone(const std::filesystem::path& folder);
+
 // The same for a caller that already holds the WorkingFolderLock of `folder`.
 std::optional<std::string> recoverWhileLocked(const std::filesystem::path& folder);
 

@@ -106,6 +106,15 @@ std::string YedraRecord::rawValue(std::size_t position) const {
     return ansi::fromUtf8(contentOf(field.element));
 }
 
+std::string YedraRecord::text(std::size_t position) const {
+    if (position >= count_)
+        return {};
+    const Field& field = fields_[position];
+    if (field.element == nullptr)
+        return std::string(ansi::trimControls(field.text));
+    return std::string(ansi::trimControls(contentOf(field.element)));
+}
+
 // Every record of one group as the tree stood at `treeVersion`, their fields side by side in one array.
 // The texts sit together in `texts`, so that the steps read them without a cache miss per tree node.
 struct YedraDocument::Selection {

@@ -38,6 +38,9 @@ class YedraRecord {
     std::string value(std::size_t position) const;
     // The same without the trimming.
     std::string rawValue(std::size_t position) const;
+    // Trimmed as value() is, but as the document gives it (UTF-8): for texts shown to the user that
+    // must keep the characters the code page lacks.
+    std::string text(std::size_t position) const;
 
   private:
     const Field* fields_;

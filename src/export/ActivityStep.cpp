@@ -18,7 +18,7 @@ void activityStep(ExportContext& context) {
 
         dbf::RecordBuffer row;
         row.setText("COD", code);
-        noteCutCode(context, {"ASIGNOMT", "COD", code, code}, 10);
+        noteCutCode(context, {"ASIGNOMT", "COD", code, code, false, record.text(1), record.text(1)}, 10);
         row.setText("CODLARGO", leftChars(name, 10));
         row.setText("NOMBRE", name);
         row.setText("CODTAREA", code);

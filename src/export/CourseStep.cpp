@@ -129,7 +129,9 @@ std::size_t unitPass(ExportContext& context, const Table& courses, Table& units)
                                             : " " + level + " " + courseNumber + " " + groupLetter;
 
         RecordBuffer row;
-        const CodeOrigin origin{"GRUPOST", "ABREV", unitKey, name, unitCodeStart(name, 11).size() > 10};
+        const CodeOrigin origin{
+            "GRUPOST",      "ABREV",       unitKey, name, unitCodeStart(name, 11).size() > 10,
+            record.text(0), record.text(1)};
         row.setText("ABREV", assignCode(context, codes, unitCodeStart(name), origin));
         row.setText("TURNO", "");
         row.setText("NIVEL", level);

@@ -13,6 +13,7 @@
 #include "export/Steps.h"
 
 #include <optional>
+#include <thread>
 
 namespace pontrel::exporting {
 
@@ -58,6 +59,36 @@ void runSteps(const YedraDocument& document, const fs::path& tablesFolder, const
     frameStep(context);
 }
 
+// A preview compares with the tables in place; half of them old and half new would compare as nothing
+// that an export leaves. The next export or import puts the folder right; a preview only reads.
+void refuseHalfReplacedFolder(const fs::path& folder) {
+    if (replacementLeftHalfDone(folder))
+        throw Error("La carpeta de trabajo " + folder.string() +
+                    " tiene una sustitución de tablas que una ejecución interrumpida dejó a medias: la vista "
+                    "previa no puede compararla. La próxima exportación o importación la repara; vuelva a "
+                    "pedir la vista previa después. No se ha cambiado nada.");
+}
+
+// The working-folder lock for a run that only reads: waits for another Pontrel run as a writer does,
+// but a folder where no lock file can be made (read-only) is read without one, since no Pontrel run
+// can replace its tables either.
+std::optional<WorkingFolderLock> lockForReading(const fs::path& folder, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        try {
+            if (auto lock = WorkingFolderLock::tryAcquire(folder))
+                return lock;
+        } catch (const Error&) {
+            return std::nullopt;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            throw Error("Otra ejecución de Pontrel está usando las tablas de la carpeta de trabajo " +
+                        folder.string() +
+                        ". Espere a que termine y vuelva a pedir la vista previa; no se ha cambiado nada.");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 } // namespace
 
 // A copy made under Wine may name the level table in any letter case.
@@ -100,7 +131,16 @@ RunOutcome ExportRun::run() {
         PreviewStaging staging;
         runSteps(document, staging.folder(), *levelTable, session_, ui_, options_.codeReport);
         summary_ = requireStagedTables(staging.folder());
-        preview_ = compareWithWorkingFolder(staging.folder(), folder);
+        {
+            // The current tables are read under the folder's lock: an export that reaches its
+            // replacement meanwhile waits instead of finding them held open, and a journal seen here
+            // is not one that a running export is still working through.
+            const auto lock = lockForReading(folder, options_.lockWait);
+            refuseHalfReplacedFolder(folder);
+            preview_ = compareWithWorkingFolder(staging.folder(), folder);
+        }
+        if (options_.beforeReplacing)
+            options_.beforeReplacing();
         return RunOutcome::Completed;
     }
     WorkingFolderLock lock(folder, options_.lockWait);
@@ -113,6 +153,8 @@ RunOutcome ExportRun::run() {
     replacement.beforeEachMove = options_.beforeEachMove;
     runSteps(document, replacement.stagingFolder(), *levelTable, session_, ui_, options_.codeReport);
     ExportSummary summary = requireStagedTables(replacement.stagingFolder());
+    if (options_.beforeReplacing)
+        options_.beforeReplacing();
     // PERIODOS never had its stale index removed; Velmora may keep one of its own.
     replacement.commit({"PERIODOS"});
     busy.release();

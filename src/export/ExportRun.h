@@ -43,6 +43,11 @@ struct ExportOptions {
     bool dryRun = false;
     // When set, receives every code that a step stored differently from the value Yedra gave.
     ShortCodeReport* codeReport = nullptr;
+    // Called once the new tables are complete, before anything in the working folder changes (in a
+    // preview, once the comparison is made): a front end writes its own output files there, beside
+    // their places, so that one it cannot write stops the run while every table is as it was. What it
+    // throws escapes run() as any other error.
+    std::function<void()> beforeReplacing{};
 };
 
 // What a completed run wrote: each table with its record count, counted in the new set before it

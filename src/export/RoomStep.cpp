@@ -4,6 +4,7 @@
 #include "export/StepTable.h"
 #include "export/Steps.h"
 
+#include "exchange/RoomCodes.h"
 #include "exchange/ShortCodeRegistry.h"
 
 namespace pontrel::exporting {
@@ -23,7 +24,7 @@ StepTableLayout roomsLayout() {
 void roomStep(ExportContext& context) {
     auto tables = recreateStepTables(context.tablesFolder, {roomsLayout()});
     dbf::Table& rooms = tables[0];
-    ShortCodeRegistry codes{ShortCodeSettings{.preCut = false, .shortening = true, .ignoreCase = true}};
+    ShortCodeRegistry codes{roomCodeSettings()};
 
     const auto records = context.document.loopRecords("DEPENDENCIAS");
     for (const auto& record : records) {
@@ -31,9 +32,14 @@ void roomStep(ExportContext& context) {
         const std::string name = record.value(1);
 
         dbf::RecordBuffer row; // EDIFICIO, MAXALUM and DEPCENTRO stay empty
-        const CodeOrigin origin{"AULAT", "ABREV", key, key.empty() ? name : key,
-                                key.empty() && name.size() > 10};
-        row.setText("ABREV", assignCode(context, codes, key.empty() ? leftChars(name, 10) : key, origin));
+        const CodeOrigin origin{"AULAT",
+                                "ABREV",
+                                key,
+                                key.empty() ? name : key,
+                                key.empty() && name.size() > 10,
+                                record.text(0),
+                                record.text(key.empty() ? 1 : 0)};
+        row.setText("ABREV", assignCode(context, codes, roomCodeCandidate(key, name), origin));
         row.setText("NOMBRE", name);
         rooms.append(row);
     }

@@ -1,6 +1,7 @@
 #include "export/StepTable.h"
 
 #include "dbf/Error.h"
+#include "exchange/Ansi.h"
 #include "exchange/WorkingFolder.h"
 #include "export/ExportContext.h"
 
@@ -39,6 +40,20 @@ std::string storedText(std::string_view text, std::size_t width) {
     return std::string(last == std::string_view::npos ? std::string_view{} : stored.substr(0, last + 1));
 }
 
+namespace {
+
+// The report's row for a code stored as `stored`, with Yedra's texts as the document gives them.
+ChangedCode changedCode(const CodeOrigin& origin, std::string stored, ShortCodeReason reason) {
+    return {origin.table,
+            origin.field,
+            origin.yedraKeyText.empty() ? ansi::toUtf8(origin.yedraKey) : origin.yedraKeyText,
+            origin.yedraValueText.empty() ? ansi::toUtf8(origin.yedraValue) : origin.yedraValueText,
+            std::move(stored),
+            reason};
+}
+
+} // namespace
+
 std::string assignCode(ExportContext& context, ShortCodeRegistry& codes, std::string_view candidate,
                        const CodeOrigin& origin) {
     AssignedCode assigned = codes.assignExplained(candidate);
@@ -47,16 +62,15 @@ std::string assignCode(ExportContext& context, ShortCodeRegistry& codes, std::st
         if (reason == ShortCodeReason::None && origin.candidateCut)
             reason = ShortCodeReason::Cut;
         if (reason != ShortCodeReason::None)
-            context.codeReport->record(
-                {origin.table, origin.field, origin.yedraKey, origin.yedraValue, assigned.code, reason});
+            context.codeReport->record(changedCode(origin, assigned.code, reason));
     }
     return std::move(assigned.code);
 }
 
 void noteCutCode(ExportContext& context, const CodeOrigin& origin, std::size_t width) {
     if (context.codeReport && origin.yedraValue.size() > width)
-        context.codeReport->record({origin.table, origin.field, origin.yedraKey, origin.yedraValue,
-                                    storedText(origin.yedraValue, width), ShortCodeReason::Cut});
+        context.codeReport->record(
+            changedCode(origin, storedText(origin.yedraValue, width), ShortCodeReason::Cut));
 }
 
 } // namespace pontrel::exporting

@@ -45,9 +45,13 @@ std::string storedText(std::string_view text, std::size_t width);
 struct CodeOrigin {
     const char* table;         // "AULAT"
     const char* field;         // "ABREV"
-    std::string yedraKey;      // the record's key in Yedra
-    std::string yedraValue;    // the text the candidate was made from
+    std::string yedraKey;      // the record's key in Yedra (ANSI)
+    std::string yedraValue;    // the text the candidate was made from (ANSI)
     bool candidateCut = false; // the step already cut yedraValue to make the candidate
+    // The same two texts as the document gives them (UTF-8), for the report, which must keep the
+    // characters the code page lacks; left empty, the report converts the ANSI texts.
+    std::string yedraKeyText;
+    std::string yedraValueText;
 };
 
 // The short-code rule applied to `candidate`; a code that differs from what Yedra gave is added to

@@ -39,6 +39,9 @@ struct SubjectRecord {
     std::string name;         // position 2
     std::string longCode;     // position 3, or the name's first 10 characters when it is empty
     bool namedByName = false; // position 3 was empty
+    // The key and the text the code is made from as the document gives them (UTF-8), for the report.
+    std::string subjectKeyText;
+    std::string codeSourceText;
 };
 
 SubjectRecord readSubject(const YedraRecord& record) {
@@ -46,6 +49,8 @@ SubjectRecord readSubject(const YedraRecord& record) {
     subject.namedByName = subject.longCode.empty();
     if (subject.longCode.empty())
         subject.longCode = leftChars(subject.name, codeWidth);
+    subject.subjectKeyText = record.text(1);
+    subject.codeSourceText = record.text(subject.namedByName ? 2 : 3);
     return subject;
 }
 
@@ -84,9 +89,13 @@ void addNewSubject(ExportContext& context, dbf::Table& names, dbf::Table& offers
     SubjectRegistries& registries = context.subjects;
     registries.upperNames.insert(ansi::upperAsciiOnly(subject.name));
     registries.longCodes.insert(subject.longCode);
-    const CodeOrigin origin{"ASIGNOMT", "COD", subject.subjectKey,
+    const CodeOrigin origin{"ASIGNOMT",
+                            "COD",
+                            subject.subjectKey,
                             subject.namedByName ? subject.name : subject.longCode,
-                            subject.namedByName && subject.name.size() > codeWidth};
+                            subject.namedByName && subject.name.size() > codeWidth,
+                            subject.subjectKeyText,
+                            subject.codeSourceText};
     const std::string shortCode = assignCode(context, registries.shortCodes, subject.longCode, origin);
     registries.pairs.emplace(std::make_pair(subject.longCode, subject.name), shortCode);
 

@@ -115,7 +115,16 @@ TableComparison compareTable(const TableKey& key, const fs::path& newFile,
     TableComparison result;
     result.table = key.table;
     const Side fresh = readSide(newFile);
-    const Side current = currentFile ? readSide(*currentFile) : Side{};
+    result.newRecords = fresh.rows.size();
+    Side current;
+    try {
+        if (currentFile)
+            current = readSide(*currentFile);
+    } catch (const std::exception& error) {
+        // A damaged table in the working folder is what an export would mend: name it, compare the rest.
+        result.currentUnreadable = error.what();
+        return result;
+    }
 
     // The current records of each key, in stored order, waiting for a new record with that key.
     const auto currentKey = current.columns(key.fields);
@@ -166,6 +175,10 @@ std::vector<TableComparison> compareWithWorkingFolder(const fs::path& stagingFol
 }
 
 std::string summaryLine(const TableComparison& c) {
+    if (c.currentUnreadable)
+        return c.table + " sin comparar: la tabla actual no se puede leer (" + *c.currentUnreadable +
+               "); la exportación la sustituiría por una de " + std::to_string(c.newRecords) +
+               (c.newRecords == 1 ? " registro" : " registros");
     return c.table + " añadidos=" + std::to_string(c.added.size()) +
            " quitados=" + std::to_string(c.removed.size()) +
            " cambiados=" + std::to_string(c.changed.size()) + " iguales=" + std::to_string(c.unchanged);

@@ -41,6 +41,10 @@ struct TableComparison {
     std::vector<std::string> removed; // keys of records only in the current table
     std::vector<RecordChange> changed;
     std::size_t unchanged = 0;
+    // Set when the current table could not be read (damaged, not a table): why, in Spanish. The
+    // table is then not compared; the other fields stay empty.
+    std::optional<std::string> currentUnreadable;
+    std::size_t newRecords = 0; // records of the new table
 };
 
 // Compares the new table `newFile` with `currentFile` (nullopt: the folder has no such table, and every
@@ -50,10 +54,13 @@ TableComparison compareTable(const TableKey& key, const std::filesystem::path& n
                              const std::optional<std::filesystem::path>& currentFile);
 
 // Every exported table staged in `stagingFolder` against the working folder's, in comparisonKeys() order.
+// A current table that cannot be read is named in its comparison (currentUnreadable) and the others are
+// compared all the same.
 std::vector<TableComparison> compareWithWorkingFolder(const std::filesystem::path& stagingFolder,
                                                       const std::filesystem::path& workingFolder);
 
-// "PROFT añadidos=1 quitados=2 cambiados=0 iguales=37" (UTF-8).
+// "PROFT añadidos=1 quitados=2 cambiados=0 iguales=37" (UTF-8); for a current table that could not be
+// read, what the export would put in its place and why it is not compared.
 std::string summaryLine(const TableComparison& comparison);
 
 // One line per added (+), removed (-) and changed (~) record, a change with its fields old → new,

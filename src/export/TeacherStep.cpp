@@ -46,12 +46,19 @@ void teacherStep(ExportContext& context) {
     const auto records = context.document.loopRecords("EMPLEADOS");
     for (const auto& record : records) {
         std::string candidate = record.value(6);
-        if (candidate.empty())
+        const bool ownCode = !candidate.empty();
+        if (!ownCode)
             candidate = initials(record);
 
         dbf::RecordBuffer row; // EMAIL and DNI stay empty
-        row.setText("ABREV",
-                    assignCode(context, codes, candidate, {"PROFT", "ABREV", record.value(0), candidate}));
+        const CodeOrigin origin{"PROFT",
+                                "ABREV",
+                                record.value(0),
+                                candidate,
+                                false,
+                                record.text(0),
+                                ownCode ? record.text(6) : std::string()};
+        row.setText("ABREV", assignCode(context, codes, candidate, origin));
         row.setText("NOMBRE", fullName(record));
         row.setText("DEPART", record.value(2));
         row.setText("X_EMPLEADO", record.value(0));

@@ -207,8 +207,9 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
             if (solucWholeNumber(soluc, record, solucFields.day, "DIA") != 0)
                 placed.push_back(record);
         const std::string employeeKey = documentText(proft, t, "X_EMPLEADO");
-        check.teacherSent(employeeKey);
-        writer.AddTeacher(employeeKey, documentText(proft, t, "F_TOMAPOS"), placed.size());
+        const std::string postDate = documentText(proft, t, "F_TOMAPOS");
+        check.teacherSent(employeeKey, postDate);
+        writer.AddTeacher(employeeKey, postDate, placed.size());
         for (std::size_t record : placed) {
             AssemblyGaps gaps;
             const ActivityValues values =
@@ -227,6 +228,7 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         if (!abbreviations.count(teacherField ? soluc.text(r, *teacherField) : soluc.text(r, "PROF")))
             ++summary_.entriesWithoutTeacher;
     summary_.missingKeys = check.missing();
+    summary_.derivedCodes = check.derived();
     return std::nullopt;
 }
 

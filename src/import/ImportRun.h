@@ -53,6 +53,9 @@ struct ImportSummary {
     std::vector<UncountedRecords> uncountedRecords; // each also shown as a message while the run reads
     // Keys sent that the document's master data does not contain (also after a strict stop).
     std::vector<MissingKeys> missingKeys;
+    // Codes sent that the export made from the document's current data (not Yedra keys, not a sign of
+    // older data; a strict run does not stop on them).
+    std::vector<MissingKeys> derivedCodes;
 };
 
 struct ImportOptions {

@@ -1,16 +1,29 @@
 #include "import/MasterDataCheck.h"
 
 #include "exchange/Ansi.h"
+#include "exchange/RoomCodes.h"
 
 namespace pontrel::importing {
 
 namespace {
 
 constexpr const char* kKindNames[] = {
-    "Profesores (X_EMPLEADO)",   "Dependencias (X_DEPENDENCIA)", "Unidades (X_UNIDAD)",
-    "Ofertas (X_OFERTAMATRIG)",  "Materias (X_MATERIAOMG)",      "Actividades (X_ACTIVIDAD)",
-    "Tramos horarios (X_TRAMO)",
+    "Profesores (X_EMPLEADO)",      "Tomas de posesión (X_EMPLEADO: F_TOMAPOS)",
+    "Dependencias (X_DEPENDENCIA)", "Unidades (X_UNIDAD)",
+    "Ofertas (X_OFERTAMATRIG)",     "Materias (X_MATERIAOMG)",
+    "Actividades (X_ACTIVIDAD)",    "Tramos horarios (X_TRAMO)",
 };
+
+// A text as a table gives it back once stored in a text field of `width`: cut, trailing blanks gone.
+std::string storedForm(std::string_view text, std::size_t width) {
+    auto stored = text.substr(0, width);
+    while (!stored.empty() && stored.back() == ' ')
+        stored.remove_suffix(1);
+    return std::string(stored);
+}
+
+// The width of the F_TOMAPOS field of PROFT.
+constexpr std::size_t kPostDateWidth = 10;
 
 } // namespace
 
@@ -21,34 +34,75 @@ const std::vector<std::string>& MasterDataCheck::groups() {
     return names;
 }
 
+// Each group's key position, as the export reads it, and the widths of the fields it stores the key
+// in on the way to the timetable: a longer key comes back cut to one of them.
+void MasterDataCheck::collect(const YedraDocument& document, Kind kind, const char* group,
+                              std::size_t position, std::initializer_list<std::size_t> storedWidths) {
+    for (const auto& record : document.loopRecords(group)) {
+        std::string key = record.value(position);
+        if (key.empty())
+            continue;
+        for (std::size_t width : storedWidths)
+            if (key.size() > width)
+                made_[kind].insert(storedForm(key, width));
+        known_[kind].insert(std::move(key));
+    }
+}
+
+// The room codes the export makes from the rooms as the document lists them now.
+void MasterDataCheck::collectRooms(const YedraDocument& document) {
+    ShortCodeRegistry codes{roomCodeSettings()};
+    for (const auto& record : document.loopRecords("DEPENDENCIAS")) {
+        const std::string key = record.value(0);
+        std::string code = storedForm(codes.assign(roomCodeCandidate(key, record.value(1))), 10);
+        if (!key.empty())
+            known_[Rooms].insert(key);
+        if (code != key && !code.empty())
+            made_[Rooms].insert(std::move(code));
+    }
+}
+
 MasterDataCheck::MasterDataCheck(const YedraDocument& document) {
-    // Each group's key position, as the export reads it.
-    const auto collect = [&](Kind kind, const char* group, std::size_t position) {
-        for (const auto& record : document.loopRecords(group)) {
-            std::string key = record.value(position);
-            if (!key.empty())
-                known_[kind].insert(std::move(key));
-        }
-    };
-    collect(Teachers, "EMPLEADOS", 0);
-    collect(Rooms, "DEPENDENCIAS", 0);
-    collect(Units, "UNIDADES", 0);
+    collect(document, Teachers, "EMPLEADOS", 0, {10});
+    for (const auto& record : document.loopRecords("EMPLEADOS")) {
+        const std::string postDate = record.value(1);
+        auto& dates = postDates_[record.value(0)];
+        dates.insert(postDate);
+        dates.insert(storedForm(postDate, kPostDateWidth));
+    }
+    collectRooms(document);
+    collect(document, Units, "UNIDADES", 0, {10});
     // An offer key reaches the timetable from an assignment (MATERIAS) or from a class unit's course.
-    collect(Offers, "MATERIAS", 0);
-    collect(Offers, "CURSOS_DEL_CENTRO", 0);
-    collect(Subjects, "MATERIAS", 1);
-    collect(Activities, "ACTIVIDADES", 1);
-    collect(Slots, "TRAMOS_HORARIOS", 0);
+    collect(document, Offers, "MATERIAS", 0, {10});
+    collect(document, Offers, "CURSOS_DEL_CENTRO", 0, {10});
+    // A subject key from ASIGT (CLAVE) or ASIGNOMT2 (MATERIA); an activity code from ASIGNOMT
+    // (CODTAREA, or COD where Velmora takes the code).
+    collect(document, Subjects, "MATERIAS", 1, {10, 20});
+    collect(document, Activities, "ACTIVIDADES", 1, {10, 12});
+    collect(document, Slots, "TRAMOS_HORARIOS", 0, {10});
 }
 
-void MasterDataCheck::sent(Kind kind, const std::string& key) {
-    if (key.empty() || known_[kind].count(key) || !reported_[kind].insert(key).second)
+bool MasterDataCheck::sent(Kind kind, const std::string& key) {
+    if (key.empty() || known_[kind].count(key))
+        return true;
+    if (!reported_[kind].insert(key).second)
+        return false;
+    (made_[kind].count(key) ? derived_[kind] : missing_[kind]).push_back(key);
+    return false;
+}
+
+void MasterDataCheck::teacherSent(std::string_view employeeKey, std::string_view postDate) {
+    const std::string key(employeeKey);
+    if (key.empty() || !sent(Teachers, key))
         return;
-    missing_[kind].push_back(key);
-}
-
-void MasterDataCheck::teacherSent(std::string_view employeeKey) {
-    sent(Teachers, std::string(employeeKey));
+    // Yedra knows the teacher by both keys: a date other than the document's does not find it either.
+    const std::string date = storedForm(ansi::trimControls(postDate), kPostDateWidth);
+    const auto dates = postDates_.find(key);
+    if (date.empty() || (dates != postDates_.end() && dates->second.count(date)))
+        return;
+    const std::string pair = key + ": " + date;
+    if (reported_[PostDates].insert(pair).second)
+        missing_[PostDates].push_back(pair);
 }
 
 void MasterDataCheck::activitySent(const ActivityValues& values) {
@@ -65,6 +119,14 @@ std::vector<MissingKeys> MasterDataCheck::missing() const {
     for (int kind = 0; kind < KindCount; ++kind)
         if (!missing_[kind].empty())
             result.push_back({kKindNames[kind], missing_[kind]});
+    return result;
+}
+
+std::vector<MissingKeys> MasterDataCheck::derived() const {
+    std::vector<MissingKeys> result;
+    for (int kind = 0; kind < KindCount; ++kind)
+        if (!derived_[kind].empty())
+            result.push_back({kKindNames[kind], derived_[kind]});
     return result;
 }
 

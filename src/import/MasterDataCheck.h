@@ -5,14 +5,22 @@
 // computed from older data than the document; Yedra would not find what the entry refers to.
 //
 // Keys are compared exactly, as the working tables give them and as the document's field values read
-// (trimmed, ANSI). An empty value is no key and is not sought.
+// (trimmed, ANSI). An empty value is no key and is not sought. A teacher is sought by both of its keys:
+// X_EMPLEADO, then the F_TOMAPOS the document gives that employee.
+//
+// Not every code sent is a Yedra key: the export made some from the document's data (a room without a
+// key gets a code from its name; a code that is too long is shortened or cut to its field; a repeated
+// one is numbered). The check makes those codes again from the document's current data, as the export
+// does, and keeps them apart: they are no sign of older data.
 
 #include "exchange/YedraDocument.h"
 #include "import/ActivityValues.h"
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -34,19 +42,29 @@ class MasterDataCheck {
     // Reads the keys of the master data; the document may be let go afterwards.
     explicit MasterDataCheck(const YedraDocument& document);
 
-    void teacherSent(std::string_view employeeKey);
+    void teacherSent(std::string_view employeeKey, std::string_view postDate);
     void activitySent(const ActivityValues& values);
 
     // The kinds with at least one missing key, in a fixed order.
     std::vector<MissingKeys> missing() const;
+    // The kinds with at least one code sent that the export made from the document's current data
+    // (same order); Yedra does not know them as keys, but they do not mean that the data is older.
+    std::vector<MissingKeys> derived() const;
 
   private:
-    enum Kind { Teachers, Rooms, Units, Offers, Subjects, Activities, Slots, KindCount };
-    void sent(Kind kind, const std::string& key);
+    enum Kind { Teachers, PostDates, Rooms, Units, Offers, Subjects, Activities, Slots, KindCount };
+    // Whether `key` is a key of the document; notes it as missing or derived when it is not.
+    bool sent(Kind kind, const std::string& key);
+    void collect(const YedraDocument& document, Kind kind, const char* group, std::size_t position,
+                 std::initializer_list<std::size_t> storedWidths);
+    void collectRooms(const YedraDocument& document);
 
     std::unordered_set<std::string> known_[KindCount];
+    std::unordered_set<std::string> made_[KindCount]; // codes the export makes from the document
+    std::unordered_map<std::string, std::unordered_set<std::string>> postDates_; // X_EMPLEADO -> F_TOMAPOS
     std::unordered_set<std::string> reported_[KindCount];
     std::vector<std::string> missing_[KindCount];
+    std::vector<std::string> derived_[KindCount];
 };
 
 // How many missing keys of each kind were found, with the first `shown` of them, one line per kind

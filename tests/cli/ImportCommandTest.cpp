@@ -130,16 +130,35 @@ TEST_F(ImportCommand, TeacherKeysFileCompletesTheTeachers) {
     EXPECT_TRUE(fs::exists(output()));
 }
 
-TEST_F(ImportCommand, KeysFileThatLeavesATeacherIncompleteStops) {
+// Status 1 means that nothing changed: a keys file that leaves a teacher incomplete stores nothing, and
+// keys stored for a run that stops later (here on a key the document lacks) are taken out again.
+TEST_F(ImportCommand, KeysFileThatLeavesATeacherIncompleteStoresNothingAndAStoppedRunTakesItsKeysOut) {
     school.proft[1]["X_EMPLEADO"] = "";
     school.proft[2]["F_TOMAPOS"] = "";
     school.write(work.path());
-    testing::writeFile(docs.path() / "claves.csv", "LUIS;2002;\n");
+    const auto before = testing::readFile(work.path() / "PROFT.DBF");
+    testing::writeFile(docs.path() / "claves.csv", "LUIS;2002;\nNADIE;1;01/01/2001\n");
     const auto r = runImport(args({"--teacher-keys", (docs.path() / "claves.csv").string()}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(employeeKeyOf(1), "2002") << "what the file gives is stored";
-    EXPECT_TRUE(contains(r.err, "EVA\tEva Muñoz\tfalta F_TOMAPOS\n")) << r.err;
+    EXPECT_EQ(employeeKeyOf(1), "") << "nothing of the file is stored";
+    EXPECT_TRUE(
+        contains(r.err, "no se ha guardado ninguna clave del archivo):\n  EVA\tEva Muñoz\tfalta F_TOMAPOS\n"))
+        << r.err;
     EXPECT_FALSE(contains(r.err, "LUIS\t")) << r.err;
+    EXPECT_TRUE(contains(r.err, "«" + (docs.path() / "claves.csv").string() +
+                                    "», línea 2: el profesor no está en PROFT; se ignora."))
+        << r.err;
+    EXPECT_FALSE(fs::exists(output()));
+    EXPECT_EQ(testing::readFile(work.path() / "PROFT.DBF"), before);
+
+    testing::writeFile(docs.path() / "claves.csv", "LUIS;2002;\nEVA;;01/09/2012\n");
+    const auto strict =
+        runImport(args({"--teacher-keys", (docs.path() / "claves.csv").string(), "--strict"}));
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_TRUE(contains(strict.err, "El horario usa claves que el documento de Yedra no contiene"))
+        << strict.err;
+    EXPECT_TRUE(contains(strict.err, "Las claves del archivo se han quitado de PROFT")) << strict.err;
+    EXPECT_EQ(employeeKeyOf(1), "");
     EXPECT_FALSE(fs::exists(output()));
 }
 

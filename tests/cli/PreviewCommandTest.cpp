@@ -80,10 +80,10 @@ TEST_F(ExportPreviewCommand, ReportIsWrittenWithTheExportAndWithThePreview) {
                                    report.string() + "\n"))
         << exported.out;
     const std::string csv = testing::readFile(report);
-    EXPECT_EQ(csv.rfind("tabla,campo,clave_yedra,valor_yedra,valor_guardado,motivo\n", 0), 0u);
-    EXPECT_TRUE(contains(csv, "\nAULAT,ABREV,AULAINFORMATICA3,AULAINFORMATICA3,AULAINFOA3,acortado\n"))
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBFtabla;campo;clave_yedra;valor_yedra;valor_guardado;motivo\r\n", 0), 0u);
+    EXPECT_TRUE(contains(csv, "\nAULAT;ABREV;AULAINFORMATICA3;AULAINFORMATICA3;AULAINFOA3;acortado\r\n"))
         << csv;
-    EXPECT_TRUE(contains(csv, "\nPROFT,ABREV,204956,PROFESORA-01,PROFESORA-,recortado\n")) << csv;
+    EXPECT_TRUE(contains(csv, "\nPROFT;ABREV;204956;PROFESORA-01;PROFESORA-;recortado\r\n")) << csv;
 
     fs::remove(report);
     const auto before = folderContents(work);
@@ -91,6 +91,29 @@ TEST_F(ExportPreviewCommand, ReportIsWrittenWithTheExportAndWithThePreview) {
     ASSERT_EQ(previewed.status, 0) << previewed.err;
     EXPECT_EQ(testing::readFile(report), csv);
     EXPECT_EQ(folderContents(work), before);
+}
+
+// A report that cannot be written is found out before any table is replaced: status 1 then means that
+// nothing changed, and "Proceso finalizado" is not shown.
+TEST_F(ExportPreviewCommand, ReportThatCannotBeWrittenStopsTheRunBeforeAnyTableChanges) {
+    ASSERT_EQ(exportWith({kSample.string()}).status, 0);
+    const auto before = folderContents(work);
+    fs::create_directory(root.path() / "carpeta");
+    const std::vector<fs::path> places = {root.path() / "no-existe" / "codigos.csv", root.path() / "carpeta"};
+    for (const auto& place : places)
+        for (const bool dryRun : {false, true}) {
+            SCOPED_TRACE(place.string() + (dryRun ? " --dry-run" : ""));
+            std::vector<std::string> args{kSample.string(), "--report", place.string()};
+            if (dryRun)
+                args.push_back("--dry-run");
+            const auto result = exportWith(args);
+            EXPECT_EQ(result.status, 1);
+            EXPECT_TRUE(
+                contains(result.err, "No se puede escribir el informe de códigos «" + place.string() + "»"))
+                << result.err;
+            EXPECT_FALSE(contains(result.out + result.err, "Proceso finalizado")) << result.out;
+            EXPECT_EQ(folderContents(work), before);
+        }
 }
 
 TEST_F(ExportPreviewCommand, StopsAndUsageErrors) {

@@ -83,8 +83,8 @@ TEST(CodeReport, EveryChangedCodeIsReportedWithItsReasonAsTheTablesHoldIt) {
     std::vector<Row> rows;
     for (const auto& code : report.codes()) {
         EXPECT_EQ(code.field, code.table == "ASIGNOMT" ? "COD" : "ABREV");
-        rows.push_back({code.table, ansi::toUtf8(code.yedraKey), ansi::toUtf8(code.yedraValue),
-                        ansi::toUtf8(code.stored), motivo(code.reason)});
+        rows.push_back(
+            {code.table, code.yedraKey, code.yedraValue, ansi::toUtf8(code.stored), motivo(code.reason)});
     }
     const std::vector<Row> expected = {
         {"ASIGNOMT", "110", "FISICAYQUIMICA", "FISICAYQUI", "recortado"},
@@ -124,6 +124,40 @@ TEST(CodeReport, EveryChangedCodeIsReportedWithItsReasonAsTheTablesHoldIt) {
         else
             EXPECT_EQ(storedCode(work, "ASIGNOMT2", "MATERIA", row.key, "COD"), row.stored);
     }
+}
+
+// The tables hold ANSI, where a character the code page lacks is "?"; the report gives Yedra's texts as
+// the document has them.
+TEST(CodeReport, YedraTextsKeepTheCharactersTheCodePageLacks) {
+    ScratchFolder root;
+    auto school = testing::smallSchool();
+    testing::groupOf(school, "DEPENDENCIAS").records.push_back({"", "Aula 音楽 de música"});
+    testing::groupOf(school, "UNIDADES").records.push_back({"62", "Grupo 音楽 de tarde", "3013"});
+    testing::groupOf(school, "EMPLEADOS")
+        .records.push_back({"1007", "01/09/2016", "Música", "Ruiz", "Sol", "Ana", "ÉTÉ-音楽-PROF"});
+    ShortCodeReport report;
+    ASSERT_EQ(exportInto(root / "VTEMP", testing::writeYedraDocument(root.path(), school), &report),
+              RunOutcome::Completed);
+
+    std::vector<Row> rows;
+    for (const auto& code : report.codes())
+        rows.push_back(
+            {code.table, code.yedraKey, code.yedraValue, ansi::toUtf8(code.stored), motivo(code.reason)});
+    const std::vector<Row> expected = {
+        {"PROFT", "1007", "ÉTÉ-音楽-PROF",
+         "ÉTÉ-?"
+         "?-PRO",
+         "recortado"},
+        {"AULAT", "", "Aula 音楽 de música",
+         "Aula ?"
+         "? de",
+         "recortado"},
+        {"GRUPOST", "62", "Grupo 音楽 de tarde",
+         "Grupo?"
+         "?det",
+         "recortado"},
+    };
+    EXPECT_EQ(rows, expected);
 }
 
 TEST(CodeReport, KeepingAReportChangesNoByteOfTheTables) {

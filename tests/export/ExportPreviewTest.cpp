@@ -4,15 +4,21 @@
 
 #include "export/RunFolderFixture.h"
 #include "support/EnvironmentGuard.h"
+#include "support/ErrorOf.h"
 #include "support/SmallSchool.h"
 
 #include "dbf/Error.h"
+#include "exchange/TableSetReplacement.h"
+#include "exchange/WorkingFolderLock.h"
 #include "export/ExportRun.h"
+#include "export/PreviewStaging.h"
 #include "export/TableComparison.h"
+#include "platform/FolderLock.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
 
 namespace pontrel::exporting {
 namespace {
@@ -34,6 +40,7 @@ class OwnTemporaryFolder {
             environment_.set(name, path_.string());
     }
     bool empty() const { return fs::is_empty(path_); }
+    const fs::path& path() const { return path_; }
 
   private:
     // Where the system looks for its temporary folder.
@@ -190,6 +197,126 @@ TEST_F(ExportPreview, RunThatWouldStopStopsTheSameWayAndLeavesNothing) {
     ui.documents.push_back(document(smallSchool(), "centro.xml"));
     EXPECT_THROW(ExportRun(session, ui, options).run(), Error);
 }
+
+// A replacement left half done by a killed run leaves a mix of old and new tables: the preview says so
+// and stops, changing nothing (the next export or import mends it). A confirmed one has the new set in
+// place, which compares like any other.
+TEST_F(ExportPreview, FolderLeftHalfReplacedStopsThePreviewAndChangesNothing) {
+    const auto doc = document(smallSchool(), "centro.xml");
+    ASSERT_EQ(exportFor(doc), RunOutcome::Completed);
+    fs::create_directory(work / kBackupFolderName);
+    testing::writeFile(work / kBackupFolderName / "PROFT.DBF", "tabla anterior");
+    struct Case {
+        std::string journal;
+        std::string stop; // part of the message; empty: the preview completes
+    };
+    const std::vector<Case> cases = {
+        {"PONTREL DIARIO 1\nESTADO REEMPLAZANDO\nANTERIOR PROFT.DBF\nNUEVO PROFT.DBF\n", "dejó a medias"},
+        {"PONTREL DIARIO 1\nESTADO REEMPLAZANDO\n", "dejó a medias"},
+        {"otra cosa\n", "está dañado"},
+        {"PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\nNUEVO PROFT.DBF\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.journal);
+        testing::writeFile(work / kJournalFileName, c.journal);
+        const auto before = folderContents(work);
+        ui.documents.push_back(doc);
+        ExportOptions options;
+        options.dryRun = true;
+        ExportRun run(session, ui, options);
+        if (c.stop.empty()) {
+            EXPECT_EQ(run.run(), RunOutcome::Completed);
+            EXPECT_EQ(std::get<3>(countsOf(run.preview())["PROFT"]), 3u);
+        } else {
+            const std::string message = testing::errorOf([&] { run.run(); });
+            EXPECT_NE(message.find(c.stop), std::string::npos) << message;
+            EXPECT_NE(message.find(work.string()), std::string::npos) << message;
+        }
+        EXPECT_EQ(folderContents(work), before);
+    }
+}
+
+// A damaged table in the working folder is named; the other tables are compared all the same.
+TEST_F(ExportPreview, DamagedCurrentTableIsNamedAndTheOthersCompared) {
+    const auto doc = document(smallSchool(), "centro.xml");
+    ASSERT_EQ(exportFor(doc), RunOutcome::Completed);
+    testing::writeFile(work / "AULAT.DBF", "esto no es una tabla de dBase");
+    const auto before = folderContents(work);
+
+    const auto result = preview(doc);
+
+    const auto& rooms = tableIn(result, "AULAT");
+    ASSERT_TRUE(rooms.currentUnreadable.has_value());
+    EXPECT_EQ(summaryLine(rooms).rfind("AULAT sin comparar: la tabla actual no se puede leer (", 0), 0u)
+        << summaryLine(rooms);
+    EXPECT_NE(summaryLine(rooms).find("la exportación la sustituiría por una de 3 registros"),
+              std::string::npos)
+        << summaryLine(rooms);
+    EXPECT_EQ(countsOf(result)["PROFT"], (Counts{0, 0, 0, 3}));
+    EXPECT_EQ(countsOf(result)["GRUPOST"], (Counts{0, 0, 0, 3}));
+    EXPECT_EQ(folderContents(work), before);
+}
+
+// The preview reads the current tables under Pontrel's lock of the folder: a running export is waited
+// for, and an export never finds its tables held by a preview. The lock file goes with the lock.
+TEST_F(ExportPreview, CurrentTablesAreReadUnderTheFoldersLock) {
+    const auto doc = document(smallSchool(), "centro.xml");
+    ASSERT_EQ(exportFor(doc), RunOutcome::Completed);
+    const auto before = folderContents(work);
+    ExportOptions options;
+    options.dryRun = true;
+    options.lockWait = std::chrono::milliseconds{0};
+    {
+        const WorkingFolderLock exporting(work, std::chrono::milliseconds{0});
+        ui.documents.push_back(doc);
+        const std::string message = testing::errorOf([&] { ExportRun(session, ui, options).run(); });
+        EXPECT_NE(message.find("Otra ejecución de Pontrel está usando las tablas"), std::string::npos)
+            << message;
+    }
+    ui.documents.push_back(doc);
+    EXPECT_EQ(ExportRun(session, ui, options).run(), RunOutcome::Completed);
+    EXPECT_EQ(folderContents(work), before);
+}
+
+// A killed preview leaves its folder in the temporary folder: the next preview removes it, and leaves
+// alone the folder of a preview that is running (its lock is held) and anything that is not a preview's.
+TEST(PreviewStagingTest, FoldersOfKilledPreviewsAreRemovedAndThoseOfRunningOnesKept) {
+    OwnTemporaryFolder temporary;
+    const fs::path tmp = temporary.path();
+    fs::create_directories(tmp / "pontrel-vista-111" / "sub");
+    testing::writeFile(tmp / "pontrel-vista-111" / "sub" / "PROFT.DBF", "tabla");
+    testing::writeFile(tmp / "pontrel-vista-111.bloqueo", "");
+    fs::create_directory(tmp / "pontrel-vista-222"); // killed before it took its lock's file
+    testing::writeFile(tmp / "pontrel-vista-333.bloqueo", "");
+    fs::create_directory(tmp / "pontrel-vista-444");
+    platform::FileLock running;
+    ASSERT_EQ(running.tryAcquire(tmp / "pontrel-vista-444.bloqueo"), 0);
+    fs::create_directory(tmp / "otra-pontrel-vista-555");
+
+    fs::path own;
+    {
+        const PreviewStaging staging;
+        own = staging.folder();
+        EXPECT_TRUE(fs::is_directory(own));
+    }
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(tmp))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"pontrel-vista-444", "pontrel-vista-444.bloqueo",
+                                           "otra-pontrel-vista-555"}));
+    EXPECT_FALSE(fs::exists(own));
+}
+
+#ifndef _WIN32
+TEST(PreviewStagingTest, NoTemporaryFolderIsReportedInSpanish) {
+    ScratchFolder root;
+    testing::EnvironmentGuard environment;
+    environment.set("TMPDIR", (root.path() / "no-existe").string());
+    const std::string message = testing::errorOf([] { PreviewStaging staging; });
+    EXPECT_EQ(message, "No se encuentra la carpeta temporal del sistema para preparar la vista previa (no "
+                       "existe).");
+}
+#endif
 
 // ---- Two tables compared on their own ----
 

@@ -41,7 +41,7 @@ TEST(MasterDataCheck, EachKindIsSoughtInItsOwnGroup) {
     known.X_ACTIVIDAD = "G01";
     known.X_TRAMO = "T2";
     check.activitySent(known);
-    check.teacherSent("1003");
+    check.teacherSent("1003", "01/09/2012");
     EXPECT_TRUE(check.missing().empty());
 
     ActivityValues unknown;
@@ -54,15 +54,68 @@ TEST(MasterDataCheck, EachKindIsSoughtInItsOwnGroup) {
     check.activitySent(unknown);
     check.activitySent(unknown);          // each key once
     check.activitySent(ActivityValues{}); // empty values are no keys
-    check.teacherSent("9999");
-    check.teacherSent("");
+    check.teacherSent("9999", "01/01/2001");
+    check.teacherSent("1002", "02/09/2011"); // Yedra knows 1002 from 01/09/2011 only
+    check.teacherSent("1001", "01/09/2011"); // 1002's date is not 1001's
+    check.teacherSent("", "");
 
     const std::vector<MissingKeys> expected = {
-        {"Profesores (X_EMPLEADO)", {"9999"}}, {"Dependencias (X_DEPENDENCIA)", {"lab"}},
-        {"Unidades (X_UNIDAD)", {"3012"}},     {"Ofertas (X_OFERTAMATRIG)", {"55"}},
-        {"Materias (X_MATERIAOMG)", {"3012"}}, {"Actividades (X_ACTIVIDAD)", {"513"}},
+        {"Profesores (X_EMPLEADO)", {"9999"}},
+        {"Tomas de posesión (X_EMPLEADO: F_TOMAPOS)", {"1002: 02/09/2011", "1001: 01/09/2011"}},
+        {"Dependencias (X_DEPENDENCIA)", {"lab"}},
+        {"Unidades (X_UNIDAD)", {"3012"}},
+        {"Ofertas (X_OFERTAMATRIG)", {"55"}},
+        {"Materias (X_MATERIAOMG)", {"3012"}},
+        {"Actividades (X_ACTIVIDAD)", {"513"}},
         {"Tramos horarios (X_TRAMO)", {"T3"}}};
     EXPECT_EQ(check.missing(), expected);
+    EXPECT_TRUE(check.derived().empty());
+}
+
+// Codes the export made from the document's current data come back in the timetable: they are kept
+// apart from the keys the document lacks, and only the codes this document would give count.
+TEST(MasterDataCheck, CodesTheExportMakesFromTheDocumentAreKeptApart) {
+    testing::ScratchFolder folder;
+    auto school = testing::smallSchool();
+    auto& rooms = testing::groupOf(school, "DEPENDENCIAS").records;
+    rooms.push_back({"", "Laboratorio de Idiomas"});                // no key: Laboratori
+    rooms.push_back({"AULAINFORMATICA2", "Aula de informática 2"}); // shortened: AULAINFOA2
+    rooms.push_back({"a1", "Aula 1 bis"});                          // A1 taken: a11
+    rooms.push_back({"GIMNASIO-PRINCIPAL", "Gimnasio"});            // shortened: GIMNASIOAL
+    testing::groupOf(school, "TRAMOS_HORARIOS")
+        .records.push_back({"TRAMO-LARGO", "Recreo", "590", "620", "JOR1"});
+    testing::groupOf(school, "ACTIVIDADES").records.push_back({"2", "COORDINACION-TIC", "Coordinación"});
+    const auto document = YedraDocument::load(testing::writeYedraDocument(folder.path(), school));
+
+    struct Case {
+        std::string room, slot, activity;
+        bool derived; // false: the document lacks it
+    };
+    const std::vector<Case> cases = {
+        {"Laboratori", "", "", true},   {"AULAINFOA2", "", "", true},
+        {"a11", "", "", true},          {"GIMNASIOAL", "", "", true},
+        {"", "TRAMO-LARG", "", true},   {"", "", "COORDINACI", true}, // COD, cut to 10
+        {"", "", "COORDINACIO", false}, // neither COD nor CODTAREA (12) holds this
+        {"", "", "COORDINACION", true}, // CODTAREA
+        {"Laborator1", "", "", false},  // would need a second room without a key of that name
+        {"AULAINFOA3", "", "", false},  {"A1", "", "", false}, // a key of the document: neither
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.room + c.slot + c.activity);
+        MasterDataCheck check(document);
+        ActivityValues values;
+        values.X_DEPENDENCIA = c.room;
+        values.X_TRAMO = c.slot;
+        values.X_ACTIVIDAD = c.activity;
+        check.activitySent(values);
+        const auto sent = c.room + c.slot + c.activity;
+        const bool known = c.room == "A1";
+        EXPECT_EQ(check.derived().size(), c.derived ? 1u : 0u);
+        EXPECT_EQ(check.missing().size(), c.derived || known ? 0u : 1u);
+        for (const auto& list : {check.derived(), check.missing()})
+            for (const auto& kind : list)
+                EXPECT_EQ(kind.values, std::vector<std::string>{sent});
+    }
 }
 
 TEST(MasterDataCheck, LinesGiveTheCountAndTheFirstFewValues) {
@@ -131,6 +184,23 @@ TEST_F(ImportAfterChanges, TeacherAndRoomRemovedSinceAreListedAndTheDocumentIsSt
     EXPECT_EQ(run->summary().missingKeys, expected);
     EXPECT_TRUE(fs::exists(timetableDocumentPath(document)));
     EXPECT_EQ(ui.messages.back(), kFinishedMessage);
+}
+
+// Yedra finds a teacher by X_EMPLEADO and F_TOMAPOS together: a date changed in Yedra since the export
+// (a new appointment) is as much a mismatch as a teacher removed.
+TEST_F(ImportAfterChanges, TeacherWhosePostDateChangedSinceIsListedAndStopsAStrictRun) {
+    auto later = testing::smallSchool();
+    testing::groupOf(later, "EMPLEADOS").records[1][1] = "01/09/2024";
+
+    ASSERT_EQ(importInto(later), RunOutcome::Completed);
+    const std::vector<MissingKeys> expected = {
+        {"Tomas de posesión (X_EMPLEADO: F_TOMAPOS)", {"1002: 01/09/2011"}}};
+    EXPECT_EQ(run->summary().missingKeys, expected);
+
+    EXPECT_EQ(importInto(later, {.strict = true}), RunOutcome::Stopped);
+    EXPECT_NE(ui.messages.back().find("  Tomas de posesión (X_EMPLEADO: F_TOMAPOS): 1 (1002: 01/09/2011)"),
+              std::string::npos)
+        << ui.messages.back();
 }
 
 TEST_F(ImportAfterChanges, StrictRunStopsBeforeSavingAndKeepsTheEarlierOutput) {

@@ -107,29 +107,68 @@ TEST_F(TeacherTable, AnEmptyKeyClearsTheStoredOneOnlyWhereThatIsAllowed) {
 }
 
 TEST_F(TeacherTable, KeysFileFillsOnlyTheBlankKeys) {
-    const auto lines = readTeacherKeyFile(keysFile("\xEF\xBB\xBF"
-                                                   "ABREV;X_EMPLEADO;F_TOMAPOS\r\n"
-                                                   "ANA;9999;09/09/2009\r\n" // complete already: unchanged
-                                                   "LUIS;1002;\r\n"
-                                                   "\r\n"
-                                                   "PAZ;1004;01/09/2014\r\n"
-                                                   "NADIE;1;01/01/2001\r\n"));
-    ASSERT_EQ(lines.size(), 4u);
-    const auto applied = applyTeacherKeys(proftPath(), lines);
-    EXPECT_EQ(applied.keysStored, 3u);
-    EXPECT_EQ(applied.unknownAbbreviations, std::vector<std::string>{"NADIE"});
+    const auto keys = readTeacherKeyFile(keysFile("\xEF\xBB\xBF"
+                                                  "ABREV;X_EMPLEADO;F_TOMAPOS\r\n"
+                                                  "ANA;9999;09/09/2009\r\n" // complete already: unchanged
+                                                  "LUIS;1002;\r\n"
+                                                  "\r\n"
+                                                  "EVA;;01/09/2013\r\n"
+                                                  "PAZ;1004;01/09/2014\r\n"
+                                                  "NADIE;1;01/01/2001\r\n"));
+    ASSERT_EQ(keys.lines.size(), 5u);
+    EXPECT_TRUE(keys.warnings.empty());
+    const auto applied = applyTeacherKeys(proftPath(), keys);
+    EXPECT_TRUE(applied.stillIncomplete.empty());
+    EXPECT_EQ(applied.keysStored, 4u);
+    EXPECT_EQ(applied.unknownLines, std::vector<int>{7});
     EXPECT_EQ(keysOf(0), (std::pair<std::string, std::string>{"1001", "01/09/2010"}));
     EXPECT_EQ(keysOf(1), (std::pair<std::string, std::string>{"1002", "01/09/2011"}));
-    EXPECT_EQ(keysOf(2), (std::pair<std::string, std::string>{"1003", ""})) << "no line for EVA";
+    EXPECT_EQ(keysOf(2), (std::pair<std::string, std::string>{"1003", "01/09/2013"}));
     EXPECT_EQ(keysOf(3), (std::pair<std::string, std::string>{"1004", "01/09/2014"}));
+
+    // A run that stops afterwards takes the keys out again; a key changed meanwhile stays.
+    {
+        auto proft = dbf::Table::open(proftPath(), dbf::OpenMode::Shared, dbf::Access::ReadWrite);
+        storeTeacherKeys(proft, 3, std::string("7777"), std::nullopt);
+    }
+    withdrawTeacherKeys(proftPath(), applied);
+    EXPECT_EQ(keysOf(0), (std::pair<std::string, std::string>{"1001", "01/09/2010"}));
+    EXPECT_EQ(keysOf(1), (std::pair<std::string, std::string>{"", "01/09/2011"}));
+    EXPECT_EQ(keysOf(2), (std::pair<std::string, std::string>{"1003", ""}));
+    EXPECT_EQ(keysOf(3), (std::pair<std::string, std::string>{"7777", ""}));
+}
+
+// A file that leaves a teacher without a key stores nothing: the import then stops, and a stopped
+// import changes nothing.
+TEST_F(TeacherTable, KeysFileThatLeavesATeacherIncompleteStoresNothing) {
+    const auto applied = applyTeacherKeys(proftPath(), readTeacherKeyFile(keysFile("LUIS;1002;\n"
+                                                                                   "EVA;;01/09/2013\n"
+                                                                                   "PAZ;1004;\n")));
+    EXPECT_EQ(applied.keysStored, 0u);
+    EXPECT_TRUE(applied.stored.empty());
+    ASSERT_EQ(applied.stillIncomplete.size(), 1u);
+    EXPECT_EQ(applied.stillIncomplete[0].abbreviation, "PAZ");
+    EXPECT_EQ(missingKeysText(applied.stillIncomplete[0]), "F_TOMAPOS") << "what the file leaves missing";
+    EXPECT_EQ(keysOf(1), (std::pair<std::string, std::string>{"", "01/09/2011"}));
+    EXPECT_EQ(keysOf(2), (std::pair<std::string, std::string>{"1003", ""}));
+    EXPECT_EQ(keysOf(3), (std::pair<std::string, std::string>{"", ""}));
 }
 
 TEST_F(TeacherTable, BadKeysFileIsRefusedNamingTheLine) {
+    fs::create_directory(folder.path() / "claves");
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"LUIS;12A45;01/09/2011\n", "línea 1"},
-        {"LUIS;1002;01/09/2011\nPAZ;1004;1/9/2014\n", "línea 2"},
-        {"LUIS;1002\n", "tres campos"},
-        {";1002;01/09/2011\n", "falta ABREV"}};
+        {"LUIS;12A45;01/09/2011\n", "línea 1: X_EMPLEADO «12A45»"},
+        {"LUIS;1002;01/09/2011\nPAZ;1004;1/9/2014\n", "línea 2: F_TOMAPOS «1/9/2014»"},
+        {"LUIS;1002\n", "línea 1: se esperaban tres campos"},
+        {";1002;01/09/2011\n", "línea 1: falta ABREV"},
+        // The same teacher twice with other keys: which is right cannot be told.
+        {"LUIS;1002;01/09/2011\nPAZ;1004;01/09/2014\nLUIS;1003;01/09/2011\n",
+         "línea 3: el profesor «LUIS» ya está en la línea 1 con otras claves"},
+        {"LUIS;1002;01/09/2011\nLUIS;1002;\n", "línea 2: el profesor «LUIS» ya está en la línea 1 con otras"},
+        // A windows-1252 file names its values in UTF-8.
+        {"LUIS;1\xAA"
+         "2;01/09/2011\n",
+         "línea 1: X_EMPLEADO «1ª2»"}};
     for (const auto& [content, expected] : cases) {
         SCOPED_TRACE(content);
         try {
@@ -137,9 +176,69 @@ TEST_F(TeacherTable, BadKeysFileIsRefusedNamingTheLine) {
             ADD_FAILURE() << "the file must be refused";
         } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("No se ha guardado nada."), std::string::npos) << e.what();
         }
     }
     EXPECT_THROW(readTeacherKeyFile(folder.path() / "no-existe.csv"), Error);
+    try {
+        readTeacherKeyFile(folder.path() / "claves");
+        ADD_FAILURE() << "a folder is no keys file";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("«" + (folder.path() / "claves").string() + "»: es una carpeta"),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
+// A Spanish spreadsheet saves CSV in windows-1252: an accented ABREV must find its teacher all the same.
+TEST_F(TeacherTable, KeysFileInWindows1252OrUtf8GivesTheSameTeachers) {
+    struct Case {
+        std::string content;
+        std::vector<std::string> warnings; // a part of each warning, in order
+    };
+    const std::vector<Case> cases{
+        {"MAÑ;1005;01/09/2015\n", {}},
+        {"\xEF\xBB\xBFMAÑ;1005;01/09/2015\n", {}},
+        {"MA\xD1;1005;01/09/2015\n", {"«" + (folder.path() / "claves.csv").string() + "»: no está en UTF-8"}},
+        // The same line twice is harmless, but said.
+        {"MAÑ;1005;01/09/2015\nMAÑ;1005;01/09/2015\n",
+         {"línea 2: el profesor «MAÑ» ya está en la línea 1 con las mismas claves; se ignora"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content);
+        const auto keys = readTeacherKeyFile(keysFile(c.content));
+        ASSERT_EQ(keys.lines.size(), 1u);
+        EXPECT_EQ(keys.lines[0].abbreviation, "MA\xD1");
+        EXPECT_EQ(keys.lines[0].line, 1);
+        ASSERT_EQ(keys.warnings.size(), c.warnings.size()) << ::testing::PrintToString(keys.warnings);
+        for (std::size_t i = 0; i < c.warnings.size(); ++i)
+            EXPECT_NE(keys.warnings[i].find(c.warnings[i]), std::string::npos) << keys.warnings[i];
+    }
+}
+
+// Two PROFT records with one ABREV: a line for it cannot tell which teacher it means.
+TEST(TeacherKeyFileOnProft, AbbreviationSharedByTwoTeachersIsRefusedAndNothingIsStored) {
+    ScratchFolder folder;
+    const fs::path proft = folder.path() / "PROFT.DBF";
+    testing::writeTable(proft, testing::proftLayout(),
+                        {{{"ABREV", "LUIS"}, {"NOMBRE", "Luis"}, {"F_TOMAPOS", "01/09/2011"}},
+                         {{"ABREV", "ANA"}, {"NOMBRE", "Ana"}, {"F_TOMAPOS", "01/09/2010"}},
+                         {{"ABREV", "ANA"}, {"NOMBRE", "Ana Bis"}, {"X_EMPLEADO", "1009"}}});
+    testing::writeFile(folder.path() / "claves.csv", "LUIS;1002;\nANA;1001;01/09/2010\n");
+    const auto keys = readTeacherKeyFile(folder.path() / "claves.csv");
+    try {
+        applyTeacherKeys(proft, keys);
+        ADD_FAILURE() << "the line for ANA must be refused";
+    } catch (const Error& e) {
+        EXPECT_NE(
+            std::string(e.what()).find("línea 2: PROFT tiene 2 profesores con ABREV «ANA» (registros 2 y 3)"),
+            std::string::npos)
+            << e.what();
+    }
+    const auto table = dbf::Table::open(proft, dbf::OpenMode::Shared);
+    EXPECT_EQ(table.text(0, "X_EMPLEADO"), "") << "nothing is stored, not even LUIS's key";
+    EXPECT_EQ(table.text(1, "X_EMPLEADO"), "");
+    EXPECT_EQ(table.text(2, "F_TOMAPOS"), "");
 }
 
 } // namespace
