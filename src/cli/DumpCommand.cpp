@@ -10,6 +10,7 @@
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
 #include "exchange/Csv.h"
+#include "platform/Utf8Path.h"
 
 #include <charconv>
 #include <exception>
@@ -44,9 +45,9 @@ std::string csvText(const dbf::Value& value) {
 void dumpTable(const std::filesystem::path& file, std::ostream& out) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec))
-        throw Error("No existe el archivo «" + file.string() + "».");
+        throw Error("No existe el archivo «" + platform::utf8Of(file) + "».");
     if (std::filesystem::is_directory(file, ec))
-        throw Error("«" + file.string() + "» es una carpeta, no una tabla.");
+        throw Error("«" + platform::utf8Of(file) + "» es una carpeta, no una tabla.");
 
     dbf::Table table = dbf::Table::open(file, dbf::OpenMode::Shared, dbf::Access::ReadOnly);
     const auto& fields = table.fields();
@@ -82,7 +83,7 @@ int runDumpCommand(const std::vector<std::string>& args, CommandEnvironment& env
     if (!parsed)
         return exitCode;
     try {
-        dumpTable(std::filesystem::path(parsed->argument), environment.out);
+        dumpTable(platform::pathFromUtf8(parsed->argument), environment.out);
         return kExitDone;
     } catch (const Error& e) {
         reportError(environment.err, e.what());

@@ -13,6 +13,7 @@
 #include "import/ImportRun.h"
 #include "import/TeacherKeyFile.h"
 #include "import/TeacherKeys.h"
+#include "platform/Utf8Path.h"
 
 #include <optional>
 #include <ostream>
@@ -22,7 +23,7 @@ namespace pontrel::cli {
 namespace {
 
 void printSummary(const importing::ImportSummary& s, std::ostream& out) {
-    out << "Documento escrito: " << s.output.string() << "\n"
+    out << "Documento escrito: " << platform::utf8Of(s.output) << "\n"
         << "Profesores: " << s.teachers << "\n"
         << "Entradas escritas: " << s.entriesWritten << "\n"
         << "Entradas sin tramo horario en DIASHORAST: " << s.slotsNotFound << "\n"
@@ -66,17 +67,17 @@ int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         return exitCode;
 
     TerminalUserInterface ui(environment.in, environment.out, environment.err, environment.interactive);
-    ui.setDocument(std::filesystem::path(parsed->argument));
+    ui.setDocument(platform::pathFromUtf8(parsed->argument));
     try {
         std::optional<std::vector<importing::TeacherKeyLine>> keys;
         if (const auto keysFile = parsed->option("--teacher-keys"))
-            keys = importing::readTeacherKeyFile(*keysFile);
+            keys = importing::readTeacherKeyFile(platform::pathFromUtf8(*keysFile));
         ui.setTeacherKeysHandler([&keys, &environment](const std::filesystem::path& proft) {
             completeTeacherKeys(proft, keys, environment.out, environment.err);
         });
         RunSession session;
         const auto workdir = parsed->option("--workdir");
-        session.workingFolder = workdir ? std::filesystem::path(*workdir) : defaultWorkingFolder();
+        session.workingFolder = workdir ? platform::pathFromUtf8(*workdir) : defaultWorkingFolder();
         session.programFolder = environment.programFolder;
         importing::ImportOptions options;
         options.strict = parsed->given("--strict");

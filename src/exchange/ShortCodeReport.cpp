@@ -3,6 +3,7 @@
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
 #include "exchange/Csv.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <fstream>
@@ -61,7 +62,7 @@ void ShortCodeReport::writeCsv(const std::filesystem::path& file) const {
     out << text;
     out.close();
     if (!out)
-        throw Error("No se puede escribir el informe de códigos «" + file.string() + "».");
+        throw Error("No se puede escribir el informe de códigos «" + platform::utf8Of(file) + "».");
 }
 
 } // namespace pontrel

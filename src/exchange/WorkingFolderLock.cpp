@@ -2,6 +2,7 @@
 
 #include "dbf/Error.h"
 #include "platform/SystemError.h"
+#include "platform/Utf8Path.h"
 
 #include <thread>
 
@@ -18,7 +19,7 @@ bool attempt(platform::FileLock& lock, const fs::path& folder) {
         return true;
     if (platform::errorKind(error) == platform::ErrorKind::InUse)
         return false;
-    throw Error("No se puede escribir en la carpeta de trabajo " + folder.string() + " (" +
+    throw Error("No se puede escribir en la carpeta de trabajo " + platform::utf8Of(folder) + " (" +
                 platform::errorReason(error) + "). Compruebe que existe y que tiene permiso de escritura.");
 }
 
@@ -29,7 +30,7 @@ WorkingFolderLock::WorkingFolderLock(const fs::path& folder, std::chrono::millis
     while (!attempt(lock_, folder)) {
         if (std::chrono::steady_clock::now() >= deadline)
             throw Error("Otra ejecución de Pontrel está usando las tablas de la carpeta de trabajo " +
-                        folder.string() +
+                        platform::utf8Of(folder) +
                         ". Espere a que termine y vuelva a intentarlo; no se ha cambiado ninguna tabla.");
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

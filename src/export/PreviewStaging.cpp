@@ -1,6 +1,7 @@
 #include "export/PreviewStaging.h"
 
 #include "dbf/Error.h"
+#include "platform/Utf8Path.h"
 
 #include <random>
 #include <string>
@@ -27,7 +28,7 @@ PreviewStaging::PreviewStaging() {
         if (ec)
             break;
     }
-    throw Error("No se puede crear una carpeta para la vista previa en «" + base.string() + "»" +
+    throw Error("No se puede crear una carpeta para la vista previa en «" + platform::utf8Of(base) + "»" +
                 (ec ? ": " + ec.message() : std::string()) + ".");
 }
 

@@ -15,6 +15,7 @@
 #include "import/TeacherKeys.h"
 #include "import/TimetableDocumentWriter.h"
 #include "platform/Regional.h"
+#include "platform/Utf8Path.h"
 
 #include <system_error>
 #include <unordered_set>
@@ -29,7 +30,7 @@ fs::path requireTable(const fs::path& folder, std::string_view name) {
     if (auto found = findTableFile(folder, name))
         return *found;
     throw Error("No se encuentra la tabla " + std::string(name) + " en la carpeta de trabajo «" +
-                folder.string() + "». No se ha escrito nada.");
+                platform::utf8Of(folder) + "». No se ha escrito nada.");
 }
 
 dbf::Table openTable(const fs::path& folder, std::string_view name, dbf::OpenMode mode) {

@@ -4,6 +4,7 @@
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
 #include "import/TeacherKeys.h"
+#include "platform/Utf8Path.h"
 
 #include <fstream>
 #include <optional>
@@ -36,7 +37,7 @@ std::vector<std::string> splitFields(const std::string& line) {
 std::vector<TeacherKeyLine> readTeacherKeyFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in)
-        throw Error("No se puede leer el archivo de claves de profesores «" + file.string() + "».");
+        throw Error("No se puede leer el archivo de claves de profesores «" + platform::utf8Of(file) + "».");
     std::vector<TeacherKeyLine> lines;
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
@@ -46,7 +47,7 @@ std::vector<TeacherKeyLine> readTeacherKeyFile(const std::filesystem::path& file
             continue;
         auto fields = splitFields(text);
         auto where = [&] {
-            return "Archivo de claves de profesores «" + file.string() + "», línea " +
+            return "Archivo de claves de profesores «" + platform::utf8Of(file) + "», línea " +
                    std::to_string(number) + ": ";
         };
         if (number == 1 && ansi::equalIgnoringCase(fields[0], "ABREV"))
