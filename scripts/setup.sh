@@ -17,7 +17,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
 )
 if [ "${1:-}" = "--windows" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix wine64)
+  packages+=(g++-mingw-w64-x86-64-posix wine64 nsis)
 fi
 
 missing=()
