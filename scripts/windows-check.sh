@@ -9,7 +9,10 @@
 #      open for reading: the export stops with "abierta en otro programa" and changes nothing;
 #   4. exports killed at moments spread over their run (SIGKILL of the Windows process: Wine ends it
 #      as TerminateProcess does, its handles closed by the Wine server), then one start of
-#      pontrel-cli.exe: the old set or the new set of tables, never a mix, and no leftovers.
+#      pontrel-cli.exe: the old set or the new set of tables, never a mix, and no leftovers;
+#   5. the installer (scripts/package-windows.sh --check, in a prefix of its own): silent install and
+#      uninstall, the installed pontrel-cli.exe at work, and a planner's accented folders
+#      (C:\users\José Núñez\...: arguments, program folder, document and ResultadoDastel<nombre>.xml).
 # Skips, saying so in one line, when ../shared/third_party is not there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -158,5 +161,9 @@ for delay in $(seq 0.02 0.015 0.22); do
   fi
 done
 echo "tablas tras cada corte:$outcomes"
+
+step "Instalador"
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+bash scripts/package-windows.sh --check || fail "el instalador"
 
 echo "windows-check: correcto"
