@@ -5,7 +5,8 @@ namespace pontrel::platform {
 
 // The char8_t forms are UTF-8 by definition on every system; only the char forms follow the C library.
 std::filesystem::path pathFromUtf8(std::string_view text) {
-    return std::filesystem::path(std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
+    return std::filesystem::path(
+        std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
 }
 
 std::string utf8Of(const std::filesystem::path& path) {

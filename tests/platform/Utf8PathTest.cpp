@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 
 TEST(Utf8Path, NamesTravelBothWaysUnchanged) {
     // Spanish letters, a euro sign (outside Latin-1) and Greek (outside every Western code page).
-    for (const std::string name : {"José Núñez", "colegio Ñandú.xml", "Horario 2026-27", "cuota €", "Ωμέγα"}) {
+    for (const std::string name :
+         {"José Núñez", "colegio Ñandú.xml", "Horario 2026-27", "cuota €", "Ωμέγα"}) {
         const fs::path path = pathFromUtf8(name);
         EXPECT_EQ(utf8Of(path), name);
         EXPECT_EQ(path.filename(), path) << name;
@@ -73,14 +74,14 @@ TEST(Utf8Path, WriterKeepsBackOnlyACharacterCutShort) {
     const std::vector<Case> cases = {
         {"", 0},
         {"Núñez", 7},
-        {"N\xC3", 1},              // ú's first byte
-        {"\xE2\x82", 0},           // two bytes of three (€)
-        {"a\xE2\x82\xAC", 4},      // the whole €
-        {"\xF0\x9F\x98", 0},       // three bytes of four
-        {"\xF0\x9F\x98\x80", 4},   // the whole four
-        {"a\x80", 2},              // a stray continuation byte is not held back
-        {"a\xFF", 2},              // nor a byte that never starts a sequence
-        {"\xC3\xA9\xC3\xB1", 4},   // two whole sequences
+        {"N\xC3", 1},            // ú's first byte
+        {"\xE2\x82", 0},         // two bytes of three (€)
+        {"a\xE2\x82\xAC", 4},    // the whole €
+        {"\xF0\x9F\x98", 0},     // three bytes of four
+        {"\xF0\x9F\x98\x80", 4}, // the whole four
+        {"a\x80", 2},            // a stray continuation byte is not held back
+        {"a\xFF", 2},            // nor a byte that never starts a sequence
+        {"\xC3\xA9\xC3\xB1", 4}, // two whole sequences
     };
     for (const auto& c : cases)
         EXPECT_EQ(completeUtf8Length(c.text), c.complete) << ::testing::PrintToString(c.text);
