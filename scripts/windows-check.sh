@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows build, checked under Wine: cross-builds the `windows` preset (MinGW-w64, libxml2 from
 # ../shared/third_party), then in a Wine prefix of its own, with C:\VTEMP inside it:
-#   1. every cross-built test program;
+#   1. every cross-built test program, and the console output read back from a console's screen;
 #   2. the sample school exported by pontrel-cli.exe, its tables compared byte for byte with the
 #      Linux build's export (the dates in the headers aside); a SOLUC imported back to the timetable
 #      document, compared the same way (its `fecha` aside);
@@ -78,6 +78,12 @@ same_tables() {
 }
 
 snapshot() { (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum); }
+
+step "Texto con acentos en una consola de Windows"
+# Wine opens a console only with a display: the checker runs in Xvfb, outside wine-run.sh.
+WINEDEBUG=-all xvfb-run -a /usr/lib/wine/wine64 "$bin/console_check.exe" </dev/null >/dev/null ||
+  fail "la consola no muestra los acentos"
+echo "la consola muestra «José Núñez € Ω» tal cual"
 
 step "Exportación de la escuela de ejemplo: Linux y Windows"
 linux_work=$tmp/linux-vtemp

@@ -68,7 +68,11 @@ std::ostream& consoleOr(DWORD which, std::ostream& bytes) {
         return bytes;
     // Built once per stream and never destroyed: messages may still be written while static objects go
     // away.
-    return *new std::ostream(new ConsoleBuffer(handle));
+    // Flushed after every output operation: the stream is never destroyed, so nothing may wait in it
+    // at the end, and a prompt must show before the program reads the answer.
+    auto* stream = new std::ostream(new ConsoleBuffer(handle));
+    stream->setf(std::ios::unitbuf);
+    return *stream;
 }
 
 } // namespace
