@@ -5,6 +5,10 @@
 #   Linux:   lib/pontrel/{pontrel, pontrel-cli, NIVELCAN.DBF, YEDRA.chm}, and bin/pontrel and
 #            bin/pontrel-cli as relative links to them;
 #   Windows: bin/ holds all four.
+# The licences: Pontrel is GPL-3.0-or-later. The Windows programs carry Qt and libxml2 linked in, so
+# their notices and licence texts go beside them (bin/AVISOS-DE-TERCEROS.txt, bin/COPYING.txt and
+# bin/licenses/); on Linux the package uses the system's libraries and holds the notices file and the
+# Debian copyright file under share/doc/pontrel.
 # Beside them: the desktop entry, the icon, the AppStream metainfo, the manual page of pontrel-cli and
 # the sample school (share/pontrel/sample: colegio.xml and its timetable SOLUC.DBF).
 
@@ -24,6 +28,18 @@ install(TARGETS ${pontrel_programs} RUNTIME DESTINATION ${PONTREL_INSTALL_PROGRA
 install(FILES ${PONTREL_BIN_DIR}/NIVELCAN.DBF DESTINATION ${PONTREL_INSTALL_PROGRAM_DIR})
 if(TARGET pontrel_help)
   install(FILES ${PONTREL_BIN_DIR}/YEDRA.chm DESTINATION ${PONTREL_INSTALL_PROGRAM_DIR})
+endif()
+
+set(licenses ${CMAKE_SOURCE_DIR}/docs/licenses)
+if(WIN32)
+  install(FILES ${licenses}/AVISOS-DE-TERCEROS.txt DESTINATION ${PONTREL_INSTALL_PROGRAM_DIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/COPYING DESTINATION ${PONTREL_INSTALL_PROGRAM_DIR} RENAME COPYING.txt)
+  install(FILES ${licenses}/libxml2-2.9.14-Copyright.txt DESTINATION ${PONTREL_INSTALL_PROGRAM_DIR}/licenses)
+  if(TARGET pontrel)
+    install(DIRECTORY ${licenses}/qt-6.4.2 DESTINATION ${PONTREL_INSTALL_PROGRAM_DIR}/licenses)
+  endif()
+else()
+  install(FILES ${licenses}/AVISOS-DE-TERCEROS.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pontrel)
 endif()
 
 if(NOT WIN32)

@@ -18,7 +18,7 @@ packages=(
 )
 if [ "${1:-}" = "--windows" ]; then
   # fonts-wine: Wine's own fonts (MS Sans Serif, Tahoma), which the window draws with under Wine.
-  packages+=(g++-mingw-w64-x86-64-posix wine64 fonts-wine)
+  packages+=(g++-mingw-w64-x86-64-posix wine64 fonts-wine nsis)
 fi
 
 missing=()

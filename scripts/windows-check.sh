@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows build, checked under Wine: cross-builds the `windows` preset (MinGW-w64, libxml2 from
 # ../shared/third_party), then in a Wine prefix of its own, with C:\VTEMP inside it:
-#   1. every cross-built test program;
+#   1. every cross-built test program, and the console output read back from a console's screen;
 #   2. the sample school exported by pontrel-cli.exe, its tables compared byte for byte with the
 #      Linux build's export (the dates in the headers aside); a SOLUC imported back to the timetable
 #      document, compared the same way (its `fecha` aside);
@@ -11,7 +11,10 @@
 #      as TerminateProcess does, its handles closed by the Wine server), then one start of
 #      pontrel-cli.exe: the old set or the new set of tables, never a mix, and no leftovers;
 #   5. the window, pontrel.exe, started by a stand-in for Velmora's window and driven on a private
-#      Xvfb (scripts/windows-window-check.sh).
+#      Xvfb (scripts/windows-window-check.sh);
+#   6. the installer (scripts/package-windows.sh --check, in a prefix of its own): silent install and
+#      uninstall, the installed pontrel-cli.exe at work, and a planner's accented folders
+#      (C:\users\José Núñez\...: arguments, program folder, document and ResultadoDastel<nombre>.xml).
 # Skips, saying so in one line, when ../shared/third_party is not there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -64,6 +67,12 @@ ctest --test-dir build/windows --output-on-failure -j 2 || fail "pruebas bajo Wi
 source scripts/same-tables.sh
 
 snapshot() { (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum); }
+
+step "Texto con acentos en una consola de Windows"
+# Wine opens a console only with a display: the checker runs in Xvfb, outside wine-run.sh.
+WINEDEBUG=-all xvfb-run -a /usr/lib/wine/wine64 "$bin/console_check.exe" </dev/null >/dev/null ||
+  fail "la consola no muestra los acentos"
+echo "la consola muestra «José Núñez € Ω» tal cual"
 
 step "Exportación de la escuela de ejemplo: Linux y Windows"
 linux_work=$tmp/linux-vtemp
@@ -153,5 +162,9 @@ echo "tablas tras cada corte:$outcomes"
 step "La ventana (pontrel.exe) en el suplente de Velmora"
 bash scripts/windows-window-check.sh "$bin" "$tmp/linux-export" "$tmp/linux-doc/ResultadoDastelcolegio.xml" \
   "$root/build/dev/bin/write_soluc" || fail "la ventana bajo Wine"
+
+step "Instalador"
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+bash scripts/package-windows.sh --check || fail "el instalador"
 
 echo "windows-check: correcto"

@@ -3,6 +3,7 @@
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
 #include "import/TeacherKeys.h"
+#include "platform/Utf8Path.h"
 
 #include <QFont>
 
@@ -31,7 +32,8 @@ ProftTableModel::~ProftTableModel() = default;
 void ProftTableModel::load() {
     // A fresh opening reads what other openings have stored meanwhile; the old one is let go only
     // once the new one has been read.
-    auto table = dbf::Table::open(path_.toStdString(), dbf::OpenMode::Shared, dbf::Access::ReadWrite);
+    auto table = dbf::Table::open(platform::pathFromUtf8(path_.toStdString()), dbf::OpenMode::Shared,
+                                  dbf::Access::ReadWrite);
     std::vector<Teacher> teachers;
     const bool hasName = table.fieldIndex("NOMBRE").has_value();
     for (std::size_t r = 0; r < table.recordCount(); ++r) {

@@ -4,6 +4,7 @@
 #include "app/MessageBoxes.h"
 #include "app/Plantihoras.h"
 #include "dbf/Error.h"
+#include "platform/Utf8Path.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -28,7 +29,7 @@ std::optional<std::filesystem::path> QtUserInterface::chooseDocument() {
     stopIfAbandoned();
     if (answer != QDialog::Accepted || fileDialog_->selectedFiles().isEmpty())
         return std::nullopt;
-    return std::filesystem::path(fileDialog_->selectedFiles().constFirst().toStdString());
+    return platform::pathFromUtf8(fileDialog_->selectedFiles().constFirst().toStdString());
 }
 
 void QtUserInterface::showMessage(const std::string& text) {
@@ -52,7 +53,8 @@ FrameChoice QtUserInterface::chooseFrames(const std::filesystem::path& document,
 void QtUserInterface::completeTeacherKeys(const std::filesystem::path& proftTable) {
     stopIfAbandoned();
     // Created for this one request and released when the user has closed it.
-    auto dialog = std::make_unique<TControlProfesores>(QString::fromStdString(proftTable.string()), owner_);
+    auto dialog =
+        std::make_unique<TControlProfesores>(QString::fromStdString(platform::utf8Of(proftTable)), owner_);
     dialog->exec();
     dialog.reset();
     stopIfAbandoned();

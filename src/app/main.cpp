@@ -7,6 +7,7 @@
 #include "app/QtSpanish.h"
 #include "exchange/TableSetReplacement.h"
 #include "exchange/WorkingFolder.h"
+#include "platform/Utf8Path.h"
 
 #include <QApplication>
 
@@ -29,7 +30,7 @@ int main(int argc, char* argv[]) {
 
     pontrel::RunSession session;
     session.workingFolder = pontrel::defaultWorkingFolder();
-    session.programFolder = std::filesystem::path(programFolder.toStdString());
+    session.programFolder = pontrel::platform::pathFromUtf8(programFolder.toStdString());
 
     // A table replacement that a killed Pontrel left half done is put right before anything else.
     std::error_code ec;

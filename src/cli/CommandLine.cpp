@@ -13,6 +13,12 @@ namespace pontrel::cli {
 
 namespace {
 
+// What the program writes, and in which encoding, wherever its output goes.
+const char* const kOutputEncodingHelp =
+    "Salida: texto en UTF-8. En una consola de Windows se escribe como texto Unicode, y los acentos se ven "
+    "con cualquier página de códigos de la consola; redirigida a un archivo o a otro programa, salen los "
+    "bytes UTF-8 tal cual (en Windows, con fin de línea CR LF).";
+
 const char* const kWorkdirHelp =
     "Carpeta de trabajo de Velmora, donde están sus tablas. Por omisión, $PONTREL_VTEMP si está "
     "definida; si no, $WINEPREFIX/drive_c/VTEMP (WINEPREFIX vale ~/.wine si no está definida), la "
@@ -231,6 +237,7 @@ std::string generalHelp() {
     text += wrapped("Estado de salida: 0 hecho; 1 detenido (el motivo sale en la salida de errores, tras "
                     "«pontrel-cli: »); 2 error en la línea de órdenes.",
                     0);
+    text += wrapped(kOutputEncodingHelp, 0);
     return text;
 }
 
@@ -254,7 +261,8 @@ std::string manualPage() {
             ".PP\nLas opciones se dan como \\fB\\-\\-opción VALOR\\fR o \\fB\\-\\-opción=VALOR\\fR; "
             "\\fB\\-h\\fR o \\fB\\-\\-help\\fR tras cualquier orden muestra su ayuda. Los errores salen en "
             "la salida de errores, tras \\(lqpontrel\\-cli: \\(rq; los resultados y el progreso, en la "
-            "salida estándar.\n";
+            "salida estándar.\n.PP\n" +
+            roff(kOutputEncodingHelp) + "\n";
     for (const auto& command : commandDescriptions()) {
         page += ".SH ORDEN " + roff(command.name) + "\n";
         page += ".B " + roff(synopsis(command)) + "\n.PP\n" + roff(command.description) + "\n";

@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/TerminalUserInterface.h"
+#include "platform/Console.h"
 #include "platform/Folders.h"
 
 #include <iostream>
@@ -57,8 +58,8 @@ int runCommandLine(const std::vector<std::string>& args, CommandEnvironment& env
 }
 
 CommandEnvironment processEnvironment() {
-    return CommandEnvironment{std::cin, std::cout, std::cerr, standardStreamsAreTerminal(),
-                              executableFolder()};
+    return CommandEnvironment{std::cin, platform::standardOutput(), platform::standardError(),
+                              platform::standardStreamsAreTerminal(), executableFolder()};
 }
 
 fs::path executableFolder() {

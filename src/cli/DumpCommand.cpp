@@ -10,6 +10,7 @@
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
 #include "exchange/Csv.h"
+#include "platform/Utf8Path.h"
 
 #include <charconv>
 #include <exception>
@@ -44,9 +45,9 @@ std::string csvText(const dbf::Value& value) {
 void dumpTable(const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec))
-        throw Error("No existe el archivo «" + file.string() + "».");
+        throw Error("No existe el archivo «" + platform::utf8Of(file) + "».");
     if (std::filesystem::is_directory(file, ec))
-        throw Error("«" + file.string() + "» es una carpeta, no una tabla.");
+        throw Error("«" + platform::utf8Of(file) + "» es una carpeta, no una tabla.");
 
     dbf::Table table = dbf::Table::open(file, dbf::OpenMode::Shared, dbf::Access::ReadOnly);
     const auto& fields = table.fields();
@@ -71,7 +72,7 @@ void dumpTable(const std::filesystem::path& file, std::ostream& out, std::ostrea
     }
     // Records that the header does not count are read like the others, and the reader is told.
     if (const std::size_t beyond = table.recordsBeyondHeaderCount(); beyond > 0)
-        reportError(err, "aviso: la tabla «" + file.string() + "» guarda " +
+        reportError(err, "aviso: la tabla «" + platform::utf8Of(file) + "» guarda " +
                              std::to_string(table.headerRecordCount() + beyond) +
                              " registros, pero su cabecera solo cuenta " +
                              std::to_string(table.headerRecordCount()) + "; se muestran todos.");
@@ -88,7 +89,7 @@ int runDumpCommand(const std::vector<std::string>& args, CommandEnvironment& env
     if (!parsed)
         return exitCode;
     try {
-        dumpTable(std::filesystem::path(parsed->argument), environment.out, environment.err);
+        dumpTable(platform::pathFromUtf8(parsed->argument), environment.out, environment.err);
         return kExitDone;
     } catch (const Error& e) {
         reportError(environment.err, e.what());

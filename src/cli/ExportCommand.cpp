@@ -10,6 +10,7 @@
 #include "exchange/WorkingFolder.h"
 #include "export/ExportRun.h"
 #include "platform/Folders.h"
+#include "platform/Utf8Path.h"
 
 #include <iomanip>
 #include <memory>
@@ -23,7 +24,7 @@ namespace {
 
 // Each table this run wrote, with its record count as the run counted it.
 void listTables(const fs::path& folder, const exporting::ExportSummary& summary, std::ostream& out) {
-    out << "Tablas escritas en " << folder.string() << ":\n";
+    out << "Tablas escritas en " << platform::utf8Of(folder) << ":\n";
     for (const auto& [table, count] : summary.tables)
         out << "  " << std::left << std::setw(16) << (table + ".DBF") << std::right << std::setw(6) << count
             << (count == 1 ? " registro\n" : " registros\n");
@@ -53,13 +54,13 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
 
     RunSession session;
     const auto workdir = parsed->option("--workdir");
-    session.workingFolder = workdir ? fs::path(*workdir) : defaultWorkingFolder();
+    session.workingFolder = workdir ? platform::pathFromUtf8(*workdir) : defaultWorkingFolder();
     session.programFolder = environment.programFolder;
     if (const auto levelTable = parsed->option("--level-table"))
-        session.levelTable = *levelTable;
+        session.levelTable = platform::pathFromUtf8(*levelTable);
 
     TerminalUserInterface ui(environment.in, environment.out, environment.err, environment.interactive);
-    ui.setDocument(fs::path(parsed->argument));
+    ui.setDocument(platform::pathFromUtf8(parsed->argument));
     if (const auto frames = parsed->option("--frames"))
         ui.setFrameCodes(splitCodes(*frames));
 
@@ -78,7 +79,7 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         options.codeReport = report ? &codes : nullptr;
         if (report)
             options.beforeReplacing = [&] {
-                stagedReport = std::make_unique<StagedCodeReport>(codes, *report);
+                stagedReport = std::make_unique<StagedCodeReport>(codes, platform::pathFromUtf8(*report));
             };
         exporting::ExportRun run(session, ui, options);
         const RunOutcome outcome = run.run();
@@ -102,7 +103,7 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
                                                  " Las tablas se han escrito; el informe no.");
                 return kExitDone;
             }
-            printCodeReport(codes, *report, environment.out);
+            printCodeReport(codes, platform::pathFromUtf8(*report), environment.out);
         }
         return kExitDone;
     } catch (const StopReported&) {

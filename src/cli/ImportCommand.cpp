@@ -13,6 +13,7 @@
 #include "import/ImportRun.h"
 #include "import/TeacherKeyFile.h"
 #include "import/TeacherKeys.h"
+#include "platform/Utf8Path.h"
 
 #include <optional>
 #include <ostream>
@@ -22,7 +23,7 @@ namespace pontrel::cli {
 namespace {
 
 void printSummary(const importing::ImportSummary& s, std::ostream& out) {
-    out << "Documento escrito: " << s.output.string() << "\n"
+    out << "Documento escrito: " << platform::utf8Of(s.output) << "\n"
         << "Profesores: " << s.teachers << "\n"
         << "Entradas escritas: " << s.entriesWritten << "\n"
         << "Entradas sin tramo horario en DIASHORAST: " << s.slotsNotFound << "\n"
@@ -30,7 +31,7 @@ void printSummary(const importing::ImportSummary& s, std::ostream& out) {
         << "Entradas sin clave de materia: " << s.subjectsNotFound << "\n"
         << "Entradas de SOLUC cuyo profesor no está en PROFT: " << s.entriesWithoutTeacher << "\n";
     for (const auto& table : s.uncountedRecords)
-        out << "Registros que la cabecera de " << table.table.filename().string()
+        out << "Registros que la cabecera de " << platform::utf8Of(table.table.filename())
             << " no cuenta (leídos): " << table.recordsRead - table.headerCount << " (la cabecera dice "
             << table.headerCount << ", hay " << table.recordsRead << ")\n";
     printMissingKeys(s.missingKeys, s.derivedCodes, out);
@@ -59,8 +60,9 @@ void completeTeacherKeys(const std::filesystem::path& proftTable,
     if (keys) {
         applied = importing::applyTeacherKeys(proftTable, *keys);
         for (int line : applied->unknownLines)
-            reportError(err, "aviso: archivo de claves de profesores «" + keys->file.string() + "», línea " +
-                                 std::to_string(line) + ": el profesor no está en PROFT; se ignora.");
+            reportError(err, "aviso: archivo de claves de profesores «" + platform::utf8Of(keys->file) +
+                                 "», línea " + std::to_string(line) +
+                                 ": el profesor no está en PROFT; se ignora.");
         if (!applied->stillIncomplete.empty()) {
             reportError(err,
                         incompleteList("Profesores sin todos los datos en PROFT (el archivo de claves no "
@@ -87,7 +89,7 @@ int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         return exitCode;
 
     TerminalUserInterface ui(environment.in, environment.out, environment.err, environment.interactive);
-    ui.setDocument(std::filesystem::path(parsed->argument));
+    ui.setDocument(platform::pathFromUtf8(parsed->argument));
     std::optional<importing::TeacherKeyFile> keys;
     std::optional<importing::TeacherKeysApplied> applied;
     std::filesystem::path proftTable;
@@ -109,7 +111,7 @@ int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& e
     };
     try {
         if (const auto keysFile = parsed->option("--teacher-keys")) {
-            keys = importing::readTeacherKeyFile(*keysFile);
+            keys = importing::readTeacherKeyFile(platform::pathFromUtf8(*keysFile));
             for (const auto& warning : keys->warnings)
                 reportError(environment.err, "aviso: " + warning);
         }
@@ -119,7 +121,7 @@ int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& e
         });
         RunSession session;
         const auto workdir = parsed->option("--workdir");
-        session.workingFolder = workdir ? std::filesystem::path(*workdir) : defaultWorkingFolder();
+        session.workingFolder = workdir ? platform::pathFromUtf8(*workdir) : defaultWorkingFolder();
         session.programFolder = environment.programFolder;
         importing::ImportOptions options;
         options.strict = parsed->given("--strict");

@@ -1,4 +1,5 @@
 #include "cli/PreviewOutput.h"
+#include "platform/Utf8Path.h"
 
 #include <ostream>
 
@@ -20,7 +21,7 @@ void printCodeReport(const ShortCodeReport& report, const std::filesystem::path&
         out << " ninguno";
     for (std::size_t i = 0; i < counts.size(); ++i)
         out << (i ? ", " : " ") << counts[i].first << ' ' << counts[i].second;
-    out << "\nInforme de códigos: " << file.string() << '\n';
+    out << "\nInforme de códigos: " << platform::utf8Of(file) << '\n';
 }
 
 void printMissingKeys(const std::vector<importing::MissingKeys>& missing,

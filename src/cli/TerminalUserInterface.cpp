@@ -7,7 +7,6 @@
 
 #include <istream>
 #include <ostream>
-#include <unistd.h>
 
 namespace pontrel::cli {
 
@@ -228,10 +227,6 @@ std::string terminalText(std::string text) {
     for (auto at = text.find("\n\r"); at != std::string::npos; at = text.find("\n\r", at + 1))
         text.erase(at + 1, 1);
     return text;
-}
-
-bool standardStreamsAreTerminal() {
-    return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
 }
 
 } // namespace pontrel::cli

@@ -96,7 +96,4 @@ class TerminalUserInterface : public UserInterface {
 // A message for a terminal: the system's line breaks "\n\r" become plain line feeds.
 std::string terminalText(std::string text);
 
-// True when both standard input and standard output are a terminal.
-bool standardStreamsAreTerminal();
-
 } // namespace pontrel::cli

@@ -1,9 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Commands.h"
-
-#include <string>
-#include <vector>
+#include "platform/ProcessArguments.h"
 
 int main(int argc, char** argv) {
     auto environment = pontrel::cli::processEnvironment();
-    return pontrel::cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), environment);
+    return pontrel::cli::runCommandLine(pontrel::platform::processArguments(argc, argv), environment);
 }

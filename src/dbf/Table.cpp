@@ -3,6 +3,7 @@
 #include "dbf/FieldCodec.h"
 #include "dbf/Messages.h"
 #include "dbf/TableImpl.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <charconv>
@@ -28,7 +29,7 @@ namespace {
 
 std::filesystem::path indexPathFor(const std::filesystem::path& table) {
     std::filesystem::path mdx = table;
-    const std::string ext = table.extension().string();
+    const std::string ext = platform::utf8Of(table.extension());
     const bool lower =
         !ext.empty() && std::all_of(ext.begin() + 1, ext.end(), [](char c) { return c >= 'a' && c <= 'z'; });
     mdx.replace_extension(lower ? ".mdx" : ".MDX");
@@ -42,11 +43,11 @@ std::optional<std::filesystem::path> findIndexFile(const std::filesystem::path& 
     std::error_code ec;
     if (std::filesystem::is_regular_file(expected, ec))
         return expected;
-    const std::string wanted = upperName(expected.filename().string());
+    const std::string wanted = upperName(platform::utf8Of(expected.filename()));
     const std::filesystem::path folder =
         table.has_parent_path() ? table.parent_path() : std::filesystem::path(".");
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (upperName(it->path().filename().string()) == wanted && it->is_regular_file(ec))
+        if (upperName(platform::utf8Of(it->path().filename())) == wanted && it->is_regular_file(ec))
             return it->path();
     return std::nullopt;
 }
@@ -157,7 +158,7 @@ Table::~Table() {
 
 void Table::create(const std::filesystem::path& file, const std::vector<FieldSpec>& fields,
                    const std::optional<IndexSpec>& index, const std::optional<Date>& date) {
-    const std::string name = file.string();
+    const std::string name = platform::utf8Of(file);
     TableLayout layout = level7Layout(fields, name);
     const Date stamp = date.value_or(today());
     std::optional<MdxTagContent> tag;
@@ -184,7 +185,7 @@ void Table::create(const std::filesystem::path& file, const std::vector<FieldSpe
     if (tag) {
         try {
             TableFile::replaceWhole(indexPathFor(file),
-                                    buildMdx(file.stem().string(), {*tag}, stamp,
+                                    buildMdx(platform::utf8Of(file.stem()), {*tag}, stamp,
                                              indexLanguageId(bytes.data(), bytes.size(), true)));
         } catch (...) {
             std::error_code ignored;
@@ -197,7 +198,7 @@ void Table::create(const std::filesystem::path& file, const std::vector<FieldSpe
 Table Table::open(const std::filesystem::path& file, OpenMode mode, Access access) {
     auto impl = std::make_unique<Impl>();
     impl->path = file;
-    impl->name = file.string();
+    impl->name = platform::utf8Of(file);
     impl->access = access;
     impl->file = TableFile::open(file, mode, access);
     const std::vector<std::uint8_t> data = impl->file.readAll();

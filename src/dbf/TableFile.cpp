@@ -2,6 +2,7 @@
 
 #include "dbf/Messages.h"
 #include "platform/SystemError.h"
+#include "platform/Utf8Path.h"
 
 #include <chrono>
 #include <thread>
@@ -55,7 +56,7 @@ TableFile::~TableFile() {
 
 TableFile TableFile::open(const std::filesystem::path& path, OpenMode mode, Access access) {
     TableFile file;
-    file.name_ = path.string();
+    file.name_ = platform::utf8Of(path);
     const int error = file.file_.open(
         path, access == Access::ReadWrite ? platform::File::Access::ReadWrite : platform::File::Access::Read,
         mode == OpenMode::Shared ? platform::File::Sharing::Shared : platform::File::Sharing::Exclusive);
@@ -67,7 +68,7 @@ TableFile TableFile::open(const std::filesystem::path& path, OpenMode mode, Acce
 }
 
 void TableFile::createNew(const std::filesystem::path& path, const std::vector<std::uint8_t>& content) {
-    const std::string name = path.string();
+    const std::string name = platform::utf8Of(path);
     platform::File file;
     if (const int error = file.createNew(path))
         throw fileError(name, "crear", error);
@@ -83,7 +84,7 @@ void TableFile::replaceWhole(const std::filesystem::path& path, const std::vecto
     const auto result = platform::replaceFile(
         path, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
     if (result)
-        throw fileError(path.string(), "escribir el índice de", result.error);
+        throw fileError(platform::utf8Of(path), "escribir el índice de", result.error);
 }
 
 std::vector<std::uint8_t> TableFile::readAll() const {

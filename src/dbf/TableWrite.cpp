@@ -12,6 +12,7 @@
 #include "dbf/TableImpl.h"
 
 #include "dbf/Bytes.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <cstring>
@@ -98,7 +99,7 @@ void Table::Impl::rebuildIndex() {
         tags.push_back(std::move(tag));
     }
     TableFile::replaceWhole(
-        *mdxPath, buildMdx(path.stem().string(), tags, updateDate.value_or(today()), indexLanguage));
+        *mdxPath, buildMdx(platform::utf8Of(path.stem()), tags, updateDate.value_or(today()), indexLanguage));
     mdx.reset();
     indexDirty = false;
 }

@@ -5,6 +5,7 @@
 #include "exchange/Csv.h"
 #include "platform/Files.h"
 #include "platform/SystemError.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 
@@ -44,7 +45,7 @@ constexpr const char* kLineEnd = "\r\n";
 constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
 Error cannotWrite(const std::filesystem::path& file, const std::string& reason) {
-    return Error("No se puede escribir el informe de códigos «" + file.string() + "» (" + reason +
+    return Error("No se puede escribir el informe de códigos «" + platform::utf8Of(file) + "» (" + reason +
                  "); no se ha cambiado ninguna tabla.");
 }
 
@@ -83,7 +84,7 @@ StagedCodeReport::StagedCodeReport(const ShortCodeReport& report, const std::fil
         throw cannotWrite(file, "es una carpeta, no un archivo");
     const std::filesystem::path folder = file.parent_path();
     if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
-        throw cannotWrite(file, "la carpeta «" + folder.string() + "» no existe");
+        throw cannotWrite(file, "la carpeta «" + platform::utf8Of(folder) + "» no existe");
     const std::string text = report.csv();
     if (const int error = pending_->file.create(file))
         throw cannotWrite(file, platform::errorReason(error));
@@ -95,7 +96,7 @@ StagedCodeReport::~StagedCodeReport() = default;
 
 void StagedCodeReport::commit() {
     if (const int error = pending_->file.commit())
-        throw Error("No se puede colocar el informe de códigos en «" + file_.string() + "» (" +
+        throw Error("No se puede colocar el informe de códigos en «" + platform::utf8Of(file_) + "» (" +
                     platform::errorReason(error) + ").");
 }
 

@@ -5,6 +5,7 @@
 #include "exchange/WorkingFolderLock.h"
 #include "platform/Files.h"
 #include "platform/SystemError.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <cstring>
@@ -44,14 +45,14 @@ bool endsWith(std::string_view text, std::string_view tail) {
 // Makes a finished file or a folder's list of names survive a power cut as well as a killed process.
 void sync(const fs::path& path, bool folder) {
     if (const int error = folder ? platform::syncFolder(path) : platform::syncFile(path))
-        throw Error("No se puede asegurar en disco " + path.string() + " (" + platform::errorReason(error) +
-                    ").");
+        throw Error("No se puede asegurar en disco " + platform::utf8Of(path) + " (" +
+                    platform::errorReason(error) + ").");
 }
 
 // One move, in one step, replacing nothing that the journal has not put aside.
 void move(const fs::path& from, const fs::path& to) {
     if (const int error = platform::moveReplacing(from, to))
-        throw Error("No se puede mover " + from.string() + " a " + to.string() + " (" +
+        throw Error("No se puede mover " + platform::utf8Of(from) + " a " + platform::utf8Of(to) + " (" +
                     platform::errorReason(error) + ")");
 }
 
@@ -59,7 +60,7 @@ std::vector<std::string> regularFiles(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
         if (entry.is_regular_file())
-            names.push_back(entry.path().filename().string());
+            names.push_back(platform::utf8Of(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -71,7 +72,7 @@ std::vector<std::string> unfinishedJournals(const fs::path& folder) {
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = platform::utf8Of(it->path().filename());
         if (name.rfind(prefix, 0) == 0)
             names.push_back(name);
     }
@@ -88,8 +89,8 @@ void writeJournal(const fs::path& folder, const Journal& journal) {
         out << kNewPrefix << name << '\n';
     // The journal is replaced in one step: a reader finds the old version or the new one whole.
     if (const auto failure = platform::replaceFile(file, out.str()))
-        throw Error("No se puede escribir el diario " + file.string() + " en la carpeta de trabajo (" +
-                    platform::errorReason(failure.error) + ").");
+        throw Error("No se puede escribir el diario " + platform::utf8Of(file) +
+                    " en la carpeta de trabajo (" + platform::errorReason(failure.error) + ").");
     sync(folder, true);
 }
 
@@ -103,7 +104,7 @@ std::optional<Journal> readJournal(const fs::path& folder) {
     Journal journal;
     bool stateSeen = false;
     const auto damaged = [&] {
-        return Error("El diario " + file.string() +
+        return Error("El diario " + platform::utf8Of(file) +
                      " de una exportación interrumpida está dañado y no se puede usar. Revise las tablas de "
                      "la carpeta de trabajo y las carpetas " +
                      std::string(kBackupFolderName) + " y " + kStagingFolderName + ", y borre el diario.");
@@ -191,22 +192,23 @@ class HeldTables {
                 return;
             }
             if (platform::errorKind(locked) == platform::ErrorKind::InUse)
-                throw Error("La tabla " + file.filename().string() + " de la carpeta de trabajo " +
-                            file.parent_path().string() +
+                throw Error("La tabla " + platform::utf8Of(file.filename()) + " de la carpeta de trabajo " +
+                            platform::utf8Of(file.parent_path()) +
                             " está bloqueada por otro programa (¿Velmora?). Ciérrelo y vuelva a exportar; no "
                             "se ha cambiado ninguna tabla.");
-            throw Error("No se puede comprobar si otro programa usa la tabla " + file.filename().string() +
-                        " de la carpeta de trabajo " + file.parent_path().string() + " (" +
-                        platform::errorReason(locked) + "); no se ha cambiado ninguna tabla.");
+            throw Error("No se puede comprobar si otro programa usa la tabla " +
+                        platform::utf8Of(file.filename()) + " de la carpeta de trabajo " +
+                        platform::utf8Of(file.parent_path()) + " (" + platform::errorReason(locked) +
+                        "); no se ha cambiado ninguna tabla.");
         }
         if (platform::errorKind(error) == platform::ErrorKind::InUse)
-            throw Error("La tabla " + file.filename().string() + " de la carpeta de trabajo " +
-                        file.parent_path().string() +
+            throw Error("La tabla " + platform::utf8Of(file.filename()) + " de la carpeta de trabajo " +
+                        platform::utf8Of(file.parent_path()) +
                         " está abierta en otro programa (¿Velmora?). Ciérrelo y vuelva a exportar; no se ha "
                         "cambiado ninguna tabla.");
-        throw Error("No se puede abrir la tabla " + file.filename().string() + " de la carpeta de trabajo " +
-                    file.parent_path().string() + " (" + platform::errorReason(error) +
-                    "); no se ha cambiado ninguna tabla.");
+        throw Error("No se puede abrir la tabla " + platform::utf8Of(file.filename()) +
+                    " de la carpeta de trabajo " + platform::utf8Of(file.parent_path()) + " (" +
+                    platform::errorReason(error) + "); no se ha cambiado ninguna tabla.");
     }
 
     // Once the new set is in place: the old files may then be deleted with the backup folder (Windows
@@ -219,7 +221,7 @@ class HeldTables {
 
 std::string describe(const std::exception& e) {
     if (const auto* filesystem = dynamic_cast<const fs::filesystem_error*>(&e))
-        return platform::errorReason(filesystem->code()) + ": " + filesystem->path1().string();
+        return platform::errorReason(filesystem->code()) + ": " + platform::utf8Of(filesystem->path1());
     return e.what();
 }
 
@@ -230,8 +232,8 @@ TableSetReplacement::TableSetReplacement(const fs::path& workingFolder)
     std::error_code ec;
     fs::remove_all(staging_, ec);
     if (!fs::create_directory(staging_, ec) || ec)
-        throw Error("No se puede crear la carpeta " + staging_.string() + " en la carpeta de trabajo (" +
-                    platform::errorReason(ec) +
+        throw Error("No se puede crear la carpeta " + platform::utf8Of(staging_) +
+                    " en la carpeta de trabajo (" + platform::errorReason(ec) +
                     "). Compruebe que tiene permiso de escritura y espacio libre.");
 }
 
@@ -302,11 +304,11 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
             finish(folder_);
         } catch (const std::exception& second) {
             throw Error("No se pudieron colocar las tablas nuevas en la carpeta de trabajo " +
-                        folder_.string() + " (" + what + ") ni volver a dejar las anteriores (" +
+                        platform::utf8Of(folder_) + " (" + what + ") ni volver a dejar las anteriores (" +
                         describe(second) + "). Pontrel lo intentará de nuevo la próxima vez que arranque.");
         }
-        throw Error("No se pudieron colocar las tablas nuevas en la carpeta de trabajo " + folder_.string() +
-                    " (" + what + "); las tablas anteriores siguen en su sitio.");
+        throw Error("No se pudieron colocar las tablas nuevas en la carpeta de trabajo " +
+                    platform::utf8Of(folder_) + " (" + what + "); las tablas anteriores siguen en su sitio.");
     }
     committed_ = true;
     held.release();
@@ -337,26 +339,26 @@ std::optional<std::string> recoverWhileLocked(const fs::path& folder) {
         }
         if (journal->confirmed) {
             finish(folder);
-            return "Pontrel ha terminado de sustituir las tablas de trabajo de " + folder.string() +
+            return "Pontrel ha terminado de sustituir las tablas de trabajo de " + platform::utf8Of(folder) +
                    " que una ejecución interrumpida dejó a medias: están las tablas nuevas.";
         }
         undo(folder, *journal);
         finish(folder);
         return "Pontrel ha deshecho la sustitución de tablas que una ejecución interrumpida dejó a medias "
                "en " +
-               folder.string() + ": siguen las tablas anteriores.";
+               platform::utf8Of(folder) + ": siguen las tablas anteriores.";
     } catch (const Error&) {
         throw;
     } catch (const std::exception& e) {
         const auto* filesystem = dynamic_cast<const fs::filesystem_error*>(&e);
         if (filesystem != nullptr && filesystem->code() == std::errc::filename_too_long)
-            throw Error("La ruta de la carpeta de trabajo " + folder.string() +
+            throw Error("La ruta de la carpeta de trabajo " + platform::utf8Of(folder) +
                         " es demasiado larga para los archivos que Pontrel escribe en ella (" + describe(e) +
                         "). Use una carpeta de ruta más corta.");
         if (!interrupted)
-            throw Error("No se puede preparar la carpeta de trabajo " + folder.string() + " (" + describe(e) +
-                        "). Compruebe los permisos de la carpeta.");
-        throw Error("No se puede reparar la carpeta de trabajo " + folder.string() +
+            throw Error("No se puede preparar la carpeta de trabajo " + platform::utf8Of(folder) + " (" +
+                        describe(e) + "). Compruebe los permisos de la carpeta.");
+        throw Error("No se puede reparar la carpeta de trabajo " + platform::utf8Of(folder) +
                     ", que una exportación interrumpida dejó a medias (" + describe(e) +
                     "). Compruebe los permisos de la carpeta y vuelva a arrancar Pontrel.");
     }

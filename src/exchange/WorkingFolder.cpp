@@ -3,6 +3,7 @@
 #include "exchange/Ansi.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <string>
@@ -34,7 +35,7 @@ std::vector<fs::path> filesNamed(const fs::path& folder, std::string_view name) 
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec)
             break;
-        const std::string fileName = it->path().filename().string();
+        const std::string fileName = platform::utf8Of(it->path().filename());
         if (fileName != name && sameFileName(fileName, name) && it->is_regular_file(ec))
             others.push_back(it->path());
     }
@@ -61,8 +62,8 @@ void requireWorkingFolder(const fs::path& folder) {
     if (fs::is_directory(folder, ec))
         return;
     if (fs::exists(folder, ec))
-        throw Error("La carpeta de trabajo de Velmora «" + folder.string() + "» no es una carpeta.");
-    throw Error("No existe la carpeta de trabajo de Velmora «" + folder.string() +
+        throw Error("La carpeta de trabajo de Velmora «" + platform::utf8Of(folder) + "» no es una carpeta.");
+    throw Error("No existe la carpeta de trabajo de Velmora «" + platform::utf8Of(folder) +
                 "». Pontrel no la crea: ábrala antes con Velmora o indique otra carpeta.");
 }
 
@@ -87,7 +88,7 @@ void recreateTable(const fs::path& folder, std::string_view name, const std::vec
     for (const fs::path& file : stale)
         if (platform::heldByAnother(file))
             throw Error("No se puede volver a crear la tabla " + table + ": otro programa tiene abierto «" +
-                        file.string() + "». Ciérrelo y repita el proceso.");
+                        platform::utf8Of(file) + "». Ciérrelo y repita el proceso.");
     // A deletion that fails is not reported by itself: the creation below then finds the old file in its
     // way and says so.
     for (const fs::path& file : stale) {

@@ -2,6 +2,7 @@
 
 #include "dbf/Error.h"
 #include "platform/SystemError.h"
+#include "platform/Utf8Path.h"
 
 #include <thread>
 
@@ -18,7 +19,7 @@ int attempt(platform::FileLock& lock, const fs::path& folder) {
 }
 
 [[noreturn]] void cannotWrite(const fs::path& folder, int error) {
-    throw Error("No se puede escribir en la carpeta de trabajo " + folder.string() + " (" +
+    throw Error("No se puede escribir en la carpeta de trabajo " + platform::utf8Of(folder) + " (" +
                 platform::errorReason(error) + "). Compruebe que existe y que tiene permiso de escritura.");
 }
 
@@ -35,7 +36,7 @@ int acquire(platform::FileLock& lock, const fs::path& folder, std::chrono::milli
             return error;
         if (std::chrono::steady_clock::now() >= deadline)
             throw Error("Otra ejecución de Pontrel está usando las tablas de la carpeta de trabajo " +
-                        folder.string() +
+                        platform::utf8Of(folder) +
                         ". Espere a que termine y vuelva a intentarlo; no se ha cambiado ninguna tabla.");
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

@@ -2,6 +2,7 @@
 
 #include "dbf/Error.h"
 #include "exchange/XmlEncodings.h"
+#include "platform/Utf8Path.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/encoding.h>
@@ -463,7 +464,7 @@ void quietXmlLibrary() {
 }
 
 xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) {
-    const std::string name = file.string();
+    const std::string name = platform::utf8Of(file);
 
     // Read by us rather than by libxml2, so that the path is taken literally (no URI escapes) and a
     // read failure gets its own message.

@@ -5,6 +5,7 @@
 #include "exchange/XmlFile.h"
 #include "exchange/YedraDocument.h"
 #include "platform/SystemError.h"
+#include "platform/Utf8Path.h"
 
 #include <libxml/encoding.h>
 #include <libxml/tree.h>
@@ -33,7 +34,7 @@ enum class SaveStep { Create, Write, Replace };
 // The one form of a failed save: the document, the file, the step and the system's reason; once the
 // temporary file exists, also that an earlier output is as it was.
 Error saveError(const std::string& document, const std::filesystem::path& file, SaveStep step, int error) {
-    const std::string start = "No se pudo guardar " + document + " «" + file.string() + "»: ";
+    const std::string start = "No se pudo guardar " + document + " «" + platform::utf8Of(file) + "»: ";
     const std::string reason = platform::errorReason(error);
     const char* const earlierKept = "). El documento anterior, si lo había, no se ha modificado.";
     switch (step) {
@@ -121,8 +122,8 @@ void XmlOutput::failWrite(int error) const {
 void XmlOutput::failBuffer() const {
     if (writeError_ != 0)
         failWrite(writeError_);
-    throw Error("No se pudo preparar " + document_ + " «" + target_.string() + "» en la codificación " +
-                encoding_ + ": " + lastXmlMessage());
+    throw Error("No se pudo preparar " + document_ + " «" + platform::utf8Of(target_) +
+                "» en la codificación " + encoding_ + ": " + lastXmlMessage());
 }
 
 void XmlOutput::open(const std::filesystem::path& target, const char* declaredEncoding) {
@@ -142,7 +143,8 @@ void XmlOutput::open(const std::filesystem::path& target, const char* declaredEn
     buffer_ = xmlOutputBufferCreateIO(&XmlOutput::write, &keepOpen, this, handler);
     if (!buffer_) {
         xmlCharEncCloseFunc(handler);
-        throw Error("No se pudo preparar " + document_ + " «" + target_.string() + "»: " + lastXmlMessage());
+        throw Error("No se pudo preparar " + document_ + " «" + platform::utf8Of(target_) +
+                    "»: " + lastXmlMessage());
     }
 }
 
@@ -231,7 +233,7 @@ void XmlOutput::save(const std::filesystem::path& target) {
     if (const int error = file_.readAll(written))
         failWrite(error);
     if (const auto reason = unreadableXmlReason(written))
-        throw Error("No se ha guardado " + document_ + " «" + target.string() +
+        throw Error("No se ha guardado " + document_ + " «" + platform::utf8Of(target) +
                     "»: lo escrito no se puede volver a leer como XML (" + *reason +
                     "). El documento anterior, si lo había, no se ha modificado.");
 

@@ -3,6 +3,7 @@
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
 #include "exchange/XmlFile.h"
+#include "platform/Utf8Path.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -81,7 +82,7 @@ void appendSignificantText(const xmlNode* node, std::string& out) {
 }
 
 std::string displayPath(const std::filesystem::path& file) {
-    return file.string();
+    return platform::utf8Of(file);
 }
 
 } // namespace

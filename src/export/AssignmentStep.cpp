@@ -7,6 +7,7 @@
 
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "platform/Utf8Path.h"
 
 #include <cstdint>
 #include <string>
@@ -90,7 +91,7 @@ void assignmentStep(ExportContext& context) {
             minutes = kDefaultMinutes;
         const std::int64_t hours =
             weeklyHours(requireWholeNumber(minutes, {"MATERIAS", record.number(), 4, "minutos semanales",
-                                                     context.document.path().string()}));
+                                                     platform::utf8Of(context.document.path())}));
         const std::string sessions = sessionPattern(hours);
 
         for (std::size_t unit : courseUnits) {

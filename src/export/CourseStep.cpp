@@ -8,6 +8,7 @@
 
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "platform/Utf8Path.h"
 
 #include <cstdint>
 #include <string>
@@ -81,9 +82,9 @@ std::size_t coursePass(ExportContext& context, Table& courses) {
         ++read;
         const std::string key = record.value(0);
         const std::string name = record.value(1);
-        const std::int32_t number =
-            requireWholeNumber(key, {"CURSOS_DEL_CENTRO", record.number(), 0,
-                                     "clave del curso X_OFERTAMATRIG", context.document.path().string()});
+        const std::int32_t number = requireWholeNumber(key, {"CURSOS_DEL_CENTRO", record.number(), 0,
+                                                             "clave del curso X_OFERTAMATRIG",
+                                                             platform::utf8Of(context.document.path())});
 
         std::string level = kUnknownLevel;
         std::string description = name;

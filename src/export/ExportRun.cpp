@@ -11,6 +11,7 @@
 #include "export/ExportContext.h"
 #include "export/PreviewStaging.h"
 #include "export/Steps.h"
+#include "platform/Utf8Path.h"
 
 #include <optional>
 #include <thread>
@@ -63,7 +64,7 @@ void runSteps(const YedraDocument& document, const fs::path& tablesFolder, const
 // that an export leaves. The next export or import puts the folder right; a preview only reads.
 void refuseHalfReplacedFolder(const fs::path& folder) {
     if (replacementLeftHalfDone(folder))
-        throw Error("La carpeta de trabajo " + folder.string() +
+        throw Error("La carpeta de trabajo " + platform::utf8Of(folder) +
                     " tiene una sustitución de tablas que una ejecución interrumpida dejó a medias: la vista "
                     "previa no puede compararla. La próxima exportación o importación la repara; vuelva a "
                     "pedir la vista previa después. No se ha cambiado nada.");
@@ -83,7 +84,7 @@ std::optional<WorkingFolderLock> lockForReading(const fs::path& folder, std::chr
         }
         if (std::chrono::steady_clock::now() >= deadline)
             throw Error("Otra ejecución de Pontrel está usando las tablas de la carpeta de trabajo " +
-                        folder.string() +
+                        platform::utf8Of(folder) +
                         ". Espere a que termine y vuelva a pedir la vista previa; no se ha cambiado nada.");
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

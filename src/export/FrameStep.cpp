@@ -8,6 +8,7 @@
 #include "export/WholeNumber.h"
 
 #include "dbf/Table.h"
+#include "platform/Utf8Path.h"
 
 #include <cstdint>
 #include <string>
@@ -70,7 +71,7 @@ ChosenFrames chooseFrames(ExportContext& context, const std::vector<YedraRecord>
 }
 
 std::size_t slotPass(ExportContext& context, const ChosenFrames& selection, Table& slots) {
-    const std::string documentName = context.document.path().string();
+    const std::string documentName = platform::utf8Of(context.document.path());
     std::size_t read = 0;
     int day = 1; // moves only with the records that the loop reads
     for (const YedraRecord& record : context.document.loopRecords("TRAMOS_HORARIOS")) {

@@ -2,6 +2,7 @@
 
 #include "dbf/Error.h"
 #include "platform/SystemError.h"
+#include "platform/Utf8Path.h"
 
 #include <random>
 #include <set>
@@ -17,7 +18,7 @@ constexpr const char* kPrefix = "pontrel-vista-";
 constexpr const char* kLockSuffix = ".bloqueo";
 
 fs::path lockFileOf(const fs::path& folder) {
-    return folder.parent_path() / (folder.filename().string() + kLockSuffix);
+    return folder.parent_path() / platform::pathFromUtf8(platform::utf8Of(folder.filename()) + kLockSuffix);
 }
 
 } // namespace
@@ -28,7 +29,7 @@ void removeStalePreviewFolders(const fs::path& base) {
     std::error_code ec;
     const std::string suffix = kLockSuffix;
     for (fs::directory_iterator it(base, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::string name = it->path().filename().string();
+        std::string name = platform::utf8Of(it->path().filename());
         if (name.rfind(kPrefix, 0) != 0)
             continue;
         if (name.size() > suffix.size() &&
@@ -77,7 +78,7 @@ PreviewStaging::PreviewStaging() {
             break;
     }
     const std::string reason = error ? platform::errorReason(error) : ec ? platform::errorReason(ec) : "";
-    throw Error("No se puede crear una carpeta para la vista previa en «" + base.string() + "»" +
+    throw Error("No se puede crear una carpeta para la vista previa en «" + platform::utf8Of(base) + "»" +
                 (reason.empty() ? std::string() : " (" + reason + ")") + ".");
 }
 

@@ -4,6 +4,7 @@
 #include "exchange/Ansi.h"
 #include "exchange/WorkingFolder.h"
 #include "export/ExportContext.h"
+#include "platform/Utf8Path.h"
 
 namespace pontrel::exporting {
 
@@ -26,7 +27,7 @@ dbf::Table openRunTable(const std::filesystem::path& folder, std::string_view fi
     const auto file = findTableFile(folder, fileName);
     if (!file)
         throw Error("No se encuentra la tabla " + std::string(fileName) + " en la carpeta «" +
-                    folder.string() + "»: debía crearla un paso anterior de esta exportación.");
+                    platform::utf8Of(folder) + "»: debía crearla un paso anterior de esta exportación.");
     return dbf::Table::open(*file, dbf::OpenMode::Shared, access);
 }
 

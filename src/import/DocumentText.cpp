@@ -3,6 +3,7 @@
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
 #include "exchange/XmlEscaping.h"
+#include "platform/Utf8Path.h"
 
 namespace pontrel::importing {
 
@@ -17,7 +18,7 @@ const std::string& checked(const dbf::Table& table, std::size_t record, std::str
     for (char& c : shown)
         if (static_cast<unsigned char>(c) < 0x20)
             c = '?';
-    throw Error("La tabla «" + table.path().string() + "», registro " + std::to_string(record + 1) +
+    throw Error("La tabla «" + platform::utf8Of(table.path()) + "», registro " + std::to_string(record + 1) +
                 ", campo " + std::string(fieldName) + ": el valor «" + ansi::toUtf8(shown) + "» contiene " +
                 xml::describeUnwritableByte(value, bad) +
                 ", que un documento XML no puede llevar. Corrija el valor en Velmora o vuelva a exportar, y "

@@ -16,6 +16,7 @@
 #include "import/TeacherKeys.h"
 #include "import/TimetableDocumentWriter.h"
 #include "platform/Regional.h"
+#include "platform/Utf8Path.h"
 
 #include <system_error>
 #include <unordered_set>
@@ -30,7 +31,7 @@ fs::path requireTable(const fs::path& folder, std::string_view name) {
     if (auto found = findTableFile(folder, name))
         return *found;
     throw Error("No se encuentra la tabla " + std::string(name) + " en la carpeta de trabajo «" +
-                folder.string() + "». No se ha escrito nada.");
+                platform::utf8Of(folder) + "». No se ha escrito nada.");
 }
 
 dbf::Table openTable(const fs::path& folder, std::string_view name, dbf::OpenMode mode) {
@@ -68,7 +69,7 @@ struct WorkingTables {
 } // namespace
 
 std::string uncountedRecordsMessage(const UncountedRecords& table) {
-    return "La tabla «" + table.table.string() + "» guarda " + std::to_string(table.recordsRead) +
+    return "La tabla «" + platform::utf8Of(table.table) + "» guarda " + std::to_string(table.recordsRead) +
            " registros, pero su cabecera solo cuenta " + std::to_string(table.headerCount) +
            " (otro programa la dejó a medio escribir o sin poner al día): se han leído los " +
            std::to_string(table.recordsRead) + ".";
@@ -124,7 +125,7 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
     } else {
         summary_.folderNotLocked = whyNoLock;
         if (replacementInterrupted(folder))
-            throw Error("La carpeta de trabajo «" + folder.string() +
+            throw Error("La carpeta de trabajo «" + platform::utf8Of(folder) +
                         "» tiene una sustitución de tablas interrumpida que hay que reparar antes de leerla, "
                         "y Pontrel no puede escribir en ella (" +
                         whyNoLock +
@@ -179,7 +180,7 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
                 RunOutcome::Stopped,
                 "Falta X_EMPLEADO o F_TOMAPOS de algún profesor en PROFT y no se pueden guardar: no se "
                 "puede escribir en la carpeta de trabajo «" +
-                    folder.string() + "» (" + *summary_.folderNotLocked +
+                    platform::utf8Of(folder) + "» (" + *summary_.folderNotLocked +
                     "). Vuelva a importar con permiso de escritura en la carpeta. No se ha escrito "
                     "nada."};
         ui_.setBusy(false);

@@ -3,6 +3,7 @@
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
 #include "import/DocumentText.h"
+#include "platform/Utf8Path.h"
 
 #include <charconv>
 #include <cmath>
@@ -14,8 +15,8 @@ namespace {
 
 [[noreturn]] void notWholeNumber(const dbf::Table& soluc, std::size_t record, std::string_view field,
                                  const std::string& shown) {
-    throw Error("La tabla SOLUC («" + soluc.path().string() + "»), registro " + std::to_string(record + 1) +
-                ": el campo " + std::string(field) + " vale «" + shown +
+    throw Error("La tabla SOLUC («" + platform::utf8Of(soluc.path()) + "»), registro " +
+                std::to_string(record + 1) + ": el campo " + std::string(field) + " vale «" + shown +
                 "», que no es un número entero. No se ha escrito nada.");
 }
 

@@ -3,6 +3,8 @@
 #include "dbf/Error.h"
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "import/TeacherKeys.h"
+#include "platform/Utf8Path.h"
 
 #include <fstream>
 #include <iterator>
@@ -65,7 +67,7 @@ bool isUtf8(std::string_view bytes) {
 }
 
 std::string fileName(const fs::path& file) {
-    return "Archivo de claves de profesores «" + file.string() + "»";
+    return "Archivo de claves de profesores «" + platform::utf8Of(file) + "»";
 }
 
 std::string lineOf(const fs::path& file, int number) {
@@ -80,10 +82,10 @@ TeacherKeyFile readTeacherKeyFile(const fs::path& file) {
         throw Error(fileName(file) + ": es una carpeta, no un archivo. No se ha guardado nada.");
     std::ifstream in(file, std::ios::binary);
     if (!in)
-        throw Error("No se puede leer el archivo de claves de profesores «" + file.string() + "».");
+        throw Error("No se puede leer el archivo de claves de profesores «" + platform::utf8Of(file) + "».");
     std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (in.bad())
-        throw Error("No se puede leer el archivo de claves de profesores «" + file.string() + "».");
+        throw Error("No se puede leer el archivo de claves de profesores «" + platform::utf8Of(file) + "».");
 
     TeacherKeyFile result;
     result.file = file;

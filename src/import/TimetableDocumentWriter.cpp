@@ -3,6 +3,7 @@
 #include "dbf/Error.h"
 #include "exchange/XmlEscaping.h"
 #include "exchange/XmlOutput.h"
+#include "platform/Utf8Path.h"
 
 #include <charconv>
 #include <utility>
@@ -80,7 +81,8 @@ void appendCount(std::string& out, std::size_t count) {
 } // namespace
 
 std::filesystem::path timetableDocumentPath(const std::filesystem::path& documentPath) {
-    return documentPath.parent_path() / ("ResultadoDastel" + documentPath.filename().string());
+    return documentPath.parent_path() /
+           platform::pathFromUtf8("ResultadoDastel" + platform::utf8Of(documentPath.filename()));
 }
 
 TimetableDocumentWriter::TimetableDocumentWriter(std::function<std::string()> clock)

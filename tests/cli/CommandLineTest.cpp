@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sstream>
 
 namespace pontrel::cli {
@@ -46,6 +48,11 @@ TEST(CommandLine, GeneralHelpAndVersion) {
         EXPECT_EQ(run.status, 0);
         for (const auto& command : commandDescriptions())
             EXPECT_TRUE(contains(run.out, "  " + command.name + " ")) << run.out;
+        // What a redirected output holds, said where the user looks for it (the text is wrapped).
+        std::string flat = run.out;
+        std::replace(flat.begin(), flat.end(), '\n', ' ');
+        EXPECT_TRUE(contains(flat, "redirigida a un archivo o a otro programa, salen los bytes UTF-8"))
+            << run.out;
     }
     EXPECT_EQ(commandLine({"help", "import"}).out, commandHelp(*findCommand("import")));
     const CommandOutcome version = commandLine({"--version"});

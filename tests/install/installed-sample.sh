@@ -38,7 +38,7 @@ for program in pontrel pontrel-cli; do
 done
 for file in share/applications/pontrel.desktop share/icons/hicolor/scalable/apps/pontrel.svg \
   share/metainfo/org.pontrel.Pontrel.metainfo.xml share/man/man1/pontrel-cli.1.gz \
-  share/pontrel/sample/colegio.xml share/pontrel/sample/SOLUC.DBF share/doc/pontrel/copyright; do
+  share/pontrel/sample/colegio.xml share/pontrel/sample/SOLUC.DBF share/doc/pontrel/copyright share/doc/pontrel/AVISOS-DE-TERCEROS.txt; do
   [ -f "$prefix/$file" ] || fail "falta $file"
 done
 grep -qx 'Categories=Education;' "$prefix/share/applications/pontrel.desktop" || fail "pontrel.desktop sin Education"

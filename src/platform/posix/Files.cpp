@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/Utf8Path.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -237,7 +238,7 @@ int TemporaryFile::create(const fs::path& target) {
         }
     }
 #endif
-    std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string name = (folder / ("." + utf8Of(target.filename()) + ".XXXXXX")).string();
     const int fd = ::mkstemp(name.data());
     if (fd < 0)
         return errno;
@@ -257,7 +258,7 @@ int TemporaryFile::commit(const fs::path& target) {
     if (name_.empty()) {
         const std::string self = "/proc/self/fd/" + std::to_string(file_.fd_);
         for (int attempt = 0;; ++attempt) {
-            fs::path candidate = folder / ("." + target_.filename().string() + "." +
+            fs::path candidate = folder / ("." + utf8Of(target_.filename()) + "." +
                                            std::to_string(::getpid()) + "-" + std::to_string(attempt));
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 name_ = std::move(candidate);

@@ -1,4 +1,5 @@
 #include "platform/Folders.h"
+#include "platform/Utf8Path.h"
 
 #include <cstdlib>
 #include <pwd.h>
@@ -48,7 +49,7 @@ fs::path defaultWorkingFolder() {
     std::error_code ec;
     if (!fs::is_directory(driveC / "VTEMP", ec)) {
         for (fs::directory_iterator it(driveC, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
-            if (isVtemp(it->path().filename().string()) && it->is_directory(ec))
+            if (isVtemp(utf8Of(it->path().filename())) && it->is_directory(ec))
                 return it->path();
     }
     return driveC / "VTEMP";

@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <utility>
@@ -206,8 +207,9 @@ int TemporaryFile::create(const fs::path& target) {
     written_ = 0;
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     for (int attempt = 0;; ++attempt) {
-        fs::path candidate = folder / ("." + target.filename().string() + "." +
-                                       std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt));
+        fs::path candidate =
+            folder / pathFromUtf8("." + utf8Of(target.filename()) + "." +
+                                  std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt));
         const int error = file_.createNew(candidate);
         if (error == 0) {
             name_ = std::move(candidate);

@@ -11,27 +11,16 @@ namespace {
 // entry point is looked up at run time as the help viewer itself recommends.
 constexpr UINT kHelpDisplayContents = 0x0001; // HH_DISPLAY_TOC
 constexpr UINT kHelpContext = 0x000F;         // HH_HELP_CONTEXT
-using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
 
 HtmlHelpFunction entryPoint() {
     static HtmlHelpFunction function = [] {
         HMODULE library = LoadLibraryW(L"hhctrl.ocx");
         return library ? reinterpret_cast<HtmlHelpFunction>(
-                             reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpA")))
+                             reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpW")))
                        : nullptr;
     }();
     return function;
-}
-
-// HtmlHelpA takes the file name in the ANSI code page.
-std::string ansiPath(const std::filesystem::path& path) {
-    const std::wstring wide = path.wstring();
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1)
-        return {};
-    std::string out(static_cast<std::size_t>(size - 1), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, out.data(), size, nullptr, nullptr);
-    return out;
 }
 
 } // namespace
@@ -44,7 +33,9 @@ bool showHtmlHelp(const std::filesystem::path& chm, unsigned context, std::uintp
     const HtmlHelpFunction help = entryPoint();
     if (!help)
         return false;
-    const std::string file = ansiPath(chm);
+    // The wide entry point: a help file in a folder whose name the ANSI code page cannot spell (a user
+    // profile "C:\Users\José Núñez" on a system whose code page lacks those letters) still opens.
+    const std::wstring file = chm.wstring();
     HWND window = reinterpret_cast<HWND>(owner);
     HWND shown = context == 0 ? help(window, file.c_str(), kHelpDisplayContents, 0)
                               : help(window, file.c_str(), kHelpContext, context);
