@@ -289,7 +289,7 @@ TEST(XmlFileEncoding, EveryEncodingThatTheFirstBytesNameIsRead) {
          "UTF-32BE"},
         {"Ucs4LittleEndianNoMark", utf32(document(declaring("UCS-4"), garcia), false), ansiGarcia, true,
          "UTF-32LE"},
-        {"Ebcdic037", ebcdic(document(declaring("IBM037"), "Garcia")), "Garcia", true, "IBM037"},
+        {"Ebcdic037", ebcdic(document(declaring("IBM037"), "Garcia")), "Garcia", true, "EBCDIC"},
     };
     ScratchFolder folder;
     for (const Case& c : cases) {
