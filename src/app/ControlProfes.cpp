@@ -231,6 +231,9 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     connect(model_, &ProftTableModel::storeFailed, this,
             [this](const QString& message) { showErrorBox(this, message); });
     updateNavigator();
+    // The dialog opens with the grid focused, so that the missing key is typed at once; the navigator's
+    // buttons take the focus only when Tab reaches them.
+    proftDBGrid_->setFocus();
 }
 
 TControlProfesores::~TControlProfesores() {

@@ -528,6 +528,13 @@ TEST_F(ControlProfesoresTest, EscapeCancelsTheEditAndNeverClosesTheDialog) {
 TEST_F(ControlProfesoresTest, NavigatorWorksFromTheKeyboard) {
     TControlProfesores dialog(QString::fromStdString(proft().string()));
     ProftTableModel* model = dialog.model();
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    settle();
+    EXPECT_TRUE(focused() == grid(dialog) || grid(dialog)->isAncestorOf(focused()))
+        << "the dialog opens in the grid, not on a navigator button: "
+        << (focused() ? focused()->objectName().toStdString() : "nothing");
     enterGrid(dialog, 1, ProftTableModel::XEmpleado);
     type("4321");
     QTest::keyClick(focused(), Qt::Key_Return, Qt::ControlModifier);
