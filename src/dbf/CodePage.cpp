@@ -201,6 +201,15 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
+bool isWellFormedUtf8(std::string_view bytes) {
+    char32_t character;
+    std::size_t length;
+    for (std::size_t i = 0; i < bytes.size(); i += length)
+        if (!decodeOne(bytes, i, character, length))
+            return false;
+    return true;
+}
+
 std::string ansiToUtf8(std::string_view ansi) {
     std::string out;
     out.reserve(ansi.size() + ansi.size() / 4);

@@ -35,6 +35,8 @@ std::string ansiToUtf8(std::string_view ansi);
 std::string utf8ToAnsi(std::string_view utf8);
 // Appends one character in UTF-8.
 void appendUtf8(std::string& out, char32_t character);
+// Whether `bytes` is well-formed UTF-8 throughout (no stray, truncated, overlong or surrogate sequence).
+bool isWellFormedUtf8(std::string_view bytes);
 
 // A byte-for-byte translation between a table's code page and ANSI: every character that the other
 // code page has keeps its place in the text, any other becomes '?'.

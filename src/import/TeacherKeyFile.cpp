@@ -1,5 +1,6 @@
 #include "import/TeacherKeyFile.h"
 
+#include "dbf/CodePage.h"
 #include "dbf/Error.h"
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
@@ -33,39 +34,6 @@ std::vector<std::string> splitFields(const std::string& line) {
     }
 }
 
-// Whether `bytes` is well-formed UTF-8: a file saved in windows-1252 almost never is, since its
-// accented letters stand alone where UTF-8 wants a lead byte followed by continuation bytes.
-bool isUtf8(std::string_view bytes) {
-    for (std::size_t i = 0; i < bytes.size();) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF; // the allowed range of the first continuation byte
-        if (lead < 0x80)
-            length = 1;
-        else if (lead >= 0xC2 && lead <= 0xDF)
-            length = 2;
-        else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else
-            return false;
-        if (i + length > bytes.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 std::string fileName(const fs::path& file) {
     return "Archivo de claves de profesores «" + platform::utf8Of(file) + "»";
 }
@@ -92,7 +60,7 @@ TeacherKeyFile readTeacherKeyFile(const fs::path& file) {
     const bool byteOrderMark = bytes.rfind("\xEF\xBB\xBF", 0) == 0;
     if (byteOrderMark)
         bytes.erase(0, 3);
-    const bool utf8 = isUtf8(bytes);
+    const bool utf8 = dbf::codepage::isWellFormedUtf8(bytes);
     if (!utf8)
         result.warnings.push_back(fileName(file) + ": no está en UTF-8; se lee como windows-1252.");
     // Texts for messages in UTF-8, whatever the file's encoding.
