@@ -1,18 +1,16 @@
-# The layer rule of src/: a layer includes only its own headers and those of the layers below it.
-#   platform <- dbf <- exchange <- export, import (never each other) <- app, cli (never each other)
+# The layer rule of src/ (cmake/Layers.cmake): a layer includes only its own headers and those of the
+# layers below it. The build's include roots make the compiler refuse the rest; this check says it in
+# one readable list, and also sees includes that no build compiles (the other system's sources).
 # Run as a test: cmake -DPONTREL_SOURCE_TREE=<folder holding the layer folders> -P CheckLayers.cmake
 # Every include that breaks the rule is listed with its file and line, and the script fails.
 
 cmake_minimum_required(VERSION 3.25)
 
-set(allowed_platform "")
-set(allowed_dbf platform)
-set(allowed_exchange dbf platform)
-set(allowed_export exchange dbf platform)
-set(allowed_import exchange dbf platform)
-set(allowed_app export import exchange dbf platform)
-set(allowed_cli export import exchange dbf platform)
-set(layers platform dbf exchange export import app cli)
+include(${CMAKE_CURRENT_LIST_DIR}/Layers.cmake)
+set(layers ${PONTREL_LAYERS})
+foreach(layer ${layers})
+  set(allowed_${layer} ${PONTREL_LAYER_BELOW_${layer}})
+endforeach()
 
 if(NOT PONTREL_SOURCE_TREE OR NOT IS_DIRECTORY "${PONTREL_SOURCE_TREE}")
   message(FATAL_ERROR "CheckLayers: PONTREL_SOURCE_TREE names no folder: '${PONTREL_SOURCE_TREE}'")

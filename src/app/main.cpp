@@ -28,19 +28,15 @@ int main(int argc, char* argv[]) {
     help.setHelpFile(QStringLiteral("YEDRA.chm"));
     pontrel::app::installF1Help(help, &app);
 
-    pontrel::RunSession session;
-    session.workingFolder = pontrel::defaultWorkingFolder();
-    session.programFolder = pontrel::platform::pathFromUtf8(programFolder.toStdString());
+    pontrel::RunSession session =
+        pontrel::startSession(std::nullopt, pontrel::platform::pathFromUtf8(programFolder.toStdString()));
 
     // A table replacement that a killed Pontrel left half done is put right before anything else.
-    std::error_code ec;
-    if (std::filesystem::is_directory(session.workingFolder, ec)) {
-        try {
-            if (auto line = pontrel::recoverInterruptedReplacement(session.workingFolder))
-                pontrel::app::showPlainMessage(nullptr, QString::fromStdString(*line));
-        } catch (const std::exception& error) {
-            pontrel::app::showErrorBox(nullptr, QString::fromUtf8(error.what()));
-        }
+    try {
+        if (auto line = pontrel::recoverInterruptedReplacement(session.workingFolder))
+            pontrel::app::showPlainMessage(nullptr, QString::fromStdString(*line));
+    } catch (const std::exception& error) {
+        pontrel::app::showErrorBox(nullptr, QString::fromUtf8(error.what()));
     }
 
     pontrel::app::TMForm form(arguments, session, pontrel::app::Runs::standard(), &help);

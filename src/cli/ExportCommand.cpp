@@ -9,7 +9,6 @@
 #include "exchange/TableSetReplacement.h"
 #include "exchange/WorkingFolder.h"
 #include "export/ExportRun.h"
-#include "platform/Folders.h"
 #include "platform/Utf8Path.h"
 
 #include <iomanip>
@@ -52,10 +51,9 @@ int runExportCommand(const std::vector<std::string>& args, CommandEnvironment& e
     }
     const auto report = parsed->option("--report");
 
-    RunSession session;
     const auto workdir = parsed->option("--workdir");
-    session.workingFolder = workdir ? platform::pathFromUtf8(*workdir) : defaultWorkingFolder();
-    session.programFolder = environment.programFolder;
+    RunSession session = startSession(
+        workdir ? std::optional(platform::pathFromUtf8(*workdir)) : std::nullopt, environment.programFolder);
     if (const auto levelTable = parsed->option("--level-table"))
         session.levelTable = platform::pathFromUtf8(*levelTable);
 

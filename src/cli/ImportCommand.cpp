@@ -119,10 +119,10 @@ int runImportCommand(const std::vector<std::string>& args, CommandEnvironment& e
             proftTable = proft;
             completeTeacherKeys(proft, keys, applied, environment.out, environment.err);
         });
-        RunSession session;
         const auto workdir = parsed->option("--workdir");
-        session.workingFolder = workdir ? platform::pathFromUtf8(*workdir) : defaultWorkingFolder();
-        session.programFolder = environment.programFolder;
+        RunSession session =
+            startSession(workdir ? std::optional(platform::pathFromUtf8(*workdir)) : std::nullopt,
+                         environment.programFolder);
         importing::ImportOptions options;
         options.strict = parsed->given("--strict");
         importing::ImportRun run(session, ui, options);

@@ -1,12 +1,13 @@
 #pragma once
 // How both runs begin: the file dialog, then the check that the document exists.
 
+#include "exchange/Messages.h"
 #include "exchange/RunSession.h"
 #include "exchange/UserInterface.h"
 
 namespace pontrel {
 
-inline constexpr const char* kNoDocumentMessage = "No existe archivo";
+inline constexpr const char* kNoDocumentMessage = messages::kNoDocument;
 
 // Shows the file dialog; a confirmed file becomes the session's document path, a cancelled dialog
 // keeps the one chosen by an earlier run of either direction. When no file exists at that path (an

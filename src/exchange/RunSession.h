@@ -3,6 +3,7 @@
 // session for as long as the program runs (the document path carries over from one run to the next).
 
 #include <filesystem>
+#include <optional>
 
 namespace pontrel {
 
@@ -15,6 +16,11 @@ struct RunSession {
     // then leaves -1 for it.
     bool hostReadsResult = false;
 };
+
+// The session a front end starts with: the working folder it was given, or Velmora's own when none
+// was, and the folder of the program's own files.
+RunSession startSession(const std::optional<std::filesystem::path>& workingFolder,
+                        std::filesystem::path programFolder);
 
 // How a run ended. Errors that stop a run escape as pontrel::Error; the front end shows them.
 enum class RunOutcome {

@@ -4,6 +4,7 @@
 // tables. Errors escape as pontrel::Error after the working folder has been left as it was.
 
 #include "exchange/DocumentChoice.h"
+#include "exchange/Messages.h"
 #include "exchange/RunSession.h"
 #include "exchange/ShortCodeReport.h"
 #include "exchange/UserInterface.h"
@@ -21,9 +22,8 @@ namespace pontrel::exporting {
 
 // The messages of the run, verbatim.
 inline constexpr const char* kNoDocumentMessage = pontrel::kNoDocumentMessage;
-inline constexpr const char* kNoLevelTableMessage =
-    "ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL";
-inline constexpr const char* kFinishedMessage = "Proceso finalizado";
+inline constexpr const char* kNoLevelTableMessage = messages::kNoLevelTable;
+inline constexpr const char* kFinishedMessage = messages::kFinished;
 
 // The ten tables that a completed run leaves in the working folder, in the order the steps make them.
 const std::vector<std::string>& exportedTables();

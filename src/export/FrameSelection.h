@@ -4,6 +4,7 @@
 // string of 10 characters per chosen frame, the choice of 1 to 5 frames and the two messages that
 // refuse any other, and the selection string cut back into the chosen frame codes.
 
+#include "exchange/Messages.h"
 #include "exchange/UserInterface.h"
 
 #include <array>
@@ -18,9 +19,8 @@ inline constexpr std::size_t kFrameCodeWidth = 10;
 inline constexpr std::size_t kMostChosenFrames = 5;
 
 // The messages that refuse a choice, verbatim (the first one has two lines).
-inline constexpr const char* kTooManyFramesMessage =
-    "Demasiados Marcos Horarios seleccionados.\r\nComo máximo puede seleccionar 5 Marcos Horarios";
-inline constexpr const char* kNoFrameMessage = "Debe al menos seleccionar 1 Marco Horario.";
+inline constexpr const char* kTooManyFramesMessage = messages::kTooManyFrames;
+inline constexpr const char* kNoFrameMessage = messages::kNoFrame;
 
 // A choice being made over a frame list: the selected entries are added in list order.
 class FrameSelection {

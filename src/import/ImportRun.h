@@ -10,6 +10,7 @@
 // (the teacher keys into PROFT).
 
 #include "exchange/DocumentChoice.h"
+#include "exchange/Messages.h"
 #include "exchange/RunSession.h"
 #include "exchange/UserInterface.h"
 #include "import/MasterDataCheck.h"
@@ -97,13 +98,9 @@ class ImportRun {
 
 // The fixed messages of the run (UTF-8).
 inline constexpr const char* kNoDocumentMessage = pontrel::kNoDocumentMessage;
-inline constexpr const char* kNoPeriodsMessage =
-    "ATENCIÓN - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA.";
-inline constexpr const char* kTeacherDataMissingMessage =
-    "¡Atención! Sigue habiendo algún Profesor sin todos los DATOS.\n\r"
-    "Este proceso se dentendrá y deberá volver a ejecutar\n\r"
-    "la Importación, para poder corregir la incidencia";
-inline constexpr const char* kFinishedMessage = "Proceso finalizado";
+inline constexpr const char* kNoPeriodsMessage = messages::kNoPeriods;
+inline constexpr const char* kTeacherDataMissingMessage = messages::kTeacherDataMissing;
+inline constexpr const char* kFinishedMessage = messages::kFinished;
 
 // Said when a table holds more records than its header counts: all of them are read.
 std::string uncountedRecordsMessage(const UncountedRecords& table);

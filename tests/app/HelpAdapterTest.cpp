@@ -2,6 +2,7 @@
 
 #include "app/HelpAdapter.h"
 #include "app/Plantihoras.h"
+#include "exchange/Messages.h"
 #include "export/ExportRun.h"
 #include "import/ImportRun.h"
 
@@ -150,7 +151,8 @@ TEST(HelpFile, IsBuiltBesideTheProgramWithBothContextTopicsMapped) {
         EXPECT_TRUE(bytes.contains(entry)) << entry;
 }
 
-// The help's page of messages explains each message the runs show, as the user reads it in the box.
+// The help's page of messages explains each fixed message of the catalogue, as the user reads it in
+// the box.
 TEST(HelpFile, MessagesPageExplainsEveryMessageOfTheRuns) {
     QFile page(PONTREL_SOURCE_DIR "/docs/help/mensajes.html");
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
@@ -160,10 +162,7 @@ TEST(HelpFile, MessagesPageExplainsEveryMessageOfTheRuns) {
         return text.replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
     };
     const QString html = collapsed(QString::fromLatin1(page.readAll()));
-    for (const char* message :
-         {pontrel::exporting::kNoDocumentMessage, pontrel::exporting::kNoLevelTableMessage,
-          pontrel::exporting::kFinishedMessage, pontrel::importing::kNoPeriodsMessage,
-          pontrel::importing::kTeacherDataMissingMessage})
+    for (const char* message : pontrel::messages::kFixed)
         EXPECT_TRUE(html.contains(collapsed(QString::fromUtf8(message)))) << message;
 }
 
