@@ -199,10 +199,6 @@ Utf8Read readUtf8(std::string_view s, std::size_t i, char32_t& character, std::s
     return Utf8Read::Character;
 }
 
-std::size_t utf8Length(char32_t c) {
-    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-}
-
 std::optional<unsigned char> ansiByteOf(char32_t character) {
     const unsigned char byte = byteOf(CodePage::Windows1252, character);
     if (byte == static_cast<unsigned char>(kReplacement) && character != static_cast<char32_t>(kReplacement))

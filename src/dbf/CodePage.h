@@ -48,8 +48,6 @@ enum class Utf8Read {
 };
 // Reads the sequence at `at` (< text.size()): on Character, the character and its length in bytes.
 Utf8Read readUtf8(std::string_view text, std::size_t at, char32_t& character, std::size_t& length);
-// The length of `character` in UTF-8 (1 to 4 bytes).
-std::size_t utf8Length(char32_t character);
 
 // The ANSI byte of `character`; nullopt when Windows-1252 lacks it.
 std::optional<unsigned char> ansiByteOf(char32_t character);

@@ -39,7 +39,8 @@ int fromUtf8(unsigned char* out, int* outLength, const unsigned char* in, int* i
     while (read < *inLength && written < *outLength) {
         char32_t character = 0;
         std::size_t length = 1;
-        const codepage::Utf8Read found = codepage::readUtf8(text, static_cast<std::size_t>(read), character, length);
+        const codepage::Utf8Read found =
+            codepage::readUtf8(text, static_cast<std::size_t>(read), character, length);
         if (found == codepage::Utf8Read::Truncated)
             break; // the rest of the character comes with the next call
         const auto byte =

@@ -1,10 +1,10 @@
 // The one rule of letter case: ANSI text (field names, short codes) and file names compared without
 // regard to case, and a file found by its name in a folder, all giving the same answers.
 
+#include "dbf/TextFold.h"
 #include "DbfTestSupport.h"
 #include "dbf/CodePage.h"
 #include "dbf/FileLookup.h"
-#include "dbf/TextFold.h"
 #include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +43,7 @@ const FoldCase kCases[] = {
     {"ß", "SS", false, false, false},                  // no single upper-case letter
     {"µ", "Μ", std::nullopt, false, std::nullopt},     // micro sign and Greek capital mu
     {"PERIODOS.DBF", "perıodos.dbf", std::nullopt, true, std::nullopt}, // dotless ı is I to Wine
-    {"Ą", "ą", std::nullopt, true, std::nullopt}, // Latin letters beyond Windows-1252
+    {"Ą", "ą", std::nullopt, true, std::nullopt},                       // Latin letters beyond Windows-1252
     {"€", "\xC2\x82\xAC", std::nullopt, false, std::nullopt},
     {"\xE1", "\xC1", std::nullopt, false, std::nullopt}, // a Latin-1 name, not UTF-8: bytes as they are
     {"SOLUC.DBF", "SOLUC.DBF.BAK", false, false, false},
@@ -81,7 +81,8 @@ TEST(LetterCase, UpperCaseStaysInsideTheCodePage) {
     // when the code page has it, and the byte itself otherwise.
     for (unsigned b = 0; b < 256; ++b) {
         const std::string byte(1, static_cast<char>(b));
-        const char32_t character = codepage::unicodeOf(codepage::CodePage::Windows1252, static_cast<unsigned char>(b));
+        const char32_t character =
+            codepage::unicodeOf(codepage::CodePage::Windows1252, static_cast<unsigned char>(b));
         const auto expected = codepage::ansiByteOf(text::upperCase(character));
         SCOPED_TRACE(b);
         EXPECT_EQ(static_cast<unsigned char>(text::upperAnsi(byte)[0]),
@@ -89,7 +90,7 @@ TEST(LetterCase, UpperCaseStaysInsideTheCodePage) {
         EXPECT_EQ(text::fileNameKey(codepage::ansiToUtf8(byte)), codepage::ansiToUtf8(text::upperAnsi(byte)));
     }
     EXPECT_EQ(text::upperAnsi("\xB5\xDF\xAA\xBA"), "\xB5\xDF\xAA\xBA"); // µ ß ª º
-    EXPECT_EQ(text::fileNameKey("ſ ĸ ŉ İ ǆ"), "S ĸ ŉ İ ǆ"); // only Latin Extended-A is folded
+    EXPECT_EQ(text::fileNameKey("ſ ĸ ŉ İ ǆ"), "S ĸ ŉ İ ǆ");             // only Latin Extended-A is folded
 }
 
 // A table cannot hold two fields that one name finds: the check for a field defined twice and the
@@ -102,9 +103,10 @@ TEST(LetterCase, FieldNamesOfATable) {
     EXPECT_NE(message.find("definido dos veces"), std::string::npos) << message;
     EXPECT_FALSE(fs::exists(dir / "DOBLE.DBF"));
 
-    Table::create(dir / "CAMPOS.DBF", {{"A\xD1O", 'C', 4}, {"\x8A"
-                                                            "EDE",
-                                                            'C', 4}}); // AÑO, ŠEDE
+    Table::create(dir / "CAMPOS.DBF", {{"A\xD1O", 'C', 4},
+                                       {"\x8A"
+                                        "EDE",
+                                        'C', 4}}); // AÑO, ŠEDE
     Table table = Table::open(dir / "CAMPOS.DBF", OpenMode::Shared, Access::ReadWrite);
     RecordBuffer row;
     row.setText("a\xF1o", "2024");

@@ -1,13 +1,14 @@
 // The windows-1252 converter given to a libxml2 without iconv (the Windows build): it must read and
 // write what iconv's converter of the Linux build does, fed in pieces as libxml2 feeds it.
 
-#include "dbf/CodePage.h"
 #include "exchange/XmlAnsiConverter.h"
+#include "dbf/CodePage.h"
 
 #include <gtest/gtest.h>
 #include <libxml/encoding.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -30,7 +31,8 @@ std::optional<std::string> convertInPieces(Converter convert, const std::string&
         unsigned char out[8];
         int outLength = room;
         int inLength = static_cast<int>(pending.size());
-        const int result = convert(out, &outLength, reinterpret_cast<const unsigned char*>(pending.data()), &inLength);
+        const int result =
+            convert(out, &outLength, reinterpret_cast<const unsigned char*>(pending.data()), &inLength);
         if (result == -2)
             return std::nullopt;
         EXPECT_EQ(result, outLength);
@@ -87,7 +89,8 @@ TEST(XmlAnsiConverter, EveryByteAsTheCodePageDefinesIt) {
 
 TEST(XmlAnsiConverter, WritingStopsAtACharacterTheCodePageLacks) {
     // Characters cut between pieces and an output with room for little: the same bytes in the end.
-    EXPECT_EQ(convertInPieces(xmlansi::fromUtf8, "Ñandú €5 “sí”", 2, 3), dbf::codepage::utf8ToAnsi("Ñandú €5 “sí”"));
+    EXPECT_EQ(convertInPieces(xmlansi::fromUtf8, "Ñandú €5 “sí”", 2, 3),
+              dbf::codepage::utf8ToAnsi("Ñandú €5 “sí”"));
     // Each of these stops the converter where it stands, for libxml2 to write a character reference.
     for (const char* lacking : {"\xC2\x81", "ą", "\xE2\x88\x9E", "\xF0\x9F\x98\x80"}) { // U+0081 ą ∞ 😀
         SCOPED_TRACE(lacking);
@@ -95,7 +98,8 @@ TEST(XmlAnsiConverter, WritingStopsAtACharacterTheCodePageLacks) {
         unsigned char out[16];
         int outLength = sizeof out;
         int inLength = static_cast<int>(text.size());
-        EXPECT_EQ(xmlansi::fromUtf8(out, &outLength, reinterpret_cast<const unsigned char*>(text.data()), &inLength),
+        EXPECT_EQ(xmlansi::fromUtf8(out, &outLength, reinterpret_cast<const unsigned char*>(text.data()),
+                                    &inLength),
                   -2);
         EXPECT_EQ(inLength, 2);
         EXPECT_EQ(outLength, 2);
