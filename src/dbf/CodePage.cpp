@@ -106,40 +106,6 @@ bool isContinuation(unsigned char b) {
     return (b & 0xC0) == 0x80;
 }
 
-// Decodes one UTF-8 sequence at `i`. On success stores the character and the sequence length; a
-// malformed sequence (stray continuation byte, truncated, overlong, surrogate, beyond U+10FFFF)
-// consumes one byte only, so the text after it is still read.
-bool decodeOne(std::string_view s, std::size_t i, char32_t& character, std::size_t& length) {
-    const auto lead = static_cast<unsigned char>(s[i]);
-    std::size_t need;
-    char32_t min;
-    if (lead < 0x80) {
-        character = lead;
-        length = 1;
-        return true;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1, min = 0x80, character = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2, min = 0x800, character = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3, min = 0x10000, character = lead & 0x07;
-    } else {
-        return false;
-    }
-    if (i + need >= s.size()) // truncated at the end of the text
-        return false;
-    for (std::size_t k = 1; k <= need; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if (!isContinuation(b))
-            return false;
-        character = (character << 6) | (b & 0x3F);
-    }
-    if (character < min || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF))
-        return false;
-    length = need + 1;
-    return true;
-}
-
 // Language driver ids and their code pages, from the dBase and FoxPro tables of language drivers.
 struct LanguageDriver {
     std::uint8_t id;
@@ -201,11 +167,54 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
+// A malformed sequence is one byte long to its reader, so that the text after it is still read.
+Utf8Read readUtf8(std::string_view s, std::size_t i, char32_t& character, std::size_t& length) {
+    const auto lead = static_cast<unsigned char>(s[i]);
+    std::size_t need;
+    char32_t min;
+    if (lead < 0x80) {
+        character = lead;
+        length = 1;
+        return Utf8Read::Character;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        need = 1, min = 0x80, character = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        need = 2, min = 0x800, character = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        need = 3, min = 0x10000, character = lead & 0x07;
+    } else {
+        return Utf8Read::Malformed;
+    }
+    for (std::size_t k = 1; k <= need; ++k) {
+        if (i + k >= s.size())
+            return Utf8Read::Truncated;
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if (!isContinuation(b))
+            return Utf8Read::Malformed;
+        character = (character << 6) | (b & 0x3F);
+    }
+    if (character < min || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF))
+        return Utf8Read::Malformed;
+    length = need + 1;
+    return Utf8Read::Character;
+}
+
+std::optional<unsigned char> ansiByteOf(char32_t character) {
+    const unsigned char byte = byteOf(CodePage::Windows1252, character);
+    if (byte == static_cast<unsigned char>(kReplacement) && character != static_cast<char32_t>(kReplacement))
+        return std::nullopt;
+    return byte;
+}
+
+bool isUnassignedInAnsi(unsigned char byte) {
+    return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+}
+
 bool isWellFormedUtf8(std::string_view bytes) {
     char32_t character;
     std::size_t length;
     for (std::size_t i = 0; i < bytes.size(); i += length)
-        if (!decodeOne(bytes, i, character, length))
+        if (readUtf8(bytes, i, character, length) != Utf8Read::Character)
             return false;
     return true;
 }
@@ -231,7 +240,7 @@ std::string utf8ToAnsi(std::string_view utf8) {
         }
         char32_t character = 0;
         std::size_t length = 1;
-        if (decodeOne(utf8, i, character, length)) {
+        if (readUtf8(utf8, i, character, length) == Utf8Read::Character) {
             out += static_cast<char>(byteOf(CodePage::Windows1252, character));
             i += length;
         } else {

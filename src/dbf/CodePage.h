@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,22 @@ std::string utf8ToAnsi(std::string_view utf8);
 void appendUtf8(std::string& out, char32_t character);
 // Whether `bytes` is well-formed UTF-8 throughout (no stray, truncated, overlong or surrogate sequence).
 bool isWellFormedUtf8(std::string_view bytes);
+
+// What reading one UTF-8 sequence found.
+enum class Utf8Read {
+    Character, // a well-formed character
+    Malformed, // a stray, overlong or surrogate sequence, a bad lead byte or one beyond U+10FFFF
+    Truncated, // the text ends inside a sequence that was well-formed so far (a converter fed in pieces
+               // waits for the rest)
+};
+// Reads the sequence at `at` (< text.size()): on Character, the character and its length in bytes.
+Utf8Read readUtf8(std::string_view text, std::size_t at, char32_t& character, std::size_t& length);
+
+// The ANSI byte of `character`; nullopt when Windows-1252 lacks it.
+std::optional<unsigned char> ansiByteOf(char32_t character);
+// The five bytes that Windows-1252 leaves unassigned (0x81 0x8D 0x8F 0x90 0x9D). The program keeps them
+// as C1 controls; a reader of documents that follows the code page's own definition refuses them.
+bool isUnassignedInAnsi(unsigned char byte);
 
 // A byte-for-byte translation between a table's code page and ANSI: every character that the other
 // code page has keeps its place in the text, any other becomes '?'.

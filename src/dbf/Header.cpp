@@ -2,10 +2,10 @@
 
 #include "dbf/Bytes.h"
 #include "dbf/Messages.h"
+#include "dbf/TextFold.h"
 #include "platform/Regional.h"
 
 #include <algorithm>
-#include <cctype>
 #include <ctime>
 #include <string_view>
 
@@ -26,13 +26,6 @@ bool isFoxPro(std::uint8_t version) {
 
 bool knownType(char t) {
     return std::string_view("CNFLDIO@+MGBPYT0").find(t) != std::string_view::npos;
-}
-
-std::string upper(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return r;
 }
 
 // The width a type must have when it is not the definer's choice; checked on reading so that a
@@ -66,11 +59,15 @@ bool validFieldName(std::string_view name) {
         return false;
     return std::all_of(name.begin(), name.end(), [](char c) {
         const auto b = static_cast<unsigned char>(c);
-        return std::isalnum(b) != 0 || b == '_' || b == ' ' || b >= 0x80;
+        return text::isAsciiLetterOrDigit(c) || b == '_' || b == ' ' || b >= 0x80;
     });
 }
 
 } // namespace
+
+std::string nameKey(std::string_view name) {
+    return text::upperAnsi(name);
+}
 
 int fixedWidth(char type, bool level7) {
     switch (type) {
@@ -217,7 +214,7 @@ TableLayout level7Layout(const std::vector<FieldSpec>& fields, const std::string
         if (spec.name.empty() || spec.name.size() > 31)
             throw messages::tableError(fileName, "el nombre de campo «" + shown +
                                                      "» debe tener entre 1 y 31 caracteres");
-        const std::string key = upper(spec.name);
+        const std::string key = nameKey(spec.name);
         if (std::find(seen.begin(), seen.end(), key) != seen.end())
             throw messages::tableError(fileName, "el campo «" + shown + "» está definido dos veces");
         seen.push_back(key);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pontrel::dbf {
@@ -61,6 +62,13 @@ struct TableLayout {
 
 // Reads and checks the header of a table of any supported level. `fileSize` is the whole file's
 // size; errors name `fileName` and what is wrong.
+// A field or tag name as names are matched: without regard to letter case, accented letters included
+// (dbf/TextFold.h's ANSI rule, the names being ANSI by then). dBase programs match names so: TDbf
+// upper-cases a new table's field names with the ANSI upper-case of Windows, and Delphi finds a field by
+// its name without regard to case. The same key decides both whether a new table defines a field twice
+// and which field a name finds, so a table cannot hold two fields that one name would find.
+std::string nameKey(std::string_view name);
+
 TableLayout parseHeader(const std::uint8_t* data, std::size_t fileSize, const std::string& fileName);
 
 // The fixed width that a type has, or 0 when the width is the definer's (C, N, F).

@@ -1,6 +1,7 @@
 // Creating, opening, reading and looking up records.
 
 #include "dbf/FieldCodec.h"
+#include "dbf/FileLookup.h"
 #include "dbf/Messages.h"
 #include "dbf/TableImpl.h"
 #include "platform/Utf8Path.h"
@@ -11,19 +12,6 @@
 #include <cstring>
 
 namespace pontrel::dbf {
-
-std::string upperName(std::string_view name) {
-    std::string r(name);
-    for (char& c : r) {
-        auto b = static_cast<unsigned char>(c);
-        if (b >= 'a' && b <= 'z')
-            b = static_cast<unsigned char>(b - 32);
-        else if (b >= 0xE0 && b <= 0xFE && b != 0xF7) // Windows-1252 accented letters
-            b = static_cast<unsigned char>(b - 32);
-        c = static_cast<char>(b);
-    }
-    return r;
-}
 
 namespace {
 
@@ -36,20 +24,16 @@ std::filesystem::path indexPathFor(const std::filesystem::path& table) {
     return mdx;
 }
 
-// The production index beside a table, its name matched without regard to letter case as
-// programs under Wine may write it.
+// The production index beside a table, its name matched without regard to letter case as programs
+// under Wine may write it.
 std::optional<std::filesystem::path> findIndexFile(const std::filesystem::path& table) {
     const std::filesystem::path expected = indexPathFor(table);
     std::error_code ec;
     if (std::filesystem::is_regular_file(expected, ec))
         return expected;
-    const std::string wanted = upperName(platform::utf8Of(expected.filename()));
     const std::filesystem::path folder =
         table.has_parent_path() ? table.parent_path() : std::filesystem::path(".");
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (upperName(platform::utf8Of(it->path().filename())) == wanted && it->is_regular_file(ec))
-            return it->path();
-    return std::nullopt;
+    return findFile(folder, platform::utf8Of(expected.filename()));
 }
 
 } // namespace
@@ -83,7 +67,7 @@ std::size_t Table::Impl::requireRecord(std::size_t position) const {
 }
 
 std::size_t Table::Impl::requirePublicField(std::string_view field) const {
-    auto it = publicByName.find(upperName(field));
+    auto it = publicByName.find(nameKey(field));
     if (it == publicByName.end())
         throw messages::tableError(name,
                                    "no tiene ningún campo llamado «" + messages::printable(field) + "»");
@@ -163,9 +147,9 @@ void Table::create(const std::filesystem::path& file, const std::vector<FieldSpe
     const Date stamp = date.value_or(today());
     std::optional<MdxTagContent> tag;
     if (index) {
-        const std::string wanted = upperName(index->field);
+        const std::string wanted = nameKey(index->field);
         auto it = std::find_if(layout.fields.begin(), layout.fields.end(),
-                               [&](const FieldLayout& f) { return upperName(f.info.name) == wanted; });
+                               [&](const FieldLayout& f) { return nameKey(f.info.name) == wanted; });
         if (it == layout.fields.end())
             throw messages::tableError(
                 name, "el índice «" + messages::printable(index->tag) + "» se refiere al campo «" +
@@ -177,7 +161,7 @@ void Table::create(const std::filesystem::path& file, const std::vector<FieldSpe
             throw messages::tableError(name, "el nombre del índice debe tener entre 1 y 32 caracteres");
         it->indexed = true;
         layout.hasProductionIndex = true;
-        tag = MdxTagContent{upperName(index->tag), it->info.name, 'I', 4, {}};
+        tag = MdxTagContent{nameKey(index->tag), it->info.name, 'I', 4, {}};
     }
     std::vector<std::uint8_t> bytes = buildLevel7Header(layout, stamp);
     bytes.push_back(kEndOfFile);
@@ -213,7 +197,7 @@ Table Table::open(const std::filesystem::path& file, OpenMode mode, Access acces
         FieldInfo info = layout.fields[i].info;
         if (layout.text.toAnsi != nullptr) // field names are in the table's code page too
             codepage::translate(info.name, *layout.text.toAnsi);
-        impl->publicByName.emplace(upperName(info.name), impl->publicFields.size());
+        impl->publicByName.emplace(nameKey(info.name), impl->publicFields.size());
         impl->publicFields.push_back(std::move(info));
         impl->publicToLayout.push_back(i);
     }
@@ -251,7 +235,7 @@ const std::vector<FieldInfo>& Table::fields() const {
 }
 
 std::optional<std::size_t> Table::fieldIndex(std::string_view name) const {
-    auto it = impl_->publicByName.find(upperName(name));
+    auto it = impl_->publicByName.find(nameKey(name));
     if (it == impl_->publicByName.end())
         return std::nullopt;
     return it->second;

@@ -84,6 +84,4 @@ struct Table::Impl {
     void finish();
 };
 
-std::string upperName(std::string_view name);
-
 } // namespace pontrel::dbf

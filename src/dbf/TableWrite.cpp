@@ -45,7 +45,7 @@ const MdxFile& Table::Impl::loadMdx() {
         if (!mdxPath)
             throw messages::tableError(name, "no tiene índice de producción (.MDX)");
         TableFile indexFile = TableFile::open(*mdxPath, OpenMode::Shared, Access::ReadOnly);
-        mdx = MdxFile::parse(indexFile.readAll(), mdxPath->string());
+        mdx = MdxFile::parse(indexFile.readAll(), platform::utf8Of(*mdxPath));
     }
     return *mdx;
 }
@@ -57,9 +57,9 @@ const std::vector<TagPlan>& Table::Impl::plansForChange() {
         return *tagPlans;
     std::vector<TagPlan> plans;
     for (const MdxTagInfo& tag : loadMdx().tags()) {
-        const std::string wanted = upperName(tag.expression);
+        const std::string wanted = nameKey(tag.expression);
         auto it = std::find_if(layout.fields.begin(), layout.fields.end(),
-                               [&](const FieldLayout& f) { return upperName(f.info.name) == wanted; });
+                               [&](const FieldLayout& f) { return nameKey(f.info.name) == wanted; });
         if (it == layout.fields.end() || tag.descending || !rawKeyComparable(layout, *it) ||
             tag.keyLength != it->info.width)
             throw messages::tableError(
@@ -107,11 +107,11 @@ void Table::Impl::rebuildIndex() {
 std::vector<std::size_t> Table::indexOrder(std::string_view tag) const {
     Impl& impl = *impl_;
     impl.requireOpen();
-    const std::string wanted = upperName(tag);
+    const std::string wanted = nameKey(tag);
     if (impl.indexDirty) {
         // Records changed since the index was written: order them as the rebuilt index will.
         for (const TagPlan& plan : *impl.tagPlans) {
-            if (upperName(plan.name) != wanted)
+            if (nameKey(plan.name) != wanted)
                 continue;
             const FieldLayout& f = impl.layout.fields[plan.field];
             std::vector<std::size_t> order(impl.live.size());
@@ -128,7 +128,7 @@ std::vector<std::size_t> Table::indexOrder(std::string_view tag) const {
     }
     const MdxFile& mdx = impl.loadMdx();
     for (std::size_t t = 0; t < mdx.tags().size(); ++t) {
-        if (upperName(mdx.tags()[t].name) != wanted)
+        if (nameKey(mdx.tags()[t].name) != wanted)
             continue;
         // Physical record numbers (from 1) to live positions; deleted records are skipped.
         std::vector<std::int64_t> livePosition(impl.physicalCount, -1);
@@ -137,16 +137,16 @@ std::vector<std::size_t> Table::indexOrder(std::string_view tag) const {
         std::vector<std::size_t> order;
         for (const MdxEntry& e : mdx.entriesInOrder(t)) {
             if (e.record == 0 || e.record > impl.physicalCount)
-                throw Error("El índice «" + impl.mdxPath->string() + "» está dañado: señala el registro " +
-                            std::to_string(e.record) + " y la tabla tiene " +
-                            std::to_string(impl.physicalCount) + ".");
+                throw Error("El índice «" + platform::utf8Of(*impl.mdxPath) +
+                            "» está dañado: señala el registro " + std::to_string(e.record) +
+                            " y la tabla tiene " + std::to_string(impl.physicalCount) + ".");
             if (livePosition[e.record - 1] >= 0)
                 order.push_back(static_cast<std::size_t>(livePosition[e.record - 1]));
         }
         // An index behind its table (records appended by an engine that left the index as it was)
         // would leave records out of the order without a word.
         if (order.size() != impl.live.size())
-            throw Error("El índice «" + impl.mdxPath->string() + "» no está al día: ordena " +
+            throw Error("El índice «" + platform::utf8Of(*impl.mdxPath) + "» no está al día: ordena " +
                         std::to_string(order.size()) + " registros y la tabla «" + impl.name + "» tiene " +
                         std::to_string(impl.live.size()) + ".");
         return order;

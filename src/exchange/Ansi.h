@@ -14,9 +14,12 @@ std::string fromUtf8(std::string_view utf8);
 // Windows-1252 to UTF-8 (the five unassigned codes map to the C1 controls of the same value).
 std::string toUtf8(std::string_view ansi);
 
-// Upper case of the letters a to z only; every other byte stays as it is.
+// Letter case, by the one rule of dbf/TextFold.h:
+// Upper case of the letters a to z only; every other byte stays as it is. Velmora upper-cases a subject's
+// name so when it looks the name up (Matemáticas does not find MATEMÁTICAS): a rule of its own, kept.
 std::string upperAsciiOnly(std::string_view ansi);
-// Upper case as the platform's ANSI comparison folds it: a-z and the accented letters of the code page.
+// Upper case as Windows' ANSI comparison folds it: a-z and the accented letters of the code page. The
+// short-code registries that ignore letter case compare by it.
 std::string upperAnsi(std::string_view ansi);
 // Equal without regard to letter case, accented letters included (Á = á, Ñ = ñ).
 bool equalIgnoringCase(std::string_view a, std::string_view b);

@@ -1,7 +1,7 @@
 #include "exchange/TableSetReplacement.h"
 
 #include "dbf/Error.h"
-#include "exchange/Ansi.h"
+#include "dbf/TextFold.h"
 #include "exchange/WorkingFolderLock.h"
 #include "platform/Files.h"
 #include "platform/SystemError.h"
@@ -34,8 +34,9 @@ struct Journal {
     std::vector<std::string> newFiles; // names in the staging folder, moved into the working folder
 };
 
+// Names in the working folder compared as Windows compares them.
 std::string upper(std::string_view name) {
-    return ansi::upperAsciiOnly(name);
+    return dbf::text::fileNameKey(name);
 }
 
 bool endsWith(std::string_view text, std::string_view tail) {
@@ -252,9 +253,10 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
 
     std::set<std::string> newNames, replacedTables, keep;
     for (const auto& name : journal.newFiles) {
-        newNames.insert(upper(name));
-        if (endsWith(upper(name), ".DBF"))
-            replacedTables.insert(upper(name).substr(0, name.size() - 4));
+        const std::string key = upper(name);
+        newNames.insert(key);
+        if (endsWith(key, ".DBF"))
+            replacedTables.insert(key.substr(0, key.size() - 4));
     }
     for (const auto& name : keepIndexOf)
         keep.insert(upper(name));

@@ -1,11 +1,11 @@
 #include "exchange/WorkingFolder.h"
 
-#include "exchange/Ansi.h"
+#include "dbf/FileLookup.h"
+#include "dbf/TextFold.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/Utf8Path.h"
 
-#include <algorithm>
 #include <string>
 #include <system_error>
 
@@ -15,37 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// File names are compared as Windows compares them; table names are plain ASCII, so folding a to z
-// is enough (a name with other bytes must match them exactly).
-bool sameFileName(const std::string& a, std::string_view b) {
-    return ansi::upperAsciiOnly(a) == ansi::upperAsciiOnly(b);
-}
-
-// Every file in `folder` whose name equals `name` without regard to letter case, exact match first.
-std::vector<fs::path> filesNamed(const fs::path& folder, std::string_view name) {
-    std::vector<fs::path> found;
-    std::error_code ec;
-    const fs::path exact = folder / std::string(name);
-    if (fs::is_regular_file(exact, ec))
-        found.push_back(exact);
-    fs::directory_iterator it(folder, ec);
-    if (ec)
-        return found;
-    std::vector<fs::path> others;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec)
-            break;
-        const std::string fileName = platform::utf8Of(it->path().filename());
-        if (fileName != name && sameFileName(fileName, name) && it->is_regular_file(ec))
-            others.push_back(it->path());
-    }
-    std::sort(others.begin(), others.end()); // directory order is arbitrary; keep the choice stable
-    found.insert(found.end(), others.begin(), others.end());
-    return found;
-}
-
+// The table's name as its files are created: upper case, as Velmora names them on Windows.
 std::string upperName(std::string_view name) {
-    std::string upper = ansi::upperAsciiOnly(name);
+    std::string upper = dbf::text::fileNameKey(name);
     if (upper.size() > 4 && upper.compare(upper.size() - 4, 4, ".DBF") == 0)
         upper.resize(upper.size() - 4);
     return upper;
@@ -68,10 +40,7 @@ void requireWorkingFolder(const fs::path& folder) {
 }
 
 std::optional<fs::path> findTableFile(const fs::path& folder, std::string_view name) {
-    const std::vector<fs::path> found = filesNamed(folder, name);
-    if (found.empty())
-        return std::nullopt;
-    return found.front();
+    return dbf::findFile(folder, name);
 }
 
 void recreateTable(const fs::path& folder, std::string_view name, const std::vector<dbf::FieldSpec>& fields,
@@ -79,9 +48,9 @@ void recreateTable(const fs::path& folder, std::string_view name, const std::vec
     requireWorkingFolder(folder);
     const std::string table = upperName(name);
 
-    std::vector<fs::path> stale = filesNamed(folder, table + ".DBF");
+    std::vector<fs::path> stale = dbf::filesNamed(folder, table + ".DBF");
     if (deleteMdx) {
-        const std::vector<fs::path> mdx = filesNamed(folder, table + ".MDX");
+        const std::vector<fs::path> mdx = dbf::filesNamed(folder, table + ".MDX");
         stale.insert(stale.end(), mdx.begin(), mdx.end());
     }
     // Linux would let a held table be deleted under its holder's feet; Windows would refuse.
@@ -95,7 +64,7 @@ void recreateTable(const fs::path& folder, std::string_view name, const std::vec
         std::error_code ec;
         fs::remove(file, ec);
     }
-    dbf::Table::create(folder / (table + ".DBF"), fields, index);
+    dbf::Table::create(folder / platform::pathFromUtf8(table + ".DBF"), fields, index);
 }
 
 } // namespace pontrel

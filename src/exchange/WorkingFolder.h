@@ -17,8 +17,9 @@ std::filesystem::path defaultWorkingFolder();
 // Fails with a clear message naming the folder when it does not exist.
 void requireWorkingFolder(const std::filesystem::path& folder);
 
-// The file `name` (e.g. "PROFT.DBF") in `folder`, its name matched without regard to letter case,
-// since programs under Wine may write soluc.dbf or Proft.DBF. nullopt when there is none.
+// The file `name` (e.g. "PROFT.DBF") in `folder`, its name matched without regard to letter case as
+// Windows and Wine match it (dbf/FileLookup.h), since programs under Wine may write soluc.dbf or
+// Proft.DBF. nullopt when there is none.
 std::optional<std::filesystem::path> findTableFile(const std::filesystem::path& folder,
                                                    std::string_view name);
 

@@ -1,6 +1,7 @@
 #include "exchange/XmlOutput.h"
 
 #include "dbf/Error.h"
+#include "dbf/TextFold.h"
 #include "exchange/XmlEncodings.h"
 #include "exchange/XmlFile.h"
 #include "exchange/YedraDocument.h"
@@ -13,7 +14,6 @@
 #include <libxml/xmlerror.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace pontrel {
@@ -67,7 +67,7 @@ std::string safeOutputEncoding(std::string_view declared) {
     std::string key;
     for (const char c : declared)
         if (c != '-' && c != '_' && c != ' ')
-            key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            key += dbf::text::upperAscii(c);
     if (key == "UTF8")
         return "UTF-8";
     // UTF-16 without a mark (UTF-16LE and UTF-16BE as libxml2 writes them) needs a reader that guesses

@@ -4,7 +4,6 @@
 #include "FaultFixtures.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace pontrel::faults {
 namespace {
@@ -14,7 +13,8 @@ using testing::putLe16;
 using testing::putLe32;
 
 std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
     return s;
 }
 
