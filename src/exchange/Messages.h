@@ -11,17 +11,19 @@ namespace pontrel::messages {
 inline constexpr const char* kNoDocument = "No existe archivo";
 inline constexpr const char* kNoLevelTable = "ATENCIÓN - NIVELCAN.DBF No encontrado - Reinstale PONTREL";
 inline constexpr const char* kFinished = "Proceso finalizado";
-inline constexpr const char* kNoPeriods = "ATENCIÓN - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA.";
-inline constexpr const char* kTeacherDataMissing = "¡Atención! Sigue habiendo algún Profesor sin todos los DATOS.\n\r"
-                                                   "Este proceso se dentendrá y deberá volver a ejecutar\n\r"
-                                                   "la Importación, para poder corregir la incidencia";
+inline constexpr const char* kNoPeriods =
+    "ATENCIÓN - PERIODOS.DBF No encontrado - Importe de nuevo XML de YEDRA.";
+inline constexpr const char* kTeacherDataMissing =
+    "¡Atención! Sigue habiendo algún Profesor sin todos los DATOS.\n\r"
+    "Este proceso se dentendrá y deberá volver a ejecutar\n\r"
+    "la Importación, para poder corregir la incidencia";
 // The frame dialog's refusals (the first one has two lines).
 inline constexpr const char* kTooManyFrames =
     "Demasiados Marcos Horarios seleccionados.\r\nComo máximo puede seleccionar 5 Marcos Horarios";
 inline constexpr const char* kNoFrame = "Debe al menos seleccionar 1 Marco Horario.";
 
 // Every message above, for the check against the help.
-inline constexpr std::array kFixed = {kNoDocument, kNoLevelTable,  kFinished, kNoPeriods,
+inline constexpr std::array kFixed = {kNoDocument,         kNoLevelTable,  kFinished, kNoPeriods,
                                       kTeacherDataMissing, kTooManyFrames, kNoFrame};
 
 } // namespace pontrel::messages

@@ -151,12 +151,14 @@ void undo(const fs::path& folder, const Journal& journal) {
     const fs::path staging = folder / kStagingFolderName;
     const fs::path backup = folder / kBackupFolderName;
     fs::create_directory(staging);
-    for (const auto& name : journal.newFiles)
-        if (!fs::exists(staging / name) && fs::exists(folder / name))
-            move(folder / name, staging / name);
+    for (const auto& name : journal.newFiles) {
+        const fs::path file = platform::pathFromUtf8(name);
+        if (!fs::exists(staging / file) && fs::exists(folder / file))
+            move(folder / file, staging / file);
+    }
     for (const auto& name : journal.oldFiles)
-        if (fs::exists(backup / name))
-            move(backup / name, folder / name);
+        if (const fs::path file = platform::pathFromUtf8(name); fs::exists(backup / file))
+            move(backup / file, folder / file);
     sync(folder, true);
 }
 
@@ -165,7 +167,7 @@ void undo(const fs::path& folder, const Journal& journal) {
 void finish(const fs::path& folder) {
     fs::remove(folder / kJournalFileName);
     for (const auto& name : unfinishedJournals(folder))
-        fs::remove(folder / name);
+        fs::remove(folder / platform::pathFromUtf8(name));
     sync(folder, true);
     fs::remove_all(folder / kBackupFolderName);
     fs::remove_all(folder / kStagingFolderName);
@@ -273,10 +275,10 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
 
     HeldTables held;
     for (const auto& name : journal.oldFiles)
-        held.take(folder_ / name);
+        held.take(folder_ / platform::pathFromUtf8(name));
 
     for (const auto& name : journal.newFiles)
-        sync(staging_ / name, false);
+        sync(staging_ / platform::pathFromUtf8(name), false);
     sync(staging_, true);
 
     const fs::path backup = folder_ / kBackupFolderName;
@@ -287,12 +289,14 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
         for (const auto& name : journal.oldFiles) {
             if (beforeEachMove)
                 beforeEachMove("apartar " + name);
-            move(folder_ / name, backup / name);
+            const fs::path file = platform::pathFromUtf8(name);
+            move(folder_ / file, backup / file);
         }
         for (const auto& name : journal.newFiles) {
             if (beforeEachMove)
                 beforeEachMove("colocar " + name);
-            move(staging_ / name, folder_ / name);
+            const fs::path file = platform::pathFromUtf8(name);
+            move(staging_ / file, folder_ / file);
         }
         sync(folder_, true);
         if (beforeEachMove)
