@@ -5,6 +5,7 @@
 #include "exchange/BusyCursor.h"
 #include "exchange/DocumentChoice.h"
 #include "exchange/TableSetReplacement.h"
+#include "exchange/VelmoraTables.h"
 #include "exchange/WorkingFolder.h"
 #include "exchange/WorkingFolderLock.h"
 #include "exchange/YedraDocument.h"
@@ -36,7 +37,7 @@ ExportSummary requireStagedTables(const fs::path& staging) {
         summary.tables.emplace_back(
             table, dbf::Table::open(file, dbf::OpenMode::Shared, dbf::Access::ReadOnly).recordCount());
     }
-    summary.orderIndex = fs::is_regular_file(staging / "DIASHORAST2.MDX", ec);
+    summary.orderIndex = fs::is_regular_file(staging / (velmora::diashorast2::layout().name + ".MDX"), ec);
     return summary;
 }
 
@@ -106,11 +107,27 @@ std::optional<fs::path> findLevelTable(const RunSession& session) {
 }
 
 const std::vector<std::string>& exportedTables() {
-    static const std::vector<std::string> tables = {"ASIGNOMT",    "ASIGNOMT2", "PROFT", "AULAT",
-                                                    "CURSOST",     "GRUPOST",   "ASIGT", "DIASHORAST",
-                                                    "DIASHORAST2", "PERIODOS"};
+    static const std::vector<std::string> tables = [] {
+        std::vector<std::string> names;
+        for (const auto* table : velmora::exportedTables())
+            names.push_back(table->name);
+        return names;
+    }();
     return tables;
 }
+
+namespace {
+
+// The tables whose stale index a re-creation leaves alone, which the replacement must leave too.
+std::vector<std::string> tablesKeepingTheirIndex() {
+    std::vector<std::string> names;
+    for (const auto* table : velmora::exportedTables())
+        if (!table->removeStaleIndex)
+            names.push_back(table->name);
+    return names;
+}
+
+} // namespace
 
 RunOutcome ExportRun::run() {
     preview_.clear();
@@ -157,7 +174,7 @@ RunOutcome ExportRun::run() {
     if (options_.beforeReplacing)
         options_.beforeReplacing();
     // PERIODOS never had its stale index removed; Velmora may keep one of its own.
-    replacement.commit({"PERIODOS"});
+    replacement.commit(tablesKeepingTheirIndex());
     busy.release();
     summary_ = std::move(summary);
 

@@ -8,21 +8,11 @@
 #include "exchange/ShortCodeRegistry.h"
 
 namespace pontrel::exporting {
-namespace {
 
-StepTableLayout roomsLayout() {
-    return {"AULAT",
-            {{"ABREV", 'C', 10},
-             {"NOMBRE", 'C', 80},
-             {"EDIFICIO", 'C', 1},
-             {"MAXALUM", 'I'},
-             {"DEPCENTRO", 'C', 10}}};
-}
-
-} // namespace
+using namespace velmora::aulat;
 
 void roomStep(ExportContext& context) {
-    auto tables = recreateStepTables(context.tablesFolder, {roomsLayout()});
+    auto tables = recreateStepTables(context.tablesFolder, {layout()});
     dbf::Table& rooms = tables[0];
     ShortCodeRegistry codes{roomCodeSettings()};
 
@@ -32,15 +22,15 @@ void roomStep(ExportContext& context) {
         const std::string name = record.value(1);
 
         dbf::RecordBuffer row; // EDIFICIO, MAXALUM and DEPCENTRO stay empty
-        const CodeOrigin origin{"AULAT",
-                                "ABREV",
+        const CodeOrigin origin{layout().name.c_str(),
+                                kAbrev,
                                 key,
                                 key.empty() ? name : key,
-                                key.empty() && name.size() > 10,
+                                key.empty() && name.size() > layout().width(kAbrev),
                                 record.text(0),
                                 record.text(key.empty() ? 1 : 0)};
-        row.setText("ABREV", assignCode(context, codes, roomCodeCandidate(key, name), origin));
-        row.setText("NOMBRE", name);
+        row.setText(kAbrev, assignCode(context, codes, roomCodeCandidate(key, name), origin));
+        row.setText(kNombre, name);
         rooms.append(row);
     }
     rooms.close();

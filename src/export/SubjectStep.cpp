@@ -10,28 +10,13 @@
 namespace pontrel::exporting {
 namespace {
 
-constexpr std::size_t codeWidth = 10;
-constexpr std::size_t keyWidth = 20;
+namespace asignomt = velmora::asignomt;
+namespace asignomt2 = velmora::asignomt2;
 
-StepTableLayout subjectNamesLayout() {
-    return {"ASIGNOMT",
-            {{"COD", 'C', 10},
-             {"CODLARGO", 'C', 10},
-             {"NOMBRE", 'C', 80},
-             {"CODTAREA", 'C', 12},
-             {"ESTAREA", 'L'}}};
-}
-
-StepTableLayout subjectOffersLayout() {
-    return {"ASIGNOMT2",
-            {{"COD", 'C', 10},
-             {"CODLARGO", 'C', 10},
-             {"NOMBRE", 'C', 80},
-             {"MATERIA", 'C', 20},
-             {"OFERTAMATRI", 'C', 20},
-             {"CODTAREA", 'C', 12},
-             {"ESTAREA", 'L'}}};
-}
+// The short code and the long code share ASIGNOMT's widths; an offer's keys ASIGNOMT2's.
+const std::size_t codeWidth = asignomt::layout().width(asignomt::kCod);
+const std::size_t subjectKeyWidth = asignomt2::layout().width(asignomt2::kMateria);
+const std::size_t offerKeyWidth = asignomt2::layout().width(asignomt2::kOfertaMatri);
 
 struct SubjectRecord {
     std::string offerKey;     // position 0
@@ -62,12 +47,12 @@ bool isRegistered(const SubjectRegistries& registries, const SubjectRecord& subj
 
 void appendOffer(dbf::Table& offers, std::string_view shortCode, const SubjectRecord& subject) {
     dbf::RecordBuffer row;
-    row.setText("COD", shortCode);
-    row.setText("CODLARGO", subject.longCode);
-    row.setText("NOMBRE", subject.name);
-    row.setText("MATERIA", subject.subjectKey);
-    row.setText("OFERTAMATRI", subject.offerKey);
-    row.setBool("ESTAREA", false);
+    row.setText(asignomt2::kCod, shortCode);
+    row.setText(asignomt2::kCodLargo, subject.longCode);
+    row.setText(asignomt2::kNombre, subject.name);
+    row.setText(asignomt2::kMateria, subject.subjectKey);
+    row.setText(asignomt2::kOfertaMatri, subject.offerKey);
+    row.setBool(asignomt2::kEsTarea, false);
     offers.append(row);
 }
 
@@ -75,8 +60,8 @@ void appendOffer(dbf::Table& offers, std::string_view shortCode, const SubjectRe
 void addOfferOfRegisteredSubject(const SubjectRegistries& registries, dbf::Table& offers,
                                  const SubjectRecord& subject) {
     // Keys longer than the field are compared as stored, cut to its width.
-    if (offers.locate({{"MATERIA", storedText(subject.subjectKey, keyWidth)},
-                       {"OFERTAMATRI", storedText(subject.offerKey, keyWidth)}}))
+    if (offers.locate({{asignomt2::kMateria, storedText(subject.subjectKey, subjectKeyWidth)},
+                       {asignomt2::kOfertaMatri, storedText(subject.offerKey, offerKeyWidth)}}))
         return;
     // The subject's own short code, not that of the first ASIGNOMT record that looks the same: two
     // subjects whose long codes agree in their first 10 characters (or names in their first 80) are
@@ -89,8 +74,8 @@ void addNewSubject(ExportContext& context, dbf::Table& names, dbf::Table& offers
     SubjectRegistries& registries = context.subjects;
     registries.upperNames.insert(ansi::upperAsciiOnly(subject.name));
     registries.longCodes.insert(subject.longCode);
-    const CodeOrigin origin{"ASIGNOMT",
-                            "COD",
+    const CodeOrigin origin{asignomt::layout().name.c_str(),
+                            asignomt::kCod,
                             subject.subjectKey,
                             subject.namedByName ? subject.name : subject.longCode,
                             subject.namedByName && subject.name.size() > codeWidth,
@@ -100,10 +85,10 @@ void addNewSubject(ExportContext& context, dbf::Table& names, dbf::Table& offers
     registries.pairs.emplace(std::make_pair(subject.longCode, subject.name), shortCode);
 
     dbf::RecordBuffer row; // CODTAREA stays empty: only activities carry a task code
-    row.setText("COD", shortCode);
-    row.setText("CODLARGO", subject.longCode);
-    row.setText("NOMBRE", subject.name);
-    row.setBool("ESTAREA", false);
+    row.setText(asignomt::kCod, shortCode);
+    row.setText(asignomt::kCodLargo, subject.longCode);
+    row.setText(asignomt::kNombre, subject.name);
+    row.setBool(asignomt::kEsTarea, false);
     names.append(row);
     appendOffer(offers, shortCode, subject);
 }
@@ -114,7 +99,7 @@ void subjectStep(ExportContext& context) {
     // A run that stopped earlier may have left values behind; this step starts from empty registries.
     context.subjects = SubjectRegistries{};
 
-    auto tables = recreateStepTables(context.tablesFolder, {subjectNamesLayout(), subjectOffersLayout()});
+    auto tables = recreateStepTables(context.tablesFolder, {asignomt::layout(), asignomt2::layout()});
     dbf::Table& names = tables[0];
     dbf::Table& offers = tables[1];
 

@@ -7,18 +7,10 @@
 #include "exchange/ShortCodeRegistry.h"
 
 namespace pontrel::exporting {
-namespace {
 
-StepTableLayout teachersLayout() {
-    return {"PROFT",
-            {{"ABREV", 'C', 10},
-             {"NOMBRE", 'C', 80},
-             {"DEPART", 'C', 40},
-             {"EMAIL", 'C', 100},
-             {"DNI", 'I'},
-             {"X_EMPLEADO", 'C', 10},
-             {"F_TOMAPOS", 'C', 10}}};
-}
+using namespace velmora::proft;
+
+namespace {
 
 // "Surname1 Surname2, Forename": the blank and the comma stay even when a part is empty.
 std::string fullName(const YedraRecord& record) {
@@ -39,7 +31,7 @@ std::string initials(const YedraRecord& record) {
 } // namespace
 
 void teacherStep(ExportContext& context) {
-    auto tables = recreateStepTables(context.tablesFolder, {teachersLayout()});
+    auto tables = recreateStepTables(context.tablesFolder, {layout()});
     dbf::Table& teachers = tables[0];
     ShortCodeRegistry codes{ShortCodeSettings{.preCut = false, .shortening = false, .ignoreCase = true}};
 
@@ -51,18 +43,18 @@ void teacherStep(ExportContext& context) {
             candidate = initials(record);
 
         dbf::RecordBuffer row; // EMAIL and DNI stay empty
-        const CodeOrigin origin{"PROFT",
-                                "ABREV",
+        const CodeOrigin origin{layout().name.c_str(),
+                                kAbrev,
                                 record.value(0),
                                 candidate,
                                 false,
                                 record.text(0),
                                 ownCode ? record.text(6) : std::string()};
-        row.setText("ABREV", assignCode(context, codes, candidate, origin));
-        row.setText("NOMBRE", fullName(record));
-        row.setText("DEPART", record.value(2));
-        row.setText("X_EMPLEADO", record.value(0));
-        row.setText("F_TOMAPOS", record.value(1));
+        row.setText(kAbrev, assignCode(context, codes, candidate, origin));
+        row.setText(kNombre, fullName(record));
+        row.setText(kDepart, record.value(2));
+        row.setText(kXEmpleado, record.value(0));
+        row.setText(kFTomapos, record.value(1));
         teachers.append(row);
     }
     teachers.close();
