@@ -202,8 +202,9 @@ std::optional<ImportRun::Stop> ImportRun::passTeacherGate(dbf::Table& teachers, 
         if (summary_.folderNotLocked)
             return Stop{
                 RunOutcome::Stopped,
-                "Falta X_EMPLEADO o F_TOMAPOS de algún profesor en PROFT y no se pueden guardar: no se "
-                "puede escribir en la carpeta de trabajo «" +
+                "Falta " + anyTeacherKeyText() +
+                    " de algún profesor en PROFT y no se pueden guardar: no se puede escribir en la carpeta "
+                    "de trabajo «" +
                     platform::utf8Of(folder) + "» (" + *summary_.folderNotLocked +
                     "). Vuelva a importar con permiso de escritura en la carpeta. No se ha escrito "
                     "nada."};
