@@ -7,6 +7,7 @@
 
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "exchange/YedraGroups.h"
 #include "platform/Utf8Path.h"
 
 #include <cstdint>
@@ -24,6 +25,7 @@ using dbf::Table;
 namespace asigt = velmora::asigt;
 namespace asignomt = velmora::asignomt;
 namespace grupost = velmora::grupost;
+namespace materias = yedra::materias;
 
 // A subject record without minutes counts as four hours a week.
 const std::string kDefaultMinutes = "240";
@@ -68,12 +70,12 @@ void assignmentStep(ExportContext& context) {
     const auto subjectCodes = readSubjectCodes(context.tablesFolder);
 
     std::size_t read = 0;
-    for (const YedraRecord& record : context.document.loopRecords("MATERIAS")) {
+    for (const YedraRecord& record : context.document.loopRecords(materias::kGroup)) {
         ++read;
-        const std::string courseKey = record.value(0);
-        const std::string subjectKey = record.value(1);
-        const std::string name = record.value(2);
-        std::string minutes = record.value(4);
+        const std::string courseKey = record.value(materias::kOfferKey);
+        const std::string subjectKey = record.value(materias::kSubjectKey);
+        const std::string name = record.value(materias::kName);
+        std::string minutes = record.value(materias::kMinutes);
 
         auto code = subjectCodes.find(
             nameKey(std::string_view(name).substr(0, asignomt::layout().width(asignomt::kNombre))));
@@ -86,9 +88,9 @@ void assignmentStep(ExportContext& context) {
         // The minutes are converted only for a subject that yields assignments.
         if (minutes.empty())
             minutes = kDefaultMinutes;
-        const std::int64_t hours =
-            weeklyHours(requireWholeNumber(minutes, {"MATERIAS", record.number(), 4, "minutos semanales",
-                                                     platform::utf8Of(context.document.path())}));
+        const std::int64_t hours = weeklyHours(
+            requireWholeNumber(minutes, {materias::kGroup, record.number(), materias::kMinutes,
+                                         "minutos semanales", platform::utf8Of(context.document.path())}));
         const std::string sessions = sessionPattern(hours);
 
         for (std::size_t unit : courseUnits) {

@@ -8,6 +8,7 @@
 
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "exchange/YedraGroups.h"
 #include "platform/Utf8Path.h"
 
 #include <cstdint>
@@ -24,6 +25,8 @@ using dbf::Table;
 
 namespace cursost = velmora::cursost;
 namespace grupost = velmora::grupost;
+namespace cursosDelCentro = yedra::cursosDelCentro;
+namespace unidades = yedra::unidades;
 
 // A course key that the level table does not know, or knows with an empty abbreviation.
 const std::string kUnknownLevel = "Niv";
@@ -71,13 +74,13 @@ std::string unitCodeStart(const std::string& name, std::size_t length) {
 std::size_t coursePass(ExportContext& context, Table& courses) {
     const auto levels = readLevels(context.levelTable);
     std::size_t read = 0;
-    for (const YedraRecord& record : context.document.loopRecords("CURSOS_DEL_CENTRO")) {
+    for (const YedraRecord& record : context.document.loopRecords(cursosDelCentro::kGroup)) {
         ++read;
-        const std::string key = record.value(0);
-        const std::string name = record.value(1);
-        const std::int32_t number = requireWholeNumber(key, {"CURSOS_DEL_CENTRO", record.number(), 0,
-                                                             "clave del curso X_OFERTAMATRIG",
-                                                             platform::utf8Of(context.document.path())});
+        const std::string key = record.value(cursosDelCentro::kKey);
+        const std::string name = record.value(cursosDelCentro::kName);
+        const std::int32_t number = requireWholeNumber(
+            key, {cursosDelCentro::kGroup, record.number(), cursosDelCentro::kKey,
+                  "clave del curso X_OFERTAMATRIG", platform::utf8Of(context.document.path())});
 
         std::string level = kUnknownLevel;
         std::string description = name;
@@ -104,11 +107,11 @@ std::size_t unitPass(ExportContext& context, const Table& courses, Table& units)
     // Unit codes are compared without regard to letter case, accented letters included.
     ShortCodeRegistry codes{ShortCodeSettings{.preCut = true, .shortening = true, .ignoreCase = true}};
     std::size_t read = 0;
-    for (const YedraRecord& record : context.document.loopRecords("UNIDADES")) {
+    for (const YedraRecord& record : context.document.loopRecords(unidades::kGroup)) {
         ++read;
-        const std::string unitKey = record.value(0);
-        const std::string name = record.value(1);
-        const std::string courseKey = record.value(2);
+        const std::string unitKey = record.value(unidades::kKey);
+        const std::string name = record.value(unidades::kName);
+        const std::string courseKey = record.value(unidades::kCourseKey);
 
         // CURSOST holds the course keys cut to 10: a longer key is not found by its units.
         std::string level, courseNumber, courseDescription;
@@ -129,8 +132,8 @@ std::size_t unitPass(ExportContext& context, const Table& courses, Table& units)
                                 unitKey,
                                 name,
                                 unitCodeStart(name, codeWidth + 1).size() > codeWidth,
-                                record.text(0),
-                                record.text(1)};
+                                record.text(unidades::kKey),
+                                record.text(unidades::kName)};
         row.setText(grupost::kAbrev, assignCode(context, codes, unitCodeStart(name, codeWidth), origin));
         row.setText(grupost::kTurno, "");
         row.setText(grupost::kNivel, level);

@@ -8,6 +8,7 @@
 #include "export/WholeNumber.h"
 
 #include "dbf/Table.h"
+#include "exchange/YedraGroups.h"
 #include "platform/Utf8Path.h"
 
 #include <cstdint>
@@ -24,6 +25,8 @@ using dbf::Table;
 namespace diashorast = velmora::diashorast;
 namespace diashorast2 = velmora::diashorast2;
 namespace periodos = velmora::periodos;
+namespace jornadas = yedra::jornadasEscolares;
+namespace tramos = yedra::tramosHorarios;
 
 // With a single frame its slots are repeated on every day of the week.
 constexpr int kDaysOfWeek = 7;
@@ -46,7 +49,7 @@ std::string timeText(std::int64_t minutes) {
 ChosenFrames chooseFrames(ExportContext& context, const std::vector<YedraRecord>& frames) {
     if (frames.size() == 1) {
         context.ui.framesTakenWithoutChoice(frames);
-        return chosenFrames(frames.front().value(0), 1);
+        return chosenFrames(frames.front().value(jornadas::kCode), 1);
     }
     FrameChoice choice = context.ui.chooseFrames(context.documentPath, frames);
     while (!choice.accepted)
@@ -58,22 +61,22 @@ std::size_t slotPass(ExportContext& context, const ChosenFrames& selection, Tabl
     const std::string documentName = platform::utf8Of(context.document.path());
     std::size_t read = 0;
     int day = 1; // moves only with the records that the loop reads
-    for (const YedraRecord& record : context.document.loopRecords("TRAMOS_HORARIOS")) {
+    for (const YedraRecord& record : context.document.loopRecords(tramos::kGroup)) {
         ++read;
-        const std::string frameCode = record.value(4).substr(0, kFrameCodeWidth);
+        const std::string frameCode = record.value(tramos::kFrameCode).substr(0, kFrameCodeWidth);
         if (selection.chosen(frameCode)) {
-            const std::int64_t start =
-                requireWholeNumber(record.value(2), {"TRAMOS_HORARIOS", record.number(), 2,
+            const std::int64_t start = requireWholeNumber(
+                record.value(tramos::kStartMinute), {tramos::kGroup, record.number(), tramos::kStartMinute,
                                                      "inicio del tramo en minutos", documentName});
-            const std::int64_t end =
-                requireWholeNumber(record.value(3), {"TRAMOS_HORARIOS", record.number(), 3,
-                                                     "fin del tramo en minutos", documentName});
+            const std::int64_t end = requireWholeNumber(record.value(tramos::kEndMinute),
+                                                        {tramos::kGroup, record.number(), tramos::kEndMinute,
+                                                         "fin del tramo en minutos", documentName});
             RecordBuffer row;
             row.setText(diashorast2::kDiHo, "");
             row.setText(diashorast2::kDia, std::to_string(day));
             row.setText(diashorast2::kHora, "");
-            row.setText(diashorast2::kTextoHor, record.value(1));
-            row.setText(diashorast2::kCodDiHo, record.value(0));
+            row.setText(diashorast2::kTextoHor, record.value(tramos::kText));
+            row.setText(diashorast2::kCodDiHo, record.value(tramos::kKey));
             row.setText(diashorast2::kHoraDesde, timeText(start));
             row.setText(diashorast2::kHoraHasta, timeText(end));
             row.setText(diashorast2::kMinutos, std::to_string(end - start));
@@ -128,14 +131,14 @@ void gridPass(const ChosenFrames& selection, const Table& slots, Table& grid) {
 }
 
 void periodPass(ExportContext& context, const ChosenFrames& selection, Table& periods) {
-    for (const YedraRecord& record : context.document.records("JORNADAS_ESCOLARES")) {
-        if (record.value(0) != selection.codes[0])
+    for (const YedraRecord& record : context.document.records(jornadas::kGroup)) {
+        if (record.value(jornadas::kCode) != selection.codes[0])
             continue;
         RecordBuffer row;
-        row.setText(periodos::kCJornada, record.value(0));
-        row.setText(periodos::kJornada, record.value(1));
-        row.setText(periodos::kFecIni, record.value(2));
-        row.setText(periodos::kFecFin, record.value(3));
+        row.setText(periodos::kCJornada, record.value(jornadas::kCode));
+        row.setText(periodos::kJornada, record.value(jornadas::kName));
+        row.setText(periodos::kFecIni, record.value(jornadas::kStartDate));
+        row.setText(periodos::kFecFin, record.value(jornadas::kEndDate));
         periods.append(row);
     }
 }
@@ -151,7 +154,7 @@ void frameStep(ExportContext& context) {
     Table& periods = tables[2];
     const std::string written = "DIASHORAST, DIASHORAST2, PERIODOS";
 
-    const auto frames = context.document.records("JORNADAS_ESCOLARES");
+    const auto frames = context.document.records(jornadas::kGroup);
     if (frames.empty()) {
         // A document without frames has nothing to choose from: the three tables stay empty.
         context.ui.framesTakenWithoutChoice(frames);

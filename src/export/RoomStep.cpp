@@ -6,20 +6,22 @@
 
 #include "exchange/RoomCodes.h"
 #include "exchange/ShortCodeRegistry.h"
+#include "exchange/YedraGroups.h"
 
 namespace pontrel::exporting {
 
 using namespace velmora::aulat;
+namespace dependencias = yedra::dependencias;
 
 void roomStep(ExportContext& context) {
     auto tables = recreateStepTables(context.tablesFolder, {layout()});
     dbf::Table& rooms = tables[0];
     ShortCodeRegistry codes{roomCodeSettings()};
 
-    const auto records = context.document.loopRecords("DEPENDENCIAS");
+    const auto records = context.document.loopRecords(dependencias::kGroup);
     for (const auto& record : records) {
-        const std::string key = record.value(0);
-        const std::string name = record.value(1);
+        const std::string key = record.value(dependencias::kKey);
+        const std::string name = record.value(dependencias::kName);
 
         dbf::RecordBuffer row; // EDIFICIO, MAXALUM and DEPCENTRO stay empty
         const CodeOrigin origin{layout().name.c_str(),
@@ -27,8 +29,8 @@ void roomStep(ExportContext& context) {
                                 key,
                                 key.empty() ? name : key,
                                 key.empty() && name.size() > layout().width(kAbrev),
-                                record.text(0),
-                                record.text(key.empty() ? 1 : 0)};
+                                record.text(dependencias::kKey),
+                                record.text(key.empty() ? dependencias::kName : dependencias::kKey)};
         row.setText(kAbrev, assignCode(context, codes, roomCodeCandidate(key, name), origin));
         row.setText(kNombre, name);
         rooms.append(row);

@@ -6,12 +6,14 @@
 #include "export/Steps.h"
 
 #include "exchange/Ansi.h"
+#include "exchange/YedraGroups.h"
 
 namespace pontrel::exporting {
 namespace {
 
 namespace asignomt = velmora::asignomt;
 namespace asignomt2 = velmora::asignomt2;
+namespace materias = yedra::materias;
 
 // The short code and the long code share ASIGNOMT's widths; an offer's keys ASIGNOMT2's.
 const std::size_t codeWidth = asignomt::layout().width(asignomt::kCod);
@@ -30,12 +32,13 @@ struct SubjectRecord {
 };
 
 SubjectRecord readSubject(const YedraRecord& record) {
-    SubjectRecord subject{record.value(0), record.value(1), record.value(2), record.value(3)};
+    SubjectRecord subject{record.value(materias::kOfferKey), record.value(materias::kSubjectKey),
+                          record.value(materias::kName), record.value(materias::kLongCode)};
     subject.namedByName = subject.longCode.empty();
     if (subject.longCode.empty())
         subject.longCode = leftChars(subject.name, codeWidth);
-    subject.subjectKeyText = record.text(1);
-    subject.codeSourceText = record.text(subject.namedByName ? 2 : 3);
+    subject.subjectKeyText = record.text(materias::kSubjectKey);
+    subject.codeSourceText = record.text(subject.namedByName ? materias::kName : materias::kLongCode);
     return subject;
 }
 
@@ -103,7 +106,7 @@ void subjectStep(ExportContext& context) {
     dbf::Table& names = tables[0];
     dbf::Table& offers = tables[1];
 
-    const auto records = context.document.loopRecords("MATERIAS");
+    const auto records = context.document.loopRecords(materias::kGroup);
     for (const auto& record : records) {
         const SubjectRecord subject = readSubject(record);
         if (isRegistered(context.subjects, subject))

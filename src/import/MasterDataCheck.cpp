@@ -3,6 +3,7 @@
 #include "exchange/Ansi.h"
 #include "exchange/RoomCodes.h"
 #include "exchange/VelmoraTables.h"
+#include "exchange/YedraGroups.h"
 
 namespace pontrel::importing {
 
@@ -28,9 +29,10 @@ namespace v = velmora;
 } // namespace
 
 const std::vector<std::string>& MasterDataCheck::groups() {
-    static const std::vector<std::string> names = {"EMPLEADOS",      "DEPENDENCIAS",      "UNIDADES",
-                                                   "MATERIAS",       "CURSOS_DEL_CENTRO", "ACTIVIDADES",
-                                                   "TRAMOS_HORARIOS"};
+    static const std::vector<std::string> names = {
+        yedra::empleados::kGroup,     yedra::dependencias::kGroup,    yedra::unidades::kGroup,
+        yedra::materias::kGroup,      yedra::cursosDelCentro::kGroup, yedra::actividades::kGroup,
+        yedra::tramosHorarios::kGroup};
     return names;
 }
 
@@ -52,10 +54,11 @@ void MasterDataCheck::collect(const YedraDocument& document, Kind kind, const ch
 // The room codes the export makes from the rooms as the document lists them now.
 void MasterDataCheck::collectRooms(const YedraDocument& document) {
     ShortCodeRegistry codes{roomCodeSettings()};
-    for (const auto& record : document.loopRecords("DEPENDENCIAS")) {
-        const std::string key = record.value(0);
-        std::string code = storedForm(codes.assign(roomCodeCandidate(key, record.value(1))),
-                                      v::aulat::layout().width(v::aulat::kAbrev));
+    for (const auto& record : document.loopRecords(yedra::dependencias::kGroup)) {
+        const std::string key = record.value(yedra::dependencias::kKey);
+        std::string code =
+            storedForm(codes.assign(roomCodeCandidate(key, record.value(yedra::dependencias::kName))),
+                       v::aulat::layout().width(v::aulat::kAbrev));
         if (!key.empty())
             known_[Rooms].insert(key);
         if (code != key && !code.empty())
@@ -64,29 +67,35 @@ void MasterDataCheck::collectRooms(const YedraDocument& document) {
 }
 
 MasterDataCheck::MasterDataCheck(const YedraDocument& document) {
+    namespace y = yedra;
     const auto& proft = v::proft::layout();
-    collect(document, Teachers, "EMPLEADOS", 0, {proft.width(v::proft::kXEmpleado)});
+    collect(document, Teachers, y::empleados::kGroup, y::empleados::kEmployeeKey,
+            {proft.width(v::proft::kXEmpleado)});
     const std::size_t postDateWidth = proft.width(v::proft::kFTomapos);
-    for (const auto& record : document.loopRecords("EMPLEADOS")) {
-        const std::string postDate = record.value(1);
-        auto& dates = postDates_[record.value(0)];
+    for (const auto& record : document.loopRecords(y::empleados::kGroup)) {
+        const std::string postDate = record.value(y::empleados::kPostDate);
+        auto& dates = postDates_[record.value(y::empleados::kEmployeeKey)];
         dates.insert(postDate);
         dates.insert(storedForm(postDate, postDateWidth));
     }
     collectRooms(document);
-    collect(document, Units, "UNIDADES", 0, {v::grupost::layout().width(v::grupost::kClave)});
+    collect(document, Units, y::unidades::kGroup, y::unidades::kKey,
+            {v::grupost::layout().width(v::grupost::kClave)});
     // An offer key reaches the timetable from an assignment (MATERIAS) or from a class unit's course.
-    collect(document, Offers, "MATERIAS", 0, {v::asigt::layout().width(v::asigt::kClaveCurso)});
-    collect(document, Offers, "CURSOS_DEL_CENTRO", 0, {v::grupost::layout().width(v::grupost::kClaveCurso)});
+    collect(document, Offers, y::materias::kGroup, y::materias::kOfferKey,
+            {v::asigt::layout().width(v::asigt::kClaveCurso)});
+    collect(document, Offers, y::cursosDelCentro::kGroup, y::cursosDelCentro::kKey,
+            {v::grupost::layout().width(v::grupost::kClaveCurso)});
     // A subject key from ASIGT (CLAVE) or ASIGNOMT2 (MATERIA); an activity code from ASIGNOMT
     // (CODTAREA, or COD where Velmora takes the code).
     collect(
-        document, Subjects, "MATERIAS", 1,
+        document, Subjects, y::materias::kGroup, y::materias::kSubjectKey,
         {v::asigt::layout().width(v::asigt::kClave), v::asignomt2::layout().width(v::asignomt2::kMateria)});
-    collect(document, Activities, "ACTIVIDADES", 1,
+    collect(document, Activities, y::actividades::kGroup, y::actividades::kCode,
             {v::asignomt::layout().width(v::asignomt::kCod),
              v::asignomt::layout().width(v::asignomt::kCodTarea)});
-    collect(document, Slots, "TRAMOS_HORARIOS", 0, {v::diashorast::layout().width(v::diashorast::kCodDiHo)});
+    collect(document, Slots, y::tramosHorarios::kGroup, y::tramosHorarios::kKey,
+            {v::diashorast::layout().width(v::diashorast::kCodDiHo)});
 }
 
 bool MasterDataCheck::sent(Kind kind, const std::string& key) {
