@@ -29,16 +29,25 @@ namespace {
 ExportSummary requireStagedTables(const fs::path& staging) {
     std::error_code ec;
     ExportSummary summary;
-    for (const auto& table : exportedTables()) {
-        const fs::path file = staging / (table + ".DBF");
+    for (const velmora::TableLayout* table : velmora::exportedTables()) {
+        const fs::path file = staging / table->fileName();
         if (!fs::is_regular_file(file, ec))
-            throw Error("La exportación no ha creado la tabla " + table +
-                        ".DBF; no se ha cambiado ninguna tabla de la carpeta de trabajo.");
+            throw Error("La exportación no ha creado la tabla " + table->fileName() +
+                        "; no se ha cambiado ninguna tabla de la carpeta de trabajo.");
         summary.tables.emplace_back(
-            table, dbf::Table::open(file, dbf::OpenMode::Shared, dbf::Access::ReadOnly).recordCount());
+            table->name, dbf::Table::open(file, dbf::OpenMode::Shared, dbf::Access::ReadOnly).recordCount());
     }
     summary.orderIndex = fs::is_regular_file(staging / (velmora::diashorast2::layout().name + ".MDX"), ec);
     return summary;
+}
+
+// The tables whose stale index a re-creation leaves alone, which the replacement must leave too.
+std::vector<std::string> tablesKeepingTheirIndex() {
+    std::vector<std::string> names;
+    for (const auto* table : velmora::exportedTables())
+        if (!table->removeStaleIndex)
+            names.push_back(table->name);
+    return names;
 }
 
 // The seven data-group steps, in their order, writing into `tablesFolder`.
@@ -115,19 +124,6 @@ const std::vector<std::string>& exportedTables() {
     }();
     return tables;
 }
-
-namespace {
-
-// The tables whose stale index a re-creation leaves alone, which the replacement must leave too.
-std::vector<std::string> tablesKeepingTheirIndex() {
-    std::vector<std::string> names;
-    for (const auto* table : velmora::exportedTables())
-        if (!table->removeStaleIndex)
-            names.push_back(table->name);
-    return names;
-}
-
-} // namespace
 
 RunOutcome ExportRun::run() {
     preview_.clear();
