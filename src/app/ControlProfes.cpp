@@ -45,9 +45,9 @@ class MaskDelegate : public QStyledItemDelegate {
                           const QModelIndex& index) const override {
         auto* editor = new QLineEdit(parent);
         editor->setFrame(false);
-        const bool employee = index.column() == ProftTableModel::XEmpleado;
-        editor->setObjectName(employee ? QStringLiteral("X_EMPLEADOEditor")
-                                       : QStringLiteral("F_TOMAPOSEditor"));
+        // Named after the key it edits: "X_EMPLEADOEditor".
+        editor->setObjectName(QString::fromLatin1(ProftTableModel::fieldOf(index.column())) +
+                              QStringLiteral("Editor"));
         return editor;
     }
 
@@ -149,15 +149,18 @@ TControlProfesores::TControlProfesores(const QString& proftTablePath, QWidget* p
     // Rows one line high, as the grid draws them.
     proftDBGrid_->verticalHeader()->setDefaultSectionSize(proftDBGrid_->fontMetrics().height() + 6);
     proftDBGrid_->setModel(model_);
-    // Widths in characters of the window font: 4, 40, 10, 10, plus the cell margins; never narrower
-    // than the bold title, which a title of one word cannot wrap.
+    // Widths in characters of the window font: 4 and 40, then each key's field width (10 and 10),
+    // plus the cell margins; never narrower than the bold title, which a title of one word cannot wrap.
     const int charWidth = proftDBGrid_->fontMetrics().averageCharWidth();
     const QFontMetrics titleMetrics(boldWindowFont());
-    const int widths[ProftTableModel::ColumnCount] = {4, 40, 10, 10};
+    const int fixedWidths[ProftTableModel::kFixedColumns] = {4, 40};
     for (int c = 0; c < ProftTableModel::ColumnCount; ++c) {
         const QString title = model_->headerData(c, Qt::Horizontal).toString();
-        proftDBGrid_->setColumnWidth(
-            c, std::max(widths[c] * charWidth, titleMetrics.horizontalAdvance(title)) + 12);
+        const int width = c < ProftTableModel::kFixedColumns
+                              ? fixedWidths[c]
+                              : int(velmora::proft::layout().width(ProftTableModel::fieldOf(c)));
+        proftDBGrid_->setColumnWidth(c,
+                                     std::max(width * charWidth, titleMetrics.horizontalAdvance(title)) + 12);
     }
     // Titles on two lines.
     proftDBGrid_->horizontalHeader()->setFixedHeight(2 * proftDBGrid_->fontMetrics().height() + 6);

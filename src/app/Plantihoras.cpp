@@ -7,6 +7,7 @@
 #include "app/MessageBoxes.h"
 #include "exchange/Ansi.h"
 #include "exchange/YedraDocument.h"
+#include "exchange/YedraGroups.h"
 #include "export/FrameSelection.h"
 
 #include <QApplication>
@@ -25,8 +26,10 @@ namespace pontrel::app {
 
 namespace {
 
-constexpr const char* kFramesGroup = "JORNADAS_ESCOLARES";
-constexpr const char* kSlotsGroup = "TRAMOS_HORARIOS";
+namespace jornadas = yedra::jornadasEscolares;
+namespace tramos = yedra::tramosHorarios;
+constexpr const char* kFramesGroup = jornadas::kGroup;
+constexpr const char* kSlotsGroup = tramos::kGroup;
 
 QString shown(const std::string& ansi) {
     return QString::fromUtf8(ansi::toUtf8(ansi));
@@ -172,7 +175,7 @@ void TPlantillas::FormActivate() {
             listBox2_->clear();
             codes_.clear();
             for (const auto& frame : frames) {
-                codes_.push_back(frame.rawValue(0));
+                codes_.push_back(frame.rawValue(jornadas::kCode));
                 comboBoxPlantilla_->addItem(shown(codes_.back()));
                 listBox2_->addItem(shown(codes_.back()));
             }
@@ -200,19 +203,19 @@ void TPlantillas::ComboBoxPlantillaChange() {
         if (frames.size() > 1) {
             // Several frames with the same code: the last one shows.
             for (const auto& frame : frames) {
-                if (frame.rawValue(0) != code)
+                if (frame.rawValue(jornadas::kCode) != code)
                     continue;
-                showFrameName(labelNombre_, shown(frame.rawValue(1)));
-                labelPlanFec1_->setText(shown(frame.rawValue(2)));
-                labelPlanFec2_->setText(shown(frame.rawValue(3)));
+                showFrameName(labelNombre_, shown(frame.rawValue(jornadas::kName)));
+                labelPlanFec1_->setText(shown(frame.rawValue(jornadas::kStartDate)));
+                labelPlanFec2_->setText(shown(frame.rawValue(jornadas::kEndDate)));
             }
         }
         const auto timeSlots = document.records(kSlotsGroup);
         if (timeSlots.size() > 1) {
             listBox1_->clear();
             for (const auto& slot : timeSlots)
-                if (slot.rawValue(4) == code)
-                    listBox1_->addItem(shown(slot.rawValue(1)));
+                if (slot.rawValue(tramos::kFrameCode) == code)
+                    listBox1_->addItem(shown(slot.rawValue(tramos::kText)));
         }
     } catch (...) {
         fail(std::current_exception());

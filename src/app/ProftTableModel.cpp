@@ -11,8 +11,6 @@ namespace pontrel::app {
 
 namespace {
 
-const char* const kFields[ProftTableModel::ColumnCount] = {"ABREV", "NOMBRE", "X_EMPLEADO", "F_TOMAPOS"};
-
 QString fromAnsi(const std::string& ansi) {
     return QString::fromStdString(ansi::toUtf8(ansi));
 }
@@ -21,6 +19,15 @@ std::string toAnsi(const QString& text) {
 }
 
 } // namespace
+
+const char* ProftTableModel::fieldOf(int column) {
+    namespace proft = velmora::proft;
+    if (column == Abrev)
+        return proft::kAbrev;
+    if (column == Nombre)
+        return proft::kNombre;
+    return proft::kTeacherKeys.at(std::size_t(column - kFixedColumns));
+}
 
 ProftTableModel::ProftTableModel(const QString& proftTablePath, QObject* parent)
     : QAbstractTableModel(parent), path_(proftTablePath) {
@@ -35,13 +42,13 @@ void ProftTableModel::load() {
     auto table = dbf::Table::open(platform::pathFromUtf8(path_.toStdString()), dbf::OpenMode::Shared,
                                   dbf::Access::ReadWrite);
     std::vector<Teacher> teachers;
-    const bool hasName = table.fieldIndex("NOMBRE").has_value();
+    const bool hasName = table.fieldIndex(velmora::proft::kNombre).has_value();
     for (std::size_t r = 0; r < table.recordCount(); ++r) {
         Teacher t;
         t.record = r;
         for (int c = 0; c < ColumnCount; ++c)
             if (c != Nombre || hasName)
-                t.values[c] = fromAnsi(table.text(r, kFields[c]));
+                t.values[c] = fromAnsi(table.text(r, fieldOf(c)));
         teachers.push_back(std::move(t));
     }
     table_.reset();
@@ -82,7 +89,7 @@ QVariant ProftTableModel::headerData(int section, Qt::Orientation orientation, i
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromLatin1(kFields[section]);
+        return QString::fromLatin1(fieldOf(section));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     case Qt::BackgroundRole:
@@ -111,17 +118,11 @@ bool ProftTableModel::setData(const QModelIndex& index, const QVariant& value, i
     const QString text = value.toString();
     // A blank key is not refused here: the import run stops when it finds one after the dialog.
     if (!text.isEmpty()) {
-        const std::string ansiText = toAnsi(text);
-        if (index.column() == XEmpleado && !importing::fitsEmployeeKeyMask(ansiText)) {
-            emit refused(QStringLiteral("Valor no válido para X_EMPLEADO: «%1». Escriba solo dígitos, "
-                                        "como mucho 10.")
-                             .arg(text));
-            return false;
-        }
-        if (index.column() == FTomapos && !importing::fitsPostDateMask(ansiText)) {
-            emit refused(QStringLiteral("Valor no válido para F_TOMAPOS: «%1». Escriba la fecha como "
-                                        "DD/MM/AAAA.")
-                             .arg(text));
+        const char* field = fieldOf(index.column());
+        if (!importing::fitsTeacherKeyMask(field, toAnsi(text))) {
+            emit refused(QStringLiteral("Valor no válido para %1: «%2». %3")
+                             .arg(QString::fromLatin1(field), text,
+                                  QString::fromStdString(importing::teacherKeyMaskHint(field))));
             return false;
         }
     }
@@ -152,13 +153,12 @@ bool ProftTableModel::post() {
     Teacher& stored = teachers_[std::size_t(row)];
     // Only the keys that changed are written; both went through their masks when typed, and a key
     // emptied on purpose is stored empty.
-    std::optional<std::string> changed[ColumnCount];
-    for (int c : {int(XEmpleado), int(FTomapos)})
+    importing::TeacherKeyValues changed;
+    for (int c = kFixedColumns; c < ColumnCount; ++c)
         if (buffer_.values[c] != stored.values[c])
-            changed[c] = toAnsi(buffer_.values[c]);
+            changed.emplace(fieldOf(c), toAnsi(buffer_.values[c]));
     try {
-        importing::storeTeacherKeys(*table_, stored.record, changed[XEmpleado], changed[FTomapos],
-                                    importing::EmptyKey::Clears);
+        importing::storeTeacherKeys(*table_, stored.record, changed, importing::EmptyKey::Clears);
     } catch (const std::exception& e) {
         emit storeFailed(QString::fromUtf8(e.what()));
         return false;

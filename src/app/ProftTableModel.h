@@ -1,10 +1,11 @@
 #pragma once
-// The teachers of PROFT for the teacher data grid: ABREV, NOMBRE, X_EMPLEADO, F_TOMAPOS in stored
-// order, over the table opened shared. It behaves like a data set with one row in editing at a time:
-// typed keys stay in the row being edited until it is posted, which stores them in place in PROFT at
-// once (the import run reads PROFT again after the dialog), or cancelled.
+// The teachers of PROFT for the teacher data grid: ABREV, NOMBRE and the teacher keys (X_EMPLEADO,
+// F_TOMAPOS) in stored order, over the table opened shared. It behaves like a data set with one row in
+// editing at a time: typed keys stay in the row being edited until it is posted, which stores them in place
+// in PROFT at once (the import run reads PROFT again after the dialog), or cancelled.
 
 #include "dbf/Table.h"
+#include "exchange/VelmoraTables.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -18,8 +19,17 @@ namespace pontrel::app {
 class ProftTableModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { Abrev = 0, Nombre = 1, XEmpleado = 2, FTomapos = 3, ColumnCount = 4 };
+    // ABREV and NOMBRE, then one column per teacher key in PROFT's order.
+    enum Column {
+        Abrev = 0,
+        Nombre = 1,
+        XEmpleado = 2,
+        FTomapos = 3,
+        ColumnCount = 2 + int(velmora::proft::kTeacherKeys.size())
+    };
     static constexpr int kFixedColumns = 2; // ABREV and NOMBRE can be neither selected nor edited
+    // The PROFT field a column shows.
+    static const char* fieldOf(int column);
 
     // Opens the table shared; an engine error escapes as pontrel::Error.
     explicit ProftTableModel(const QString& proftTablePath, QObject* parent = nullptr);

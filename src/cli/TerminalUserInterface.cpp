@@ -4,6 +4,7 @@
 #include "exchange/Ansi.h"
 #include "exchange/DocumentChoice.h"
 #include "exchange/YedraDocument.h"
+#include "exchange/YedraGroups.h"
 
 #include <istream>
 #include <ostream>
@@ -11,6 +12,7 @@
 namespace pontrel::cli {
 
 namespace fs = std::filesystem;
+namespace jornadas = yedra::jornadasEscolares;
 
 namespace {
 
@@ -22,7 +24,7 @@ std::string shown(std::string_view ansi) {
 std::vector<std::string> frameEntries(const std::vector<YedraRecord>& frames) {
     std::vector<std::string> entries;
     for (const auto& frame : frames)
-        entries.push_back(frame.rawValue(0));
+        entries.push_back(frame.rawValue(jornadas::kCode));
     return entries;
 }
 
@@ -30,8 +32,8 @@ std::vector<std::string> frameEntries(const std::vector<YedraRecord>& frames) {
 std::string frameList(const std::vector<YedraRecord>& frames) {
     std::string list;
     for (const auto& frame : frames) {
-        list += (list.empty() ? "" : ", ") + shown(frame.rawValue(0));
-        const std::string name = shown(frame.rawValue(1));
+        list += (list.empty() ? "" : ", ") + shown(frame.rawValue(jornadas::kCode));
+        const std::string name = shown(frame.rawValue(jornadas::kName));
         if (!name.empty())
             list += " (" + name + ")";
     }
@@ -184,8 +186,9 @@ FrameChoice TerminalUserInterface::askForFrames(const std::vector<YedraRecord>& 
     const auto entries = frameEntries(frames);
     out_ << "Marcos horarios del documento:\n";
     for (const auto& frame : frames)
-        out_ << "  " << shown(frame.rawValue(0)) << "  " << shown(frame.rawValue(1)) << "  "
-             << shown(frame.rawValue(2)) << " - " << shown(frame.rawValue(3)) << '\n';
+        out_ << "  " << shown(frame.rawValue(jornadas::kCode)) << "  "
+             << shown(frame.rawValue(jornadas::kName)) << "  " << shown(frame.rawValue(jornadas::kStartDate))
+             << " - " << shown(frame.rawValue(jornadas::kEndDate)) << '\n';
     // As with the dialog, a choice of no frame or of more than five is refused and asked again.
     for (;;) {
         out_ << "Códigos de los marcos que desea recoger en Velmora, separados por comas (de 1 a 5): "

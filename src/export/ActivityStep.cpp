@@ -1,28 +1,35 @@
 // ACTIVIDADES appended to ASIGNOMT beside the subjects, told apart by ESTAREA and CODTAREA. Activity
 // codes go in as Yedra gives them: not shortened, not made unique (one may equal a subject's code).
 
+#include "exchange/YedraGroups.h"
 #include "export/StepTable.h"
 #include "export/Steps.h"
 
 namespace pontrel::exporting {
 
+using namespace velmora::asignomt;
+namespace actividades = yedra::actividades;
+
 void activityStep(ExportContext& context) {
     context.task513 = false;
-    const auto records = context.document.loopRecords("ACTIVIDADES");
+    const auto records = context.document.loopRecords(actividades::kGroup);
 
     // The subjects step made ASIGNOMT in this run; its subject records stay.
-    auto names = openRunTable(context.tablesFolder, "ASIGNOMT.DBF", dbf::Access::ReadWrite);
+    auto names = openRunTable(context.tablesFolder, layout(), dbf::Access::ReadWrite);
     for (const auto& record : records) {
-        const std::string name = record.value(2);
-        const std::string code = record.value(1);
+        const std::string name = record.value(actividades::kName);
+        const std::string code = record.value(actividades::kCode);
 
         dbf::RecordBuffer row;
-        row.setText("COD", code);
-        noteCutCode(context, {"ASIGNOMT", "COD", code, code, false, record.text(1), record.text(1)}, 10);
-        row.setText("CODLARGO", leftChars(name, 10));
-        row.setText("NOMBRE", name);
-        row.setText("CODTAREA", code);
-        row.setBool("ESTAREA", true);
+        row.setText(kCod, code);
+        noteCutCode(context,
+                    {layout().name.c_str(), kCod, code, code, false, record.text(actividades::kCode),
+                     record.text(actividades::kCode)},
+                    layout().width(kCod));
+        row.setText(kCodLargo, leftChars(name, layout().width(kCodLargo)));
+        row.setText(kNombre, name);
+        row.setText(kCodTarea, code);
+        row.setBool(kEsTarea, true);
         names.append(row);
 
         // Activity 513 makes every subject assignment of the run carry the task code 513.

@@ -7,6 +7,7 @@
 
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "exchange/YedraGroups.h"
 #include "platform/Utf8Path.h"
 
 #include <cstdint>
@@ -18,16 +19,13 @@ namespace pontrel::exporting {
 
 namespace {
 
-using dbf::FieldSpec;
 using dbf::RecordBuffer;
 using dbf::Table;
 
-const std::vector<FieldSpec> kAssignmentFields = {
-    {"CASIG", 'C', 10},      {"CPROF", 'C', 10},    {"CGRUP", 'C', 10}, {"CAULA", 'C', 10},
-    {"TURNO", 'C', 10},      {"NIVEL", 'C', 5},     {"CURSO", 'C', 3},  {"GRUPO", 'C', 2},
-    {"HORAS", 'O', 0},       {"SESIONES", 'C', 20}, {"NCONEX", 'C', 4}, {"CLAVE", 'C', 10},
-    {"CLAVECURSO", 'C', 10}, {"CTAREA", 'C', 10},
-};
+namespace asigt = velmora::asigt;
+namespace asignomt = velmora::asignomt;
+namespace grupost = velmora::grupost;
+namespace materias = yedra::materias;
 
 // A subject record without minutes counts as four hours a week.
 const std::string kDefaultMinutes = "240";
@@ -42,11 +40,11 @@ std::string nameKey(std::string_view name) {
 // ASIGNOMT read once: name key -> COD of the first record with that key (even when its COD is empty,
 // since the first match decides).
 std::unordered_map<std::string, std::string> readSubjectCodes(const std::filesystem::path& folder) {
-    Table subjects = openRunTable(folder, "ASIGNOMT.DBF", dbf::Access::ReadOnly);
+    Table subjects = openRunTable(folder, asignomt::layout(), dbf::Access::ReadOnly);
     std::unordered_map<std::string, std::string> codes;
     codes.reserve(subjects.recordCount());
     for (std::size_t r = 0; r < subjects.recordCount(); ++r)
-        codes.emplace(nameKey(subjects.text(r, "NOMBRE")), subjects.text(r, "COD"));
+        codes.emplace(nameKey(subjects.text(r, asignomt::kNombre)), subjects.text(r, asignomt::kCod));
     subjects.close();
     return codes;
 }
@@ -66,49 +64,50 @@ std::string sessionPattern(std::int64_t hours) {
 } // namespace
 
 void assignmentStep(ExportContext& context) {
-    auto tables = recreateStepTables(context.tablesFolder, {{"ASIGT", kAssignmentFields}});
+    auto tables = recreateStepTables(context.tablesFolder, {asigt::layout()});
     Table& assignments = tables[0];
-    Table units = openRunTable(context.tablesFolder, "GRUPOST.DBF", dbf::Access::ReadOnly);
+    Table units = openRunTable(context.tablesFolder, grupost::layout(), dbf::Access::ReadOnly);
     const auto subjectCodes = readSubjectCodes(context.tablesFolder);
 
     std::size_t read = 0;
-    for (const YedraRecord& record : context.document.loopRecords("MATERIAS")) {
+    for (const YedraRecord& record : context.document.loopRecords(materias::kGroup)) {
         ++read;
-        const std::string courseKey = record.value(0);
-        const std::string subjectKey = record.value(1);
-        const std::string name = record.value(2);
-        std::string minutes = record.value(4);
+        const std::string courseKey = record.value(materias::kOfferKey);
+        const std::string subjectKey = record.value(materias::kSubjectKey);
+        const std::string name = record.value(materias::kName);
+        std::string minutes = record.value(materias::kMinutes);
 
-        auto code = subjectCodes.find(nameKey(std::string_view(name).substr(0, 80)));
+        auto code = subjectCodes.find(
+            nameKey(std::string_view(name).substr(0, asignomt::layout().width(asignomt::kNombre))));
         if (code == subjectCodes.end() || code->second.empty())
             continue;
-        const auto courseUnits = units.select("CLAVECURSO", dbf::Value{courseKey});
+        const auto courseUnits = units.select(grupost::kClaveCurso, dbf::Value{courseKey});
         if (courseUnits.empty())
             continue;
 
         // The minutes are converted only for a subject that yields assignments.
         if (minutes.empty())
             minutes = kDefaultMinutes;
-        const std::int64_t hours =
-            weeklyHours(requireWholeNumber(minutes, {"MATERIAS", record.number(), 4, "minutos semanales",
-                                                     platform::utf8Of(context.document.path())}));
+        const std::int64_t hours = weeklyHours(
+            requireWholeNumber(minutes, {materias::kGroup, record.number(), materias::kMinutes,
+                                         "minutos semanales", platform::utf8Of(context.document.path())}));
         const std::string sessions = sessionPattern(hours);
 
         for (std::size_t unit : courseUnits) {
             RecordBuffer row;
-            row.setText("CASIG", code->second);
-            row.setText("CGRUP", units.text(unit, "ABREV"));
-            row.setText("CAULA", "");
-            row.setText("TURNO", "");
-            row.setText("NIVEL", units.text(unit, "NIVEL"));
-            row.setText("CURSO", units.text(unit, "CURSO"));
-            row.setText("GRUPO", units.text(unit, "GRUPO"));
-            row.setDouble("HORAS", static_cast<double>(hours));
-            row.setText("SESIONES", sessions);
-            row.setText("CLAVE", subjectKey);
-            row.setText("CLAVECURSO", courseKey);
+            row.setText(asigt::kCAsig, code->second);
+            row.setText(asigt::kCGrup, units.text(unit, grupost::kAbrev));
+            row.setText(asigt::kCAula, "");
+            row.setText(asigt::kTurno, "");
+            row.setText(asigt::kNivel, units.text(unit, grupost::kNivel));
+            row.setText(asigt::kCurso, units.text(unit, grupost::kCurso));
+            row.setText(asigt::kGrupo, units.text(unit, grupost::kGrupo));
+            row.setDouble(asigt::kHoras, static_cast<double>(hours));
+            row.setText(asigt::kSesiones, sessions);
+            row.setText(asigt::kClave, subjectKey);
+            row.setText(asigt::kClaveCurso, courseKey);
             if (context.task513)
-                row.setText("CTAREA", "513");
+                row.setText(asigt::kCTarea, "513");
             assignments.append(row);
         }
     }

@@ -8,6 +8,7 @@
 
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "exchange/YedraGroups.h"
 #include "platform/Utf8Path.h"
 
 #include <cstdint>
@@ -19,19 +20,13 @@ namespace pontrel::exporting {
 
 namespace {
 
-using dbf::FieldSpec;
 using dbf::RecordBuffer;
 using dbf::Table;
 
-const std::vector<FieldSpec> kCourseFields = {
-    {"ABREV", 'C', 3}, {"TURNO", 'C', 1},  {"NIVEL", 'C', 5},
-    {"CURSO", 'C', 3}, {"CLAVE", 'C', 10}, {"ESTUD", 'C', 80},
-};
-
-const std::vector<FieldSpec> kUnitFields = {
-    {"ABREV", 'C', 10}, {"TURNO", 'C', 1},  {"NIVEL", 'C', 5},       {"CURSO", 'C', 3},
-    {"GRUPO", 'C', 2},  {"CLAVE", 'C', 10}, {"CLAVECURSO", 'C', 10}, {"DESCRIP", 'C', 80},
-};
+namespace cursost = velmora::cursost;
+namespace grupost = velmora::grupost;
+namespace cursosDelCentro = yedra::cursosDelCentro;
+namespace unidades = yedra::unidades;
 
 // A course key that the level table does not know, or knows with an empty abbreviation.
 const std::string kUnknownLevel = "Niv";
@@ -62,9 +57,10 @@ std::string lastCharacter(const std::string& text) {
     return text.empty() ? text : text.substr(text.size() - 1);
 }
 
-// The unit code's start value: the name's characters without its blanks, at most 10 of them. Only
-// the space is left out; a tab inside the name stays and is trimmed only at the ends.
-std::string unitCodeStart(const std::string& name, std::size_t length = 10) {
+// The unit code's start value: the name's characters without its blanks, at most `length` of them
+// (the code's width). Only the space is left out; a tab inside the name stays and is trimmed only at
+// the ends.
+std::string unitCodeStart(const std::string& name, std::size_t length) {
     std::string start;
     for (char c : name) {
         if (start.size() == length)
@@ -78,13 +74,13 @@ std::string unitCodeStart(const std::string& name, std::size_t length = 10) {
 std::size_t coursePass(ExportContext& context, Table& courses) {
     const auto levels = readLevels(context.levelTable);
     std::size_t read = 0;
-    for (const YedraRecord& record : context.document.loopRecords("CURSOS_DEL_CENTRO")) {
+    for (const YedraRecord& record : context.document.loopRecords(cursosDelCentro::kGroup)) {
         ++read;
-        const std::string key = record.value(0);
-        const std::string name = record.value(1);
-        const std::int32_t number = requireWholeNumber(key, {"CURSOS_DEL_CENTRO", record.number(), 0,
-                                                             "clave del curso X_OFERTAMATRIG",
-                                                             platform::utf8Of(context.document.path())});
+        const std::string key = record.value(cursosDelCentro::kKey);
+        const std::string name = record.value(cursosDelCentro::kName);
+        const std::int32_t number = requireWholeNumber(
+            key, {cursosDelCentro::kGroup, record.number(), cursosDelCentro::kKey,
+                  "clave del curso X_OFERTAMATRIG", platform::utf8Of(context.document.path())});
 
         std::string level = kUnknownLevel;
         std::string description = name;
@@ -97,11 +93,11 @@ std::size_t coursePass(ExportContext& context, Table& courses) {
         const std::string courseNumber = firstCharacter(name);
 
         RecordBuffer row;
-        row.setText("ABREV", firstCharacter(level) + courseNumber);
-        row.setText("NIVEL", level);
-        row.setText("CURSO", courseNumber);
-        row.setText("CLAVE", key);
-        row.setText("ESTUD", description);
+        row.setText(cursost::kAbrev, firstCharacter(level) + courseNumber);
+        row.setText(cursost::kNivel, level);
+        row.setText(cursost::kCurso, courseNumber);
+        row.setText(cursost::kClave, key);
+        row.setText(cursost::kEstud, description);
         courses.append(row);
     }
     return read;
@@ -111,18 +107,18 @@ std::size_t unitPass(ExportContext& context, const Table& courses, Table& units)
     // Unit codes are compared without regard to letter case, accented letters included.
     ShortCodeRegistry codes{ShortCodeSettings{.preCut = true, .shortening = true, .ignoreCase = true}};
     std::size_t read = 0;
-    for (const YedraRecord& record : context.document.loopRecords("UNIDADES")) {
+    for (const YedraRecord& record : context.document.loopRecords(unidades::kGroup)) {
         ++read;
-        const std::string unitKey = record.value(0);
-        const std::string name = record.value(1);
-        const std::string courseKey = record.value(2);
+        const std::string unitKey = record.value(unidades::kKey);
+        const std::string name = record.value(unidades::kName);
+        const std::string courseKey = record.value(unidades::kCourseKey);
 
         // CURSOST holds the course keys cut to 10: a longer key is not found by its units.
         std::string level, courseNumber, courseDescription;
-        if (auto course = courses.locate({{"CLAVE", dbf::Value{courseKey}}})) {
-            level = courses.text(*course, "NIVEL");
-            courseNumber = courses.text(*course, "CURSO");
-            courseDescription = courses.text(*course, "ESTUD");
+        if (auto course = courses.locate({{cursost::kClave, dbf::Value{courseKey}}})) {
+            level = courses.text(*course, cursost::kNivel);
+            courseNumber = courses.text(*course, cursost::kCurso);
+            courseDescription = courses.text(*course, cursost::kEstud);
         }
         const std::string groupLetter = lastCharacter(name);
         const std::string description = !courseDescription.empty()
@@ -130,17 +126,22 @@ std::size_t unitPass(ExportContext& context, const Table& courses, Table& units)
                                             : " " + level + " " + courseNumber + " " + groupLetter;
 
         RecordBuffer row;
-        const CodeOrigin origin{
-            "GRUPOST",      "ABREV",       unitKey, name, unitCodeStart(name, 11).size() > 10,
-            record.text(0), record.text(1)};
-        row.setText("ABREV", assignCode(context, codes, unitCodeStart(name), origin));
-        row.setText("TURNO", "");
-        row.setText("NIVEL", level);
-        row.setText("CURSO", courseNumber);
-        row.setText("GRUPO", groupLetter);
-        row.setText("CLAVE", unitKey);
-        row.setText("CLAVECURSO", courseKey);
-        row.setText("DESCRIP", description);
+        const std::size_t codeWidth = grupost::layout().width(grupost::kAbrev);
+        const CodeOrigin origin{grupost::layout().name.c_str(),
+                                grupost::kAbrev,
+                                unitKey,
+                                name,
+                                unitCodeStart(name, codeWidth + 1).size() > codeWidth,
+                                record.text(unidades::kKey),
+                                record.text(unidades::kName)};
+        row.setText(grupost::kAbrev, assignCode(context, codes, unitCodeStart(name, codeWidth), origin));
+        row.setText(grupost::kTurno, "");
+        row.setText(grupost::kNivel, level);
+        row.setText(grupost::kCurso, courseNumber);
+        row.setText(grupost::kGrupo, groupLetter);
+        row.setText(grupost::kClave, unitKey);
+        row.setText(grupost::kClaveCurso, courseKey);
+        row.setText(grupost::kDescrip, description);
         units.append(row);
     }
     return read;
@@ -149,8 +150,7 @@ std::size_t unitPass(ExportContext& context, const Table& courses, Table& units)
 } // namespace
 
 void courseStep(ExportContext& context) {
-    auto tables =
-        recreateStepTables(context.tablesFolder, {{"CURSOST", kCourseFields}, {"GRUPOST", kUnitFields}});
+    auto tables = recreateStepTables(context.tablesFolder, {cursost::layout(), grupost::layout()});
     Table& courses = tables[0];
     Table& units = tables[1];
     std::size_t read = coursePass(context, courses);

@@ -5,6 +5,7 @@
 #include "exchange/BusyCursor.h"
 #include "exchange/DocumentChoice.h"
 #include "exchange/TableSetReplacement.h"
+#include "exchange/VelmoraTables.h"
 #include "exchange/WorkingFolder.h"
 #include "exchange/WorkingFolderLock.h"
 #include "exchange/YedraDocument.h"
@@ -28,16 +29,25 @@ namespace {
 ExportSummary requireStagedTables(const fs::path& staging) {
     std::error_code ec;
     ExportSummary summary;
-    for (const auto& table : exportedTables()) {
-        const fs::path file = staging / (table + ".DBF");
+    for (const velmora::TableLayout* table : velmora::exportedTables()) {
+        const fs::path file = staging / table->fileName();
         if (!fs::is_regular_file(file, ec))
-            throw Error("La exportación no ha creado la tabla " + table +
-                        ".DBF; no se ha cambiado ninguna tabla de la carpeta de trabajo.");
+            throw Error("La exportación no ha creado la tabla " + table->fileName() +
+                        "; no se ha cambiado ninguna tabla de la carpeta de trabajo.");
         summary.tables.emplace_back(
-            table, dbf::Table::open(file, dbf::OpenMode::Shared, dbf::Access::ReadOnly).recordCount());
+            table->name, dbf::Table::open(file, dbf::OpenMode::Shared, dbf::Access::ReadOnly).recordCount());
     }
-    summary.orderIndex = fs::is_regular_file(staging / "DIASHORAST2.MDX", ec);
+    summary.orderIndex = fs::is_regular_file(staging / (velmora::diashorast2::layout().name + ".MDX"), ec);
     return summary;
+}
+
+// The tables whose stale index a re-creation leaves alone, which the replacement must leave too.
+std::vector<std::string> tablesKeepingTheirIndex() {
+    std::vector<std::string> names;
+    for (const auto* table : velmora::exportedTables())
+        if (!table->removeStaleIndex)
+            names.push_back(table->name);
+    return names;
 }
 
 // The seven data-group steps, in their order, writing into `tablesFolder`.
@@ -106,9 +116,12 @@ std::optional<fs::path> findLevelTable(const RunSession& session) {
 }
 
 const std::vector<std::string>& exportedTables() {
-    static const std::vector<std::string> tables = {"ASIGNOMT",    "ASIGNOMT2", "PROFT", "AULAT",
-                                                    "CURSOST",     "GRUPOST",   "ASIGT", "DIASHORAST",
-                                                    "DIASHORAST2", "PERIODOS"};
+    static const std::vector<std::string> tables = [] {
+        std::vector<std::string> names;
+        for (const auto* table : velmora::exportedTables())
+            names.push_back(table->name);
+        return names;
+    }();
     return tables;
 }
 
@@ -157,7 +170,7 @@ RunOutcome ExportRun::run() {
     if (options_.beforeReplacing)
         options_.beforeReplacing();
     // PERIODOS never had its stale index removed; Velmora may keep one of its own.
-    replacement.commit({"PERIODOS"});
+    replacement.commit(tablesKeepingTheirIndex());
     busy.release();
     summary_ = std::move(summary);
 

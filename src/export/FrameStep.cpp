@@ -8,6 +8,7 @@
 #include "export/WholeNumber.h"
 
 #include "dbf/Table.h"
+#include "exchange/YedraGroups.h"
 #include "platform/Utf8Path.h"
 
 #include <cstdint>
@@ -18,28 +19,14 @@ namespace pontrel::exporting {
 
 namespace {
 
-using dbf::FieldSpec;
 using dbf::RecordBuffer;
 using dbf::Table;
 
-const std::vector<FieldSpec> kGridFields = {
-    {"DIHO", 'C', 10},   {"CODDIHO", 'C', 10},  {"DIA", 'C', 20},      {"TEXTODIA", 'C', 20},
-    {"HORA", 'C', 8},    {"TEXTOHOR", 'C', 15}, {"HORADESDE", 'C', 8}, {"HORAHASTA", 'C', 8},
-    {"MINUTOS", 'C', 8}, {"MARCO", 'C', 1},     {"MARCOXML", 'C', 10},
-};
-
-std::vector<FieldSpec> slotFields() {
-    auto fields = kGridFields;
-    fields.push_back({"ORDEN", 'I', 0});
-    return fields;
-}
-
-const std::vector<FieldSpec> kPeriodFields = {
-    {"CJORNADA", 'C', 10},
-    {"JORNADA", 'C', 40},
-    {"FECINI", 'C', 10},
-    {"FECFIN", 'C', 10},
-};
+namespace diashorast = velmora::diashorast;
+namespace diashorast2 = velmora::diashorast2;
+namespace periodos = velmora::periodos;
+namespace jornadas = yedra::jornadasEscolares;
+namespace tramos = yedra::tramosHorarios;
 
 // With a single frame its slots are repeated on every day of the week.
 constexpr int kDaysOfWeek = 7;
@@ -62,7 +49,7 @@ std::string timeText(std::int64_t minutes) {
 ChosenFrames chooseFrames(ExportContext& context, const std::vector<YedraRecord>& frames) {
     if (frames.size() == 1) {
         context.ui.framesTakenWithoutChoice(frames);
-        return chosenFrames(frames.front().value(0), 1);
+        return chosenFrames(frames.front().value(jornadas::kCode), 1);
     }
     FrameChoice choice = context.ui.chooseFrames(context.documentPath, frames);
     while (!choice.accepted)
@@ -74,27 +61,27 @@ std::size_t slotPass(ExportContext& context, const ChosenFrames& selection, Tabl
     const std::string documentName = platform::utf8Of(context.document.path());
     std::size_t read = 0;
     int day = 1; // moves only with the records that the loop reads
-    for (const YedraRecord& record : context.document.loopRecords("TRAMOS_HORARIOS")) {
+    for (const YedraRecord& record : context.document.loopRecords(tramos::kGroup)) {
         ++read;
-        const std::string frameCode = record.value(4).substr(0, kFrameCodeWidth);
+        const std::string frameCode = record.value(tramos::kFrameCode).substr(0, kFrameCodeWidth);
         if (selection.chosen(frameCode)) {
-            const std::int64_t start =
-                requireWholeNumber(record.value(2), {"TRAMOS_HORARIOS", record.number(), 2,
+            const std::int64_t start = requireWholeNumber(
+                record.value(tramos::kStartMinute), {tramos::kGroup, record.number(), tramos::kStartMinute,
                                                      "inicio del tramo en minutos", documentName});
-            const std::int64_t end =
-                requireWholeNumber(record.value(3), {"TRAMOS_HORARIOS", record.number(), 3,
-                                                     "fin del tramo en minutos", documentName});
+            const std::int64_t end = requireWholeNumber(record.value(tramos::kEndMinute),
+                                                        {tramos::kGroup, record.number(), tramos::kEndMinute,
+                                                         "fin del tramo en minutos", documentName});
             RecordBuffer row;
-            row.setText("DIHO", "");
-            row.setText("DIA", std::to_string(day));
-            row.setText("HORA", "");
-            row.setText("TEXTOHOR", record.value(1));
-            row.setText("CODDIHO", record.value(0));
-            row.setText("HORADESDE", timeText(start));
-            row.setText("HORAHASTA", timeText(end));
-            row.setText("MINUTOS", std::to_string(end - start));
-            row.setText("MARCOXML", frameCode);
-            row.setInteger("ORDEN", start);
+            row.setText(diashorast2::kDiHo, "");
+            row.setText(diashorast2::kDia, std::to_string(day));
+            row.setText(diashorast2::kHora, "");
+            row.setText(diashorast2::kTextoHor, record.value(tramos::kText));
+            row.setText(diashorast2::kCodDiHo, record.value(tramos::kKey));
+            row.setText(diashorast2::kHoraDesde, timeText(start));
+            row.setText(diashorast2::kHoraHasta, timeText(end));
+            row.setText(diashorast2::kMinutos, std::to_string(end - start));
+            row.setText(diashorast2::kMarcoXml, frameCode);
+            row.setInteger(diashorast2::kOrden, start);
             slots.append(row);
         }
         day = day == selection.dayCycle ? 1 : day + 1;
@@ -105,12 +92,14 @@ std::size_t slotPass(ExportContext& context, const ChosenFrames& selection, Tabl
 void appendGridRecord(Table& grid, const Table& slots, std::size_t slot, const std::string& day,
                       std::int64_t hour) {
     RecordBuffer row;
-    row.setText("DIHO", day + std::to_string(hour));
-    row.setText("DIA", day);
-    row.setText("HORA", std::to_string(hour));
-    for (const char* field : {"TEXTOHOR", "CODDIHO", "HORADESDE", "HORAHASTA", "MINUTOS", "MARCOXML"})
+    using namespace diashorast;
+    row.setText(kDiHo, day + std::to_string(hour));
+    row.setText(kDia, day);
+    row.setText(kHora, std::to_string(hour));
+    // The slot's own fields, under the same names in both tables.
+    for (const char* field : {kTextoHor, kCodDiHo, kHoraDesde, kHoraHasta, kMinutos, kMarcoXml})
         row.setText(field, slots.text(slot, field));
-    row.setText("MARCO", "0");
+    row.setText(kMarco, "0");
     grid.append(row);
 }
 
@@ -118,7 +107,7 @@ void appendGridRecord(Table& grid, const Table& slots, std::size_t slot, const s
 // repeated on the seven days. Several frames: each slot keeps its day, and slots that start at the
 // same minute share a number.
 void gridPass(const ChosenFrames& selection, const Table& slots, Table& grid) {
-    const auto order = slots.indexOrder("ORDEN");
+    const auto order = slots.indexOrder(diashorast2::kOrdenTag);
     if (selection.dayCycle == 1) {
         std::int64_t hour = 0;
         for (std::size_t slot : order) {
@@ -129,26 +118,27 @@ void gridPass(const ChosenFrames& selection, const Table& slots, Table& grid) {
         return;
     }
     std::int64_t hour = 1;
-    std::int64_t currentStart = order.empty() ? 0 : slots.integer(order.front(), "ORDEN").value_or(0);
+    std::int64_t currentStart =
+        order.empty() ? 0 : slots.integer(order.front(), diashorast2::kOrden).value_or(0);
     for (std::size_t slot : order) {
-        const std::int64_t start = slots.integer(slot, "ORDEN").value_or(0);
+        const std::int64_t start = slots.integer(slot, diashorast2::kOrden).value_or(0);
         if (start > currentStart) {
             ++hour;
             currentStart = start;
         }
-        appendGridRecord(grid, slots, slot, slots.text(slot, "DIA"), hour);
+        appendGridRecord(grid, slots, slot, slots.text(slot, diashorast2::kDia), hour);
     }
 }
 
 void periodPass(ExportContext& context, const ChosenFrames& selection, Table& periods) {
-    for (const YedraRecord& record : context.document.records("JORNADAS_ESCOLARES")) {
-        if (record.value(0) != selection.codes[0])
+    for (const YedraRecord& record : context.document.records(jornadas::kGroup)) {
+        if (record.value(jornadas::kCode) != selection.codes[0])
             continue;
         RecordBuffer row;
-        row.setText("CJORNADA", record.value(0));
-        row.setText("JORNADA", record.value(1));
-        row.setText("FECINI", record.value(2));
-        row.setText("FECFIN", record.value(3));
+        row.setText(periodos::kCJornada, record.value(jornadas::kCode));
+        row.setText(periodos::kJornada, record.value(jornadas::kName));
+        row.setText(periodos::kFecIni, record.value(jornadas::kStartDate));
+        row.setText(periodos::kFecFin, record.value(jornadas::kEndDate));
         periods.append(row);
     }
 }
@@ -158,15 +148,13 @@ void periodPass(ExportContext& context, const ChosenFrames& selection, Table& pe
 void frameStep(ExportContext& context) {
     const std::filesystem::path& folder = context.tablesFolder;
     auto tables =
-        recreateStepTables(folder, {{"DIASHORAST", kGridFields},
-                                    {"DIASHORAST2", slotFields(), dbf::IndexSpec{"ORDEN", "ORDEN"}},
-                                    {"PERIODOS", kPeriodFields, std::nullopt, /*deleteMdx=*/false}});
+        recreateStepTables(folder, {diashorast::layout(), diashorast2::layout(), periodos::layout()});
     Table& grid = tables[0];
     Table& slots = tables[1];
     Table& periods = tables[2];
     const std::string written = "DIASHORAST, DIASHORAST2, PERIODOS";
 
-    const auto frames = context.document.records("JORNADAS_ESCOLARES");
+    const auto frames = context.document.records(jornadas::kGroup);
     if (frames.empty()) {
         // A document without frames has nothing to choose from: the three tables stay empty.
         context.ui.framesTakenWithoutChoice(frames);
@@ -180,7 +168,8 @@ void frameStep(ExportContext& context) {
     const std::size_t slotsRead = slotPass(context, selection, slots);
     // Closed and opened again so that the grid is built from the index as it was written.
     slots.close();
-    slots = dbf::Table::open(folder / "DIASHORAST2.DBF", dbf::OpenMode::Shared, dbf::Access::ReadOnly);
+    slots = dbf::Table::open(folder / diashorast2::layout().fileName(), dbf::OpenMode::Shared,
+                             dbf::Access::ReadOnly);
     gridPass(selection, slots, grid);
     grid.close();
     slots.close();

@@ -6,41 +6,33 @@
 
 #include "exchange/RoomCodes.h"
 #include "exchange/ShortCodeRegistry.h"
+#include "exchange/YedraGroups.h"
 
 namespace pontrel::exporting {
-namespace {
 
-StepTableLayout roomsLayout() {
-    return {"AULAT",
-            {{"ABREV", 'C', 10},
-             {"NOMBRE", 'C', 80},
-             {"EDIFICIO", 'C', 1},
-             {"MAXALUM", 'I'},
-             {"DEPCENTRO", 'C', 10}}};
-}
-
-} // namespace
+using namespace velmora::aulat;
+namespace dependencias = yedra::dependencias;
 
 void roomStep(ExportContext& context) {
-    auto tables = recreateStepTables(context.tablesFolder, {roomsLayout()});
+    auto tables = recreateStepTables(context.tablesFolder, {layout()});
     dbf::Table& rooms = tables[0];
     ShortCodeRegistry codes{roomCodeSettings()};
 
-    const auto records = context.document.loopRecords("DEPENDENCIAS");
+    const auto records = context.document.loopRecords(dependencias::kGroup);
     for (const auto& record : records) {
-        const std::string key = record.value(0);
-        const std::string name = record.value(1);
+        const std::string key = record.value(dependencias::kKey);
+        const std::string name = record.value(dependencias::kName);
 
         dbf::RecordBuffer row; // EDIFICIO, MAXALUM and DEPCENTRO stay empty
-        const CodeOrigin origin{"AULAT",
-                                "ABREV",
+        const CodeOrigin origin{layout().name.c_str(),
+                                kAbrev,
                                 key,
                                 key.empty() ? name : key,
-                                key.empty() && name.size() > 10,
-                                record.text(0),
-                                record.text(key.empty() ? 1 : 0)};
-        row.setText("ABREV", assignCode(context, codes, roomCodeCandidate(key, name), origin));
-        row.setText("NOMBRE", name);
+                                key.empty() && name.size() > layout().width(kAbrev),
+                                record.text(dependencias::kKey),
+                                record.text(key.empty() ? dependencias::kName : dependencias::kKey)};
+        row.setText(kAbrev, assignCode(context, codes, roomCodeCandidate(key, name), origin));
+        row.setText(kNombre, name);
         rooms.append(row);
     }
     rooms.close();

@@ -2,33 +2,32 @@
 
 #include "dbf/Error.h"
 #include "exchange/Ansi.h"
+#include "exchange/TableOpening.h"
 #include "exchange/WorkingFolder.h"
 #include "export/ExportContext.h"
-#include "platform/Utf8Path.h"
 
 namespace pontrel::exporting {
 
-std::vector<dbf::Table> recreateStepTables(const std::filesystem::path& folder,
-                                           const std::vector<StepTableLayout>& layouts) {
+std::vector<dbf::Table>
+recreateStepTables(const std::filesystem::path& folder,
+                   const std::vector<std::reference_wrapper<const velmora::TableLayout>>& layouts) {
     // Velmora expects all of a step's tables to be replaced together: every one is created before
     // the first is opened, so a failed creation never leaves a filled table beside a missing one.
-    for (const auto& layout : layouts)
-        recreateTable(folder, layout.name, layout.fields, layout.index, layout.deleteMdx);
+    for (const velmora::TableLayout& layout : layouts)
+        recreateTable(folder, layout.name, layout.fields, layout.index, layout.removeStaleIndex);
 
     std::vector<dbf::Table> tables;
     tables.reserve(layouts.size());
-    for (const auto& layout : layouts)
+    for (const velmora::TableLayout& layout : layouts)
         tables.push_back(
-            dbf::Table::open(folder / (layout.name + ".DBF"), dbf::OpenMode::Shared, dbf::Access::ReadWrite));
+            dbf::Table::open(folder / layout.fileName(), dbf::OpenMode::Shared, dbf::Access::ReadWrite));
     return tables;
 }
 
-dbf::Table openRunTable(const std::filesystem::path& folder, std::string_view fileName, dbf::Access access) {
-    const auto file = findTableFile(folder, fileName);
-    if (!file)
-        throw Error("No se encuentra la tabla " + std::string(fileName) + " en la carpeta «" +
-                    platform::utf8Of(folder) + "»: debía crearla un paso anterior de esta exportación.");
-    return dbf::Table::open(*file, dbf::OpenMode::Shared, access);
+dbf::Table openRunTable(const std::filesystem::path& folder, const velmora::TableLayout& table,
+                        dbf::Access access) {
+    return openRequiredTable(folder, table.fileName(), dbf::OpenMode::Shared, access,
+                             {"la carpeta", ": debía crearla un paso anterior de esta exportación."});
 }
 
 std::string leftChars(std::string_view text, std::size_t count) {

@@ -1,13 +1,14 @@
 #pragma once
-// What the data-group steps share for their tables: a table's layout in Velmora's order, the
-// re-creation of all of a step's tables before any is filled, and reading back what a step stored.
+// What the data-group steps share for their tables: the re-creation of all of a step's tables (in
+// the layouts Velmora expects) before any is filled, and reading back what a step stored.
 
 #include "dbf/Table.h"
 #include "exchange/ShortCodeRegistry.h"
+#include "exchange/VelmoraTables.h"
 
 #include <cstddef>
 #include <filesystem>
-#include <optional>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,22 +17,16 @@ namespace pontrel::exporting {
 
 struct ExportContext;
 
-// One table that a step makes. The fields, their order, types and widths are Velmora's interface.
-struct StepTableLayout {
-    std::string name; // without extension, upper case: "ASIGNOMT"
-    std::vector<dbf::FieldSpec> fields;
-    std::optional<dbf::IndexSpec> index = std::nullopt;
-    bool deleteMdx = true; // PERIODOS leaves a stale .MDX alone
-};
-
 // Deletes and creates every table in the order given before any of them is opened, then opens them
 // all shared for writing, in the same order.
-std::vector<dbf::Table> recreateStepTables(const std::filesystem::path& folder,
-                                           const std::vector<StepTableLayout>& layouts);
+std::vector<dbf::Table>
+recreateStepTables(const std::filesystem::path& folder,
+                   const std::vector<std::reference_wrapper<const velmora::TableLayout>>& layouts);
 
-// Opens a table that an earlier step of the same run made in `folder` (e.g. "ASIGNOMT.DBF"), shared.
-// A missing table is an error that names it and the folder.
-dbf::Table openRunTable(const std::filesystem::path& folder, std::string_view fileName, dbf::Access access);
+// Opens a table that an earlier step of the same run made in `folder`, shared. A missing table is an
+// error that names it and the folder.
+dbf::Table openRunTable(const std::filesystem::path& folder, const velmora::TableLayout& table,
+                        dbf::Access access);
 
 // The first `count` characters of an ANSI text (all of it when it is shorter).
 std::string leftChars(std::string_view text, std::size_t count);

@@ -6,32 +6,19 @@
 #include "export/Steps.h"
 
 #include "exchange/Ansi.h"
+#include "exchange/YedraGroups.h"
 
 namespace pontrel::exporting {
 namespace {
 
-constexpr std::size_t codeWidth = 10;
-constexpr std::size_t keyWidth = 20;
+namespace asignomt = velmora::asignomt;
+namespace asignomt2 = velmora::asignomt2;
+namespace materias = yedra::materias;
 
-StepTableLayout subjectNamesLayout() {
-    return {"ASIGNOMT",
-            {{"COD", 'C', 10},
-             {"CODLARGO", 'C', 10},
-             {"NOMBRE", 'C', 80},
-             {"CODTAREA", 'C', 12},
-             {"ESTAREA", 'L'}}};
-}
-
-StepTableLayout subjectOffersLayout() {
-    return {"ASIGNOMT2",
-            {{"COD", 'C', 10},
-             {"CODLARGO", 'C', 10},
-             {"NOMBRE", 'C', 80},
-             {"MATERIA", 'C', 20},
-             {"OFERTAMATRI", 'C', 20},
-             {"CODTAREA", 'C', 12},
-             {"ESTAREA", 'L'}}};
-}
+// The short code and the long code share ASIGNOMT's widths; an offer's keys ASIGNOMT2's.
+const std::size_t codeWidth = asignomt::layout().width(asignomt::kCod);
+const std::size_t subjectKeyWidth = asignomt2::layout().width(asignomt2::kMateria);
+const std::size_t offerKeyWidth = asignomt2::layout().width(asignomt2::kOfertaMatri);
 
 struct SubjectRecord {
     std::string offerKey;     // position 0
@@ -45,12 +32,13 @@ struct SubjectRecord {
 };
 
 SubjectRecord readSubject(const YedraRecord& record) {
-    SubjectRecord subject{record.value(0), record.value(1), record.value(2), record.value(3)};
+    SubjectRecord subject{record.value(materias::kOfferKey), record.value(materias::kSubjectKey),
+                          record.value(materias::kName), record.value(materias::kLongCode)};
     subject.namedByName = subject.longCode.empty();
     if (subject.longCode.empty())
         subject.longCode = leftChars(subject.name, codeWidth);
-    subject.subjectKeyText = record.text(1);
-    subject.codeSourceText = record.text(subject.namedByName ? 2 : 3);
+    subject.subjectKeyText = record.text(materias::kSubjectKey);
+    subject.codeSourceText = record.text(subject.namedByName ? materias::kName : materias::kLongCode);
     return subject;
 }
 
@@ -62,12 +50,12 @@ bool isRegistered(const SubjectRegistries& registries, const SubjectRecord& subj
 
 void appendOffer(dbf::Table& offers, std::string_view shortCode, const SubjectRecord& subject) {
     dbf::RecordBuffer row;
-    row.setText("COD", shortCode);
-    row.setText("CODLARGO", subject.longCode);
-    row.setText("NOMBRE", subject.name);
-    row.setText("MATERIA", subject.subjectKey);
-    row.setText("OFERTAMATRI", subject.offerKey);
-    row.setBool("ESTAREA", false);
+    row.setText(asignomt2::kCod, shortCode);
+    row.setText(asignomt2::kCodLargo, subject.longCode);
+    row.setText(asignomt2::kNombre, subject.name);
+    row.setText(asignomt2::kMateria, subject.subjectKey);
+    row.setText(asignomt2::kOfertaMatri, subject.offerKey);
+    row.setBool(asignomt2::kEsTarea, false);
     offers.append(row);
 }
 
@@ -75,8 +63,8 @@ void appendOffer(dbf::Table& offers, std::string_view shortCode, const SubjectRe
 void addOfferOfRegisteredSubject(const SubjectRegistries& registries, dbf::Table& offers,
                                  const SubjectRecord& subject) {
     // Keys longer than the field are compared as stored, cut to its width.
-    if (offers.locate({{"MATERIA", storedText(subject.subjectKey, keyWidth)},
-                       {"OFERTAMATRI", storedText(subject.offerKey, keyWidth)}}))
+    if (offers.locate({{asignomt2::kMateria, storedText(subject.subjectKey, subjectKeyWidth)},
+                       {asignomt2::kOfertaMatri, storedText(subject.offerKey, offerKeyWidth)}}))
         return;
     // The subject's own short code, not that of the first ASIGNOMT record that looks the same: two
     // subjects whose long codes agree in their first 10 characters (or names in their first 80) are
@@ -89,8 +77,8 @@ void addNewSubject(ExportContext& context, dbf::Table& names, dbf::Table& offers
     SubjectRegistries& registries = context.subjects;
     registries.upperNames.insert(ansi::upperAsciiOnly(subject.name));
     registries.longCodes.insert(subject.longCode);
-    const CodeOrigin origin{"ASIGNOMT",
-                            "COD",
+    const CodeOrigin origin{asignomt::layout().name.c_str(),
+                            asignomt::kCod,
                             subject.subjectKey,
                             subject.namedByName ? subject.name : subject.longCode,
                             subject.namedByName && subject.name.size() > codeWidth,
@@ -100,10 +88,10 @@ void addNewSubject(ExportContext& context, dbf::Table& names, dbf::Table& offers
     registries.pairs.emplace(std::make_pair(subject.longCode, subject.name), shortCode);
 
     dbf::RecordBuffer row; // CODTAREA stays empty: only activities carry a task code
-    row.setText("COD", shortCode);
-    row.setText("CODLARGO", subject.longCode);
-    row.setText("NOMBRE", subject.name);
-    row.setBool("ESTAREA", false);
+    row.setText(asignomt::kCod, shortCode);
+    row.setText(asignomt::kCodLargo, subject.longCode);
+    row.setText(asignomt::kNombre, subject.name);
+    row.setBool(asignomt::kEsTarea, false);
     names.append(row);
     appendOffer(offers, shortCode, subject);
 }
@@ -114,11 +102,11 @@ void subjectStep(ExportContext& context) {
     // A run that stopped earlier may have left values behind; this step starts from empty registries.
     context.subjects = SubjectRegistries{};
 
-    auto tables = recreateStepTables(context.tablesFolder, {subjectNamesLayout(), subjectOffersLayout()});
+    auto tables = recreateStepTables(context.tablesFolder, {asignomt::layout(), asignomt2::layout()});
     dbf::Table& names = tables[0];
     dbf::Table& offers = tables[1];
 
-    const auto records = context.document.loopRecords("MATERIAS");
+    const auto records = context.document.loopRecords(materias::kGroup);
     for (const auto& record : records) {
         const SubjectRecord subject = readSubject(record);
         if (isRegistered(context.subjects, subject))

@@ -2,6 +2,7 @@
 
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "exchange/VelmoraTables.h"
 #include "exchange/WorkingFolder.h"
 
 #include <deque>
@@ -14,20 +15,12 @@ namespace pontrel::exporting {
 namespace fs = std::filesystem;
 
 const std::vector<TableKey>& comparisonKeys() {
-    // Subjects have no Yedra key in ASIGNOMT: their code identifies them, and an activity its Yedra
-    // code, which it may share with a subject. A time slot appears once per day of the grid.
-    static const std::vector<TableKey> keys = {
-        {"ASIGNOMT", {"COD", "CODTAREA"}},
-        {"ASIGNOMT2", {"MATERIA", "OFERTAMATRI"}},
-        {"PROFT", {"X_EMPLEADO"}},
-        {"AULAT", {"ABREV"}},
-        {"CURSOST", {"CLAVE"}},
-        {"GRUPOST", {"CLAVE"}},
-        {"ASIGT", {"CLAVE", "CLAVECURSO", "CGRUP"}},
-        {"DIASHORAST", {"CODDIHO", "DIA"}},
-        {"DIASHORAST2", {"CODDIHO"}},
-        {"PERIODOS", {"CJORNADA"}},
-    };
+    static const std::vector<TableKey> keys = [] {
+        std::vector<TableKey> list;
+        for (const auto* table : velmora::exportedTables())
+            list.push_back({table->name, table->naturalKey});
+        return list;
+    }();
     return keys;
 }
 

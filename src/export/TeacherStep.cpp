@@ -5,30 +5,25 @@
 #include "export/Steps.h"
 
 #include "exchange/ShortCodeRegistry.h"
+#include "exchange/YedraGroups.h"
 
 namespace pontrel::exporting {
-namespace {
 
-StepTableLayout teachersLayout() {
-    return {"PROFT",
-            {{"ABREV", 'C', 10},
-             {"NOMBRE", 'C', 80},
-             {"DEPART", 'C', 40},
-             {"EMAIL", 'C', 100},
-             {"DNI", 'I'},
-             {"X_EMPLEADO", 'C', 10},
-             {"F_TOMAPOS", 'C', 10}}};
-}
+using namespace velmora::proft;
+namespace empleados = yedra::empleados;
+
+namespace {
 
 // "Surname1 Surname2, Forename": the blank and the comma stay even when a part is empty.
 std::string fullName(const YedraRecord& record) {
-    return record.value(3) + " " + record.value(4) + ", " + record.value(5);
+    return record.value(empleados::kSurname1) + " " + record.value(empleados::kSurname2) + ", " +
+           record.value(empleados::kForename);
 }
 
 // The initials come from the untrimmed texts: a name part that Yedra starts with a blank gives a blank.
 std::string initials(const YedraRecord& record) {
     std::string code;
-    for (std::size_t position : {3, 4, 5}) {
+    for (std::size_t position : {empleados::kSurname1, empleados::kSurname2, empleados::kForename}) {
         const std::string raw = record.rawValue(position);
         if (!raw.empty())
             code += raw.front();
@@ -39,30 +34,30 @@ std::string initials(const YedraRecord& record) {
 } // namespace
 
 void teacherStep(ExportContext& context) {
-    auto tables = recreateStepTables(context.tablesFolder, {teachersLayout()});
+    auto tables = recreateStepTables(context.tablesFolder, {layout()});
     dbf::Table& teachers = tables[0];
     ShortCodeRegistry codes{ShortCodeSettings{.preCut = false, .shortening = false, .ignoreCase = true}};
 
-    const auto records = context.document.loopRecords("EMPLEADOS");
+    const auto records = context.document.loopRecords(empleados::kGroup);
     for (const auto& record : records) {
-        std::string candidate = record.value(6);
+        std::string candidate = record.value(empleados::kShortCode);
         const bool ownCode = !candidate.empty();
         if (!ownCode)
             candidate = initials(record);
 
         dbf::RecordBuffer row; // EMAIL and DNI stay empty
-        const CodeOrigin origin{"PROFT",
-                                "ABREV",
-                                record.value(0),
+        const CodeOrigin origin{layout().name.c_str(),
+                                kAbrev,
+                                record.value(empleados::kEmployeeKey),
                                 candidate,
                                 false,
-                                record.text(0),
-                                ownCode ? record.text(6) : std::string()};
-        row.setText("ABREV", assignCode(context, codes, candidate, origin));
-        row.setText("NOMBRE", fullName(record));
-        row.setText("DEPART", record.value(2));
-        row.setText("X_EMPLEADO", record.value(0));
-        row.setText("F_TOMAPOS", record.value(1));
+                                record.text(empleados::kEmployeeKey),
+                                ownCode ? record.text(empleados::kShortCode) : std::string()};
+        row.setText(kAbrev, assignCode(context, codes, candidate, origin));
+        row.setText(kNombre, fullName(record));
+        row.setText(kDepart, record.value(empleados::kDepartment));
+        row.setText(kXEmpleado, record.value(empleados::kEmployeeKey));
+        row.setText(kFTomapos, record.value(empleados::kPostDate));
         teachers.append(row);
     }
     teachers.close();

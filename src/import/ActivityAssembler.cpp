@@ -47,7 +47,7 @@ std::string minuteCount(std::string_view timeText, const std::string& where) {
 }
 
 std::string ActivityAssembler::written(const dbf::Table& table, std::size_t record, const FieldRef& field) {
-    return documentText(table, record, field(), field.name());
+    return documentText(table, record, field);
 }
 
 std::optional<std::size_t> ActivityAssembler::find(const dbf::Table& table,

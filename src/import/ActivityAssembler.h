@@ -8,7 +8,9 @@
 // (the run holds them exclusively).
 
 #include "dbf/Table.h"
+#include "exchange/VelmoraTables.h"
 #include "import/ActivityValues.h"
+#include "import/FieldRef.h"
 #include "import/SolucEntry.h"
 
 #include <array>
@@ -40,24 +42,6 @@ struct AssemblyGaps {
 // `where` names the table and record for the message when the text is not a time.
 std::string minuteCount(std::string_view timeText, const std::string& where);
 
-// A field of a lookup table, its position found on first use and kept for the entries that follow.
-// An unknown name is then the table's own error, as when the field is read by name.
-class FieldRef {
-  public:
-    FieldRef(const dbf::Table& table, const char* name) : table_(&table), name_(name) {}
-    std::size_t operator()() const {
-        if (!position_)
-            position_ = table_->requireFieldIndex(name_);
-        return *position_;
-    }
-    const char* name() const { return name_; }
-
-  private:
-    const dbf::Table* table_;
-    const char* name_;
-    mutable std::optional<std::size_t> position_;
-};
-
 class ActivityAssembler {
   public:
     ActivityAssembler(LookupTables tables, std::string courseStart, std::string courseEnd, bool task513)
@@ -72,24 +56,24 @@ class ActivityAssembler {
     std::string courseEnd_;
     bool task513_;
 
-    FieldRef assignmentSubject_{tables_.assignments, "CASIG"};
-    FieldRef assignmentUnit_{tables_.assignments, "CGRUP"};
-    FieldRef assignmentKey_{tables_.assignments, "CLAVE"};
-    FieldRef assignmentOffer_{tables_.assignments, "CLAVECURSO"};
-    FieldRef subjectCode_{tables_.subjects, "COD"};
-    FieldRef subjectTask_{tables_.subjects, "CODTAREA"};
-    FieldRef slotKey_{tables_.slots, "DIHO"};
-    FieldRef slotFrame_{tables_.slots, "MARCO"};
-    FieldRef slotDay_{tables_.slots, "DIA"};
-    FieldRef slotCode_{tables_.slots, "CODDIHO"};
-    FieldRef slotStart_{tables_.slots, "HORADESDE"};
-    FieldRef slotEnd_{tables_.slots, "HORAHASTA"};
-    FieldRef unitAbbreviation_{tables_.units, "ABREV"};
-    FieldRef unitKey_{tables_.units, "CLAVE"};
-    FieldRef unitOffer_{tables_.units, "CLAVECURSO"};
-    FieldRef offerSubjectCode_{tables_.subjectsByOffer, "COD"};
-    FieldRef offerSubjectOffer_{tables_.subjectsByOffer, "OFERTAMATRI"};
-    FieldRef offerSubjectKey_{tables_.subjectsByOffer, "MATERIA"};
+    FieldRef assignmentSubject_{tables_.assignments, velmora::asigt::kCAsig};
+    FieldRef assignmentUnit_{tables_.assignments, velmora::asigt::kCGrup};
+    FieldRef assignmentKey_{tables_.assignments, velmora::asigt::kClave};
+    FieldRef assignmentOffer_{tables_.assignments, velmora::asigt::kClaveCurso};
+    FieldRef subjectCode_{tables_.subjects, velmora::asignomt::kCod};
+    FieldRef subjectTask_{tables_.subjects, velmora::asignomt::kCodTarea};
+    FieldRef slotKey_{tables_.slots, velmora::diashorast::kDiHo};
+    FieldRef slotFrame_{tables_.slots, velmora::diashorast::kMarco};
+    FieldRef slotDay_{tables_.slots, velmora::diashorast::kDia};
+    FieldRef slotCode_{tables_.slots, velmora::diashorast::kCodDiHo};
+    FieldRef slotStart_{tables_.slots, velmora::diashorast::kHoraDesde};
+    FieldRef slotEnd_{tables_.slots, velmora::diashorast::kHoraHasta};
+    FieldRef unitAbbreviation_{tables_.units, velmora::grupost::kAbrev};
+    FieldRef unitKey_{tables_.units, velmora::grupost::kClave};
+    FieldRef unitOffer_{tables_.units, velmora::grupost::kClaveCurso};
+    FieldRef offerSubjectCode_{tables_.subjectsByOffer, velmora::asignomt2::kCod};
+    FieldRef offerSubjectOffer_{tables_.subjectsByOffer, velmora::asignomt2::kOfertaMatri};
+    FieldRef offerSubjectKey_{tables_.subjectsByOffer, velmora::asignomt2::kMateria};
 
     // What an entry's subject and class unit give, whatever its day, hour, room and task.
     struct SubjectAndUnit {

@@ -5,6 +5,7 @@
 // key than the table holds. Either way the run stops, naming the table, the record and the field.
 
 #include "dbf/Table.h"
+#include "import/FieldRef.h"
 
 #include <cstddef>
 #include <string>
@@ -17,5 +18,9 @@ namespace pontrel::importing {
 std::string documentText(const dbf::Table& table, std::size_t record, std::size_t field,
                          std::string_view fieldName);
 std::string documentText(const dbf::Table& table, std::size_t record, std::string_view fieldName);
+// The same through a field's kept position (FieldRef of `table`).
+inline std::string documentText(const dbf::Table& table, std::size_t record, const FieldRef& field) {
+    return documentText(table, record, field(), field.name());
+}
 
 } // namespace pontrel::importing

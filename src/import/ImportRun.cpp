@@ -5,7 +5,9 @@
 #include "exchange/Ansi.h"
 #include "exchange/BusyCursor.h"
 #include "exchange/DocumentChoice.h"
+#include "exchange/TableOpening.h"
 #include "exchange/TableSetReplacement.h"
+#include "exchange/VelmoraTables.h"
 #include "exchange/WorkingFolder.h"
 #include "exchange/WorkingFolderLock.h"
 #include "exchange/YedraDocument.h"
@@ -18,29 +20,17 @@
 #include "platform/Regional.h"
 #include "platform/Utf8Path.h"
 
+#include <array>
 #include <system_error>
 #include <unordered_set>
 
 namespace pontrel::importing {
 
-namespace {
-
 namespace fs = std::filesystem;
 
-fs::path requireTable(const fs::path& folder, std::string_view name) {
-    if (auto found = findTableFile(folder, name))
-        return *found;
-    throw Error("No se encuentra la tabla " + std::string(name) + " en la carpeta de trabajo «" +
-                platform::utf8Of(folder) + "». No se ha escrito nada.");
-}
-
-dbf::Table openTable(const fs::path& folder, std::string_view name, dbf::OpenMode mode) {
-    return dbf::Table::open(requireTable(folder, name), mode, dbf::Access::ReadOnly);
-}
-
-// The tables the run holds from step 4 to its end, opened in the run's order. PROFT is shared: the
-// teacher data dialog edits it meanwhile; the others are held exclusively.
-struct WorkingTables {
+// The tables the run holds from their opening to its end, opened in the run's order. PROFT is shared:
+// the teacher data dialog edits it meanwhile; the others are held exclusively.
+struct ImportRun::WorkingTables {
     dbf::Table soluc;
     dbf::Table units;
     dbf::Table courses;
@@ -53,20 +43,31 @@ struct WorkingTables {
 
     static WorkingTables open(const fs::path& folder) {
         using dbf::OpenMode;
+        namespace v = velmora;
         // Braced initialisation runs in the order written, which is the order the tables are opened.
-        return WorkingTables{openTable(folder, "SOLUC.DBF", OpenMode::Exclusive),
-                             openTable(folder, "GRUPOST.DBF", OpenMode::Exclusive),
-                             openTable(folder, "CURSOST.DBF", OpenMode::Exclusive),
-                             openTable(folder, "PROFT.DBF", OpenMode::Shared),
-                             openTable(folder, "AULAT.DBF", OpenMode::Exclusive),
-                             openTable(folder, "ASIGNOMT.DBF", OpenMode::Exclusive),
-                             openTable(folder, "ASIGNOMT2.DBF", OpenMode::Exclusive),
-                             openTable(folder, "DIASHORAST.DBF", OpenMode::Exclusive),
-                             openTable(folder, "ASIGT.DBF", OpenMode::Exclusive)};
+        return WorkingTables{openTable(folder, v::soluc::layout(), OpenMode::Exclusive),
+                             openTable(folder, v::grupost::layout(), OpenMode::Exclusive),
+                             openTable(folder, v::cursost::layout(), OpenMode::Exclusive),
+                             openTable(folder, v::proft::layout(), OpenMode::Shared),
+                             openTable(folder, v::aulat::layout(), OpenMode::Exclusive),
+                             openTable(folder, v::asignomt::layout(), OpenMode::Exclusive),
+                             openTable(folder, v::asignomt2::layout(), OpenMode::Exclusive),
+                             openTable(folder, v::diashorast::layout(), OpenMode::Exclusive),
+                             openTable(folder, v::asigt::layout(), OpenMode::Exclusive)};
+    }
+
+    std::array<const dbf::Table*, 9> all() const {
+        return {&soluc,    &units,           &courses, &teachers,   &rooms,
+                &subjects, &subjectsByOffer, &slots,   &assignments};
+    }
+
+  private:
+    static dbf::Table openTable(const fs::path& folder, const velmora::TableLayout& table,
+                                dbf::OpenMode mode) {
+        return openRequiredTable(folder, table.fileName(), mode, dbf::Access::ReadOnly,
+                                 {"la carpeta de trabajo", ". No se ha escrito nada."});
     }
 };
-
-} // namespace
 
 std::string uncountedRecordsMessage(const UncountedRecords& table) {
     return "La tabla «" + platform::utf8Of(table.table) + "» guarda " + std::to_string(table.recordsRead) +
@@ -113,63 +114,86 @@ RunOutcome ImportRun::run() {
 std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& writer) {
     const fs::path folder = session_.workingFolder;
     requireWorkingFolder(folder);
-    // An export writing the folder meanwhile would change the tables under the run; one killed half
-    // way through its replacement left a mix that must be put right before a table is read. A folder
-    // that cannot be written (a read-only disk, no permission) can still be read: without the lock,
-    // which the summary says, and without anything the run would write there.
-    std::string whyNoLock;
-    const std::optional<WorkingFolderLock> lock = WorkingFolderLock::forReading(folder, lockWait_, whyNoLock);
-    if (lock) {
-        if (auto line = recoverWhileLocked(folder))
-            ui_.showMessage(*line);
-    } else {
-        summary_.folderNotLocked = whyNoLock;
-        if (replacementInterrupted(folder))
-            throw Error("La carpeta de trabajo «" + platform::utf8Of(folder) +
-                        "» tiene una sustitución de tablas interrumpida que hay que reparar antes de leerla, "
-                        "y Pontrel no puede escribir en ella (" +
-                        whyNoLock +
-                        "). Abra Pontrel con permiso de escritura en la carpeta. No se ha escrito "
-                        "nada.");
-    }
-    WorkingTables tables = WorkingTables::open(folder);
-    for (const dbf::Table* table :
-         {&tables.soluc, &tables.units, &tables.courses, &tables.teachers, &tables.rooms, &tables.subjects,
-          &tables.subjectsByOffer, &tables.slots, &tables.assignments})
-        noteUncountedRecords(*table);
+    const std::optional<WorkingFolderLock> lock = lockWorkingFolder(folder);
+    WorkingTables tables = openWorkingTables(folder);
 
     YedraDocument document = YedraDocument::loadOutline(session_.documentPath, MasterDataCheck::groups());
     const std::string year = academicYear(document);
     MasterDataCheck check(document);
 
-    const auto periods = findTableFile(folder, "PERIODOS.DBF");
-    if (!periods)
+    const std::optional<CourseDates> course = readCourseDates(folder);
+    if (!course)
         return Stop{RunOutcome::Stopped, kNoPeriodsMessage};
-    std::string courseStart;
-    std::string courseEnd;
-    {
-        auto table = dbf::Table::open(*periods, dbf::OpenMode::Shared);
-        noteUncountedRecords(table);
-        if (table.recordCount() > 0) {
-            courseStart = documentText(table, 0, "FECINI");
-            courseEnd = documentText(table, 0, "FECFIN");
-        }
-    }
 
     writer.StartDocument(std::move(document), year);
     if (!writer.encodingNote().empty())
         ui_.showMessage(writer.encodingNote());
 
-    // Teacher-key gate: PROFT read afresh through an opening of its own; the dialog at most once.
-    // The teacher pass must see what the dialog stored: the gate's last opening, which found every
-    // teacher complete, replaces the run's own, the new one taken before the old one is let go so
-    // that PROFT stays held.
-    const fs::path proftPath = tables.teachers.path();
+    if (auto stop = passTeacherGate(tables.teachers, folder))
+        return stop;
+    writeTimetables(tables, *course, check, writer);
+    countEntriesWithoutTeacher(tables);
+    summary_.missingKeys = check.missing();
+    summary_.derivedCodes = check.derived();
+    return std::nullopt;
+}
+
+// An export writing the folder meanwhile would change the tables under the run; one killed half way
+// through its replacement left a mix that must be put right before a table is read. A folder that
+// cannot be written (a read-only disk, no permission) can still be read: without the lock, which the
+// summary says, and without anything the run would write there.
+std::optional<WorkingFolderLock> ImportRun::lockWorkingFolder(const fs::path& folder) {
+    std::string whyNoLock;
+    std::optional<WorkingFolderLock> lock = WorkingFolderLock::forReading(folder, lockWait_, whyNoLock);
+    if (lock) {
+        if (auto line = recoverWhileLocked(folder))
+            ui_.showMessage(*line);
+        return lock;
+    }
+    summary_.folderNotLocked = whyNoLock;
+    if (replacementInterrupted(folder))
+        throw Error("La carpeta de trabajo «" + platform::utf8Of(folder) +
+                    "» tiene una sustitución de tablas interrumpida que hay que reparar antes de leerla, "
+                    "y Pontrel no puede escribir en ella (" +
+                    whyNoLock +
+                    "). Abra Pontrel con permiso de escritura en la carpeta. No se ha escrito "
+                    "nada.");
+    return lock;
+}
+
+ImportRun::WorkingTables ImportRun::openWorkingTables(const fs::path& folder) {
+    WorkingTables tables = WorkingTables::open(folder);
+    for (const dbf::Table* table : tables.all())
+        noteUncountedRecords(*table);
+    return tables;
+}
+
+// The course's first and last day, from the first record of PERIODOS (empty when it has none);
+// nullopt when the folder has no PERIODOS, which only an export that did not finish leaves.
+std::optional<ImportRun::CourseDates> ImportRun::readCourseDates(const fs::path& folder) {
+    const auto periods = findTableFile(folder, velmora::periodos::layout().fileName());
+    if (!periods)
+        return std::nullopt;
+    CourseDates dates;
+    auto table = dbf::Table::open(*periods, dbf::OpenMode::Shared);
+    noteUncountedRecords(table);
+    if (table.recordCount() > 0) {
+        dates.start = documentText(table, 0, velmora::periodos::kFecIni);
+        dates.end = documentText(table, 0, velmora::periodos::kFecFin);
+    }
+    return dates;
+}
+
+// PROFT read afresh through an opening of its own; the dialog at most once. The teacher pass must see
+// what the dialog stored: the gate's last opening, which found every teacher complete, replaces the
+// run's own, the new one taken before the old one is let go so that PROFT stays held.
+std::optional<ImportRun::Stop> ImportRun::passTeacherGate(dbf::Table& teachers, const fs::path& folder) {
+    const fs::path proftPath = teachers.path();
     for (;;) {
         auto gate = dbf::Table::open(proftPath, dbf::OpenMode::Shared);
         if (incompleteTeachers(gate, true).empty()) {
-            tables.teachers = std::move(gate);
-            break;
+            teachers = std::move(gate);
+            return std::nullopt;
         }
         gate.close();
         if (summary_.teacherDialogShown)
@@ -178,8 +202,9 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         if (summary_.folderNotLocked)
             return Stop{
                 RunOutcome::Stopped,
-                "Falta X_EMPLEADO o F_TOMAPOS de algún profesor en PROFT y no se pueden guardar: no se "
-                "puede escribir en la carpeta de trabajo «" +
+                "Falta " + anyTeacherKeyText() +
+                    " de algún profesor en PROFT y no se pueden guardar: no se puede escribir en la carpeta "
+                    "de trabajo «" +
                     platform::utf8Of(folder) + "» (" + *summary_.folderNotLocked +
                     "). Vuelva a importar con permiso de escritura en la carpeta. No se ha escrito "
                     "nada."};
@@ -188,27 +213,32 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         summary_.teacherDialogShown = true;
         ui_.setBusy(true);
     }
+}
 
-    summary_.task513 = tables.subjects.locate({{"COD", dbf::Value{std::string("513")}}}).has_value();
+// Every teacher of PROFT in stored order, each with the SOLUC entries placed in the timetable (DIA
+// other than 0) that carry the teacher's ABREV, in SOLUC's order.
+void ImportRun::writeTimetables(const WorkingTables& tables, const CourseDates& course,
+                                MasterDataCheck& check, TimetableDocumentWriter& writer) {
+    namespace proft = velmora::proft;
+    summary_.task513 =
+        tables.subjects.locate({{velmora::asignomt::kCod, dbf::Value{std::string("513")}}}).has_value();
     const ActivityAssembler assembler(
         LookupTables{tables.assignments, tables.subjects, tables.subjectsByOffer, tables.slots, tables.units},
-        courseStart, courseEnd, summary_.task513);
+        course.start, course.end, summary_.task513);
 
-    const dbf::Table& proft = tables.teachers;
+    const dbf::Table& teachers = tables.teachers;
     const dbf::Table& soluc = tables.soluc;
-    const std::size_t teacherCount = proft.recordCount();
+    const std::size_t teacherCount = teachers.recordCount();
     writer.StartTimetables(teacherCount);
     const SolucFields solucFields(soluc);
-    std::unordered_set<std::string> abbreviations;
     for (std::size_t t = 0; t < teacherCount; ++t) {
-        const std::string abbreviation = proft.text(t, "ABREV");
-        abbreviations.insert(abbreviation);
+        const std::string abbreviation = teachers.text(t, proft::kAbrev);
         std::vector<std::size_t> placed;
-        for (std::size_t record : soluc.select("PROF", dbf::Value{abbreviation}))
-            if (solucWholeNumber(soluc, record, solucFields.day, "DIA") != 0)
+        for (std::size_t record : soluc.select(velmora::soluc::kProf, dbf::Value{abbreviation}))
+            if (solucWholeNumber(soluc, record, solucFields.day) != 0)
                 placed.push_back(record);
-        const std::string employeeKey = documentText(proft, t, "X_EMPLEADO");
-        const std::string postDate = documentText(proft, t, "F_TOMAPOS");
+        const std::string employeeKey = documentText(teachers, t, proft::kXEmpleado);
+        const std::string postDate = documentText(teachers, t, proft::kFTomapos);
         check.teacherSent(employeeKey, postDate);
         writer.AddTeacher(employeeKey, postDate, placed.size());
         for (std::size_t record : placed) {
@@ -224,13 +254,19 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
         summary_.entriesWritten += placed.size();
     }
     summary_.teachers = teacherCount;
-    const auto teacherField = soluc.fieldIndex("PROF");
+}
+
+// SOLUC entries whose PROF no teacher of PROFT has: Velmora placed them, Yedra will not see them.
+void ImportRun::countEntriesWithoutTeacher(const WorkingTables& tables) {
+    const dbf::Table& teachers = tables.teachers;
+    const dbf::Table& soluc = tables.soluc;
+    std::unordered_set<std::string> abbreviations;
+    for (std::size_t t = 0; t < teachers.recordCount(); ++t)
+        abbreviations.insert(teachers.text(t, velmora::proft::kAbrev));
+    const FieldRef teacherField(soluc, velmora::soluc::kProf);
     for (std::size_t r = 0; r < soluc.recordCount(); ++r)
-        if (!abbreviations.count(teacherField ? soluc.text(r, *teacherField) : soluc.text(r, "PROF")))
+        if (!abbreviations.count(soluc.text(r, teacherField())))
             ++summary_.entriesWithoutTeacher;
-    summary_.missingKeys = check.missing();
-    summary_.derivedCodes = check.derived();
-    return std::nullopt;
 }
 
 } // namespace pontrel::importing

@@ -26,6 +26,10 @@ namespace pontrel::dbf {
 class Table;
 }
 
+namespace pontrel {
+class WorkingFolderLock;
+}
+
 namespace pontrel::importing {
 
 class TimetableDocumentWriter;
@@ -85,7 +89,20 @@ class ImportRun {
         RunOutcome outcome;
         std::string message;
     };
+    struct WorkingTables;
+    struct CourseDates {
+        std::string start; // FECINI of PERIODOS
+        std::string end;   // FECFIN
+    };
+    // The conversion as a line of steps; a Stop is a message and outcome that end the run early.
     std::optional<Stop> convert(TimetableDocumentWriter& writer);
+    std::optional<WorkingFolderLock> lockWorkingFolder(const std::filesystem::path& folder);
+    WorkingTables openWorkingTables(const std::filesystem::path& folder);
+    std::optional<CourseDates> readCourseDates(const std::filesystem::path& folder);
+    std::optional<Stop> passTeacherGate(dbf::Table& teachers, const std::filesystem::path& folder);
+    void writeTimetables(const WorkingTables& tables, const CourseDates& course, MasterDataCheck& check,
+                         TimetableDocumentWriter& writer);
+    void countEntriesWithoutTeacher(const WorkingTables& tables);
     void noteUncountedRecords(const dbf::Table& table);
 
     RunSession& session_;

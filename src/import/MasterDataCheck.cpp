@@ -2,6 +2,8 @@
 
 #include "exchange/Ansi.h"
 #include "exchange/RoomCodes.h"
+#include "exchange/VelmoraTables.h"
+#include "exchange/YedraGroups.h"
 
 namespace pontrel::importing {
 
@@ -22,15 +24,15 @@ std::string storedForm(std::string_view text, std::size_t width) {
     return std::string(stored);
 }
 
-// The width of the F_TOMAPOS field of PROFT.
-constexpr std::size_t kPostDateWidth = 10;
+namespace v = velmora;
 
 } // namespace
 
 const std::vector<std::string>& MasterDataCheck::groups() {
-    static const std::vector<std::string> names = {"EMPLEADOS",      "DEPENDENCIAS",      "UNIDADES",
-                                                   "MATERIAS",       "CURSOS_DEL_CENTRO", "ACTIVIDADES",
-                                                   "TRAMOS_HORARIOS"};
+    static const std::vector<std::string> names = {
+        yedra::empleados::kGroup,     yedra::dependencias::kGroup,    yedra::unidades::kGroup,
+        yedra::materias::kGroup,      yedra::cursosDelCentro::kGroup, yedra::actividades::kGroup,
+        yedra::tramosHorarios::kGroup};
     return names;
 }
 
@@ -52,9 +54,11 @@ void MasterDataCheck::collect(const YedraDocument& document, Kind kind, const ch
 // The room codes the export makes from the rooms as the document lists them now.
 void MasterDataCheck::collectRooms(const YedraDocument& document) {
     ShortCodeRegistry codes{roomCodeSettings()};
-    for (const auto& record : document.loopRecords("DEPENDENCIAS")) {
-        const std::string key = record.value(0);
-        std::string code = storedForm(codes.assign(roomCodeCandidate(key, record.value(1))), 10);
+    for (const auto& record : document.loopRecords(yedra::dependencias::kGroup)) {
+        const std::string key = record.value(yedra::dependencias::kKey);
+        std::string code =
+            storedForm(codes.assign(roomCodeCandidate(key, record.value(yedra::dependencias::kName))),
+                       v::aulat::layout().width(v::aulat::kAbrev));
         if (!key.empty())
             known_[Rooms].insert(key);
         if (code != key && !code.empty())
@@ -63,23 +67,35 @@ void MasterDataCheck::collectRooms(const YedraDocument& document) {
 }
 
 MasterDataCheck::MasterDataCheck(const YedraDocument& document) {
-    collect(document, Teachers, "EMPLEADOS", 0, {10});
-    for (const auto& record : document.loopRecords("EMPLEADOS")) {
-        const std::string postDate = record.value(1);
-        auto& dates = postDates_[record.value(0)];
+    namespace y = yedra;
+    const auto& proft = v::proft::layout();
+    collect(document, Teachers, y::empleados::kGroup, y::empleados::kEmployeeKey,
+            {proft.width(v::proft::kXEmpleado)});
+    const std::size_t postDateWidth = proft.width(v::proft::kFTomapos);
+    for (const auto& record : document.loopRecords(y::empleados::kGroup)) {
+        const std::string postDate = record.value(y::empleados::kPostDate);
+        auto& dates = postDates_[record.value(y::empleados::kEmployeeKey)];
         dates.insert(postDate);
-        dates.insert(storedForm(postDate, kPostDateWidth));
+        dates.insert(storedForm(postDate, postDateWidth));
     }
     collectRooms(document);
-    collect(document, Units, "UNIDADES", 0, {10});
+    collect(document, Units, y::unidades::kGroup, y::unidades::kKey,
+            {v::grupost::layout().width(v::grupost::kClave)});
     // An offer key reaches the timetable from an assignment (MATERIAS) or from a class unit's course.
-    collect(document, Offers, "MATERIAS", 0, {10});
-    collect(document, Offers, "CURSOS_DEL_CENTRO", 0, {10});
+    collect(document, Offers, y::materias::kGroup, y::materias::kOfferKey,
+            {v::asigt::layout().width(v::asigt::kClaveCurso)});
+    collect(document, Offers, y::cursosDelCentro::kGroup, y::cursosDelCentro::kKey,
+            {v::grupost::layout().width(v::grupost::kClaveCurso)});
     // A subject key from ASIGT (CLAVE) or ASIGNOMT2 (MATERIA); an activity code from ASIGNOMT
     // (CODTAREA, or COD where Velmora takes the code).
-    collect(document, Subjects, "MATERIAS", 1, {10, 20});
-    collect(document, Activities, "ACTIVIDADES", 1, {10, 12});
-    collect(document, Slots, "TRAMOS_HORARIOS", 0, {10});
+    collect(
+        document, Subjects, y::materias::kGroup, y::materias::kSubjectKey,
+        {v::asigt::layout().width(v::asigt::kClave), v::asignomt2::layout().width(v::asignomt2::kMateria)});
+    collect(document, Activities, y::actividades::kGroup, y::actividades::kCode,
+            {v::asignomt::layout().width(v::asignomt::kCod),
+             v::asignomt::layout().width(v::asignomt::kCodTarea)});
+    collect(document, Slots, y::tramosHorarios::kGroup, y::tramosHorarios::kKey,
+            {v::diashorast::layout().width(v::diashorast::kCodDiHo)});
 }
 
 bool MasterDataCheck::sent(Kind kind, const std::string& key) {
@@ -96,7 +112,8 @@ void MasterDataCheck::teacherSent(std::string_view employeeKey, std::string_view
     if (key.empty() || !sent(Teachers, key))
         return;
     // Yedra knows the teacher by both keys: a date other than the document's does not find it either.
-    const std::string date = storedForm(ansi::trimControls(postDate), kPostDateWidth);
+    const std::string date =
+        storedForm(ansi::trimControls(postDate), v::proft::layout().width(v::proft::kFTomapos));
     const auto dates = postDates_.find(key);
     if (date.empty() || (dates != postDates_.end() && dates->second.count(date)))
         return;

@@ -20,20 +20,9 @@ namespace {
                 "», que no es un número entero. No se ha escrito nada.");
 }
 
-std::string text(const dbf::Table& soluc, std::size_t record, std::optional<std::size_t> position,
-                 std::string_view field) {
-    return position ? soluc.text(record, *position) : soluc.text(record, field);
-}
-
-} // namespace
-
-std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::string_view field) {
-    return solucWholeNumber(soluc, record, std::nullopt, field);
-}
-
-std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record,
-                              std::optional<std::size_t> position, std::string_view field) {
-    const dbf::Value value = position ? soluc.value(record, *position) : soluc.value(record, field);
+// The conversion, with the value already read; `field` names the field in the message.
+std::int64_t wholeNumber(const dbf::Table& soluc, std::size_t record, const dbf::Value& value,
+                         std::string_view field) {
     if (std::holds_alternative<std::monostate>(value))
         return 0;
     if (const auto* whole = std::get_if<std::int64_t>(&value))
@@ -61,10 +50,15 @@ std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record,
     notWholeNumber(soluc, record, field, *std::get_if<bool>(&value) ? "verdadero" : "falso");
 }
 
-SolucFields::SolucFields(const dbf::Table& soluc)
-    : day(soluc.fieldIndex("DIA")), hour(soluc.fieldIndex("HORA")), frame(soluc.fieldIndex("MARCO")),
-      subject(soluc.fieldIndex("ASIG")), unit(soluc.fieldIndex("CODGRUPO")), task(soluc.fieldIndex("TAREA")),
-      room(soluc.fieldIndex("AULA")) {}
+} // namespace
+
+std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::string_view field) {
+    return wholeNumber(soluc, record, soluc.value(record, field), field);
+}
+
+std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, const FieldRef& field) {
+    return wholeNumber(soluc, record, soluc.value(record, field()), field.name());
+}
 
 SolucEntry readSolucEntry(const dbf::Table& soluc, std::size_t record) {
     return readSolucEntry(soluc, SolucFields(soluc), record);
@@ -73,16 +67,14 @@ SolucEntry readSolucEntry(const dbf::Table& soluc, std::size_t record) {
 SolucEntry readSolucEntry(const dbf::Table& soluc, const SolucFields& fields, std::size_t record) {
     SolucEntry entry;
     entry.record = record;
-    entry.day = solucWholeNumber(soluc, record, fields.day, "DIA");
-    entry.hour = solucWholeNumber(soluc, record, fields.hour, "HORA");
-    entry.frame = text(soluc, record, fields.frame, "MARCO");
-    entry.subject = text(soluc, record, fields.subject, "ASIG");
-    entry.unit = text(soluc, record, fields.unit, "CODGRUPO");
+    entry.day = solucWholeNumber(soluc, record, fields.day);
+    entry.hour = solucWholeNumber(soluc, record, fields.hour);
+    entry.frame = soluc.text(record, fields.frame());
+    entry.subject = soluc.text(record, fields.subject());
+    entry.unit = soluc.text(record, fields.unit());
     // TAREA and AULA go into the document as they are.
-    entry.task = fields.task ? documentText(soluc, record, *fields.task, "TAREA")
-                             : documentText(soluc, record, "TAREA");
-    entry.room =
-        fields.room ? documentText(soluc, record, *fields.room, "AULA") : documentText(soluc, record, "AULA");
+    entry.task = documentText(soluc, record, fields.task);
+    entry.room = documentText(soluc, record, fields.room);
     return entry;
 }
 

@@ -3,9 +3,10 @@
 // HORA may be numeric (N), integer (I) or text (C) fields, at any dBase level.
 
 #include "dbf/Table.h"
+#include "exchange/VelmoraTables.h"
+#include "import/FieldRef.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace pontrel::importing {
@@ -25,16 +26,17 @@ struct SolucEntry {
 // reads an empty number; anything that is not a whole number stops the run with a message that names
 // the record and the value.
 std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, std::string_view field);
-// The same with the field's position found beforehand (see SolucFields); without one, by name.
-std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record,
-                              std::optional<std::size_t> position, std::string_view field);
+// The same through the field's kept position (see SolucFields).
+std::int64_t solucWholeNumber(const dbf::Table& soluc, std::size_t record, const FieldRef& field);
 
-// The positions of the fields that the run reads, found once for loops over many entries. A field
-// that the table lacks stays unfound: reading it goes by name and gives the error that this gives,
-// at the moment the field is read.
+// The fields that the run reads, their positions kept for loops over many entries.
 struct SolucFields {
-    explicit SolucFields(const dbf::Table& soluc);
-    std::optional<std::size_t> day, hour, frame, subject, unit, task, room;
+    explicit SolucFields(const dbf::Table& soluc)
+        : teacher(soluc, velmora::soluc::kProf), day(soluc, velmora::soluc::kDia),
+          hour(soluc, velmora::soluc::kHora), frame(soluc, velmora::soluc::kMarco),
+          subject(soluc, velmora::soluc::kAsig), unit(soluc, velmora::soluc::kCodGrupo),
+          task(soluc, velmora::soluc::kTarea), room(soluc, velmora::soluc::kAula) {}
+    FieldRef teacher, day, hour, frame, subject, unit, task, room;
 };
 
 // Reads the fields of one entry that is to be written (the run reads only DIA of entries whose DIA

@@ -4,11 +4,13 @@
 #include "dbf/Error.h"
 #include "dbf/Table.h"
 #include "exchange/Ansi.h"
+#include "exchange/VelmoraTables.h"
 #include "import/TeacherKeys.h"
 #include "platform/Utf8Path.h"
 
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <unordered_map>
 
 namespace pontrel::importing {
@@ -42,7 +44,31 @@ std::string lineOf(const fs::path& file, int number) {
     return fileName(file) + ", línea " + std::to_string(number) + ": ";
 }
 
+// A line's fields: ABREV, then each teacher key in PROFT's order.
+constexpr std::size_t kFieldsPerLine = 1 + velmora::proft::kTeacherKeys.size();
+
+// "ABREV;X_EMPLEADO;F_TOMAPOS"
+std::string lineForm() {
+    std::string form = velmora::proft::kAbrev;
+    for (const char* key : velmora::proft::kTeacherKeys)
+        form += std::string(";") + key;
+    return form;
+}
+
+// The number of fields a line must have, in words as the message says it.
+std::string fieldCountText() {
+    static const char* const kWords[] = {"cero", "uno", "dos", "tres", "cuatro", "cinco", "seis"};
+    return kFieldsPerLine < std::size(kWords) ? kWords[kFieldsPerLine] : std::to_string(kFieldsPerLine);
+}
+
 } // namespace
+
+const std::string& TeacherKeyLine::key(std::string_view field) const {
+    for (std::size_t k = 0; k < velmora::proft::kTeacherKeys.size(); ++k)
+        if (field == velmora::proft::kTeacherKeys[k])
+            return keys.at(k);
+    throw std::logic_error("El archivo de claves no lleva la clave " + std::string(field));
+}
 
 TeacherKeyFile readTeacherKeyFile(const fs::path& file) {
     std::error_code ec;
@@ -76,28 +102,29 @@ TeacherKeyFile readTeacherKeyFile(const fs::path& file) {
             continue;
         auto fields = splitFields(text);
         const auto where = [&] { return lineOf(file, number); };
-        if (number == 1 && ansi::equalIgnoringCase(fields[0], "ABREV"))
+        if (number == 1 && ansi::equalIgnoringCase(fields[0], velmora::proft::kAbrev))
             continue;
-        if (fields.size() != 3)
-            throw Error(where() +
-                        "se esperaban tres campos separados por «;» (ABREV;X_EMPLEADO;F_TOMAPOS) "
-                        "y hay " +
-                        std::to_string(fields.size()) + ". No se ha guardado nada.");
+        if (fields.size() != kFieldsPerLine)
+            throw Error(where() + "se esperaban " + fieldCountText() + " campos separados por «;» (" +
+                        lineForm() + ") y hay " + std::to_string(fields.size()) +
+                        ". No se ha guardado nada.");
         if (fields[0].empty())
-            throw Error(where() + "falta ABREV. No se ha guardado nada.");
-        if (!fields[1].empty() && !fitsEmployeeKeyMask(fields[1]))
-            throw Error(where() + "X_EMPLEADO «" + shown(fields[1]) +
-                        "» no es válido: debe tener de 1 a 10 dígitos. No se ha guardado nada.");
-        if (!fields[2].empty() && !fitsPostDateMask(fields[2]))
-            throw Error(where() + "F_TOMAPOS «" + shown(fields[2]) +
-                        "» no es válido: debe tener la forma DD/MM/AAAA. No se ha guardado nada.");
-        TeacherKeyLine line{number, utf8 ? ansi::fromUtf8(fields[0]) : fields[0], fields[1], fields[2]};
+            throw Error(where() + "falta " + velmora::proft::kAbrev + ". No se ha guardado nada.");
+        TeacherKeyLine line{number, utf8 ? ansi::fromUtf8(fields[0]) : fields[0], {}};
+        for (std::size_t k = 0; k < velmora::proft::kTeacherKeys.size(); ++k) {
+            const char* key = velmora::proft::kTeacherKeys[k];
+            const std::string& value = fields[1 + k];
+            if (!value.empty() && !fitsTeacherKeyMask(key, value))
+                throw Error(where() + key + " «" + shown(value) +
+                            "» no es válido: " + teacherKeyMaskRule(key) + ". No se ha guardado nada.");
+            line.keys.push_back(value);
+        }
         const auto [earlier, first] = byAbbreviation.emplace(line.abbreviation, result.lines.size());
         if (!first) {
             const TeacherKeyLine& before = result.lines[earlier->second];
             const std::string teacher =
                 "el profesor «" + shown(fields[0]) + "» ya está en la línea " + std::to_string(before.line);
-            if (before.employeeKey != line.employeeKey || before.postDate != line.postDate)
+            if (before.keys != line.keys)
                 throw Error(where() + teacher +
                             " con otras claves: deje una sola línea por profesor. No se ha guardado nada.");
             result.warnings.push_back(where() + teacher + " con las mismas claves; se ignora esta.");
@@ -113,7 +140,7 @@ TeacherKeysApplied applyTeacherKeys(const fs::path& proftTable, const TeacherKey
     auto proft = dbf::Table::open(proftTable, dbf::OpenMode::Shared, dbf::Access::ReadWrite);
     std::unordered_map<std::string, std::vector<std::size_t>> records; // ABREV -> PROFT records
     for (std::size_t r = 0; r < proft.recordCount(); ++r)
-        records[proft.text(r, "ABREV")].push_back(r);
+        records[proft.text(r, velmora::proft::kAbrev)].push_back(r);
 
     std::unordered_map<std::string, const TeacherKeyLine*> byAbbreviation;
     for (const auto& line : keys.lines) {
@@ -141,20 +168,19 @@ TeacherKeysApplied applyTeacherKeys(const fs::path& proftTable, const TeacherKey
     // What the file would store, teacher by teacher; stored only if it leaves nobody incomplete.
     for (auto teacher : incompleteTeachers(proft)) {
         const auto found = byAbbreviation.find(teacher.abbreviation);
-        StoredTeacherKeys keysOf{teacher.record, std::nullopt, std::nullopt};
-        if (found != byAbbreviation.end()) {
-            if (teacher.lacksEmployeeKey && !found->second->employeeKey.empty()) {
-                keysOf.employeeKey = found->second->employeeKey;
-                teacher.lacksEmployeeKey = false;
-            }
-            if (teacher.lacksPostDate && !found->second->postDate.empty()) {
-                keysOf.postDate = found->second->postDate;
-                teacher.lacksPostDate = false;
-            }
+        StoredTeacherKeys keysOf{teacher.record, {}};
+        std::vector<std::string> stillLacking;
+        for (const std::string& field : teacher.lacking) {
+            const std::string* given = found == byAbbreviation.end() ? nullptr : &found->second->key(field);
+            if (given && !given->empty())
+                keysOf.keys.emplace(field, *given);
+            else
+                stillLacking.push_back(field);
         }
-        if (teacher.lacksEmployeeKey || teacher.lacksPostDate)
+        teacher.lacking = std::move(stillLacking);
+        if (!teacher.lacking.empty())
             applied.stillIncomplete.push_back(std::move(teacher));
-        if (keysOf.employeeKey || keysOf.postDate)
+        if (!keysOf.keys.empty())
             applied.stored.push_back(std::move(keysOf));
     }
     if (!applied.stillIncomplete.empty()) {
@@ -162,10 +188,9 @@ TeacherKeysApplied applyTeacherKeys(const fs::path& proftTable, const TeacherKey
         return applied;
     }
     try {
-        for (std::size_t i = 0; i < applied.stored.size(); ++i) {
-            const auto& keysOf = applied.stored[i];
-            storeTeacherKeys(proft, keysOf.record, keysOf.employeeKey, keysOf.postDate);
-            applied.keysStored += (keysOf.employeeKey ? 1 : 0) + (keysOf.postDate ? 1 : 0);
+        for (const auto& keysOf : applied.stored) {
+            storeTeacherKeys(proft, keysOf.record, keysOf.keys);
+            applied.keysStored += keysOf.keys.size();
         }
     } catch (...) {
         // All or nothing: what was stored before the failure goes again.
@@ -184,17 +209,15 @@ void withdrawTeacherKeys(const fs::path& proftTable, const TeacherKeysApplied& a
     if (applied.stored.empty())
         return;
     auto proft = dbf::Table::open(proftTable, dbf::OpenMode::Shared, dbf::Access::ReadWrite);
-    const auto holds = [&](std::size_t record, const char* field, const std::optional<std::string>& key) {
-        return key && record < proft.recordCount() &&
-               ansi::trimControls(proft.text(record, field)) == ansi::trimControls(*key);
-    };
     for (const auto& keysOf : applied.stored) {
-        const bool employeeKey = holds(keysOf.record, "X_EMPLEADO", keysOf.employeeKey);
-        const bool postDate = holds(keysOf.record, "F_TOMAPOS", keysOf.postDate);
-        if (employeeKey || postDate)
-            storeTeacherKeys(proft, keysOf.record,
-                             employeeKey ? std::optional<std::string>("") : std::nullopt,
-                             postDate ? std::optional<std::string>("") : std::nullopt, EmptyKey::Clears);
+        // Only a key that still holds what was stored goes; one changed meanwhile stays.
+        TeacherKeyValues cleared;
+        for (const auto& [field, key] : keysOf.keys)
+            if (keysOf.record < proft.recordCount() &&
+                ansi::trimControls(proft.text(keysOf.record, field)) == ansi::trimControls(key))
+                cleared.emplace(field, "");
+        if (!cleared.empty())
+            storeTeacherKeys(proft, keysOf.record, cleared, EmptyKey::Clears);
     }
     proft.close();
 }

@@ -1,10 +1,11 @@
 #pragma once
 // Teacher keys given in a file instead of the teacher data dialog: one line per teacher,
-// "ABREV;X_EMPLEADO;F_TOMAPOS", an optional heading line with those names. The file is UTF-8, or
-// windows-1252 when it is not valid UTF-8 (what a Spanish spreadsheet saves as CSV by default).
+// "ABREV;X_EMPLEADO;F_TOMAPOS" (ABREV, then every teacher key), an optional heading line with those
+// names. The file is UTF-8, or windows-1252 when it is not valid UTF-8 (what a Spanish spreadsheet
+// saves as CSV by default).
 //
 // The file is all or nothing: it is checked whole, and its keys are stored only when they leave no
-// teacher of PROFT without both keys; a run that stops later takes them back out
+// teacher of PROFT without a key; a run that stops later takes them back out
 // (withdrawTeacherKeys), so a stopped import leaves PROFT as it was.
 
 #include "import/TeacherKeys.h"
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pontrel::importing {
@@ -20,8 +22,12 @@ namespace pontrel::importing {
 struct TeacherKeyLine {
     int line = 0;             // in the file, from 1
     std::string abbreviation; // ANSI
-    std::string employeeKey;  // empty when the line leaves it out
-    std::string postDate;     // empty when the line leaves it out
+    // One per teacher key, in PROFT's order (velmora::proft::kTeacherKeys); empty when the line
+    // leaves it out.
+    std::vector<std::string> keys;
+
+    // The key given for the teacher key `field`.
+    const std::string& key(std::string_view field) const;
 };
 
 struct TeacherKeyFile {
@@ -37,8 +43,7 @@ TeacherKeyFile readTeacherKeyFile(const std::filesystem::path& file);
 // One teacher's keys as the file completed them in PROFT.
 struct StoredTeacherKeys {
     std::size_t record = 0;
-    std::optional<std::string> employeeKey; // stored where the record had none
-    std::optional<std::string> postDate;
+    TeacherKeyValues keys; // each stored where the record had none
 };
 
 struct TeacherKeysApplied {

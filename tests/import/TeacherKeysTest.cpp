@@ -62,6 +62,8 @@ TEST_F(TeacherTable, IncompleteTeachersAndWhatTheyLack) {
     EXPECT_EQ(all[1].record, 2u);
     EXPECT_EQ(missingKeysText(all[1]), "F_TOMAPOS");
     EXPECT_EQ(missingKeysText(all[2]), "X_EMPLEADO y F_TOMAPOS");
+    EXPECT_EQ(all[2].lacking, (std::vector<std::string>{"X_EMPLEADO", "F_TOMAPOS"})) << "in PROFT's order";
+    EXPECT_EQ(anyTeacherKeyText(), "X_EMPLEADO o F_TOMAPOS");
     const auto first = incompleteTeachers(proft, true);
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0].abbreviation, "LUIS");

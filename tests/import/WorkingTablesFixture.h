@@ -8,6 +8,7 @@
 #include "support/SolucWriter.h"
 
 #include "dbf/Table.h"
+#include "exchange/VelmoraTables.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,80 +25,34 @@ namespace fs = std::filesystem;
 // Field name -> value as text (ANSI); fields not named stay NULL.
 using Row = std::map<std::string, std::string>;
 
-inline std::vector<dbf::FieldSpec> text(std::initializer_list<std::pair<const char*, int>> fields) {
-    std::vector<dbf::FieldSpec> specs;
-    for (auto [name, width] : fields)
-        specs.push_back({name, 'C', width, 0});
-    return specs;
+// Layouts as the export run creates them (the step tests hold each one, spelled out, against what
+// the steps write).
+inline const std::vector<dbf::FieldSpec>& proftLayout() {
+    return velmora::proft::layout().fields;
 }
-
-// Layouts as the export run creates them.
-inline std::vector<dbf::FieldSpec> proftLayout() {
-    return {{"ABREV", 'C', 10, 0},    {"NOMBRE", 'C', 80, 0}, {"DEPART", 'C', 40, 0},
-            {"EMAIL", 'C', 100, 0},   {"DNI", 'I', 0, 0},     {"X_EMPLEADO", 'C', 10, 0},
-            {"F_TOMAPOS", 'C', 10, 0}};
+inline const std::vector<dbf::FieldSpec>& asignomtLayout() {
+    return velmora::asignomt::layout().fields;
 }
-inline std::vector<dbf::FieldSpec> asignomtLayout() {
-    return {{"COD", 'C', 10, 0},
-            {"CODLARGO", 'C', 10, 0},
-            {"NOMBRE", 'C', 80, 0},
-            {"CODTAREA", 'C', 12, 0},
-            {"ESTAREA", 'L', 0, 0}};
+inline const std::vector<dbf::FieldSpec>& asignomt2Layout() {
+    return velmora::asignomt2::layout().fields;
 }
-inline std::vector<dbf::FieldSpec> asignomt2Layout() {
-    return {{"COD", 'C', 10, 0},     {"CODLARGO", 'C', 10, 0},    {"NOMBRE", 'C', 80, 0},
-            {"MATERIA", 'C', 20, 0}, {"OFERTAMATRI", 'C', 20, 0}, {"CODTAREA", 'C', 12, 0},
-            {"ESTAREA", 'L', 0, 0}};
+inline const std::vector<dbf::FieldSpec>& aulatLayout() {
+    return velmora::aulat::layout().fields;
 }
-inline std::vector<dbf::FieldSpec> aulatLayout() {
-    return {{"ABREV", 'C', 10, 0},
-            {"NOMBRE", 'C', 80, 0},
-            {"EDIFICIO", 'C', 1, 0},
-            {"MAXALUM", 'I', 0, 0},
-            {"DEPCENTRO", 'C', 10, 0}};
+inline const std::vector<dbf::FieldSpec>& cursostLayout() {
+    return velmora::cursost::layout().fields;
 }
-inline std::vector<dbf::FieldSpec> cursostLayout() {
-    return text({{"ABREV", 3}, {"TURNO", 1}, {"NIVEL", 5}, {"CURSO", 3}, {"CLAVE", 10}, {"ESTUD", 80}});
+inline const std::vector<dbf::FieldSpec>& grupostLayout() {
+    return velmora::grupost::layout().fields;
 }
-inline std::vector<dbf::FieldSpec> grupostLayout() {
-    return text({{"ABREV", 10},
-                 {"TURNO", 1},
-                 {"NIVEL", 5},
-                 {"CURSO", 3},
-                 {"GRUPO", 2},
-                 {"CLAVE", 10},
-                 {"CLAVECURSO", 10},
-                 {"DESCRIP", 80}});
+inline const std::vector<dbf::FieldSpec>& asigtLayout() {
+    return velmora::asigt::layout().fields;
 }
-inline std::vector<dbf::FieldSpec> asigtLayout() {
-    auto fields = text({{"CASIG", 10},
-                        {"CPROF", 10},
-                        {"CGRUP", 10},
-                        {"CAULA", 10},
-                        {"TURNO", 10},
-                        {"NIVEL", 5},
-                        {"CURSO", 3},
-                        {"GRUPO", 2}});
-    fields.push_back({"HORAS", 'O', 0, 0});
-    for (auto& f : text({{"SESIONES", 20}, {"NCONEX", 4}, {"CLAVE", 10}, {"CLAVECURSO", 10}, {"CTAREA", 10}}))
-        fields.push_back(f);
-    return fields;
+inline const std::vector<dbf::FieldSpec>& diashorastLayout() {
+    return velmora::diashorast::layout().fields;
 }
-inline std::vector<dbf::FieldSpec> diashorastLayout() {
-    return text({{"DIHO", 10},
-                 {"CODDIHO", 10},
-                 {"DIA", 20},
-                 {"TEXTODIA", 20},
-                 {"HORA", 8},
-                 {"TEXTOHOR", 15},
-                 {"HORADESDE", 8},
-                 {"HORAHASTA", 8},
-                 {"MINUTOS", 8},
-                 {"MARCO", 1},
-                 {"MARCOXML", 10}});
-}
-inline std::vector<dbf::FieldSpec> periodosLayout() {
-    return text({{"CJORNADA", 10}, {"JORNADA", 40}, {"FECINI", 10}, {"FECFIN", 10}});
+inline const std::vector<dbf::FieldSpec>& periodosLayout() {
+    return velmora::periodos::layout().fields;
 }
 
 inline void writeTable(const fs::path& file, const std::vector<dbf::FieldSpec>& layout,
@@ -125,6 +80,12 @@ inline void writeTable(const fs::path& file, const std::vector<dbf::FieldSpec>& 
     table.close();
 }
 
+// The table `layout` in `folder`, under its own file name.
+inline void writeTable(const fs::path& folder, const velmora::TableLayout& layout,
+                       const std::vector<Row>& rows) {
+    writeTable(folder / layout.fileName(), layout.fields, rows);
+}
+
 // One SOLUC record; DIA and HORA as their digits ("" for an empty field).
 struct SolucRow {
     std::string prof, dia, hora, marco, asig, codgrupo, tarea, aula;
@@ -146,9 +107,11 @@ struct SolucCodePage {
 inline void writeSoluc(const fs::path& file, const std::vector<SolucRow>& rows, SolucStorage storage,
                        const SolucCodePage& codePage = {}) {
     if (storage == SolucStorage::Level7Integer) {
-        std::vector<dbf::FieldSpec> layout = {
-            {"PROF", 'C', 10, 0}, {"DIA", 'I', 0, 0},       {"HORA", 'I', 0, 0},   {"MARCO", 'C', 1, 0},
-            {"ASIG", 'C', 10, 0}, {"CODGRUPO", 'C', 10, 0}, {"TAREA", 'C', 10, 0}, {"AULA", 'C', 10, 0}};
+        // Velmora's fields, DIA and HORA as the engine's integers.
+        std::vector<dbf::FieldSpec> layout = velmora::soluc::layout().fields;
+        for (auto& field : layout)
+            if (field.name == velmora::soluc::kDia || field.name == velmora::soluc::kHora)
+                field = {field.name, 'I', 0, 0};
         std::vector<Row> table;
         for (const auto& r : rows) {
             Row row{{"PROF", r.prof},         {"MARCO", r.marco}, {"ASIG", r.asig},
@@ -228,16 +191,16 @@ struct SchoolTables {
 
     void write(const fs::path& folder) const {
         writeSoluc(folder / "SOLUC.DBF", soluc, solucStorage, solucCodePage);
-        writeTable(folder / "PROFT.DBF", proftLayout(), proft);
-        writeTable(folder / "ASIGNOMT.DBF", asignomtLayout(), asignomt);
-        writeTable(folder / "ASIGNOMT2.DBF", asignomt2Layout(), asignomt2);
-        writeTable(folder / "AULAT.DBF", aulatLayout(), aulat);
-        writeTable(folder / "CURSOST.DBF", cursostLayout(), cursost);
-        writeTable(folder / "GRUPOST.DBF", grupostLayout(), grupost);
-        writeTable(folder / "ASIGT.DBF", asigtLayout(), asigt);
-        writeTable(folder / "DIASHORAST.DBF", diashorastLayout(), diashorast);
+        writeTable(folder, velmora::proft::layout(), proft);
+        writeTable(folder, velmora::asignomt::layout(), asignomt);
+        writeTable(folder, velmora::asignomt2::layout(), asignomt2);
+        writeTable(folder, velmora::aulat::layout(), aulat);
+        writeTable(folder, velmora::cursost::layout(), cursost);
+        writeTable(folder, velmora::grupost::layout(), grupost);
+        writeTable(folder, velmora::asigt::layout(), asigt);
+        writeTable(folder, velmora::diashorast::layout(), diashorast);
         if (withPeriodos)
-            writeTable(folder / "PERIODOS.DBF", periodosLayout(), periodos);
+            writeTable(folder, velmora::periodos::layout(), periodos);
     }
 };
 
