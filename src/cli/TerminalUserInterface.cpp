@@ -121,7 +121,7 @@ std::optional<fs::path> TerminalUserInterface::chooseDocument() {
 
 void TerminalUserInterface::showMessage(const std::string& text) {
     // The window's box says only "No existe archivo"; a terminal names the file it looked for.
-    if (text == kNoDocumentMessage && document_) {
+    if (text == messages::kNoDocument && document_) {
         const auto full = chooseDocument();
         messages_.push_back(text + ": " + full->string());
         return;

@@ -25,10 +25,6 @@ class StopReported : public std::exception {
     const char* what() const noexcept override { return "ejecución detenida"; }
 };
 
-// The frame dialog's messages, verbatim.
-using exporting::kNoFrameMessage;
-using exporting::kTooManyFramesMessage;
-
 // The frame dialog's results for the entries of its frame list (raw codes, ANSI) when the user picks
 // every entry whose code equals one of `codes` (ANSI; blanks around codes do not count, empty codes
 // pick nothing).

@@ -9,7 +9,7 @@ bool chooseExistingDocument(RunSession& session, UserInterface& ui) {
         session.documentPath = *chosen;
     std::error_code ec;
     if (session.documentPath.empty() || !std::filesystem::is_regular_file(session.documentPath, ec)) {
-        ui.showMessage(kNoDocumentMessage);
+        ui.showMessage(messages::kNoDocument);
         if (session.hostReadsResult)
             ui.setResultCode(-1);
         return false;

@@ -7,8 +7,6 @@
 
 namespace pontrel {
 
-inline constexpr const char* kNoDocumentMessage = messages::kNoDocument;
-
 // Shows the file dialog; a confirmed file becomes the session's document path, a cancelled dialog
 // keeps the one chosen by an earlier run of either direction. When no file exists at that path (an
 // empty path included) shows "No existe archivo", then sets the result code -1 when Velmora reads the

@@ -370,11 +370,6 @@ std::optional<std::string> recoverWhileLocked(const fs::path& folder) {
     }
 }
 
-bool replacementInterrupted(const fs::path& folder) {
-    std::error_code ec;
-    return fs::exists(folder / kJournalFileName, ec) || !unfinishedJournals(folder).empty();
-}
-
 std::optional<std::string> recoverInterruptedReplacement(const fs::path& folder) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec))

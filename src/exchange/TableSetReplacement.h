@@ -62,13 +62,10 @@ class TableSetReplacement {
 // cannot be put right.
 std::optional<std::string> recoverInterruptedReplacement(const std::filesystem::path& folder);
 
-// Whether a replacement that a killed process left half done waits in `folder` to be put right: its
-// tables are then a mix of the old and the new set.
-bool replacementInterrupted(const std::filesystem::path& folder);
-
 // Whether a replacement was left half done in `folder` (its journal says the new set is not complete):
 // the folder then holds a mix of old and new tables until recoverInterruptedReplacement puts it right.
-// Only reads; a damaged journal is an error that says so.
+// A confirmed journal is not one: the new set is whole and only the clean-up was left, so the tables
+// can be read as they are. Only reads; a damaged journal is an error that says so.
 bool replacementLeftHalfDone(const std::filesystem::path& folder);
 
 // The same for a caller that already holds the WorkingFolderLock of `folder`.

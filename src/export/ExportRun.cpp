@@ -131,7 +131,7 @@ RunOutcome ExportRun::run() {
         return RunOutcome::DocumentMissing;
     const auto levelTable = findLevelTable(session_);
     if (!levelTable) {
-        ui_.showMessage(kNoLevelTableMessage);
+        ui_.showMessage(messages::kNoLevelTable);
         return RunOutcome::Stopped;
     }
 
@@ -175,7 +175,7 @@ RunOutcome ExportRun::run() {
     summary_ = std::move(summary);
 
     ui_.setResultCode(1);
-    ui_.showMessage(kFinishedMessage);
+    ui_.showMessage(messages::kFinished);
     return RunOutcome::Completed;
 }
 

@@ -20,16 +20,11 @@
 
 namespace pontrel::exporting {
 
-// The messages of the run, verbatim.
-inline constexpr const char* kNoDocumentMessage = pontrel::kNoDocumentMessage;
-inline constexpr const char* kNoLevelTableMessage = messages::kNoLevelTable;
-inline constexpr const char* kFinishedMessage = messages::kFinished;
-
 // The ten tables that a completed run leaves in the working folder, in the order the steps make them.
 const std::vector<std::string>& exportedTables();
 
 // NIVELCAN.DBF as the run looks for it: the file the session names, or the one beside the program (in
-// any letter case); nullopt when there is none and the run would stop with kNoLevelTableMessage.
+// any letter case); nullopt when there is none and the run would stop with messages::kNoLevelTable.
 std::optional<std::filesystem::path> findLevelTable(const RunSession& session);
 
 struct ExportOptions {

@@ -13,9 +13,9 @@ void FrameSelection::add(std::string_view rawCode) {
 
 std::string FrameSelection::message(std::size_t selectedCount) {
     if (selectedCount > kMostChosenFrames)
-        return kTooManyFramesMessage;
+        return messages::kTooManyFrames;
     if (selectedCount == 0)
-        return kNoFrameMessage;
+        return messages::kNoFrame;
     return {};
 }
 

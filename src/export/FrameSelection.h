@@ -18,10 +18,6 @@ namespace pontrel::exporting {
 inline constexpr std::size_t kFrameCodeWidth = 10;
 inline constexpr std::size_t kMostChosenFrames = 5;
 
-// The messages that refuse a choice, verbatim (the first one has two lines).
-inline constexpr const char* kTooManyFramesMessage = messages::kTooManyFrames;
-inline constexpr const char* kNoFrameMessage = messages::kNoFrame;
-
 // A choice being made over a frame list: the selected entries are added in list order.
 class FrameSelection {
   public:

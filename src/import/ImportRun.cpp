@@ -107,7 +107,7 @@ RunOutcome ImportRun::run() {
     summary_.output = writer.SaveDocument(session_.documentPath);
     busy.release();
     ui_.setResultCode(1);
-    ui_.showMessage(kFinishedMessage);
+    ui_.showMessage(messages::kFinished);
     return RunOutcome::Completed;
 }
 
@@ -123,7 +123,7 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
 
     const std::optional<CourseDates> course = readCourseDates(folder);
     if (!course)
-        return Stop{RunOutcome::Stopped, kNoPeriodsMessage};
+        return Stop{RunOutcome::Stopped, messages::kNoPeriods};
 
     writer.StartDocument(std::move(document), year);
     if (!writer.encodingNote().empty())
@@ -151,7 +151,7 @@ std::optional<WorkingFolderLock> ImportRun::lockWorkingFolder(const fs::path& fo
         return lock;
     }
     summary_.folderNotLocked = whyNoLock;
-    if (replacementInterrupted(folder))
+    if (replacementLeftHalfDone(folder))
         throw Error("La carpeta de trabajo «" + platform::utf8Of(folder) +
                     "» tiene una sustitución de tablas interrumpida que hay que reparar antes de leerla, "
                     "y Pontrel no puede escribir en ella (" +
@@ -197,7 +197,7 @@ std::optional<ImportRun::Stop> ImportRun::passTeacherGate(dbf::Table& teachers, 
         }
         gate.close();
         if (summary_.teacherDialogShown)
-            return Stop{RunOutcome::TeacherDataMissing, kTeacherDataMissingMessage};
+            return Stop{RunOutcome::TeacherDataMissing, messages::kTeacherDataMissing};
         // The keys would be stored in PROFT, which this run cannot write.
         if (summary_.folderNotLocked)
             return Stop{

@@ -113,12 +113,6 @@ class ImportRun {
     std::chrono::milliseconds lockWait_{60000};
 };
 
-// The fixed messages of the run (UTF-8).
-inline constexpr const char* kNoDocumentMessage = pontrel::kNoDocumentMessage;
-inline constexpr const char* kNoPeriodsMessage = messages::kNoPeriods;
-inline constexpr const char* kTeacherDataMissingMessage = messages::kTeacherDataMissing;
-inline constexpr const char* kFinishedMessage = messages::kFinished;
-
 // Said when a table holds more records than its header counts: all of them are read.
 std::string uncountedRecordsMessage(const UncountedRecords& table);
 

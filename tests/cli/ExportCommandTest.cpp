@@ -53,8 +53,8 @@ TEST(FrameSelection, PicksEveryEntryWhoseCodeMatchesAndBuildsTheSelectionAsTheDi
         {{"JOR1"}, "JOR1      JOR1      ", true, ""},
         {{" JOR2 "}, " JOR2     ", true, ""},
         {{"JORNADA-LARGA", "ext"}, "JORNADA-LAext       ", true, ""},
-        {{"EXT"}, "", false, kNoFrameMessage}, // letter case counts
-        {{}, "", false, kNoFrameMessage},
+        {{"EXT"}, "", false, messages::kNoFrame}, // letter case counts
+        {{}, "", false, messages::kNoFrame},
         {{"JOR1", "JOR2", "JORNADA-LARGA", "ext"},
          "JOR1       JOR2     JORNADA-LAJOR1      ext       ",
          true,

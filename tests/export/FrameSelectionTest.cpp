@@ -17,7 +17,7 @@ struct SelectionCase {
 
 TEST(FrameSelection, BuildsTenCharactersPerSelectedEntryAndAcceptsOneToFive) {
     const std::vector<SelectionCase> cases = {
-        {{}, "", false, kNoFrameMessage},
+        {{}, "", false, messages::kNoFrame},
         {{"JOR1"}, "JOR1      ", true, ""},
         // A leading blank is kept, a long code is cut, a code selected twice counts twice.
         {{" J2", "JORNADA-LARGA", " J2"}, " J2       JORNADA-LA J2       ", true, ""},

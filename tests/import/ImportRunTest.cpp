@@ -336,6 +336,13 @@ TEST_F(ImportRunTest, ReadOnlyWorkingFolderIsReadAndOnlyWritingStops) {
                  "PONTREL DIARIO 1\nESTADO REEMPLAZANDO\nANTERIOR PROFT.DBF\nNUEVO PROFT.DBF\n");
          },
          std::nullopt, "sustitución de tablas interrumpida"},
+        // The new set was complete and only the clean-up was cut short: the tables are whole.
+        {"a replacement completed but not cleaned up",
+         [](testing::SchoolTables&, const fs::path& folder) {
+             testing::writeFile(folder / kJournalFileName,
+                                "PONTREL DIARIO 1\nESTADO CONFIRMADO\nANTERIOR PROFT.DBF\nNUEVO PROFT.DBF\n");
+         },
+         RunOutcome::Completed, "Proceso finalizado"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -183,7 +183,7 @@ TEST_F(ImportAfterChanges, TeacherAndRoomRemovedSinceAreListedAndTheDocumentIsSt
                                                {"Dependencias (X_DEPENDENCIA)", {"A2"}}};
     EXPECT_EQ(run->summary().missingKeys, expected);
     EXPECT_TRUE(fs::exists(timetableDocumentPath(document)));
-    EXPECT_EQ(ui.messages.back(), kFinishedMessage);
+    EXPECT_EQ(ui.messages.back(), messages::kFinished);
 }
 
 // Yedra finds a teacher by X_EMPLEADO and F_TOMAPOS together: a date changed in Yedra since the export
