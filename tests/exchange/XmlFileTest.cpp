@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -338,9 +339,9 @@ TEST(XmlFileMessages, ContentOutsideTheFileIsNamedAsNotLoaded) {
     }
 }
 
-// The bytes that the declared encoding cannot take are placed on their line, with the encoding named;
-// a file over the limit is told its size exactly.
-TEST(XmlFileMessages, EncodingErrorsAndSizesAreSaidExactly) {
+// The bytes that the declared encoding cannot take are placed on their line, with the encoding named,
+// wherever in the file they stand (the file is read in pieces of 64 KiB).
+TEST(XmlFileMessages, EncodingErrorsAreSaidExactly) {
     ScratchFolder folder;
     const auto wrong =
         folder.write("cp1252.xml", declaring("windows-1252") +
@@ -352,13 +353,44 @@ TEST(XmlFileMessages, EncodingErrorsAndSizesAreSaidExactly) {
         << refusal.message;
     EXPECT_EQ(refusal.message.find("error 6003"), std::string::npos) << refusal.message;
 
-    const auto large = folder.path() / "grande.xml";
-    testing::writeFile(large, "<SERVICIO/>");
-    std::filesystem::resize_file(large, kMaxDocumentBytes + 1);
-    const Refusal tooLarge = refusalOf(large, false);
-    EXPECT_NE(tooLarge.message.find("ocupa 67.108.865 bytes y supera el límite de 67.108.864 bytes (64 MB)"),
+    std::string lines;
+    for (int i = 0; i < 3000; ++i)
+        lines += "<dato>una línea de relleno para pasar del primer trozo</dato>\n";
+    const auto far = folder.write("lejos.xml", declaring("windows-1252") + "<SERVICIO>\n" + lines +
+                                                   "<dato>mal \x81</dato>\n</SERVICIO>");
+    EXPECT_NE(refusalOf(far, true).message.find("(línea 3003: el texto no está escrito en la codificación"),
               std::string::npos)
-        << tooLarge.message;
+        << refusalOf(far, true).message;
+}
+
+// No size of document is refused: one larger than 64 MB (the limit there once was) is read whole, its
+// records after the bulk included; white space before the first «<» is looked through however long.
+TEST(XmlFileSize, LargeDocumentsAndLongLeadingWhiteSpaceAreRead) {
+    ScratchFolder folder;
+    const auto large = folder.path() / "grande.xml";
+    {
+        std::ofstream out(large, std::ios::binary);
+        out << "<SERVICIO><BLOQUE_DATOS>\n";
+        const std::string blanks(1 << 20, ' ');
+        for (int i = 0; i < 65; ++i)
+            out << blanks << "<grupo_datos seq=\"OTRO\"/>\n";
+        out << "<grupo_datos seq=\"EMPLEADOS\"><grupo_datos><dato>1</dato><dato>Último</dato></grupo_datos>"
+               "</grupo_datos></BLOQUE_DATOS></SERVICIO>\n";
+    }
+    ASSERT_GT(std::filesystem::file_size(large), 64ull * 1024 * 1024);
+    expectSurnameReadBothWays(large, "\xDA"
+                                     "ltimo");
+
+    const std::string leading(200 * 1024, ' ');
+    expectSurnameReadBothWays(folder.write("blancos.xml", leading + "\n" +
+                                                              document("", "Pe\xC3\xB1"
+                                                                           "a")),
+                              "Pe\xF1"
+                              "a");
+    const Refusal notXml = refusalOf(folder.write("texto.xml", leading + "hola"), false);
+    EXPECT_NE(notXml.message.find("no empieza por «<»"), std::string::npos) << notXml.message;
+    const Refusal empty = refusalOf(folder.write("vacio.xml", leading), true);
+    EXPECT_NE(empty.message.find("(línea 1: el documento está vacío)"), std::string::npos) << empty.message;
 }
 
 // libxml2's allocations fail after `budget` of them: the machine running out of memory mid-parse.
