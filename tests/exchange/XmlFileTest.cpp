@@ -15,10 +15,12 @@
 #include <libxml/xmlmemory.h>
 #include <libxml/xmlversion.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -391,6 +393,62 @@ TEST(XmlFileSize, LargeDocumentsAndLongLeadingWhiteSpaceAreRead) {
     EXPECT_NE(notXml.message.find("no empieza por «<»"), std::string::npos) << notXml.message;
     const Refusal empty = refusalOf(folder.write("vacio.xml", leading), true);
     EXPECT_NE(empty.message.find("(línea 1: el documento está vacío)"), std::string::npos) << empty.message;
+}
+
+// What was written is read back before it replaces anything: only checked, in pieces of whatever size
+// the source gives, in the encoding its mark or declaration says.
+TEST(XmlFileReadBack, WrittenDocumentsAreCheckedPieceByPiece) {
+    std::string rows;
+    for (int i = 0; i < 4000; ++i)
+        rows += "  <dato nombre_dato=\"X\">valor " + std::to_string(i) + " \xE1</dato>\n";
+    const std::string latin1 =
+        declaring("ISO-8859-1") + "<!-- antes -->\n<SERVICIO>\n" + rows + "</SERVICIO>\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::optional<std::string> reason; // nullopt: reads back
+    };
+    const std::vector<Case> cases = {
+        {"Latin1", latin1, std::nullopt},
+        {"Utf16WithMark", "\xFF\xFE" + utf16(declaring("UTF-16") + "<SERVICIO>Año</SERVICIO>\n", false),
+         std::nullopt},
+        {"UnclosedAtTheEnd", declaring("ISO-8859-1") + "<SERVICIO>\n" + rows,
+         "línea 4003: el documento termina sin cerrar la etiqueta «SERVICIO» abierta en la línea 2"},
+        {"NotTheDeclaredEncoding", declaring("UTF-8") + "<SERVICIO>\n" + rows + "</SERVICIO>\n",
+         "línea 3: el texto no está escrito en la codificación que declara el documento"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A source that gives at most 7 bytes a call, and one that gives everything at once.
+        for (const std::size_t most : {std::size_t{7}, c.bytes.size()}) {
+            std::size_t at = 0;
+            const auto reason = unreadableXmlReason(XmlPieces([&](char* data, std::size_t size) -> long {
+                const std::size_t n = std::min({size, most, c.bytes.size() - at});
+                std::memcpy(data, c.bytes.data() + at, n);
+                at += n;
+                return static_cast<long>(n);
+            }));
+            if (!c.reason) {
+                EXPECT_EQ(reason, std::nullopt) << *reason;
+                continue;
+            }
+            ASSERT_TRUE(reason.has_value());
+            EXPECT_EQ(reason->rfind(*c.reason, 0), 0u) << *reason;
+        }
+        EXPECT_EQ(unreadableXmlReason(std::string_view(c.bytes)).has_value(), c.reason.has_value());
+    }
+
+    // A source that fails halfway says so, whatever the bytes read so far.
+    std::size_t at = 0;
+    const auto failed = unreadableXmlReason(XmlPieces([&](char* data, std::size_t size) -> long {
+        if (at >= 100000)
+            return -1;
+        const std::size_t n = std::min(size, latin1.size() - at);
+        std::memcpy(data, latin1.data() + at, n);
+        at += n;
+        return static_cast<long>(n);
+    }));
+    EXPECT_EQ(failed, std::optional<std::string>("no se pudo volver a leer lo escrito"));
 }
 
 // libxml2's allocations fail after `budget` of them: the machine running out of memory mid-parse.
