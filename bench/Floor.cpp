@@ -1,6 +1,7 @@
 #include "Floor.h"
 
 #include <libxml/parser.h>
+#include <libxml/xmlreader.h>
 
 #include <chrono>
 #include <cstdio>
@@ -20,20 +21,32 @@ std::uintmax_t readWhole(const std::filesystem::path& file) {
 
 } // namespace
 
-double measureFloor(const std::filesystem::path& document,
+double measureFloor(DocumentRead read, const std::filesystem::path& document,
                     const std::vector<std::filesystem::path>& inputTables, std::uintmax_t bytesToWrite,
                     const std::filesystem::path& scratch) {
     const auto start = std::chrono::steady_clock::now();
 
-    xmlDocPtr doc = xmlReadFile(document.c_str(), nullptr, XML_PARSE_NONET);
-    if (!doc)
-        throw std::runtime_error("libxml2 no puede leer " + document.string());
-    xmlFreeDoc(doc);
+    if (read == DocumentRead::Tree) {
+        xmlDocPtr doc = xmlReadFile(document.c_str(), nullptr, XML_PARSE_NONET);
+        if (!doc)
+            throw std::runtime_error("libxml2 no puede leer " + document.string());
+        xmlFreeDoc(doc);
+    } else {
+        xmlTextReaderPtr reader = xmlReaderForFile(document.c_str(), nullptr, XML_PARSE_NONET);
+        if (!reader)
+            throw std::runtime_error("libxml2 no puede leer " + document.string());
+        int result = 0;
+        while ((result = xmlTextReaderRead(reader)) == 1) {
+        }
+        xmlFreeTextReader(reader);
+        if (result != 0)
+            throw std::runtime_error("libxml2 no puede leer " + document.string());
+    }
 
-    std::uintmax_t read = 0;
+    std::uintmax_t bytesRead = 0;
     for (const auto& table : inputTables)
-        read += readWhole(table);
-    if (read == 0 && !inputTables.empty())
+        bytesRead += readWhole(table);
+    if (bytesRead == 0 && !inputTables.empty())
         throw std::runtime_error("las tablas de entrada están vacías");
 
     {

@@ -23,16 +23,8 @@ std::vector<std::string> groupNames(const pontrel::YedraDocument& doc) {
     std::vector<std::string> names = {"MATERIAS",           "ACTIVIDADES",       "EMPLEADOS",
                                       "DEPENDENCIAS",       "CURSOS_DEL_CENTRO", "UNIDADES",
                                       "JORNADAS_ESCOLARES", "TRAMOS_HORARIOS"};
-    xmlNode* root = xmlDocGetRootElement(doc.xml());
-    for (xmlNode* block = root ? root->children : nullptr; block; block = block->next)
-        for (xmlNode* group = block->children; group; group = group->next) {
-            if (group->type != XML_ELEMENT_NODE)
-                continue;
-            if (xmlChar* seq = xmlGetProp(group, reinterpret_cast<const xmlChar*>("seq"))) {
-                names.emplace_back(reinterpret_cast<const char*>(seq));
-                xmlFree(seq);
-            }
-        }
+    for (const auto& name : doc.groupNames())
+        names.push_back(name);
     return names;
 }
 

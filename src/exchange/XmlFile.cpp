@@ -33,14 +33,6 @@ struct ParseProblem {
     std::string message; // libxml2's own, never shown: some reasons are read from it
 };
 
-// 67.108.864: a size in bytes as a Spanish reader writes it.
-std::string bytesText(long long size) {
-    std::string digits = std::to_string(size);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), ".");
-    return digits;
-}
-
 Error outOfMemory(const std::string& name) {
     return Error("No hay memoria suficiente para leer el archivo «" + name +
                  "». Cierre otros programas y vuelva a intentarlo.");
@@ -243,48 +235,90 @@ class ErrorCapture {
     void* previousContext_;
 };
 
-// The branch policy of the parse under way on this thread, and whether the branch being read is kept.
-struct BranchPruning {
-    const KeepBranch* keep = nullptr;
-    bool insideKeptBranch = false;
+// The reader told of the elements of the parse under way on this thread, and how deep the element
+// is that it keeps whole (-1 when none is open).
+struct ReadingAlong {
+    XmlReadAlong* along = nullptr;
+    int keptFrom = -1;
 };
-thread_local BranchPruning* currentPruning = nullptr;
+thread_local ReadingAlong* currentAlong = nullptr;
 
-// Only the file's own context prunes: entity text parsed by an inner context builds the entity's
+// Only the file's own context is followed: entity text parsed by an inner context builds the entity's
 // own node list, which stays whole.
-BranchPruning* pruningFor(void* context) {
-    return context == currentContext ? currentPruning : nullptr;
+ReadingAlong* alongFor(void* context) {
+    return context == currentContext ? currentAlong : nullptr;
 }
 
-void startElementPruning(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
-                         int namespaceCount, const xmlChar** namespaces, int attributeCount,
-                         int defaultedCount, const xmlChar** attributes) {
+void startElementAlong(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+                       int namespaceCount, const xmlChar** namespaces, int attributeCount, int defaultedCount,
+                       const xmlChar** attributes) {
+    auto* parser = static_cast<xmlParserCtxt*>(context);
+    const int openBefore = parser->nodeNr;
     xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces, attributeCount,
                           defaultedCount, attributes);
-    auto* parser = static_cast<xmlParserCtxt*>(context);
-    BranchPruning* pruning = pruningFor(context);
+    ReadingAlong* reading = alongFor(context);
     // The element just started is the innermost open one; the root is the first.
-    if (pruning != nullptr && parser->node != nullptr && parser->nodeNr == 3)
-        pruning->insideKeptBranch = (*pruning->keep)(parser->node);
+    if (reading == nullptr || parser->nodeNr != openBefore + 1 || parser->node == nullptr)
+        return;
+    const int depth = parser->nodeNr - 1;
+    if (reading->along->started(parser->node, depth) && reading->keptFrom < 0)
+        reading->keptFrom = depth;
 }
 
-void endElementPruning(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri) {
+void endElementAlong(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri) {
     auto* parser = static_cast<xmlParserCtxt*>(context);
     xmlNode* ending = parser->node;
     const int depth = parser->nodeNr - 1; // the root's is 0
     xmlSAX2EndElementNs(context, localName, prefix, uri);
-    BranchPruning* pruning = pruningFor(context);
-    if (pruning == nullptr || ending == nullptr || depth < 2 || pruning->insideKeptBranch ||
-        ending->children == nullptr)
+    ReadingAlong* reading = alongFor(context);
+    if (reading == nullptr || ending == nullptr)
         return;
-    // The element itself stays, empty: text that follows it must not join the text before it.
-    xmlFreeNodeList(ending->children);
-    ending->children = nullptr;
-    ending->last = nullptr;
+    reading->along->ended(ending, depth);
+    if (reading->keptFrom >= 0 && reading->keptFrom < depth)
+        return;
+    reading->keptFrom = -1;
+    xmlNode* parent = ending->parent;
+    if (depth < 1 || parent == nullptr || parent->type != XML_ELEMENT_NODE)
+        return;
+    // The element goes with everything before it: whitespace between records would otherwise gather
+    // into one text node as long as the group.
+    xmlFreeNodeList(parent->children);
+    parent->children = nullptr;
+    parent->last = nullptr;
 }
 
 struct ContextDeleter {
     void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+};
+
+// The size of the pieces a document is read in.
+constexpr std::size_t kPieceBytes = 64 * 1024;
+
+// The file handed to libxml2 in pieces: first the bytes already read to tell its encoding, then the rest.
+struct DocumentSource {
+    std::ifstream in;
+    std::string head;
+    std::size_t headUsed = 0;
+    bool failed = false;
+
+    static int read(void* context, char* buffer, int length) {
+        auto* source = static_cast<DocumentSource*>(context);
+        if (length <= 0)
+            return 0;
+        if (source->headUsed < source->head.size()) {
+            const std::size_t n =
+                std::min(static_cast<std::size_t>(length), source->head.size() - source->headUsed);
+            std::memcpy(buffer, source->head.data() + source->headUsed, n);
+            source->headUsed += n;
+            return static_cast<int>(n);
+        }
+        if (!source->in.read(buffer, length) && source->in.bad()) {
+            source->failed = true;
+            return -1;
+        }
+        return static_cast<int>(source->in.gcount());
+    }
+    static int close(void*) { return 0; }
 };
 
 // How the first bytes say the file is encoded: a byte-order mark, or, without one, the first
@@ -295,8 +329,6 @@ struct ByteOrderMark {
     std::size_t unit = 1;           // bytes per character unit: 1, 2 or 4
     bool bigEndian = false;
     bool ebcdic = false; // «<?xm» in EBCDIC: the declaration names the code page, libxml2 reads it
-    // libxml2 leaves a UTF-32 mark in the text, where it is a character before the first «<».
-    bool passedWithoutMark() const { return unit == 4 && length > 0; }
 };
 
 ByteOrderMark byteOrderMarkOf(std::string_view bytes) {
@@ -356,9 +388,10 @@ long firstSignificant(std::string_view bytes, const ByteOrderMark& mark) {
 }
 
 // libxml2 names the bytes that its converter could not take ("bytes 0x81 0x3C 0x2F 0x64") and reports
-// them on line 1, before any line was read: their line is found where they stand in the file. 0 when
-// they cannot be placed (an encoding wider than a byte, bytes not named).
-int lineOfUnconvertibleBytes(std::string_view bytes, const ByteOrderMark& mark, const char* message) {
+// them on line 1, before any line was read: their line is found where they stand in the file, read
+// again in pieces. 0 when they cannot be placed (an encoding wider than a byte, bytes not named).
+int lineOfUnconvertibleBytes(const std::filesystem::path& file, const ByteOrderMark& mark,
+                             const char* message) {
     if (message == nullptr || mark.unit != 1)
         return 0;
     const char* named = std::strstr(message, "bytes ");
@@ -373,11 +406,25 @@ int lineOfUnconvertibleBytes(std::string_view bytes, const ByteOrderMark& mark, 
         sought += static_cast<char>(value);
         p += used;
     }
-    const std::size_t at = sought.empty() ? std::string_view::npos : bytes.find(sought);
-    if (at == std::string_view::npos)
+    if (sought.empty())
         return 0;
-    return 1 +
-           static_cast<int>(std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+    std::ifstream in(file, std::ios::binary);
+    std::string window; // the piece just read, after the bytes of the one before that a match may start in
+    std::string piece(kPieceBytes, '\0');
+    long long linesBefore = 0; // line ends in the bytes already dropped from the window
+    while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+        window.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+        const std::size_t at = window.find(sought);
+        if (at != std::string::npos)
+            return static_cast<int>(
+                1 + linesBefore +
+                std::count(window.begin(), window.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+        const std::size_t dropped = window.size() - std::min(window.size(), sought.size() - 1);
+        linesBefore +=
+            std::count(window.begin(), window.begin() + static_cast<std::ptrdiff_t>(dropped), '\n');
+        window.erase(0, dropped);
+    }
+    return 0;
 }
 
 // The encoding that the declaration of a file in a byte-wide encoding names; "" when it names none.
@@ -463,36 +510,40 @@ void quietXmlLibrary() {
     xmlThrDefSetGenericErrorFunc(nullptr, discardMessage);
 }
 
-xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) {
+xmlDoc* parseXmlFile(const std::filesystem::path& file, XmlReadAlong* along) {
     const std::string name = platform::utf8Of(file);
 
     // Read by us rather than by libxml2, so that the path is taken literally (no URI escapes) and a
-    // read failure gets its own message.
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
-    if (!in)
+    // read failure gets its own message; in pieces, so that no size of document is too large to read.
+    DocumentSource source;
+    source.in.open(file, std::ios::binary);
+    if (!source.in)
         throw Error("No se puede abrir el archivo «" + name + "».");
-    const std::streamoff size = in.tellg();
-    if (size < 0)
+    source.head.resize(kPieceBytes);
+    source.in.read(source.head.data(), static_cast<std::streamsize>(source.head.size()));
+    if (source.in.bad())
         throw Error("No se puede leer el archivo «" + name + "».");
-    if (size > static_cast<std::streamoff>(kMaxDocumentBytes))
-        throw Error("El archivo «" + name + "» ocupa " + bytesText(size) + " bytes y supera el límite de " +
-                    bytesText(kMaxDocumentBytes) + " bytes (" +
-                    std::to_string(kMaxDocumentBytes / (1024 * 1024)) +
-                    " MB) de un documento XML de Yedra (el de un centro de 6.000 profesores ocupa unos "
-                    "10 MB). No se ha leído.");
-    std::string bytes;
-    try {
-        bytes.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        throw outOfMemory(name);
-    }
-    in.seekg(0);
-    if (!in.read(bytes.data(), size))
-        throw Error("No se puede leer el archivo «" + name + "».");
+    source.head.resize(static_cast<std::size_t>(source.in.gcount()));
+    const bool wholeInHead = source.head.size() < kPieceBytes;
+    source.in.clear();
 
     // XML itself names the first character: a file that starts otherwise is no XML document at all.
-    const ByteOrderMark mark = byteOrderMarkOf(bytes);
-    const long first = mark.ebcdic ? '<' : firstSignificant(bytes, mark);
+    const ByteOrderMark mark = byteOrderMarkOf(source.head);
+    long first = mark.ebcdic ? '<' : firstSignificant(source.head, mark);
+    if (first < 0 && !wholeInHead) {
+        // White space beyond the first piece: the rest is looked through, then read again from there.
+        ByteOrderMark unmarked = mark;
+        unmarked.length = 0;
+        std::string piece(kPieceBytes, '\0');
+        while (first < 0 && (source.in.read(piece.data(), static_cast<std::streamsize>(piece.size())) ||
+                             source.in.gcount() > 0))
+            first = firstSignificant(
+                std::string_view(piece.data(), static_cast<std::size_t>(source.in.gcount())), unmarked);
+        if (source.in.bad())
+            throw Error("No se puede leer el archivo «" + name + "».");
+        source.in.clear();
+        source.in.seekg(static_cast<std::streamoff>(source.head.size()));
+    }
     if (first < 0)
         throw Error("El archivo «" + name +
                     "» no es un documento XML válido (línea 1: el documento está vacío).");
@@ -524,16 +575,16 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
     {
         ErrorCapture capture(problem, context.get());
         context->sax->serror = collectError;
-        BranchPruning pruning{&keep};
-        if (keep) {
-            context->sax->startElementNs = startElementPruning;
-            context->sax->endElementNs = endElementPruning;
+        ReadingAlong reading{along};
+        if (along != nullptr) {
+            context->sax->startElementNs = startElementAlong;
+            context->sax->endElementNs = endElementAlong;
         }
-        struct PruningScope {
-            BranchPruning* previous = currentPruning;
-            ~PruningScope() { currentPruning = previous; }
+        struct AlongScope {
+            ReadingAlong* previous = currentAlong;
+            ~AlongScope() { currentAlong = previous; }
         } scope;
-        currentPruning = keep ? &pruning : nullptr;
+        currentAlong = along != nullptr ? &reading : nullptr;
         struct NotingScope {
             std::optional<UnloadedContent>* previous = currentUnloaded;
             startElementNsSAX2Func previousStart = currentStartElement;
@@ -554,10 +605,16 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
         int options = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
         if (mark.encoding != nullptr)
             options |= XML_PARSE_IGNORE_ENC;
-        const std::size_t skipped = mark.passedWithoutMark() ? mark.length : 0;
-        doc =
-            xmlCtxtReadMemory(context.get(), bytes.data() + skipped, static_cast<int>(bytes.size() - skipped),
-                              name.c_str(), mark.encoding, options);
+        // The encoding is given, so the mark is not handed on: libxml2 passes over a mark only in bytes it
+        // already holds when it switches encodings, and it holds none of a file it reads in pieces.
+        source.headUsed = mark.length;
+        doc = xmlCtxtReadIO(context.get(), &DocumentSource::read, &DocumentSource::close, &source,
+                            name.c_str(), mark.encoding, options);
+    }
+    if (source.failed) {
+        if (doc != nullptr)
+            xmlFreeDoc(doc);
+        throw Error("No se puede leer el archivo «" + name + "».");
     }
     if (doc != nullptr && context->wellFormed) {
         if (unloaded) {
@@ -584,8 +641,8 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
         reason = "el texto no está escrito en " + encodingName(mark) +
                  ", la codificación que indica la marca de orden de bytes del principio del archivo";
     else if (problem && problem->code == XML_I18N_CONV_FAILED) {
-        line = lineOfUnconvertibleBytes(bytes, mark, problem->message.c_str());
-        const std::string declared = declaredEncoding(bytes, mark);
+        line = lineOfUnconvertibleBytes(file, mark, problem->message.c_str());
+        const std::string declared = declaredEncoding(source.head, mark);
         reason = "el texto no está escrito en la codificación que declara el documento" +
                  (declared.empty() ? std::string() : " («" + declared + "»)") +
                  ": tiene bytes que esa codificación no admite";
@@ -595,33 +652,112 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep) 
                 (line > 0 ? "línea " + std::to_string(line) + ": " : std::string()) + reason + ").");
 }
 
-std::optional<std::string> unreadableXmlReason(std::string_view bytes) {
+namespace {
+
+// A document handed to libxml2 in pieces from a caller: first the bytes already read to tell its
+// encoding, then the rest, a piece at a time through the same buffer.
+struct PieceSource {
+    const XmlPieces* next = nullptr;
+    std::string head;
+    std::size_t headUsed = 0;
+    bool failed = false;
+
+    static int read(void* context, char* buffer, int length) {
+        auto* source = static_cast<PieceSource*>(context);
+        if (length <= 0)
+            return 0;
+        if (source->headUsed < source->head.size()) {
+            const std::size_t n =
+                std::min(static_cast<std::size_t>(length), source->head.size() - source->headUsed);
+            std::memcpy(buffer, source->head.data() + source->headUsed, n);
+            source->headUsed += n;
+            return static_cast<int>(n);
+        }
+        // libxml2 asks for a few KiB at a time; the caller is asked for whole pieces.
+        if (source->head.size() < kPieceBytes)
+            source->head.resize(kPieceBytes);
+        const long got = (*source->next)(source->head.data(), source->head.size());
+        if (got < 0) {
+            source->failed = true;
+            return -1;
+        }
+        source->head.resize(static_cast<std::size_t>(got));
+        source->headUsed = 0;
+        return got == 0 ? 0 : read(context, buffer, length);
+    }
+    static int close(void*) { return 0; }
+};
+
+} // namespace
+
+std::optional<std::string> unreadableXmlReason(const XmlPieces& next) {
+    const char* const unreadable = "no se pudo volver a leer lo escrito";
     quietXmlLibrary();
     registerXmlEncodings();
-    const ByteOrderMark mark = byteOrderMarkOf(bytes);
+    PieceSource source;
+    source.next = &next;
+    source.head.resize(kPieceBytes);
+    std::size_t filled = 0;
+    while (filled < source.head.size()) {
+        const long got = next(source.head.data() + filled, source.head.size() - filled);
+        if (got < 0)
+            return std::string(unreadable);
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    source.head.resize(filled);
+    const ByteOrderMark mark = byteOrderMarkOf(source.head);
     int options = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
     if (mark.encoding != nullptr)
         options |= XML_PARSE_IGNORE_ENC;
-    const std::size_t skipped = mark.passedWithoutMark() ? mark.length : 0;
-    xmlTextReader* reader = xmlReaderForMemory(
-        bytes.data() + skipped, static_cast<int>(bytes.size() - skipped), "", mark.encoding, options);
-    if (reader == nullptr)
+    // As for the documents read: the encoding is given, the mark is not handed on.
+    source.headUsed = mark.length;
+    std::unique_ptr<xmlParserCtxt, ContextDeleter> context(xmlNewParserCtxt());
+    if (!context)
         return std::string("no hay memoria suficiente para leerlo");
+    // Only checked: the parser itself sees that the document is well-formed and encoded as it says, so
+    // nothing of the root's content is built or handed anywhere (the document and its declarations
+    // are, as a document's prolog needs them). Far cheaper than a tree, or a reader's passing nodes.
+    xmlSAXHandler* sax = context->sax;
+    sax->startElementNs = nullptr;
+    sax->endElementNs = nullptr;
+    sax->startElement = nullptr;
+    sax->endElement = nullptr;
+    sax->characters = nullptr;
+    sax->ignorableWhitespace = nullptr;
+    sax->cdataBlock = nullptr;
+    sax->comment = nullptr;
+    sax->processingInstruction = nullptr;
+    sax->reference = nullptr;
     std::optional<ParseProblem> problem;
-    int result = 0;
+    xmlDoc* doc = nullptr;
     {
-        ErrorCapture capture(problem, nullptr);
-        xmlTextReaderSetStructuredErrorHandler(
-            reader, [](void*, xmlErrorPtr error) { collectError(nullptr, error); }, nullptr);
-        while ((result = xmlTextReaderRead(reader)) == 1) {
-        }
+        ErrorCapture capture(problem, context.get());
+        sax->serror = collectError;
+        doc = xmlCtxtReadIO(context.get(), &PieceSource::read, &PieceSource::close, &source, "",
+                            mark.encoding, options);
     }
-    xmlFreeTextReader(reader);
-    if (result == 0 && !problem)
+    const bool wellFormed = context->wellFormed != 0;
+    if (doc != nullptr)
+        xmlFreeDoc(doc);
+    if (source.failed)
+        return std::string(unreadable);
+    if (wellFormed && !problem)
         return std::nullopt;
     if (!problem)
         return std::string("el analizador XML no pudo leerlo");
     return "línea " + std::to_string(problem->line) + ": " + problem->reason;
+}
+
+std::optional<std::string> unreadableXmlReason(std::string_view bytes) {
+    std::size_t at = 0;
+    return unreadableXmlReason(XmlPieces([&](char* data, std::size_t size) -> long {
+        const std::size_t n = std::min(size, bytes.size() - at);
+        std::memcpy(data, bytes.data() + at, n);
+        at += n;
+        return static_cast<long>(n);
+    }));
 }
 
 } // namespace pontrel

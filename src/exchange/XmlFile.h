@@ -16,25 +16,36 @@ typedef struct _xmlError xmlError;
 
 namespace pontrel {
 
-// The largest document Pontrel reads. A school of 6,000 teachers makes about 10 MB; the tree of a
-// document takes about ten times its size in memory, so a larger file is refused before it is read
-// rather than risk exhausting the machine's memory halfway through a run.
-constexpr long long kMaxDocumentBytes = 64LL * 1024 * 1024;
+// What a reader takes from a document while libxml2 reads it, so that the tree of the whole document
+// never has to exist. Told of each element of the file as it starts and as it ends (entity text is
+// not told: it is read as its reference's content), with its depth (the root's is 0).
+//
+// Once an element below the root has ended and ended() has read it, it goes from the tree together
+// with the siblings before it; started() sees the siblings since the last element before it ended.
+// An element for which started() returns true keeps its whole content until it ends, so that ended()
+// can read it (what lies inside it is told too, but nothing of it goes). The tree thus holds the
+// nodes outside the root, the root, the open elements and little more: the memory of one record
+// serves the next, and a document of any size is read in the memory of its largest kept element.
+class XmlReadAlong {
+  public:
+    virtual ~XmlReadAlong() = default;
+    virtual bool started(const xmlNode* element, int depth) = 0;
+    virtual void ended(const xmlNode* element, int depth) = 0;
+};
 
-// Which branches of the tree keep their content: asked for each element two levels below the root as
-// it starts (its earlier siblings and ancestors are in the tree by then). The content of every other
-// element that deep or deeper is let go as soon as the element ends, so that the tree holds the root,
-// its children, the kept branches and empty elements in the place of the others, and the memory of
-// one branch serves the next. The whole document is still read and checked.
-using KeepBranch = std::function<bool(const xmlNode* branch)>;
-
-// The parsed tree; the caller frees it with xmlFreeDoc. Without `keep`, the whole tree. Throws
-// pontrel::Error when the file cannot be read or is not well-formed XML.
-xmlDoc* parseXmlFile(const std::filesystem::path& file, const KeepBranch& keep = {});
+// The parsed tree; the caller frees it with xmlFreeDoc. Without `along`, the whole tree; with it, what
+// `along` kept (see above). The file is read in pieces, never whole, and checked whole before this
+// returns. Throws pontrel::Error when the file cannot be read or is not well-formed XML.
+xmlDoc* parseXmlFile(const std::filesystem::path& file, XmlReadAlong* along = nullptr);
 
 // Why `bytes`, a document just written, would not be read back as well-formed XML (in Spanish, with
 // its line); nullopt when it would. Read as a stream: the memory of a tree is not needed for it.
 std::optional<std::string> unreadableXmlReason(std::string_view bytes);
+
+// The same for a document handed in pieces: `next` puts up to `size` bytes at `data` and says how
+// many (0 at the end, -1 when it cannot read them, which is then the reason).
+using XmlPieces = std::function<long(char* data, std::size_t size)>;
+std::optional<std::string> unreadableXmlReason(const XmlPieces& next);
 
 // Why libxml2 failed, in Spanish, with the names the error carries (never libxml2's English text).
 std::string xmlErrorReason(const xmlError& error);

@@ -228,11 +228,21 @@ void XmlOutput::save(const std::filesystem::path& target) {
         failWrite(writeError_);
 
     // Read back before it replaces anything: a document that does not read back as XML never reaches
-    // the output's place, whatever made it so.
-    std::string written;
-    if (const int error = file_.readAll(written))
-        failWrite(error);
-    if (const auto reason = unreadableXmlReason(written))
+    // the output's place, whatever made it so. Read in pieces, as it was written.
+    std::uint64_t readTo = 0;
+    int readError = 0;
+    const auto reason = unreadableXmlReason(XmlPieces([&](char* data, std::size_t size) -> long {
+        std::size_t got = 0;
+        if (const int error = file_.readAt(readTo, reinterpret_cast<std::uint8_t*>(data), size, got)) {
+            readError = error;
+            return -1;
+        }
+        readTo += got;
+        return static_cast<long>(got);
+    }));
+    if (readError != 0)
+        failWrite(readError);
+    if (reason)
         throw Error("No se ha guardado " + document_ + " «" + platform::utf8Of(target) +
                     "»: lo escrito no se puede volver a leer como XML (" + *reason +
                     "). El documento anterior, si lo había, no se ha modificado.");
@@ -243,6 +253,9 @@ void XmlOutput::save(const std::filesystem::path& target) {
     if (!std::filesystem::equivalent(targetFolder, folder_, ec)) {
         // Saved under another folder than the one started in: the bytes go there through a temporary
         // file of that folder.
+        std::string written;
+        if (const int error = file_.readAll(written))
+            failWrite(error);
         if (const auto failure = platform::replaceFile(target, written))
             throw saveError(document_, target, saveStepOf(failure.step), failure.error);
         return;

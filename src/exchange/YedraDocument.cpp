@@ -10,7 +10,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace pontrel {
@@ -44,16 +47,19 @@ std::string contentOf(const xmlNode* node) {
     return result;
 }
 
-bool hasSeq(const xmlNode* group, std::string_view seq) {
+// The value of a group's `seq` attribute; nullopt when it has none.
+std::optional<std::string> seqOf(const xmlNode* group) {
     for (const xmlAttr* attr = group->properties; attr != nullptr; attr = attr->next) {
         if (attr->ns != nullptr || std::strcmp(reinterpret_cast<const char*>(attr->name), "seq") != 0)
             continue;
         xmlChar* value = xmlNodeGetContent(reinterpret_cast<const xmlNode*>(attr));
-        const bool equal = value != nullptr && seq == reinterpret_cast<const char*>(value);
+        if (value == nullptr)
+            return std::string();
+        std::string result(reinterpret_cast<const char*>(value));
         xmlFree(value);
-        return equal;
+        return result;
     }
-    return false;
+    return std::nullopt;
 }
 
 bool isWhitespaceOnlyText(const xmlNode* node) {
@@ -85,112 +91,231 @@ std::string displayPath(const std::filesystem::path& file) {
     return platform::utf8Of(file);
 }
 
+// 4.294.967.295: a size in bytes as a Spanish reader writes it.
+std::string bytesText(unsigned long long size) {
+    std::string digits = std::to_string(size);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ".");
+    return digits;
+}
+
 } // namespace
 
 std::string YedraRecord::value(std::size_t position) const {
     if (position >= count_)
         return {};
-    const Field& field = fields_[position];
     // Bytes up to 32 never occur inside a UTF-8 sequence, so the trimming can precede the conversion.
-    if (field.element == nullptr)
-        return ansi::fromUtf8(ansi::trimControls(field.text));
-    const std::string text = contentOf(field.element);
-    return ansi::fromUtf8(ansi::trimControls(text));
+    return ansi::fromUtf8(ansi::trimControls(field(position)));
 }
 
 std::string YedraRecord::rawValue(std::size_t position) const {
     if (position >= count_)
         return {};
-    const Field& field = fields_[position];
-    if (field.element == nullptr)
-        return ansi::fromUtf8(field.text);
-    return ansi::fromUtf8(contentOf(field.element));
+    return ansi::fromUtf8(field(position));
 }
 
 std::string YedraRecord::text(std::size_t position) const {
     if (position >= count_)
         return {};
-    const Field& field = fields_[position];
-    if (field.element == nullptr)
-        return std::string(ansi::trimControls(field.text));
-    return std::string(ansi::trimControls(contentOf(field.element)));
+    return std::string(ansi::trimControls(field(position)));
 }
 
-// Every record of one group as the tree stood at `treeVersion`, their fields side by side in one array.
-// The texts sit together in `texts`, so that the steps read them without a cache miss per tree node.
-struct YedraDocument::Selection {
-    std::string group;
-    unsigned treeVersion = 0;
+// The records of one data group (every group of the document with its `seq`), compactly: the texts
+// of all their fields side by side in one string, a field as its place in it, a record as its first
+// field.
+struct YedraDocument::Group {
+    std::string name;
     std::string texts;
     std::vector<YedraRecord::Field> fields;
-    std::vector<YedraRecord> records;
+    std::vector<std::uint32_t> firstFields; // one per record; the last record's fields run to the end
+
+    std::size_t fieldCount(std::size_t record) const {
+        const std::size_t end = record + 1 < firstFields.size() ? firstFields[record + 1] : fields.size();
+        return end - firstFields[record];
+    }
 };
 
 void YedraDocument::DocDeleter::operator()(xmlDoc* d) const {
     xmlFreeDoc(d);
 }
 
-YedraDocument::YedraDocument(std::filesystem::path path, xmlDoc* doc) : path_(std::move(path)), doc_(doc) {}
+YedraDocument::YedraDocument(std::filesystem::path path) : path_(std::move(path)) {}
 YedraDocument::YedraDocument(YedraDocument&&) noexcept = default;
 YedraDocument& YedraDocument::operator=(YedraDocument&&) noexcept = default;
 YedraDocument::~YedraDocument() = default;
 
-namespace {
+// What the document keeps of the file, taken as the parser goes past each element:
+// /SERVICIO/BLOQUE_DATOS/grupo_datos[@seq]/grupo_datos/dato for the records, the first child node of
+// the first /SERVICIO/BLOQUE_DATOS for the academic year.
+class YedraDocument::Reading final : public XmlReadAlong {
+  public:
+    Reading(YedraDocument& document, const std::optional<std::vector<std::string>>& wanted)
+        : document_(document), wanted_(wanted) {}
 
-// The first child of the first /SERVICIO/BLOQUE_DATOS that is not whitespace-only text: where
-// academicYearSource() reads. `branch` is an element two levels below the root.
-bool isAcademicYearBranch(const xmlNode* branch) {
-    const xmlNode* block = branch->parent;
-    if (block == nullptr || !isElement(block, "BLOQUE_DATOS"))
-        return false;
-    for (const xmlNode* earlier = block->prev; earlier != nullptr; earlier = earlier->prev)
-        if (isElement(earlier, "BLOQUE_DATOS"))
+    bool started(const xmlNode* element, int depth) override {
+        switch (depth) {
+        case 1:
+            inBlock_ = isElement(element, "BLOQUE_DATOS");
+            if (inBlock_)
+                ++blocks_;
             return false;
-    for (const xmlNode* earlier = branch->prev; earlier != nullptr; earlier = earlier->prev)
-        if (!isWhitespaceOnlyText(earlier))
+        case 2:
+            group_ = nullptr;
+            if (inBlock_ && isElement(element, "grupo_datos"))
+                group_ = groupFor(element);
+            if (inBlock_ && blocks_ == 1 && !yearDecided_) {
+                // The first child that is not whitespace-only text: one before this element (they are
+                // all still there, since no element came before), or this element, kept whole to be
+                // read when it ends.
+                for (const xmlNode* earlier = element->parent->children; earlier != element;
+                     earlier = earlier->next)
+                    if (!isWhitespaceOnlyText(earlier)) {
+                        decideYear(earlier);
+                        return false;
+                    }
+                yearBranch_ = true;
+                return true;
+            }
             return false;
-    return true;
-}
+        case 3:
+            record_ = group_ != nullptr && isElement(element, "grupo_datos");
+            if (record_) {
+                if (group_->fields.size() >= kMaxCount)
+                    failTooLarge();
+                group_->firstFields.push_back(static_cast<std::uint32_t>(group_->fields.size()));
+            }
+            return false;
+        case 4:
+            // A field's content is read whole when it ends.
+            return record_ && isElement(element, "dato");
+        default:
+            return false;
+        }
+    }
 
-// A data group that select() reads for one of `groups`.
-bool isOneOfTheGroups(const xmlNode* branch, const std::vector<std::string>& groups) {
-    if (groups.empty() || branch->parent == nullptr || !isElement(branch->parent, "BLOQUE_DATOS") ||
-        !isElement(branch, "grupo_datos"))
-        return false;
-    for (const std::string& group : groups)
-        if (hasSeq(branch, group))
-            return true;
-    return false;
-}
+    void ended(const xmlNode* element, int depth) override {
+        switch (depth) {
+        case 1:
+            if (inBlock_ && blocks_ == 1 && !yearDecided_) {
+                // No element inside: the year is the first node that is not whitespace-only text.
+                for (const xmlNode* child = element->children; child != nullptr; child = child->next)
+                    if (!isWhitespaceOnlyText(child)) {
+                        decideYear(child);
+                        break;
+                    }
+                yearDecided_ = true;
+            }
+            inBlock_ = false;
+            break;
+        case 2:
+            if (yearBranch_) {
+                decideYear(element);
+                yearBranch_ = false;
+            }
+            group_ = nullptr;
+            break;
+        case 3:
+            record_ = false;
+            break;
+        case 4:
+            if (record_ && isElement(element, "dato"))
+                addField(element);
+            break;
+        default:
+            break;
+        }
+    }
 
-} // namespace
+  private:
+    // Offsets and counts are kept in 32 bits: a group beyond them is refused rather than read.
+    static constexpr std::size_t kMaxCount = std::numeric_limits<std::uint32_t>::max();
+
+    Group* groupFor(const xmlNode* element) {
+        const std::optional<std::string> seq = seqOf(element);
+        if (!seq)
+            return nullptr;
+        if (knownNames_.insert(*seq).second)
+            document_.groupNames_.push_back(*seq);
+        if (const auto found = kept_.find(*seq); found != kept_.end())
+            return found->second;
+        if (wanted_ && std::find(wanted_->begin(), wanted_->end(), *seq) == wanted_->end())
+            return nullptr;
+        document_.groups_.push_back(std::make_unique<Group>());
+        Group* group = document_.groups_.back().get();
+        group->name = *seq;
+        kept_.emplace(*seq, group);
+        return group;
+    }
+
+    void addField(const xmlNode* dato) {
+        std::string& texts = group_->texts;
+        const std::size_t offset = texts.size();
+        // A `dato` usually holds one text node; reading it directly spares an allocation per field.
+        if (const char* text = singleText(dato))
+            texts.append(text);
+        else
+            texts += contentOf(dato);
+        if (texts.size() > kMaxCount || group_->fields.size() >= kMaxCount)
+            failTooLarge();
+        group_->fields.push_back(
+            {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(texts.size() - offset)});
+    }
+
+    [[noreturn]] void failTooLarge() const {
+        throw Error("El grupo de datos «" + group_->name + "» del documento «" +
+                    displayPath(document_.path_) + "» es demasiado grande: sus datos ocupan más de " +
+                    bytesText(kMaxCount) + " bytes o son más de " + bytesText(kMaxCount) +
+                    ", el límite de lo que Pontrel guarda de un grupo. No se ha leído.");
+    }
+
+    void decideYear(const xmlNode* node) {
+        std::string text;
+        appendSignificantText(node, text);
+        document_.academicYearSource_ = ansi::fromUtf8(text);
+        yearDecided_ = true;
+    }
+
+    YedraDocument& document_;
+    const std::optional<std::vector<std::string>>& wanted_;
+    std::unordered_map<std::string, Group*> kept_;
+    std::unordered_set<std::string> knownNames_;
+    std::size_t blocks_ = 0; // BLOQUE_DATOS children of the root so far
+    bool inBlock_ = false;   // inside one of them
+    bool yearDecided_ = false;
+    bool yearBranch_ = false; // inside the element that holds the academic year
+    Group* group_ = nullptr;  // the group being read, when it is kept
+    bool record_ = false;     // inside a record of it
+};
 
 YedraDocument YedraDocument::load(const std::filesystem::path& file) {
-    return load(file, KeepBranch());
+    return read(file, std::nullopt);
 }
 
 YedraDocument YedraDocument::loadOutline(const std::filesystem::path& file, std::vector<std::string> groups) {
-    const KeepBranch keep = [&groups](const xmlNode* branch) {
-        return isAcademicYearBranch(branch) || isOneOfTheGroups(branch, groups);
-    };
-    YedraDocument document = load(file, keep);
-    document.keptGroups_ = std::move(groups);
-    return document;
+    return read(file, std::move(groups));
 }
 
-YedraDocument YedraDocument::load(const std::filesystem::path& file, const KeepBranch& keep) {
+YedraDocument YedraDocument::read(const std::filesystem::path& file,
+                                  std::optional<std::vector<std::string>> groups) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec))
         throw Error("No existe el documento de Yedra «" + displayPath(file) + "».");
     if (!std::filesystem::is_regular_file(file, ec))
         throw Error("«" + displayPath(file) + "» no es un archivo: elija un documento de Yedra.");
 
-    xmlDoc* doc = parseXmlFile(file, keep);
-    YedraDocument document(file, doc);
+    YedraDocument document(file);
+    document.keptGroups_ = std::move(groups);
+    Reading reading(document, document.keptGroups_);
+    document.doc_.reset(parseXmlFile(file, &reading));
+    for (const auto& group : document.groups_) {
+        group->texts.shrink_to_fit();
+        group->fields.shrink_to_fit();
+        group->firstFields.shrink_to_fit();
+    }
 
     // A well-formed file of another kind would read as a document without data groups, and every
     // table of the working folder would be replaced by an empty one: refuse it before anything is touched.
-    const xmlNode* root = xmlDocGetRootElement(doc);
+    const xmlNode* root = xmlDocGetRootElement(document.doc_.get());
     if (root == nullptr || !isElement(root, "SERVICIO")) {
         const std::string rootName =
             root == nullptr ? std::string() : reinterpret_cast<const char*>(root->name);
@@ -210,101 +335,41 @@ YedraDocument YedraDocument::load(const std::filesystem::path& file, const KeepB
     return document;
 }
 
-xmlDoc* YedraDocument::xml() const {
-    ++treeVersion_;
-    return doc_.get();
+const YedraDocument::Group* YedraDocument::group(std::string_view name) const {
+    if (keptGroups_ && std::find(keptGroups_->begin(), keptGroups_->end(), name) == keptGroups_->end())
+        throw Error("Error interno: se piden los registros de " + std::string(name) +
+                    " a un documento cargado sin ellos.");
+    for (const auto& group : groups_)
+        if (group->name == name)
+            return group.get();
+    return nullptr;
 }
 
-std::vector<YedraRecord> YedraDocument::records(std::string_view group) const {
-    return select(group).records;
-}
-
-std::vector<YedraRecord> YedraDocument::loopRecords(std::string_view group) const {
-    const std::vector<YedraRecord>& all = select(group).records;
+std::vector<YedraRecord> YedraDocument::records(std::string_view name) const {
     std::vector<YedraRecord> result;
-    result.reserve(all.size());
-    for (const YedraRecord& record : all)
-        if (record.fieldCount() >= 2)
-            result.push_back(record);
+    const Group* g = group(name);
+    if (g == nullptr)
+        return result;
+    result.reserve(g->firstFields.size());
+    for (std::size_t r = 0; r < g->firstFields.size(); ++r)
+        result.emplace_back(g->texts.data(), g->fields.data() + g->firstFields[r], g->fieldCount(r), r + 1);
     return result;
 }
 
-const YedraDocument::Selection& YedraDocument::select(std::string_view group) const {
-    if (keptGroups_ && std::find(keptGroups_->begin(), keptGroups_->end(), group) == keptGroups_->end())
-        throw Error("Error interno: se piden los registros de " + std::string(group) +
-                    " a un documento cargado sin ellos.");
-    for (const auto& selection : selections_)
-        if (selection->treeVersion == treeVersion_ && selection->group == group)
-            return *selection;
-
-    auto selection = std::make_unique<Selection>();
-    selection->group = std::string(group);
-    selection->treeVersion = treeVersion_;
-    // Offsets first: the texts and the field array grow while they are filled, and views may only point
-    // into them once they have stopped moving.
-    struct Gathered {
-        const xmlNode* element; // null when the text was copied
-        std::size_t offset, length;
-    };
-    std::vector<Gathered> gathered;
-    std::vector<std::pair<std::size_t, std::size_t>> spans;
-    const xmlNode* root = xmlDocGetRootElement(doc_.get());
-    // /SERVICIO/BLOQUE_DATOS/grupo_datos[@seq="GROUP"]/grupo_datos, walked along the child axis.
-    for (const xmlNode* block = root == nullptr ? nullptr : root->children; block != nullptr;
-         block = block->next) {
-        if (!isElement(block, "BLOQUE_DATOS"))
-            continue;
-        for (const xmlNode* g = block->children; g != nullptr; g = g->next) {
-            if (!isElement(g, "grupo_datos") || !hasSeq(g, group))
-                continue;
-            for (const xmlNode* record = g->children; record != nullptr; record = record->next) {
-                if (!isElement(record, "grupo_datos"))
-                    continue;
-                const std::size_t first = gathered.size();
-                for (const xmlNode* child = record->children; child != nullptr; child = child->next) {
-                    if (!isElement(child, "dato"))
-                        continue;
-                    if (const char* text = singleText(child)) {
-                        const std::size_t length = std::strlen(text);
-                        gathered.push_back({nullptr, selection->texts.size(), length});
-                        selection->texts.append(text, length);
-                    } else {
-                        gathered.push_back({child, 0, 0});
-                    }
-                }
-                spans.emplace_back(first, gathered.size() - first);
-            }
-        }
-    }
-    selection->fields.reserve(gathered.size());
-    for (const Gathered& g : gathered)
-        selection->fields.push_back(
-            {std::string_view(selection->texts).substr(g.offset, g.length), g.element});
-    selection->records.reserve(spans.size());
-    for (std::size_t i = 0; i < spans.size(); ++i)
-        selection->records.emplace_back(selection->fields.data() + spans[i].first, spans[i].second, i + 1);
-    selections_.push_back(std::move(selection));
-    return *selections_.back();
+std::vector<YedraRecord> YedraDocument::loopRecords(std::string_view name) const {
+    std::vector<YedraRecord> result;
+    const Group* g = group(name);
+    if (g == nullptr)
+        return result;
+    result.reserve(g->firstFields.size());
+    for (std::size_t r = 0; r < g->firstFields.size(); ++r)
+        if (const std::size_t count = g->fieldCount(r); count >= 2)
+            result.emplace_back(g->texts.data(), g->fields.data() + g->firstFields[r], count, r + 1);
+    return result;
 }
 
 std::optional<std::string> YedraDocument::academicYearSource() const {
-    const xmlNode* root = xmlDocGetRootElement(doc_.get());
-    if (root == nullptr)
-        return std::nullopt;
-    for (const xmlNode* block = root->children; block != nullptr; block = block->next) {
-        if (!isElement(block, "BLOQUE_DATOS"))
-            continue;
-        // Only the first BLOQUE_DATOS counts, whether or not it has a child.
-        for (const xmlNode* child = block->children; child != nullptr; child = child->next) {
-            if (isWhitespaceOnlyText(child))
-                continue;
-            std::string text;
-            appendSignificantText(child, text);
-            return ansi::fromUtf8(text);
-        }
-        return std::nullopt;
-    }
-    return std::nullopt;
+    return academicYearSource_;
 }
 
 } // namespace pontrel

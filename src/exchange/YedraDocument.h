@@ -1,10 +1,16 @@
 #pragma once
-// A Yedra exchange document loaded with libxml2: never from the network, never expanding external
+// A Yedra exchange document read with libxml2: never from the network, never expanding external
 // entities. A file that is not well-formed XML, or whose root is not SERVICIO, is refused with a
 // message that names the file, the line and the reason.
+//
+// The document is read as a stream: what the runs ask for (the records of the data groups, the
+// academic year, what lies outside the root) is kept as it goes past, compactly (the texts of a
+// group's fields side by side), and every element goes from memory once it has been read. A document
+// of any size is read in memory of about the size of the texts kept.
 
 #include "exchange/XmlFile.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -17,19 +23,19 @@ typedef struct _xmlNode xmlNode;
 
 namespace pontrel {
 
-// One record of a data group: its direct `dato` children, read by position from 0. It views fields that
-// its document holds, and is valid as long as that document.
+// One record of a data group: its direct `dato` children, read by position from 0. It views the field
+// texts that its document keeps, and is valid as long as that document.
 class YedraRecord {
   public:
-    // A field whose content is one text node has that text (UTF-8) copied out of the tree; any other
-    // field keeps its element, whose content is gathered when it is read.
+    // Where one field's text (UTF-8, the element's whole text content) lies among its group's texts.
     struct Field {
-        std::string_view text;
-        const xmlNode* element = nullptr;
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
     };
-    // `count` fields from `fields` on, in document order; `number` is the record's place in its group.
-    YedraRecord(const Field* fields, std::size_t count, std::size_t number)
-        : fields_(fields), count_(count), number_(number) {}
+    // `count` fields from `fields` on, in document order, whose texts lie in `texts`; `number` is the
+    // record's place in its group.
+    YedraRecord(const char* texts, const Field* fields, std::size_t count, std::size_t number)
+        : texts_(texts), fields_(fields), count_(count), number_(number) {}
     std::size_t fieldCount() const { return count_; }
     // The record's number within its data group, from 1, in document order, counting every record
     // (those the record loop leaves out too): what messages name the record by.
@@ -43,6 +49,10 @@ class YedraRecord {
     std::string text(std::size_t position) const;
 
   private:
+    std::string_view field(std::size_t position) const {
+        return std::string_view(texts_ + fields_[position].offset, fields_[position].length);
+    }
+    const char* texts_;
     const Field* fields_;
     std::size_t count_;
     std::size_t number_;
@@ -50,11 +60,12 @@ class YedraRecord {
 
 class YedraDocument {
   public:
+    // The document read and checked whole, keeping the records of every data group.
     static YedraDocument load(const std::filesystem::path& file);
     // The document read and checked whole, as load() does, keeping only its outline: everything
     // outside the root, the root, the academic year, and the records of the data groups named in
-    // `groups` (what the timetable document or the frame choice needs). Asking it for the records of
-    // any other group is an error.
+    // `groups` (what a run, the timetable document or the frame choice needs). Asking it for the
+    // records of any other group is an error.
     static YedraDocument loadOutline(const std::filesystem::path& file, std::vector<std::string> groups = {});
 
     YedraDocument(YedraDocument&&) noexcept;
@@ -75,26 +86,29 @@ class YedraDocument {
     // nullopt when there is no BLOQUE_DATOS or it has no child.
     std::optional<std::string> academicYearSource() const;
 
-    // The underlying tree, for writing a document from it (XmlOutput). Whoever takes it may change it,
-    // so the selections after this call walk the tree anew.
-    xmlDoc* xml() const;
+    // The `seq` of every data group the document has, once each, in the order they first appear.
+    const std::vector<std::string>& groupNames() const { return groupNames_; }
+
+    // What is left of the tree, for writing a document from it (XmlOutput): the declaration, every node
+    // outside the root, unchanged, and the root without its content.
+    xmlDoc* xml() const { return doc_.get(); }
 
   private:
     struct DocDeleter {
         void operator()(xmlDoc* d) const;
     };
-    struct Selection;
-    YedraDocument(std::filesystem::path path, xmlDoc* doc);
-    static YedraDocument load(const std::filesystem::path& file, const KeepBranch& keep);
-    const Selection& select(std::string_view group) const;
+    struct Group;
+    class Reading;
+    YedraDocument(std::filesystem::path path);
+    static YedraDocument read(const std::filesystem::path& file,
+                              std::optional<std::vector<std::string>> groups);
+    const Group* group(std::string_view name) const;
     std::filesystem::path path_;
     std::unique_ptr<xmlDoc, DocDeleter> doc_;
     std::optional<std::vector<std::string>> keptGroups_; // an outline's groups; nullopt: every group
-    // A group is walked once: the export selects some groups twice, and each walk of a large tree is
-    // a cache miss per node. Earlier selections stay alive (records view their fields) until the
-    // document goes; `treeVersion_` tells those made before xml() handed the tree out.
-    mutable std::vector<std::unique_ptr<Selection>> selections_;
-    mutable unsigned treeVersion_ = 0;
+    std::vector<std::unique_ptr<Group>> groups_;         // the groups kept, in their first appearance
+    std::vector<std::string> groupNames_;
+    std::optional<std::string> academicYearSource_;
 };
 
 } // namespace pontrel

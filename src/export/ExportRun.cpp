@@ -135,8 +135,11 @@ RunOutcome ExportRun::run() {
         return RunOutcome::Stopped;
     }
 
-    // A document that does not load stops the run here, before any table is touched.
-    const YedraDocument document = YedraDocument::load(session_.documentPath);
+    // A document that does not load stops the run here, before any table is touched. Only the records
+    // of the groups that the steps read are kept: a document may hold many more.
+    const YedraDocument document = YedraDocument::loadOutline(
+        session_.documentPath, {"MATERIAS", "ACTIVIDADES", "EMPLEADOS", "DEPENDENCIAS", "CURSOS_DEL_CENTRO",
+                                "UNIDADES", "TRAMOS_HORARIOS", "JORNADAS_ESCOLARES"});
 
     BusyCursor busy(ui_);
     const fs::path& folder = session_.workingFolder;

@@ -1,5 +1,7 @@
 #include "platform/Files.h"
 
+#include <algorithm>
+
 namespace pontrel::platform {
 
 File::File(File&& other) noexcept {
@@ -28,6 +30,15 @@ int TemporaryFile::readAll(std::string& bytes) const {
         return error;
     bytes.resize(got);
     return 0;
+}
+
+int TemporaryFile::readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size,
+                          std::size_t& got) const {
+    got = 0;
+    if (offset >= written_)
+        return 0;
+    const auto left = static_cast<std::size_t>(std::min<std::uint64_t>(written_ - offset, size));
+    return file_.readAt(offset, data, left, got);
 }
 
 ReplaceResult replaceFile(const std::filesystem::path& target, std::string_view bytes) {

@@ -92,6 +92,9 @@ class TemporaryFile {
     [[nodiscard]] int write(const void* data, std::size_t size);
     // The bytes written so far.
     [[nodiscard]] int readAll(std::string& bytes) const;
+    // Up to `size` of them from `offset` on; `got` is short only at the end of what was written.
+    [[nodiscard]] int readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size,
+                             std::size_t& got) const;
     // Flushes to disk, closes and moves the file over the target given to create().
     [[nodiscard]] int commit() { return commit(target_); }
     // The same onto another file of the same folder.

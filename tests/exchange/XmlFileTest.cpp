@@ -15,9 +15,12 @@
 #include <libxml/xmlmemory.h>
 #include <libxml/xmlversion.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -338,9 +341,9 @@ TEST(XmlFileMessages, ContentOutsideTheFileIsNamedAsNotLoaded) {
     }
 }
 
-// The bytes that the declared encoding cannot take are placed on their line, with the encoding named;
-// a file over the limit is told its size exactly.
-TEST(XmlFileMessages, EncodingErrorsAndSizesAreSaidExactly) {
+// The bytes that the declared encoding cannot take are placed on their line, with the encoding named,
+// wherever in the file they stand (the file is read in pieces of 64 KiB).
+TEST(XmlFileMessages, EncodingErrorsAreSaidExactly) {
     ScratchFolder folder;
     const auto wrong =
         folder.write("cp1252.xml", declaring("windows-1252") +
@@ -352,13 +355,100 @@ TEST(XmlFileMessages, EncodingErrorsAndSizesAreSaidExactly) {
         << refusal.message;
     EXPECT_EQ(refusal.message.find("error 6003"), std::string::npos) << refusal.message;
 
-    const auto large = folder.path() / "grande.xml";
-    testing::writeFile(large, "<SERVICIO/>");
-    std::filesystem::resize_file(large, kMaxDocumentBytes + 1);
-    const Refusal tooLarge = refusalOf(large, false);
-    EXPECT_NE(tooLarge.message.find("ocupa 67.108.865 bytes y supera el límite de 67.108.864 bytes (64 MB)"),
+    std::string lines;
+    for (int i = 0; i < 3000; ++i)
+        lines += "<dato>una línea de relleno para pasar del primer trozo</dato>\n";
+    const auto far = folder.write("lejos.xml", declaring("windows-1252") + "<SERVICIO>\n" + lines +
+                                                   "<dato>mal \x81</dato>\n</SERVICIO>");
+    EXPECT_NE(refusalOf(far, true).message.find("(línea 3003: el texto no está escrito en la codificación"),
               std::string::npos)
-        << tooLarge.message;
+        << refusalOf(far, true).message;
+}
+
+// No size of document is refused: one larger than 64 MB (the limit there once was) is read whole, its
+// records after the bulk included; white space before the first «<» is looked through however long.
+TEST(XmlFileSize, LargeDocumentsAndLongLeadingWhiteSpaceAreRead) {
+    ScratchFolder folder;
+    const auto large = folder.path() / "grande.xml";
+    {
+        std::ofstream out(large, std::ios::binary);
+        out << "<SERVICIO><BLOQUE_DATOS>\n";
+        const std::string blanks(1 << 20, ' ');
+        for (int i = 0; i < 65; ++i)
+            out << blanks << "<grupo_datos seq=\"OTRO\"/>\n";
+        out << "<grupo_datos seq=\"EMPLEADOS\"><grupo_datos><dato>1</dato><dato>Último</dato></grupo_datos>"
+               "</grupo_datos></BLOQUE_DATOS></SERVICIO>\n";
+    }
+    ASSERT_GT(std::filesystem::file_size(large), 64ull * 1024 * 1024);
+    expectSurnameReadBothWays(large, "\xDA"
+                                     "ltimo");
+
+    const std::string leading(200 * 1024, ' ');
+    expectSurnameReadBothWays(folder.write("blancos.xml", leading + "\n" +
+                                                              document("", "Pe\xC3\xB1"
+                                                                           "a")),
+                              "Pe\xF1"
+                              "a");
+    const Refusal notXml = refusalOf(folder.write("texto.xml", leading + "hola"), false);
+    EXPECT_NE(notXml.message.find("no empieza por «<»"), std::string::npos) << notXml.message;
+    const Refusal empty = refusalOf(folder.write("vacio.xml", leading), true);
+    EXPECT_NE(empty.message.find("(línea 1: el documento está vacío)"), std::string::npos) << empty.message;
+}
+
+// What was written is read back before it replaces anything: only checked, in pieces of whatever size
+// the source gives, in the encoding its mark or declaration says.
+TEST(XmlFileReadBack, WrittenDocumentsAreCheckedPieceByPiece) {
+    std::string rows;
+    for (int i = 0; i < 4000; ++i)
+        rows += "  <dato nombre_dato=\"X\">valor " + std::to_string(i) + " \xE1</dato>\n";
+    const std::string latin1 =
+        declaring("ISO-8859-1") + "<!-- antes -->\n<SERVICIO>\n" + rows + "</SERVICIO>\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::optional<std::string> reason; // nullopt: reads back
+    };
+    const std::vector<Case> cases = {
+        {"Latin1", latin1, std::nullopt},
+        {"Utf16WithMark", "\xFF\xFE" + utf16(declaring("UTF-16") + "<SERVICIO>Año</SERVICIO>\n", false),
+         std::nullopt},
+        {"UnclosedAtTheEnd", declaring("ISO-8859-1") + "<SERVICIO>\n" + rows,
+         "línea 4003: el documento termina sin cerrar la etiqueta «SERVICIO» abierta en la línea 2"},
+        {"NotTheDeclaredEncoding", declaring("UTF-8") + "<SERVICIO>\n" + rows + "</SERVICIO>\n",
+         "línea 3: el texto no está escrito en la codificación que declara el documento"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A source that gives at most 7 bytes a call, and one that gives everything at once.
+        for (const std::size_t most : {std::size_t{7}, c.bytes.size()}) {
+            std::size_t at = 0;
+            const auto reason = unreadableXmlReason(XmlPieces([&](char* data, std::size_t size) -> long {
+                const std::size_t n = std::min({size, most, c.bytes.size() - at});
+                std::memcpy(data, c.bytes.data() + at, n);
+                at += n;
+                return static_cast<long>(n);
+            }));
+            if (!c.reason) {
+                EXPECT_EQ(reason, std::nullopt) << *reason;
+                continue;
+            }
+            ASSERT_TRUE(reason.has_value());
+            EXPECT_EQ(reason->rfind(*c.reason, 0), 0u) << *reason;
+        }
+        EXPECT_EQ(unreadableXmlReason(std::string_view(c.bytes)).has_value(), c.reason.has_value());
+    }
+
+    // A source that fails halfway says so, whatever the bytes read so far.
+    std::size_t at = 0;
+    const auto failed = unreadableXmlReason(XmlPieces([&](char* data, std::size_t size) -> long {
+        if (at >= 100000)
+            return -1;
+        const std::size_t n = std::min(size, latin1.size() - at);
+        std::memcpy(data, latin1.data() + at, n);
+        at += n;
+        return static_cast<long>(n);
+    }));
+    EXPECT_EQ(failed, std::optional<std::string>("no se pudo volver a leer lo escrito"));
 }
 
 // libxml2's allocations fail after `budget` of them: the machine running out of memory mid-parse.
