@@ -3,7 +3,7 @@
 // dialog with one frame, never shows anything, and keeps the messages so that a run that did not end
 // with "Proceso finalizado" can be reported.
 
-#include "exchange/UserInterface.h"
+#include "exchange/runs/UserInterface.h"
 #include "export/FrameSelection.h"
 
 #include <string>

@@ -8,7 +8,7 @@
 #include "FuzzFile.h"
 
 #include "dbf/Error.h"
-#include "exchange/YedraDocument.h"
+#include "exchange/yedra/YedraDocument.h"
 
 #include <libxml/tree.h>
 

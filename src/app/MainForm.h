@@ -4,7 +4,7 @@
 // inside Velmora's window; the result code left in "Velmora.ini" when it closes.
 
 #include "app/QtUserInterface.h"
-#include "exchange/RunSession.h"
+#include "exchange/runs/RunSession.h"
 
 #include <QStringList>
 #include <QWidget>

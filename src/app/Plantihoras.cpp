@@ -5,9 +5,9 @@
 #include "app/Labels.h"
 #include "app/Look.h"
 #include "app/MessageBoxes.h"
-#include "exchange/Ansi.h"
-#include "exchange/YedraDocument.h"
-#include "exchange/YedraGroups.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/yedra/YedraDocument.h"
+#include "exchange/yedra/YedraGroups.h"
 #include "export/FrameSelection.h"
 
 #include <QApplication>

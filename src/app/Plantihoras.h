@@ -2,8 +2,8 @@
 // The frame selection dialog `Plantillas`: the document's school-day frames by code, the name, dates
 // and time slots of the frame last clicked, and a choice of 1 to 5 frames for Velmora's week.
 
-#include "exchange/UserInterface.h"
-#include "exchange/YedraDocument.h"
+#include "exchange/runs/UserInterface.h"
+#include "exchange/yedra/YedraDocument.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 #include "app/ProftTableModel.h"
 
 #include "dbf/Error.h"
-#include "exchange/Ansi.h"
+#include "exchange/text/Ansi.h"
 #include "import/TeacherKeys.h"
 #include "platform/Utf8Path.h"
 

@@ -5,7 +5,7 @@
 // in PROFT at once (the import run reads PROFT again after the dialog), or cancelled.
 
 #include "dbf/Table.h"
-#include "exchange/VelmoraTables.h"
+#include "exchange/velmora/VelmoraTables.h"
 
 #include <QAbstractTableModel>
 #include <QColor>

@@ -2,7 +2,7 @@
 // The window's side of the interface through which the runs reach the user: the file dialog
 // `OpenDialogXML`, the plain message boxes, the frame dialog, the teacher data dialog, the busy cursor.
 
-#include "exchange/UserInterface.h"
+#include "exchange/runs/UserInterface.h"
 
 #include <functional>
 

@@ -5,8 +5,8 @@
 #include "app/MainForm.h"
 #include "app/MessageBoxes.h"
 #include "app/QtSpanish.h"
-#include "exchange/TableSetReplacement.h"
-#include "exchange/WorkingFolder.h"
+#include "exchange/velmora/TableSetReplacement.h"
+#include "exchange/velmora/WorkingFolder.h"
 #include "platform/Utf8Path.h"
 
 #include <QApplication>

@@ -8,8 +8,8 @@
 
 #include "dbf/Error.h"
 #include "dbf/Table.h"
-#include "exchange/Ansi.h"
-#include "exchange/Csv.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/text/Csv.h"
 #include "platform/Utf8Path.h"
 
 #include <charconv>

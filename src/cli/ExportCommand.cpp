@@ -6,8 +6,8 @@
 #include "cli/TerminalUserInterface.h"
 
 #include "dbf/Error.h"
-#include "exchange/TableSetReplacement.h"
-#include "exchange/WorkingFolder.h"
+#include "exchange/velmora/TableSetReplacement.h"
+#include "exchange/velmora/WorkingFolder.h"
 #include "export/ExportRun.h"
 #include "platform/Utf8Path.h"
 

@@ -7,9 +7,9 @@
 #include "cli/TerminalUserInterface.h"
 
 #include "dbf/Table.h"
-#include "exchange/Ansi.h"
-#include "exchange/RunSession.h"
-#include "exchange/WorkingFolder.h"
+#include "exchange/runs/RunSession.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/velmora/WorkingFolder.h"
 #include "import/ImportRun.h"
 #include "import/TeacherKeyFile.h"
 #include "import/TeacherKeys.h"

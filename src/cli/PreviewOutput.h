@@ -2,7 +2,7 @@
 // What pontrel-cli prints of the export preview (--dry-run, --detalle), the report of codes (--report)
 // and the import's check of the keys it sends. The features themselves live in the runs.
 
-#include "exchange/ShortCodeReport.h"
+#include "exchange/codes/ShortCodeReport.h"
 #include "export/TableComparison.h"
 #include "import/MasterDataCheck.h"
 

@@ -1,10 +1,10 @@
 #include "cli/TerminalUserInterface.h"
 
 #include "cli/CommandLine.h"
-#include "exchange/Ansi.h"
-#include "exchange/DocumentChoice.h"
-#include "exchange/YedraDocument.h"
-#include "exchange/YedraGroups.h"
+#include "exchange/runs/DocumentChoice.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/yedra/YedraDocument.h"
+#include "exchange/yedra/YedraGroups.h"
 
 #include <istream>
 #include <ostream>

@@ -3,8 +3,8 @@
 // ask and, on a terminal, asks what the command line did not say. The run's messages are kept until
 // the run ends: a completed run's go to standard output, a stopped run's to standard error.
 
-#include "exchange/UserInterface.h"
-#include "exchange/YedraDocument.h"
+#include "exchange/runs/UserInterface.h"
+#include "exchange/yedra/YedraDocument.h"
 #include "export/FrameSelection.h"
 
 #include <exception>

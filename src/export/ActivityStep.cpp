@@ -1,7 +1,7 @@
 // ACTIVIDADES appended to ASIGNOMT beside the subjects, told apart by ESTAREA and CODTAREA. Activity
 // codes go in as Yedra gives them: not shortened, not made unique (one may equal a subject's code).
 
-#include "exchange/YedraGroups.h"
+#include "exchange/yedra/YedraGroups.h"
 #include "export/StepTable.h"
 #include "export/Steps.h"
 

@@ -6,8 +6,8 @@
 #include "export/WholeNumber.h"
 
 #include "dbf/Table.h"
-#include "exchange/Ansi.h"
-#include "exchange/YedraGroups.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/yedra/YedraGroups.h"
 #include "platform/Utf8Path.h"
 
 #include <cstdint>

@@ -2,10 +2,10 @@
 // What the data-group steps of one export run share. Created fresh for every run, so a run after a
 // failed one behaves like the first.
 
-#include "exchange/ShortCodeRegistry.h"
-#include "exchange/ShortCodeReport.h"
-#include "exchange/UserInterface.h"
-#include "exchange/YedraDocument.h"
+#include "exchange/codes/ShortCodeRegistry.h"
+#include "exchange/codes/ShortCodeReport.h"
+#include "exchange/runs/UserInterface.h"
+#include "exchange/yedra/YedraDocument.h"
 
 #include <filesystem>
 #include <map>

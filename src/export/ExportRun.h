@@ -3,11 +3,11 @@
 // data-group steps into a staging folder; only a run that succeeds as a whole replaces the working
 // tables. Errors escape as pontrel::Error after the working folder has been left as it was.
 
-#include "exchange/DocumentChoice.h"
-#include "exchange/Messages.h"
-#include "exchange/RunSession.h"
-#include "exchange/ShortCodeReport.h"
-#include "exchange/UserInterface.h"
+#include "exchange/codes/ShortCodeReport.h"
+#include "exchange/runs/DocumentChoice.h"
+#include "exchange/runs/Messages.h"
+#include "exchange/runs/RunSession.h"
+#include "exchange/runs/UserInterface.h"
 #include "export/TableComparison.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "export/FrameSelection.h"
 
-#include "exchange/Ansi.h"
+#include "exchange/text/Ansi.h"
 
 namespace pontrel::exporting {
 

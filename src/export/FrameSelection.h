@@ -4,8 +4,8 @@
 // string of 10 characters per chosen frame, the choice of 1 to 5 frames and the two messages that
 // refuse any other, and the selection string cut back into the chosen frame codes.
 
-#include "exchange/Messages.h"
-#include "exchange/UserInterface.h"
+#include "exchange/runs/Messages.h"
+#include "exchange/runs/UserInterface.h"
 
 #include <array>
 #include <cstddef>

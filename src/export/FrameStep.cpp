@@ -8,7 +8,7 @@
 #include "export/WholeNumber.h"
 
 #include "dbf/Table.h"
-#include "exchange/YedraGroups.h"
+#include "exchange/yedra/YedraGroups.h"
 #include "platform/Utf8Path.h"
 
 #include <cstdint>

@@ -4,9 +4,9 @@
 #include "export/StepTable.h"
 #include "export/Steps.h"
 
-#include "exchange/RoomCodes.h"
-#include "exchange/ShortCodeRegistry.h"
-#include "exchange/YedraGroups.h"
+#include "exchange/codes/RoomCodes.h"
+#include "exchange/codes/ShortCodeRegistry.h"
+#include "exchange/yedra/YedraGroups.h"
 
 namespace pontrel::exporting {
 

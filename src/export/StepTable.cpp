@@ -1,9 +1,9 @@
 #include "export/StepTable.h"
 
 #include "dbf/Error.h"
-#include "exchange/Ansi.h"
-#include "exchange/TableOpening.h"
-#include "exchange/WorkingFolder.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/velmora/TableOpening.h"
+#include "exchange/velmora/WorkingFolder.h"
 #include "export/ExportContext.h"
 
 namespace pontrel::exporting {

@@ -3,8 +3,8 @@
 // the layouts Velmora expects) before any is filled, and reading back what a step stored.
 
 #include "dbf/Table.h"
-#include "exchange/ShortCodeRegistry.h"
-#include "exchange/VelmoraTables.h"
+#include "exchange/codes/ShortCodeRegistry.h"
+#include "exchange/velmora/VelmoraTables.h"
 
 #include <cstddef>
 #include <filesystem>

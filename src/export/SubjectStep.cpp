@@ -5,8 +5,8 @@
 #include "export/StepTable.h"
 #include "export/Steps.h"
 
-#include "exchange/Ansi.h"
-#include "exchange/YedraGroups.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/yedra/YedraGroups.h"
 
 namespace pontrel::exporting {
 namespace {

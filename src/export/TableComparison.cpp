@@ -1,9 +1,9 @@
 #include "export/TableComparison.h"
 
 #include "dbf/Table.h"
-#include "exchange/Ansi.h"
-#include "exchange/VelmoraTables.h"
-#include "exchange/WorkingFolder.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/velmora/VelmoraTables.h"
+#include "exchange/velmora/WorkingFolder.h"
 
 #include <deque>
 #include <iomanip>

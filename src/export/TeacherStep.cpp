@@ -4,8 +4,8 @@
 #include "export/StepTable.h"
 #include "export/Steps.h"
 
-#include "exchange/ShortCodeRegistry.h"
-#include "exchange/YedraGroups.h"
+#include "exchange/codes/ShortCodeRegistry.h"
+#include "exchange/yedra/YedraGroups.h"
 
 namespace pontrel::exporting {
 

@@ -1,7 +1,7 @@
 #include "export/WholeNumber.h"
 
 #include "dbf/Error.h"
-#include "exchange/Ansi.h"
+#include "exchange/text/Ansi.h"
 
 #include <charconv>
 #include <limits>

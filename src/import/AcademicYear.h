@@ -2,7 +2,7 @@
 // The academic year of a Yedra document: the text of the first node inside /SERVICIO/BLOQUE_DATOS,
 // cut to 4 characters.
 
-#include "exchange/YedraDocument.h"
+#include "exchange/yedra/YedraDocument.h"
 
 #include <string>
 

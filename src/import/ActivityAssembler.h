@@ -8,7 +8,7 @@
 // (the run holds them exclusively).
 
 #include "dbf/Table.h"
-#include "exchange/VelmoraTables.h"
+#include "exchange/velmora/VelmoraTables.h"
 #include "import/ActivityValues.h"
 #include "import/FieldRef.h"
 #include "import/SolucEntry.h"

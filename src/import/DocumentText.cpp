@@ -1,8 +1,8 @@
 #include "import/DocumentText.h"
 
 #include "dbf/Error.h"
-#include "exchange/Ansi.h"
-#include "exchange/XmlEscaping.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/yedra/XmlEscaping.h"
 #include "platform/Utf8Path.h"
 
 namespace pontrel::importing {

@@ -9,10 +9,10 @@
 // folder it cannot write is read without the lock, and the run stops only where it would write there
 // (the teacher keys into PROFT).
 
-#include "exchange/DocumentChoice.h"
-#include "exchange/Messages.h"
-#include "exchange/RunSession.h"
-#include "exchange/UserInterface.h"
+#include "exchange/runs/DocumentChoice.h"
+#include "exchange/runs/Messages.h"
+#include "exchange/runs/RunSession.h"
+#include "exchange/runs/UserInterface.h"
 #include "import/MasterDataCheck.h"
 
 #include <chrono>

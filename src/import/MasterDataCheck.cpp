@@ -1,9 +1,9 @@
 #include "import/MasterDataCheck.h"
 
-#include "exchange/Ansi.h"
-#include "exchange/RoomCodes.h"
-#include "exchange/VelmoraTables.h"
-#include "exchange/YedraGroups.h"
+#include "exchange/codes/RoomCodes.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/velmora/VelmoraTables.h"
+#include "exchange/yedra/YedraGroups.h"
 
 namespace pontrel::importing {
 

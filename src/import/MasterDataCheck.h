@@ -13,7 +13,7 @@
 // one is numbered). The check makes those codes again from the document's current data, as the export
 // does, and keeps them apart: they are no sign of older data.
 
-#include "exchange/YedraDocument.h"
+#include "exchange/yedra/YedraDocument.h"
 #include "import/ActivityValues.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "import/SolucEntry.h"
 
 #include "dbf/Error.h"
-#include "exchange/Ansi.h"
+#include "exchange/text/Ansi.h"
 #include "import/DocumentText.h"
 #include "platform/Utf8Path.h"
 

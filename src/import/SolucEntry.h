@@ -3,7 +3,7 @@
 // HORA may be numeric (N), integer (I) or text (C) fields, at any dBase level.
 
 #include "dbf/Table.h"
-#include "exchange/VelmoraTables.h"
+#include "exchange/velmora/VelmoraTables.h"
 #include "import/FieldRef.h"
 
 #include <cstdint>

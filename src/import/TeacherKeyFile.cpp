@@ -3,8 +3,8 @@
 #include "dbf/CodePage.h"
 #include "dbf/Error.h"
 #include "dbf/Table.h"
-#include "exchange/Ansi.h"
-#include "exchange/VelmoraTables.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/velmora/VelmoraTables.h"
 #include "import/TeacherKeys.h"
 #include "platform/Utf8Path.h"
 

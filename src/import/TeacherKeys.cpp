@@ -1,7 +1,7 @@
 #include "import/TeacherKeys.h"
 
-#include "exchange/Ansi.h"
-#include "exchange/VelmoraTables.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/velmora/VelmoraTables.h"
 
 #include <stdexcept>
 

@@ -1,8 +1,8 @@
 #include "import/TimetableDocumentWriter.h"
 
 #include "dbf/Error.h"
-#include "exchange/XmlEscaping.h"
-#include "exchange/XmlOutput.h"
+#include "exchange/yedra/XmlEscaping.h"
+#include "exchange/yedra/XmlOutput.h"
 #include "platform/Utf8Path.h"
 
 #include <charconv>

@@ -5,14 +5,14 @@
 // "ResultadoDastel" + the input's file name, in the encoding that the declaration names.
 //
 // The document is not built in memory: from StartDocument on it is written, as it grows, to a
-// temporary file beside the output (see exchange/XmlOutput.h), in the form libxml2 gives a saved tree
+// temporary file beside the output (see exchange/yedra/XmlOutput.h), in the form libxml2 gives a saved tree
 // (two blanks of indent per level, empty values as empty elements). SaveDocument completes it and puts
 // it in the output's place; a writer destroyed before that removes its temporary file and leaves no
 // output.
 //
 // Texts handed in are ANSI (Windows-1252), as the working tables hold them.
 
-#include "exchange/YedraDocument.h"
+#include "exchange/yedra/YedraDocument.h"
 #include "import/ActivityValues.h"
 #include "platform/Regional.h"
 

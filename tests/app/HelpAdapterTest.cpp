@@ -2,7 +2,7 @@
 
 #include "app/HelpAdapter.h"
 #include "app/Plantihoras.h"
-#include "exchange/Messages.h"
+#include "exchange/runs/Messages.h"
 #include "export/ExportRun.h"
 #include "import/ImportRun.h"
 

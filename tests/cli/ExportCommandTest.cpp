@@ -7,7 +7,7 @@
 #include "cli/TerminalUserInterface.h"
 
 #include "dbf/Table.h"
-#include "exchange/TableSetReplacement.h"
+#include "exchange/velmora/TableSetReplacement.h"
 #include "export/RunFolderFixture.h"
 #include "support/ExportFixtures.h"
 

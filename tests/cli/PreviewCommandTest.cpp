@@ -5,7 +5,7 @@
 
 #include "CommandOutcome.h"
 #include "cli/ExportCommand.h"
-#include "exchange/TableSetReplacement.h"
+#include "exchange/velmora/TableSetReplacement.h"
 #include "export/RunFolderFixture.h"
 #include "support/ExportFixtures.h"
 

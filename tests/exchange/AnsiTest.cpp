@@ -1,4 +1,4 @@
-#include "exchange/Ansi.h"
+#include "exchange/text/Ansi.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "exchange/ShortCodeRegistry.h"
-#include "exchange/Ansi.h"
+#include "exchange/codes/ShortCodeRegistry.h"
+#include "exchange/text/Ansi.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "exchange/ShortCodeReport.h"
+#include "exchange/codes/ShortCodeReport.h"
 
 #include "support/Bytes.h"
 #include "support/ScratchFolder.h"

@@ -1,4 +1,4 @@
-#include "exchange/TableOpening.h"
+#include "exchange/velmora/TableOpening.h"
 
 #include "dbf/Table.h"
 #include "platform/Utf8Path.h"

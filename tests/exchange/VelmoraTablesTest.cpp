@@ -3,7 +3,7 @@
 // no step writes into a table: which tables an export leaves and in what order, how the preview
 // identifies their records, their indexes, and SOLUC as Velmora writes it.
 
-#include "exchange/VelmoraTables.h"
+#include "exchange/velmora/VelmoraTables.h"
 
 #include <gtest/gtest.h>
 

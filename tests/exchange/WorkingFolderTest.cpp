@@ -1,4 +1,4 @@
-#include "exchange/WorkingFolder.h"
+#include "exchange/velmora/WorkingFolder.h"
 
 #include "dbf/Error.h"
 #include "dbf/Table.h"

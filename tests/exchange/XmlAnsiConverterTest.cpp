@@ -1,7 +1,7 @@
 // The windows-1252 converter given to a libxml2 without iconv (the Windows build): it must read and
 // write what iconv's converter of the Linux build does, fed in pieces as libxml2 feeds it.
 
-#include "exchange/XmlAnsiConverter.h"
+#include "exchange/yedra/XmlAnsiConverter.h"
 #include "dbf/CodePage.h"
 
 #include <gtest/gtest.h>

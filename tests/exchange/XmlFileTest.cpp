@@ -1,8 +1,8 @@
 // Reading a document's bytes: a byte-order mark decides the encoding over the declaration, and what
 // the user reads when a file is refused is Spanish, with the cause, whichever loader refuses it.
 
-#include "exchange/XmlFile.h"
-#include "exchange/YedraDocument.h"
+#include "exchange/yedra/XmlFile.h"
+#include "exchange/yedra/YedraDocument.h"
 
 #include "dbf/Error.h"
 #include "support/Bytes.h"

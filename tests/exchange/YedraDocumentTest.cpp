@@ -1,4 +1,4 @@
-#include "exchange/YedraDocument.h"
+#include "exchange/yedra/YedraDocument.h"
 
 #include "dbf/Error.h"
 #include "support/Bytes.h"

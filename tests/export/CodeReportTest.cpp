@@ -5,7 +5,7 @@
 #include "export/RunFolderFixture.h"
 #include "support/SmallSchool.h"
 
-#include "exchange/ShortCodeReport.h"
+#include "exchange/codes/ShortCodeReport.h"
 #include "export/ExportRun.h"
 
 #include <gtest/gtest.h>

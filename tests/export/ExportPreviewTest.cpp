@@ -8,8 +8,8 @@
 #include "support/SmallSchool.h"
 
 #include "dbf/Error.h"
-#include "exchange/TableSetReplacement.h"
-#include "exchange/WorkingFolderLock.h"
+#include "exchange/velmora/TableSetReplacement.h"
+#include "exchange/velmora/WorkingFolderLock.h"
 #include "export/ExportRun.h"
 #include "export/PreviewStaging.h"
 #include "export/TableComparison.h"

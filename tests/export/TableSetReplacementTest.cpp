@@ -5,8 +5,8 @@
 #include "export/RunFolderFixture.h"
 
 #include "dbf/Error.h"
-#include "exchange/TableSetReplacement.h"
-#include "exchange/WorkingFolderLock.h"
+#include "exchange/velmora/TableSetReplacement.h"
+#include "exchange/velmora/WorkingFolderLock.h"
 #include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 
 #include "FaultFixtures.h"
 
-#include "exchange/TableSetReplacement.h"
+#include "exchange/velmora/TableSetReplacement.h"
 
 #include <algorithm>
 #include <chrono>

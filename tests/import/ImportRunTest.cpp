@@ -10,8 +10,8 @@
 #endif
 
 #include "dbf/Error.h"
-#include "exchange/TableSetReplacement.h"
-#include "exchange/WorkingFolderLock.h"
+#include "exchange/velmora/TableSetReplacement.h"
+#include "exchange/velmora/WorkingFolderLock.h"
 #include "import/ImportRun.h"
 #include "import/TeacherKeys.h"
 

@@ -6,7 +6,7 @@
 #include "support/ScriptedUserInterface.h"
 #include "support/SmallSchool.h"
 
-#include "exchange/YedraDocument.h"
+#include "exchange/yedra/YedraDocument.h"
 #include "export/ExportRun.h"
 #include "import/ImportRun.h"
 #include "import/MasterDataCheck.h"

@@ -7,8 +7,8 @@
 #include "support/SampleSchool.h"
 #include "support/ScriptedUserInterface.h"
 
-#include "exchange/Ansi.h"
-#include "exchange/YedraDocument.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/yedra/YedraDocument.h"
 #include "export/ExportRun.h"
 #include "import/ImportRun.h"
 

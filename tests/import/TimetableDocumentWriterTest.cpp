@@ -6,8 +6,8 @@
 #include "support/ErrorOf.h"
 
 #include "dbf/Error.h"
-#include "exchange/Ansi.h"
-#include "exchange/YedraDocument.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/yedra/YedraDocument.h"
 #include "import/TimetableDocumentWriter.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include "support/SolucWriter.h"
 
 #include "dbf/Table.h"
-#include "exchange/VelmoraTables.h"
+#include "exchange/velmora/VelmoraTables.h"
 
 #include <cstdlib>
 #include <filesystem>

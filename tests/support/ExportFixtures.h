@@ -7,8 +7,8 @@
 #include "support/ScriptedUserInterface.h"
 
 #include "dbf/Table.h"
-#include "exchange/Ansi.h"
-#include "exchange/YedraDocument.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/yedra/YedraDocument.h"
 #include "export/ExportContext.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // A user interface for tests: records everything a run asks and answers from queues set up by the
 // test. An unexpected question fails the test instead of hanging it.
 
-#include "exchange/UserInterface.h"
-#include "exchange/YedraDocument.h"
+#include "exchange/runs/UserInterface.h"
+#include "exchange/yedra/YedraDocument.h"
 
 #include <deque>
 #include <filesystem>

@@ -2,7 +2,7 @@
 // The application-wide busy cursor for the span of a run: shown when made, hidden again on every way
 // out, errors included, or earlier by release().
 
-#include "exchange/UserInterface.h"
+#include "exchange/runs/UserInterface.h"
 
 namespace pontrel {
 

@@ -1,4 +1,4 @@
-#include "exchange/WorkingFolderLock.h"
+#include "exchange/velmora/WorkingFolderLock.h"
 
 #include "dbf/Error.h"
 #include "platform/SystemError.h"

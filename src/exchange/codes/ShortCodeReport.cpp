@@ -1,8 +1,8 @@
-#include "exchange/ShortCodeReport.h"
+#include "exchange/codes/ShortCodeReport.h"
 
 #include "dbf/Error.h"
-#include "exchange/Ansi.h"
-#include "exchange/Csv.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/text/Csv.h"
 #include "platform/Files.h"
 #include "platform/SystemError.h"
 #include "platform/Utf8Path.h"

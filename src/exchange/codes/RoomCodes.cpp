@@ -1,4 +1,4 @@
-#include "exchange/RoomCodes.h"
+#include "exchange/codes/RoomCodes.h"
 
 namespace pontrel {
 

@@ -1,6 +1,6 @@
-#include "exchange/ShortCodeRegistry.h"
+#include "exchange/codes/ShortCodeRegistry.h"
 
-#include "exchange/Ansi.h"
+#include "exchange/text/Ansi.h"
 
 #include <algorithm>
 #include <string>

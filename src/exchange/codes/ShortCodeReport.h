@@ -5,7 +5,7 @@
 // byte-order mark, so accents are not garbled; ";" between cells, the list separator of Spanish
 // settings; no cell that the spreadsheet would run as a formula).
 
-#include "exchange/ShortCodeRegistry.h"
+#include "exchange/codes/ShortCodeRegistry.h"
 
 #include <cstddef>
 #include <filesystem>

@@ -1,7 +1,7 @@
-#include "exchange/TableOpening.h"
+#include "exchange/velmora/TableOpening.h"
 
 #include "dbf/Error.h"
-#include "exchange/WorkingFolder.h"
+#include "exchange/velmora/WorkingFolder.h"
 #include "platform/Utf8Path.h"
 
 namespace pontrel {

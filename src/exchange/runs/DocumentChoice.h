@@ -1,9 +1,9 @@
 #pragma once
 // How both runs begin: the file dialog, then the check that the document exists.
 
-#include "exchange/Messages.h"
-#include "exchange/RunSession.h"
-#include "exchange/UserInterface.h"
+#include "exchange/runs/Messages.h"
+#include "exchange/runs/RunSession.h"
+#include "exchange/runs/UserInterface.h"
 
 namespace pontrel {
 

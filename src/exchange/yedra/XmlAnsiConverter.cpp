@@ -1,4 +1,4 @@
-#include "exchange/XmlAnsiConverter.h"
+#include "exchange/yedra/XmlAnsiConverter.h"
 
 #include "dbf/CodePage.h"
 

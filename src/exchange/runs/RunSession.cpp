@@ -1,6 +1,6 @@
-#include "exchange/RunSession.h"
+#include "exchange/runs/RunSession.h"
 
-#include "exchange/WorkingFolder.h"
+#include "exchange/velmora/WorkingFolder.h"
 
 namespace pontrel {
 

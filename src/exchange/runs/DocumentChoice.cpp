@@ -1,4 +1,4 @@
-#include "exchange/DocumentChoice.h"
+#include "exchange/runs/DocumentChoice.h"
 
 #include <system_error>
 

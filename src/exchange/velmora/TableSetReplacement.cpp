@@ -1,8 +1,8 @@
-#include "exchange/TableSetReplacement.h"
+#include "exchange/velmora/TableSetReplacement.h"
 
 #include "dbf/Error.h"
 #include "dbf/TextFold.h"
-#include "exchange/WorkingFolderLock.h"
+#include "exchange/velmora/WorkingFolderLock.h"
 #include "platform/Files.h"
 #include "platform/SystemError.h"
 #include "platform/Utf8Path.h"

@@ -5,7 +5,7 @@
 // AULAT with it, and the import asks it which codes were made from the document's current rooms, so
 // that a made-up code coming back is not taken for a room the document lacks.
 
-#include "exchange/ShortCodeRegistry.h"
+#include "exchange/codes/ShortCodeRegistry.h"
 
 #include <string>
 #include <string_view>

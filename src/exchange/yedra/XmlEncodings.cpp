@@ -1,6 +1,6 @@
-#include "exchange/XmlEncodings.h"
+#include "exchange/yedra/XmlEncodings.h"
 
-#include "exchange/XmlAnsiConverter.h"
+#include "exchange/yedra/XmlAnsiConverter.h"
 
 #include <libxml/encoding.h>
 

@@ -8,7 +8,7 @@
 // group's fields side by side), and every element goes from memory once it has been read. A document
 // of any size is read in memory of about the size of the texts kept.
 
-#include "exchange/XmlFile.h"
+#include "exchange/yedra/XmlFile.h"
 
 #include <cstdint>
 #include <filesystem>

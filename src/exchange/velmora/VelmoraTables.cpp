@@ -1,4 +1,4 @@
-#include "exchange/VelmoraTables.h"
+#include "exchange/velmora/VelmoraTables.h"
 
 #include <stdexcept>
 

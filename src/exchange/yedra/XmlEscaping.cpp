@@ -1,7 +1,7 @@
-#include "exchange/XmlEscaping.h"
+#include "exchange/yedra/XmlEscaping.h"
 
 #include "dbf/CodePage.h"
-#include "exchange/Ansi.h"
+#include "exchange/text/Ansi.h"
 
 #include <algorithm>
 

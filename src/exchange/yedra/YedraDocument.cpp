@@ -1,8 +1,8 @@
-#include "exchange/YedraDocument.h"
+#include "exchange/yedra/YedraDocument.h"
 
 #include "dbf/Error.h"
-#include "exchange/Ansi.h"
-#include "exchange/XmlFile.h"
+#include "exchange/text/Ansi.h"
+#include "exchange/yedra/XmlFile.h"
 #include "platform/Utf8Path.h"
 
 #include <libxml/parser.h>

@@ -1,10 +1,10 @@
-#include "exchange/XmlOutput.h"
+#include "exchange/yedra/XmlOutput.h"
 
 #include "dbf/Error.h"
 #include "dbf/TextFold.h"
-#include "exchange/XmlEncodings.h"
-#include "exchange/XmlFile.h"
-#include "exchange/YedraDocument.h"
+#include "exchange/yedra/XmlEncodings.h"
+#include "exchange/yedra/XmlFile.h"
+#include "exchange/yedra/YedraDocument.h"
 #include "platform/SystemError.h"
 #include "platform/Utf8Path.h"
 

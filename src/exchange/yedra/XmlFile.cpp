@@ -1,7 +1,7 @@
-#include "exchange/XmlFile.h"
+#include "exchange/yedra/XmlFile.h"
 
 #include "dbf/Error.h"
-#include "exchange/XmlEncodings.h"
+#include "exchange/yedra/XmlEncodings.h"
 #include "platform/Utf8Path.h"
 
 #include <libxml/SAX2.h>

@@ -8,7 +8,7 @@
 // character reference) and hands the bytes to the file. Every failure is an Error that names the
 // document and the file.
 
-#include "exchange/XmlEscaping.h"
+#include "exchange/yedra/XmlEscaping.h"
 #include "platform/Files.h"
 
 #include <cstddef>
