@@ -345,27 +345,24 @@ const YedraDocument::Group* YedraDocument::group(std::string_view name) const {
     return nullptr;
 }
 
-std::vector<YedraRecord> YedraDocument::records(std::string_view name) const {
+std::vector<YedraRecord> YedraDocument::recordsWithAtLeast(std::string_view name, std::size_t fields) const {
     std::vector<YedraRecord> result;
     const Group* g = group(name);
     if (g == nullptr)
         return result;
     result.reserve(g->firstFields.size());
     for (std::size_t r = 0; r < g->firstFields.size(); ++r)
-        result.emplace_back(g->texts.data(), g->fields.data() + g->firstFields[r], g->fieldCount(r), r + 1);
+        if (const std::size_t count = g->fieldCount(r); count >= fields)
+            result.emplace_back(g->texts.data(), g->fields.data() + g->firstFields[r], count, r + 1);
     return result;
 }
 
+std::vector<YedraRecord> YedraDocument::records(std::string_view name) const {
+    return recordsWithAtLeast(name, 0);
+}
+
 std::vector<YedraRecord> YedraDocument::loopRecords(std::string_view name) const {
-    std::vector<YedraRecord> result;
-    const Group* g = group(name);
-    if (g == nullptr)
-        return result;
-    result.reserve(g->firstFields.size());
-    for (std::size_t r = 0; r < g->firstFields.size(); ++r)
-        if (const std::size_t count = g->fieldCount(r); count >= 2)
-            result.emplace_back(g->texts.data(), g->fields.data() + g->firstFields[r], count, r + 1);
-    return result;
+    return recordsWithAtLeast(name, 2);
 }
 
 std::optional<std::string> YedraDocument::academicYearSource() const {

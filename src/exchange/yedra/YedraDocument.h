@@ -103,6 +103,8 @@ class YedraDocument {
     static YedraDocument read(const std::filesystem::path& file,
                               std::optional<std::vector<std::string>> groups);
     const Group* group(std::string_view name) const;
+    // The group's records that have `fields` fields or more, in document order.
+    std::vector<YedraRecord> recordsWithAtLeast(std::string_view name, std::size_t fields) const;
     std::filesystem::path path_;
     std::unique_ptr<xmlDoc, DocDeleter> doc_;
     std::optional<std::vector<std::string>> keptGroups_; // an outline's groups; nullopt: every group
