@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace pontrel {
 namespace {
 
@@ -18,7 +20,8 @@ TEST(TableOpeningTest, FindsTheTableInAnyLetterCase) {
     dbf::Table::create(folder.path() / "Proft.dbf", {{"ABREV", 'C', 10}});
     auto table = openRequiredTable(folder.path(), "PROFT.DBF", dbf::OpenMode::Shared, dbf::Access::ReadOnly,
                                    {"la carpeta de trabajo", "."});
-    EXPECT_EQ(table.path().filename(), "Proft.dbf");
+    // The file in the folder, whichever spelling names it (Windows answers the asked one itself).
+    EXPECT_TRUE(std::filesystem::equivalent(table.path(), folder.path() / "Proft.dbf")) << table.path();
 }
 
 TEST(TableOpeningTest, AMissingTableIsNamedWithItsFolderAndWhatTheRunExpected) {
