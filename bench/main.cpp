@@ -65,6 +65,13 @@ void settleHeap() {
     malloc_trim(0);
 }
 
+// And from a settled disk: a run's first fsync commits the file system's journal, which would
+// otherwise carry what the previous section left unwritten (the files an earlier run put aside and
+// removed, a floor's scratch file) and charge it to this run.
+void settleDisk() {
+    ::sync();
+}
+
 // The peak resident memory of this process is set back to what it holds now, so that the next peak
 // read is that of what runs in between (Linux: /proc/self/clear_refs, VmHWM).
 void resetPeakMemory() {
@@ -168,6 +175,7 @@ std::string measureExports(const ScaleFolders& f, int repeats) {
     for (int i = 0; i < repeats; ++i) {
         bench::BenchUserInterface ui(f.school.document, f.school.firstFrameCode, f.school.frameCount);
         RunSession session = sessionFor(f);
+        settleDisk();
         settleHeap();
         resetPeakMemory();
         const auto t0 = std::chrono::steady_clock::now();
@@ -175,6 +183,7 @@ std::string measureExports(const ScaleFolders& f, int repeats) {
         runs.push_back(seconds(t0, std::chrono::steady_clock::now()));
         peakMb = std::max(peakMb, peakMemoryMb());
         for (const auto read : {bench::DocumentRead::Stream, bench::DocumentRead::Tree}) {
+            settleDisk();
             settleHeap();
             (read == bench::DocumentRead::Tree ? floors : streamFloors)
                 .push_back(bench::measureFloor(read, f.school.document, {f.school.levelTable},
@@ -197,6 +206,7 @@ std::string measureImports(const ScaleFolders& f, int repeats) {
         bench::BenchUserInterface ui(f.school.document, f.school.firstFrameCode, f.school.frameCount);
         RunSession session = sessionFor(f);
         fs::remove(f.output);
+        settleDisk();
         settleHeap();
         resetPeakMemory();
         const auto t0 = std::chrono::steady_clock::now();
@@ -204,6 +214,7 @@ std::string measureImports(const ScaleFolders& f, int repeats) {
         runs.push_back(seconds(t0, std::chrono::steady_clock::now()));
         peakMb = std::max(peakMb, peakMemoryMb());
         for (const auto read : {bench::DocumentRead::Stream, bench::DocumentRead::Tree}) {
+            settleDisk();
             settleHeap();
             (read == bench::DocumentRead::Tree ? floors : streamFloors)
                 .push_back(bench::measureFloor(read, f.school.document, inputTables, fs::file_size(f.output),

@@ -67,6 +67,13 @@ std::size_t Table::Impl::requireRecord(std::size_t position) const {
 }
 
 std::size_t Table::Impl::requirePublicField(std::string_view field) const {
+    // Writers name fields as the table spells them: found so, the name needs no folding (which
+    // would make a new text for every value stored). Only where no two names fold alike, since the
+    // first of those is the one a name stands for.
+    if (publicByName.size() == publicFields.size())
+        for (std::size_t i = 0; i < publicFields.size(); ++i)
+            if (publicFields[i].name == field)
+                return i;
     auto it = publicByName.find(nameKey(field));
     if (it == publicByName.end())
         throw messages::tableError(name,
@@ -185,7 +192,7 @@ Table Table::open(const std::filesystem::path& file, OpenMode mode, Access acces
     impl->name = platform::utf8Of(file);
     impl->access = access;
     impl->file = TableFile::open(file, mode, access);
-    const std::vector<std::uint8_t> data = impl->file.readAll();
+    std::vector<std::uint8_t> data = impl->file.readAll();
     impl->layout = parseHeader(data.data(), data.size(), impl->name);
     impl->layout.text =
         codepage::tableText(codepage::declaredCodePage(data.data(), impl->layout.level7, impl->name));
@@ -204,16 +211,19 @@ Table Table::open(const std::filesystem::path& file, OpenMode mode, Access acces
     impl->physicalCount = layout.recordCount;
     impl->flushedCount = layout.recordCount;
     impl->countInHeader = layout.headerRecordCount;
+    if (layout.hasProductionIndex)
+        impl->mdxPath = findIndexFile(file);
+    impl->indexLanguage = indexLanguageId(data.data(), data.size(), layout.level7);
+    // The records take over the bytes read, the header moved out of their way: a second copy of a
+    // large table would double what opening it costs in memory and in time.
     const auto begin = data.begin() + static_cast<std::ptrdiff_t>(layout.headerLength);
-    impl->records.assign(begin,
-                         begin + static_cast<std::ptrdiff_t>(layout.recordCount * layout.recordLength));
+    data.erase(data.begin(), begin);
+    data.resize(layout.recordCount * layout.recordLength);
+    impl->records = std::move(data);
     impl->live.reserve(layout.recordCount);
     for (std::size_t i = 0; i < layout.recordCount; ++i)
         if (impl->records[i * layout.recordLength] != kDeletedMark)
             impl->live.push_back(static_cast<std::uint32_t>(i));
-    if (layout.hasProductionIndex)
-        impl->mdxPath = findIndexFile(file);
-    impl->indexLanguage = indexLanguageId(data.data(), data.size(), layout.level7);
     return Table(std::move(impl));
 }
 

@@ -38,6 +38,9 @@ class TableFile {
     bool readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) const;
     void writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
     void truncate(std::uint64_t size);
+    // Asks the system to start putting the first `size` bytes on the disk now, without waiting, so
+    // that whoever later waits for them (a replacement of the table set) finds them there.
+    void startWritingToDisk(std::uint64_t size) { file_.startWritingToDisk(0, size); }
     void close();
 
     // Held while records are written to the file.

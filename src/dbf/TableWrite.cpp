@@ -271,6 +271,8 @@ void Table::Impl::finish() {
         file.truncate(end + 1);
     }
     writeHeaderCount(physicalCount);
+    if (appended)
+        file.startWritingToDisk(end + 1);
     if (indexDirty)
         rebuildIndex();
 }

@@ -36,7 +36,7 @@ void activityStep(ExportContext& context) {
         if (code == "513")
             context.task513 = true;
     }
-    names.close();
+    closeStepTable(context, names, layout());
 
     // The subject registries end with this step.
     context.subjects = SubjectRegistries{};

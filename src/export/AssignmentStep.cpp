@@ -112,7 +112,7 @@ void assignmentStep(ExportContext& context) {
         }
     }
     units.close();
-    assignments.close();
+    closeStepTable(context, assignments, asigt::layout());
 
     context.ui.reportProgress({"Asignaciones de materias", read, "ASIGT"});
 }

@@ -155,8 +155,8 @@ void courseStep(ExportContext& context) {
     Table& units = tables[1];
     std::size_t read = coursePass(context, courses);
     read += unitPass(context, courses, units);
-    units.close();
-    courses.close();
+    closeStepTable(context, units, grupost::layout());
+    closeStepTable(context, courses, cursost::layout());
 
     context.ui.reportProgress({"Cursos y unidades", read, "CURSOST, GRUPOST"});
 }

@@ -7,6 +7,7 @@
 #include "exchange/runs/UserInterface.h"
 #include "exchange/yedra/YedraDocument.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -35,6 +36,9 @@ struct ExportContext {
     bool task513 = false;                  // set by the activities step, read by the assignments step
     SubjectRegistries subjects;            // filled by the subjects step, emptied by the activities step
     ShortCodeReport* codeReport = nullptr; // when set, receives every code stored unlike Yedra's value
+    // Each table's records as its step closed it (by table name), for the summary of the run: the
+    // steps know what they wrote, and the tables need not be read again to count it.
+    std::map<std::string, std::size_t> recordsWritten;
 };
 
 } // namespace pontrel::exporting

@@ -1,7 +1,6 @@
 #include "export/ExportRun.h"
 
 #include "dbf/Error.h"
-#include "dbf/Table.h"
 #include "exchange/runs/BusyCursor.h"
 #include "exchange/runs/DocumentChoice.h"
 #include "exchange/velmora/TableSetReplacement.h"
@@ -14,6 +13,7 @@
 #include "export/Steps.h"
 #include "platform/Utf8Path.h"
 
+#include <map>
 #include <optional>
 #include <thread>
 
@@ -25,17 +25,18 @@ namespace {
 
 // Every step makes its tables; a missing one means a step broke its promise, and replacing the old
 // set by an incomplete one would lose Velmora's table for nothing.
-// Also counts each table's records, for the summary of what this run wrote.
-ExportSummary requireStagedTables(const fs::path& staging) {
+// Also gives each table's records as its step wrote them, for the summary of what this run wrote.
+ExportSummary requireStagedTables(const fs::path& staging,
+                                  const std::map<std::string, std::size_t>& recordsWritten) {
     std::error_code ec;
     ExportSummary summary;
     for (const velmora::TableLayout* table : velmora::exportedTables()) {
         const fs::path file = staging / table->fileName();
-        if (!fs::is_regular_file(file, ec))
+        const auto written = recordsWritten.find(table->name);
+        if (!fs::is_regular_file(file, ec) || written == recordsWritten.end())
             throw Error("La exportación no ha creado la tabla " + table->fileName() +
                         "; no se ha cambiado ninguna tabla de la carpeta de trabajo.");
-        summary.tables.emplace_back(
-            table->name, dbf::Table::open(file, dbf::OpenMode::Shared, dbf::Access::ReadOnly).recordCount());
+        summary.tables.emplace_back(table->name, written->second);
     }
     summary.orderIndex = fs::is_regular_file(staging / (velmora::diashorast2::layout().name + ".MDX"), ec);
     return summary;
@@ -50,9 +51,11 @@ std::vector<std::string> tablesKeepingTheirIndex() {
     return names;
 }
 
-// The seven data-group steps, in their order, writing into `tablesFolder`.
-void runSteps(const YedraDocument& document, const fs::path& tablesFolder, const fs::path& levelTable,
-              const RunSession& session, UserInterface& ui, ShortCodeReport* codeReport) {
+// The seven data-group steps, in their order, writing into `tablesFolder`. Gives the records of
+// each table they wrote.
+std::map<std::string, std::size_t> runSteps(const YedraDocument& document, const fs::path& tablesFolder,
+                                            const fs::path& levelTable, const RunSession& session,
+                                            UserInterface& ui, ShortCodeReport* codeReport) {
     ExportContext context{.document = document,
                           .tablesFolder = tablesFolder,
                           .levelTable = levelTable,
@@ -60,7 +63,8 @@ void runSteps(const YedraDocument& document, const fs::path& tablesFolder, const
                           .ui = ui,
                           .task513 = false,
                           .subjects = {},
-                          .codeReport = codeReport};
+                          .codeReport = codeReport,
+                          .recordsWritten = {}};
     subjectStep(context);
     activityStep(context);
     teacherStep(context);
@@ -68,6 +72,7 @@ void runSteps(const YedraDocument& document, const fs::path& tablesFolder, const
     courseStep(context);
     assignmentStep(context);
     frameStep(context);
+    return std::move(context.recordsWritten);
 }
 
 // A preview compares with the tables in place; half of them old and half new would compare as nothing
@@ -146,8 +151,9 @@ RunOutcome ExportRun::run() {
     requireWorkingFolder(folder);
     if (options_.dryRun) {
         PreviewStaging staging;
-        runSteps(document, staging.folder(), *levelTable, session_, ui_, options_.codeReport);
-        summary_ = requireStagedTables(staging.folder());
+        const auto written =
+            runSteps(document, staging.folder(), *levelTable, session_, ui_, options_.codeReport);
+        summary_ = requireStagedTables(staging.folder(), written);
         {
             // The current tables are read under the folder's lock: an export that reaches its
             // replacement meanwhile waits instead of finding them held open, and a journal seen here
@@ -168,8 +174,9 @@ RunOutcome ExportRun::run() {
     // whole run has succeeded.
     TableSetReplacement replacement(folder);
     replacement.beforeEachMove = options_.beforeEachMove;
-    runSteps(document, replacement.stagingFolder(), *levelTable, session_, ui_, options_.codeReport);
-    ExportSummary summary = requireStagedTables(replacement.stagingFolder());
+    const auto written =
+        runSteps(document, replacement.stagingFolder(), *levelTable, session_, ui_, options_.codeReport);
+    ExportSummary summary = requireStagedTables(replacement.stagingFolder(), written);
     if (options_.beforeReplacing)
         options_.beforeReplacing();
     // PERIODOS never had its stale index removed; Velmora may keep one of its own.

@@ -158,8 +158,9 @@ void frameStep(ExportContext& context) {
     if (frames.empty()) {
         // A document without frames has nothing to choose from: the three tables stay empty.
         context.ui.framesTakenWithoutChoice(frames);
-        for (auto& table : tables)
-            table.close();
+        closeStepTable(context, grid, diashorast::layout());
+        closeStepTable(context, slots, diashorast2::layout());
+        closeStepTable(context, periods, periodos::layout());
         context.ui.reportProgress({"Marcos y tramos horarios", 0, written});
         return;
     }
@@ -167,15 +168,15 @@ void frameStep(ExportContext& context) {
 
     const std::size_t slotsRead = slotPass(context, selection, slots);
     // Closed and opened again so that the grid is built from the index as it was written.
-    slots.close();
+    closeStepTable(context, slots, diashorast2::layout());
     slots = dbf::Table::open(folder / diashorast2::layout().fileName(), dbf::OpenMode::Shared,
                              dbf::Access::ReadOnly);
     gridPass(selection, slots, grid);
-    grid.close();
+    closeStepTable(context, grid, diashorast::layout());
     slots.close();
 
     periodPass(context, selection, periods);
-    periods.close();
+    closeStepTable(context, periods, periodos::layout());
 
     context.ui.reportProgress({"Marcos y tramos horarios", frames.size() + slotsRead, written});
 }

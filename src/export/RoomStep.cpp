@@ -35,7 +35,7 @@ void roomStep(ExportContext& context) {
         row.setText(kNombre, name);
         rooms.append(row);
     }
-    rooms.close();
+    closeStepTable(context, rooms, layout());
 
     context.ui.reportProgress({"Dependencias", records.size(), "AULAT"});
 }

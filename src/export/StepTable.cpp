@@ -24,6 +24,12 @@ recreateStepTables(const std::filesystem::path& folder,
     return tables;
 }
 
+void closeStepTable(ExportContext& context, dbf::Table& table, const velmora::TableLayout& layout) {
+    const std::size_t records = table.recordCount();
+    table.close();
+    context.recordsWritten[layout.name] = records;
+}
+
 dbf::Table openRunTable(const std::filesystem::path& folder, const velmora::TableLayout& table,
                         dbf::Access access) {
     return openRequiredTable(folder, table.fileName(), dbf::OpenMode::Shared, access,

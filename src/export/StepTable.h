@@ -23,6 +23,9 @@ std::vector<dbf::Table>
 recreateStepTables(const std::filesystem::path& folder,
                    const std::vector<std::reference_wrapper<const velmora::TableLayout>>& layouts);
 
+// Closes a table that the step wrote, noting its records for the run's summary.
+void closeStepTable(ExportContext& context, dbf::Table& table, const velmora::TableLayout& layout);
+
 // Opens a table that an earlier step of the same run made in `folder`, shared. A missing table is an
 // error that names it and the folder.
 dbf::Table openRunTable(const std::filesystem::path& folder, const velmora::TableLayout& table,

@@ -114,8 +114,8 @@ void subjectStep(ExportContext& context) {
         else
             addNewSubject(context, names, offers, subject);
     }
-    names.close();
-    offers.close();
+    closeStepTable(context, names, asignomt::layout());
+    closeStepTable(context, offers, asignomt2::layout());
 
     context.ui.reportProgress({"Materias", records.size(), "ASIGNOMT, ASIGNOMT2"});
 }

@@ -60,7 +60,7 @@ void teacherStep(ExportContext& context) {
         row.setText(kFTomapos, record.value(empleados::kPostDate));
         teachers.append(row);
     }
-    teachers.close();
+    closeStepTable(context, teachers, layout());
 
     context.ui.reportProgress({"Profesores", records.size(), "PROFT"});
 }

@@ -19,7 +19,15 @@ TemporaryFile::~TemporaryFile() {
 int TemporaryFile::write(const void* data, std::size_t size) {
     if (const int error = file_.writeAt(written_, static_cast<const std::uint8_t*>(data), size))
         return error;
-    written_ += size;
+    // A large file goes to the disk while the rest of it is being made, piece by piece, so that the
+    // flush before commit() waits for little more than the last piece.
+    constexpr std::uint64_t kPiece = 8 * 1024 * 1024;
+    const std::uint64_t before = written_;
+    if ((before + size) / kPiece != before / kPiece) {
+        const std::uint64_t pieceEnd = (before + size) / kPiece * kPiece;
+        file_.startWritingToDisk(pieceEnd - kPiece, kPiece);
+    }
+    written_ = before + size;
     return 0;
 }
 
@@ -35,9 +43,10 @@ int TemporaryFile::readAll(std::string& bytes) const {
 int TemporaryFile::readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size,
                           std::size_t& got) const {
     got = 0;
-    if (offset >= written_)
+    const std::uint64_t written = written_;
+    if (offset >= written)
         return 0;
-    const auto left = static_cast<std::size_t>(std::min<std::uint64_t>(written_ - offset, size));
+    const auto left = static_cast<std::size_t>(std::min<std::uint64_t>(written - offset, size));
     return file_.readAt(offset, data, left, got);
 }
 

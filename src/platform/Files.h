@@ -6,6 +6,7 @@
 // Every call that can fail returns the system's error code (0: done); SystemError.h turns it into
 // the reason for the user. A conflict with another program's opening or lock has ErrorKind::InUse.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -43,6 +44,10 @@ class File {
     [[nodiscard]] int truncate(std::uint64_t size);
     // Waits until the written bytes are on the disk.
     [[nodiscard]] int flush();
+    // Asks the system to start putting these written bytes on the disk now, without waiting: the
+    // flush() that follows then finds most of them there. Only a hint; where the system has no such
+    // request it does nothing.
+    void startWritingToDisk(std::uint64_t offset, std::uint64_t size);
     // Takes a one-byte lock without waiting (InUse while another opening holds it); the byte may lie
     // past the end of the file, which keeps locks apart from data.
     [[nodiscard]] int tryLockByte(std::uint64_t offset);
@@ -107,7 +112,8 @@ class TemporaryFile {
 
     std::filesystem::path target_;
     std::filesystem::path name_; // empty while the file has no name (O_TMPFILE)
-    std::uint64_t written_ = 0;
+    // Read by readAt() on another thread while write() goes on (a document read back as it is written).
+    std::atomic<std::uint64_t> written_ = 0;
     File file_;
 };
 

@@ -141,6 +141,22 @@ void PrintTo(const Stop& stop, std::ostream* os) {
 
 class ExportRunStops : public ExportRunTest, public ::testing::WithParamInterface<Stop> {};
 
+// The summary's counts are what the steps wrote as they closed their tables: each must be what the
+// table holds once in place, ASIGNOMT with the activities that a later step appends to it.
+TEST_F(ExportRunTest, SummaryCountsEveryTableAsItIsInPlace) {
+    ui.documents.push_back(sampleSchool());
+    ui.frameChoices.push_back({.selection = "JOR1      ", .accepted = true, .frameCount = 2});
+    ExportRun exportRun(session, ui, {.lockWait = kNoWait, .beforeEachMove = {}});
+
+    ASSERT_EQ(exportRun.run(), RunOutcome::Completed);
+
+    const ExportSummary& summary = exportRun.summary();
+    ASSERT_EQ(summary.tables.size(), 10u);
+    for (const auto& [name, count] : summary.tables)
+        EXPECT_EQ(count, dbf::Table::open(table(name + ".DBF"), dbf::OpenMode::Shared).recordCount()) << name;
+    EXPECT_TRUE(summary.orderIndex);
+}
+
 TEST_P(ExportRunStops, LeaveTheWorkingFolderAsItWas) {
     const Stop& stop = GetParam();
     session.hostReadsResult = true; // started by Velmora: only a missing document leaves a code (-1)

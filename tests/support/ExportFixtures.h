@@ -89,7 +89,9 @@ inline exporting::ExportContext contextOver(const YedraDocument& document,
             .documentPath = document.path(),
             .ui = ui,
             .task513 = false,
-            .subjects = {}};
+            .subjects = {},
+            .codeReport = nullptr,
+            .recordsWritten = {}};
 }
 
 // Everything one step needs: a folder holding the document and the tables, the loaded document, a

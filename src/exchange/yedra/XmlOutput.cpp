@@ -112,6 +112,8 @@ int XmlOutput::write(void* context, const char* bytes, int size) {
         out->writeError_ = error;
         return -1;
     }
+    out->writtenBytes_ += static_cast<std::uint64_t>(size);
+    out->readBack_->written(out->writtenBytes_);
     return size;
 }
 
@@ -139,6 +141,8 @@ void XmlOutput::open(const std::filesystem::path& target, const char* declaredEn
         xmlCharEncCloseFunc(handler);
         throw saveError(document_, target_, SaveStep::Create, error);
     }
+    writtenBytes_ = 0;
+    readBack_ = std::make_unique<ReadBackAlong>(file_);
     latin1_ = handler->name != nullptr && std::strcmp(handler->name, "ISO-8859-1") == 0;
     buffer_ = xmlOutputBufferCreateIO(&XmlOutput::write, &keepOpen, this, handler);
     if (!buffer_) {
@@ -228,23 +232,14 @@ void XmlOutput::save(const std::filesystem::path& target) {
         failWrite(writeError_);
 
     // Read back before it replaces anything: a document that does not read back as XML never reaches
-    // the output's place, whatever made it so. Read in pieces, as it was written.
-    std::uint64_t readTo = 0;
-    int readError = 0;
-    const auto reason = unreadableXmlReason(XmlPieces([&](char* data, std::size_t size) -> long {
-        std::size_t got = 0;
-        if (const int error = file_.readAt(readTo, reinterpret_cast<std::uint8_t*>(data), size, got)) {
-            readError = error;
-            return -1;
-        }
-        readTo += got;
-        return static_cast<long>(got);
-    }));
-    if (readError != 0)
-        failWrite(readError);
-    if (reason)
+    // the output's place, whatever made it so. Read from the file in pieces as they were written, the
+    // last of them now.
+    const ReadBackAlong::Outcome readBack = readBack_->complete();
+    if (readBack.readError != 0)
+        failWrite(readBack.readError);
+    if (readBack.reason)
         throw Error("No se ha guardado " + document_ + " «" + platform::utf8Of(target) +
-                    "»: lo escrito no se puede volver a leer como XML (" + *reason +
+                    "»: lo escrito no se puede volver a leer como XML (" + *readBack.reason +
                     "). El documento anterior, si lo había, no se ha modificado.");
 
     std::error_code ec;

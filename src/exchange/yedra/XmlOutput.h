@@ -8,11 +8,14 @@
 // character reference) and hands the bytes to the file. Every failure is an Error that names the
 // document and the file.
 
+#include "exchange/yedra/ReadBackAlong.h"
 #include "exchange/yedra/XmlEscaping.h"
 #include "platform/Files.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 typedef struct _xmlOutputBuffer xmlOutputBuffer;
@@ -78,8 +81,10 @@ class XmlOutput {
     std::string encoding_;
     std::string encodingNote_;
     platform::TemporaryFile file_; // beside the output, put in its place by save()
-    int writeError_ = 0;           // system error of the first failed write
-    bool discarding_ = false;      // set when the output is abandoned: nothing more reaches the file
+    std::uint64_t writtenBytes_ = 0;
+    std::unique_ptr<ReadBackAlong> readBack_; // reads file_ back as it is written
+    int writeError_ = 0;                      // system error of the first failed write
+    bool discarding_ = false; // set when the output is abandoned: nothing more reaches the file
     xmlOutputBuffer* buffer_ = nullptr;
     std::string pending_;
     bool latin1_ = false; // the encoding is ISO-8859-1, which texts can be written in directly

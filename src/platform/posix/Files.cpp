@@ -153,6 +153,16 @@ int File::flush() {
     return ::fsync(fd_) == 0 ? 0 : errno;
 }
 
+void File::startWritingToDisk(std::uint64_t offset, std::uint64_t size) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    // A failure only means the bytes wait for flush(), which reports any real error.
+    (void)::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#else
+    (void)offset;
+    (void)size;
+#endif
+}
+
 int File::tryLockByte(std::uint64_t offset) {
     return lockRange(fd_, F_WRLCK, static_cast<off_t>(offset), 1);
 }

@@ -127,6 +127,9 @@ int File::flush() {
     return FlushFileBuffers(native(handle_)) ? 0 : last();
 }
 
+// Windows has no request to start writing a range without waiting; FlushFileBuffers does it all.
+void File::startWritingToDisk(std::uint64_t, std::uint64_t) {}
+
 int File::tryLockByte(std::uint64_t offset) {
     OVERLAPPED where = at(offset);
     if (LockFileEx(native(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where))
