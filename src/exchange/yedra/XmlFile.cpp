@@ -294,6 +294,17 @@ struct ContextDeleter {
 // The size of the pieces a document is read in.
 constexpr std::size_t kPieceBytes = 64 * 1024;
 
+// Hands libxml2 what is left of `head` from `used` on, as much as `buffer` takes; 0 when all of it was
+// handed on. Both sources below begin with bytes already read (to tell the encoding) before the rest.
+int serveHead(const std::string& head, std::size_t& used, char* buffer, int length) {
+    if (used >= head.size())
+        return 0;
+    const std::size_t n = std::min(static_cast<std::size_t>(length), head.size() - used);
+    std::memcpy(buffer, head.data() + used, n);
+    used += n;
+    return static_cast<int>(n);
+}
+
 // The file handed to libxml2 in pieces: first the bytes already read to tell its encoding, then the rest.
 struct DocumentSource {
     std::ifstream in;
@@ -305,13 +316,8 @@ struct DocumentSource {
         auto* source = static_cast<DocumentSource*>(context);
         if (length <= 0)
             return 0;
-        if (source->headUsed < source->head.size()) {
-            const std::size_t n =
-                std::min(static_cast<std::size_t>(length), source->head.size() - source->headUsed);
-            std::memcpy(buffer, source->head.data() + source->headUsed, n);
-            source->headUsed += n;
-            return static_cast<int>(n);
-        }
+        if (const int n = serveHead(source->head, source->headUsed, buffer, length); n > 0)
+            return n;
         if (!source->in.read(buffer, length) && source->in.bad()) {
             source->failed = true;
             return -1;
@@ -666,13 +672,8 @@ struct PieceSource {
         auto* source = static_cast<PieceSource*>(context);
         if (length <= 0)
             return 0;
-        if (source->headUsed < source->head.size()) {
-            const std::size_t n =
-                std::min(static_cast<std::size_t>(length), source->head.size() - source->headUsed);
-            std::memcpy(buffer, source->head.data() + source->headUsed, n);
-            source->headUsed += n;
-            return static_cast<int>(n);
-        }
+        if (const int n = serveHead(source->head, source->headUsed, buffer, length); n > 0)
+            return n;
         // libxml2 asks for a few KiB at a time; the caller is asked for whole pieces.
         if (source->head.size() < kPieceBytes)
             source->head.resize(kPieceBytes);
