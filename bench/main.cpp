@@ -10,6 +10,7 @@
 #include "dbf/Error.h"
 #include "export/ExportRun.h"
 #include "import/ImportRun.h"
+#include "platform/MemoryReuse.h"
 
 #include <malloc.h>
 #include <sys/resource.h>
@@ -311,6 +312,8 @@ const char* verdict(bool ok) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // As the programs do: the runs measured are the runs that they make.
+    pontrel::platform::keepFreedMemoryForReuse();
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
         std::cerr << "Uso: pontrel-bench [--scales 1,10,100] [--repeats 5] [--seed N] [--keep CARPETA]\n"

@@ -7,11 +7,13 @@
 #include "app/QtSpanish.h"
 #include "exchange/velmora/TableSetReplacement.h"
 #include "exchange/velmora/WorkingFolder.h"
+#include "platform/MemoryReuse.h"
 #include "platform/Utf8Path.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    pontrel::platform::keepFreedMemoryForReuse();
     // Velmora's two arguments are counted before Qt takes its own options (-platform, -display...) out.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

@@ -40,20 +40,30 @@ std::optional<std::filesystem::path> findIndexFile(const std::filesystem::path& 
 
 // ---- RecordBuffer ----
 
+namespace {
+// A record names most of its fields: room for them at the first, rather than growing field by field.
+constexpr std::size_t kUsualAssignments = 16;
+} // namespace
+
 void RecordBuffer::setText(std::string_view field, std::string_view value) {
-    assigned_.emplace_back(std::string(field), std::string(value));
+    add(field, std::string(value));
 }
 void RecordBuffer::setInteger(std::string_view field, std::int64_t value) {
-    assigned_.emplace_back(std::string(field), value);
+    add(field, value);
 }
 void RecordBuffer::setDouble(std::string_view field, double value) {
-    assigned_.emplace_back(std::string(field), value);
+    add(field, value);
 }
 void RecordBuffer::setBool(std::string_view field, bool value) {
-    assigned_.emplace_back(std::string(field), value);
+    add(field, value);
 }
 void RecordBuffer::setNull(std::string_view field) {
-    assigned_.emplace_back(std::string(field), std::monostate{});
+    add(field, std::monostate{});
+}
+void RecordBuffer::add(std::string_view field, Value value) {
+    if (assigned_.capacity() == 0)
+        assigned_.reserve(kUsualAssignments);
+    assigned_.emplace_back(std::string(field), std::move(value));
 }
 
 // ---- Impl helpers ----
@@ -67,11 +77,17 @@ std::size_t Table::Impl::requireRecord(std::size_t position) const {
 }
 
 std::size_t Table::Impl::requirePublicField(std::string_view field) const {
+    return requirePublicField(field, 0);
+}
+
+std::size_t Table::Impl::requirePublicField(std::string_view field, std::size_t from) const {
     // Writers name fields as the table spells them: found so, the name needs no folding (which
     // would make a new text for every value stored). Only where no two names fold alike, since the
-    // first of those is the one a name stands for.
-    if (publicByName.size() == publicFields.size())
-        for (std::size_t i = 0; i < publicFields.size(); ++i)
+    // first of those is the one a name stands for; then no two names are spelt alike either, and
+    // the search may start anywhere.
+    const std::size_t count = publicFields.size();
+    if (publicByName.size() == count)
+        for (std::size_t n = 0, i = from < count ? from : 0; n < count; ++n, i = i + 1 < count ? i + 1 : 0)
             if (publicFields[i].name == field)
                 return i;
     auto it = publicByName.find(nameKey(field));

@@ -68,6 +68,7 @@ class RecordBuffer {
 
   private:
     friend class Table;
+    void add(std::string_view field, Value value);
     std::vector<std::pair<std::string, Value>> assigned_;
 };
 
@@ -142,6 +143,10 @@ class Table {
     // program killed while appending leaves a table that opens with the batches written so far.
     // A value that its field cannot hold is an error, and the record is not appended.
     std::size_t append(const RecordBuffer& values);
+    // Makes room for `count` more records, so that a writer that knows about how many it will append
+    // gives the table its memory once instead of in steps that copy what is there. Only a hint:
+    // appending more still works, and nothing of it reaches the file.
+    void reserve(std::size_t count);
     // Writes the assigned fields of an existing record back to the file at once, under a lock that
     // keeps two writers apart. A value that its field cannot hold changes nothing.
     void update(std::size_t record, const RecordBuffer& values);

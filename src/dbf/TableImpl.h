@@ -64,6 +64,9 @@ struct Table::Impl {
 
     std::size_t requireRecord(std::size_t position) const;
     std::size_t requirePublicField(std::string_view field) const; // public position
+    // The same, trying the fields from public position `from` first: a record is mostly filled in
+    // the order of its fields, so the next field named is usually the one after the last.
+    std::size_t requirePublicField(std::string_view field, std::size_t from) const;
     const FieldLayout& publicField(std::size_t position) const;
     std::size_t requireLayoutField(std::string_view field) const {
         return publicToLayout[requirePublicField(field)];

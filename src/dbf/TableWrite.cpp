@@ -158,14 +158,17 @@ std::vector<std::size_t> Table::indexOrder(std::string_view tag) const {
 // ---- writing ----
 
 namespace {
-// Assigns `assigned` over the record at `record`, noting the fields touched in `fields`.
+// Assigns `assigned` over the record at `record`, noting the fields touched in `fields` when given.
 void assign(const Table::Impl& impl, std::uint8_t* record,
-            const std::vector<std::pair<std::string, Value>>& assigned, std::vector<std::size_t>& fields) {
+            const std::vector<std::pair<std::string, Value>>& assigned, std::vector<std::size_t>* fields) {
+    std::size_t next = 0; // the public field after the one named last
     for (const auto& [field, value] : assigned) {
-        const std::size_t f = impl.requireLayoutField(field);
+        const std::size_t named = impl.requirePublicField(field, next);
+        next = named + 1;
+        const std::size_t f = impl.publicToLayout[named];
         encodeField(impl.layout, impl.layout.fields[f], value, record, impl.name);
-        if (std::find(fields.begin(), fields.end(), f) == fields.end())
-            fields.push_back(f);
+        if (fields && std::find(fields->begin(), fields->end(), f) == fields->end())
+            fields->push_back(f);
     }
 }
 } // namespace
@@ -182,10 +185,9 @@ std::size_t Table::append(const RecordBuffer& values) {
     // so that a refused record leaves nothing behind.
     const std::size_t at = impl.records.size();
     impl.records.resize(at + impl.layout.recordLength);
-    std::vector<std::size_t> fields;
     try {
         fillNullRecord(impl.layout, impl.records.data() + at);
-        assign(impl, impl.records.data() + at, values.assigned_, fields);
+        assign(impl, impl.records.data() + at, values.assigned_, nullptr);
     } catch (...) {
         impl.records.resize(at);
         throw;
@@ -202,6 +204,15 @@ std::size_t Table::append(const RecordBuffer& values) {
     return position;
 }
 
+void Table::reserve(std::size_t count) {
+    Impl& impl = *impl_;
+    impl.requireWritable();
+    const std::size_t room =
+        std::min<std::size_t>(count, 0xFFFFFFFFu - std::min<std::size_t>(impl.physicalCount, 0xFFFFFFFFu));
+    impl.records.reserve(impl.records.size() + room * impl.layout.recordLength);
+    impl.live.reserve(impl.live.size() + room);
+}
+
 void Table::update(std::size_t record, const RecordBuffer& values) {
     Impl& impl = *impl_;
     impl.requireWritable();
@@ -209,7 +220,7 @@ void Table::update(std::size_t record, const RecordBuffer& values) {
     // The record is changed in a copy first: a refused value changes nothing.
     std::vector<std::size_t> fields;
     std::vector<std::uint8_t> bytes(impl.recordAt(record), impl.recordAt(record) + impl.layout.recordLength);
-    assign(impl, bytes.data(), values.assigned_, fields);
+    assign(impl, bytes.data(), values.assigned_, &fields);
     const bool keysChange = impl.changesIndexKeys(fields);
 
     const std::uint32_t physical = impl.live[record];

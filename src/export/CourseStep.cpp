@@ -73,9 +73,9 @@ std::string unitCodeStart(const std::string& name, std::size_t length) {
 
 std::size_t coursePass(ExportContext& context, Table& courses) {
     const auto levels = readLevels(context.levelTable);
-    std::size_t read = 0;
-    for (const YedraRecord& record : context.document.loopRecords(cursosDelCentro::kGroup)) {
-        ++read;
+    const auto records = context.document.loopRecords(cursosDelCentro::kGroup);
+    courses.reserve(records.size());
+    for (const YedraRecord& record : records) {
         const std::string key = record.value(cursosDelCentro::kKey);
         const std::string name = record.value(cursosDelCentro::kName);
         const std::int32_t number = requireWholeNumber(
@@ -100,15 +100,15 @@ std::size_t coursePass(ExportContext& context, Table& courses) {
         row.setText(cursost::kEstud, description);
         courses.append(row);
     }
-    return read;
+    return records.size();
 }
 
 std::size_t unitPass(ExportContext& context, const Table& courses, Table& units) {
     // Unit codes are compared without regard to letter case, accented letters included.
     ShortCodeRegistry codes{ShortCodeSettings{.preCut = true, .shortening = true, .ignoreCase = true}};
-    std::size_t read = 0;
-    for (const YedraRecord& record : context.document.loopRecords(unidades::kGroup)) {
-        ++read;
+    const auto records = context.document.loopRecords(unidades::kGroup);
+    units.reserve(records.size());
+    for (const YedraRecord& record : records) {
         const std::string unitKey = record.value(unidades::kKey);
         const std::string name = record.value(unidades::kName);
         const std::string courseKey = record.value(unidades::kCourseKey);
@@ -144,7 +144,7 @@ std::size_t unitPass(ExportContext& context, const Table& courses, Table& units)
         row.setText(grupost::kDescrip, description);
         units.append(row);
     }
-    return read;
+    return records.size();
 }
 
 } // namespace

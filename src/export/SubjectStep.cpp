@@ -32,8 +32,13 @@ struct SubjectRecord {
 };
 
 SubjectRecord readSubject(const YedraRecord& record) {
-    SubjectRecord subject{record.value(materias::kOfferKey), record.value(materias::kSubjectKey),
-                          record.value(materias::kName), record.value(materias::kLongCode)};
+    SubjectRecord subject{record.value(materias::kOfferKey),
+                          record.value(materias::kSubjectKey),
+                          record.value(materias::kName),
+                          record.value(materias::kLongCode),
+                          false,
+                          {},
+                          {}};
     subject.namedByName = subject.longCode.empty();
     if (subject.longCode.empty())
         subject.longCode = leftChars(subject.name, codeWidth);
@@ -106,7 +111,10 @@ void subjectStep(ExportContext& context) {
     dbf::Table& names = tables[0];
     dbf::Table& offers = tables[1];
 
+    // Each subject record adds at most one name and one offer.
     const auto records = context.document.loopRecords(materias::kGroup);
+    names.reserve(records.size());
+    offers.reserve(records.size());
     for (const auto& record : records) {
         const SubjectRecord subject = readSubject(record);
         if (isRegistered(context.subjects, subject))
