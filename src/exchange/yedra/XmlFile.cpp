@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace pontrel {
 
@@ -235,11 +236,20 @@ class ErrorCapture {
     void* previousContext_;
 };
 
-// The reader told of the elements of the parse under way on this thread, and how deep the element
-// is that it keeps whole (-1 when none is open).
+// The reader told of the elements of the parse under way on this thread, how deep the element is
+// that it keeps whole (-1 when none is open), and the element whose content it takes as texts.
 struct ReadingAlong {
     XmlReadAlong* along = nullptr;
     int keptFrom = -1;
+    int textsFrom = -1;  // the depth of the element read as texts; -1 when none is open
+    int textsInside = 0; // elements open inside it
+    // The handlers that build the tree's text and other content, called outside such an element.
+    charactersSAXFunc characters = nullptr;
+    charactersSAXFunc whitespace = nullptr;
+    cdataBlockSAXFunc cdata = nullptr;
+    commentSAXFunc comment = nullptr;
+    processingInstructionSAXFunc instruction = nullptr;
+    referenceSAXFunc reference = nullptr;
 };
 thread_local ReadingAlong* currentAlong = nullptr;
 
@@ -249,10 +259,29 @@ ReadingAlong* alongFor(void* context) {
     return context == currentContext ? currentAlong : nullptr;
 }
 
+// Inside an element read as texts, for the parse of the file itself.
+ReadingAlong* readingTexts(void* context) {
+    ReadingAlong* reading = alongFor(context);
+    return reading != nullptr && reading->textsFrom >= 0 ? reading : nullptr;
+}
+
+// An element's text content takes in the text of the entities that its references name. The document's
+// own declarations make such text; a reference to an entity that it does not declare has none.
+bool declaresEntities(const xmlParserCtxt* parser) {
+    const xmlDtd* dtd = parser->myDoc != nullptr ? parser->myDoc->intSubset : nullptr;
+    return dtd != nullptr && (dtd->entities != nullptr || dtd->pentities != nullptr);
+}
+
 void startElementAlong(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
                        int namespaceCount, const xmlChar** namespaces, int attributeCount, int defaultedCount,
                        const xmlChar** attributes) {
     auto* parser = static_cast<xmlParserCtxt*>(context);
+    if (ReadingAlong* reading = readingTexts(context)) {
+        ++reading->textsInside;
+        reading->along->textElementStarted(reinterpret_cast<const char*>(localName), uri != nullptr,
+                                           reading->textsFrom + reading->textsInside);
+        return;
+    }
     const int openBefore = parser->nodeNr;
     xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces, attributeCount,
                           defaultedCount, attributes);
@@ -261,11 +290,31 @@ void startElementAlong(void* context, const xmlChar* localName, const xmlChar* p
     if (reading == nullptr || parser->nodeNr != openBefore + 1 || parser->node == nullptr)
         return;
     const int depth = parser->nodeNr - 1;
-    if (reading->along->started(parser->node, depth) && reading->keptFrom < 0)
-        reading->keptFrom = depth;
+    switch (reading->along->started(parser->node, depth)) {
+    case XmlReadAlong::Keep::Whole:
+        if (reading->keptFrom < 0)
+            reading->keptFrom = depth;
+        break;
+    case XmlReadAlong::Keep::Texts:
+        if (reading->keptFrom < 0 && !declaresEntities(parser)) {
+            reading->textsFrom = depth;
+            reading->textsInside = 0;
+        }
+        break;
+    case XmlReadAlong::Keep::Nothing:
+        break;
+    }
 }
 
 void endElementAlong(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri) {
+    if (ReadingAlong* reading = readingTexts(context)) {
+        if (reading->textsInside > 0) {
+            reading->along->textElementEnded(reading->textsFrom + reading->textsInside);
+            --reading->textsInside;
+            return;
+        }
+        reading->textsFrom = -1; // the element read as texts ends as any other
+    }
     auto* parser = static_cast<xmlParserCtxt*>(context);
     xmlNode* ending = parser->node;
     const int depth = parser->nodeNr - 1; // the root's is 0
@@ -285,6 +334,52 @@ void endElementAlong(void* context, const xmlChar* localName, const xmlChar* pre
     xmlFreeNodeList(parent->children);
     parent->children = nullptr;
     parent->last = nullptr;
+}
+
+void charactersAlong(void* context, const xmlChar* text, int length) {
+    if (ReadingAlong* reading = readingTexts(context))
+        reading->along->text(
+            std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+    else if (ReadingAlong* along = currentAlong; along != nullptr && along->characters != nullptr)
+        along->characters(context, text, length);
+}
+
+void whitespaceAlong(void* context, const xmlChar* text, int length) {
+    if (ReadingAlong* reading = readingTexts(context))
+        reading->along->text(
+            std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+    else if (ReadingAlong* along = currentAlong; along != nullptr && along->whitespace != nullptr)
+        along->whitespace(context, text, length);
+}
+
+void cdataAlong(void* context, const xmlChar* text, int length) {
+    if (ReadingAlong* reading = readingTexts(context))
+        reading->along->text(
+            std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+    else if (ReadingAlong* along = currentAlong; along != nullptr && along->cdata != nullptr)
+        along->cdata(context, text, length);
+}
+
+void commentAlong(void* context, const xmlChar* text) {
+    if (readingTexts(context) != nullptr)
+        return;
+    if (ReadingAlong* along = currentAlong; along != nullptr && along->comment != nullptr)
+        along->comment(context, text);
+}
+
+void instructionAlong(void* context, const xmlChar* target, const xmlChar* data) {
+    if (readingTexts(context) != nullptr)
+        return;
+    if (ReadingAlong* along = currentAlong; along != nullptr && along->instruction != nullptr)
+        along->instruction(context, target, data);
+}
+
+// Inside an element read as texts no entity is declared: a reference names none, and has no text.
+void referenceAlong(void* context, const xmlChar* name) {
+    if (readingTexts(context) != nullptr)
+        return;
+    if (ReadingAlong* along = currentAlong; along != nullptr && along->reference != nullptr)
+        along->reference(context, name);
 }
 
 struct ContextDeleter {
@@ -582,10 +677,6 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, XmlReadAlong* along) {
         ErrorCapture capture(problem, context.get());
         context->sax->serror = collectError;
         ReadingAlong reading{along};
-        if (along != nullptr) {
-            context->sax->startElementNs = startElementAlong;
-            context->sax->endElementNs = endElementAlong;
-        }
         struct AlongScope {
             ReadingAlong* previous = currentAlong;
             ~AlongScope() { currentAlong = previous; }
@@ -600,9 +691,24 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, XmlReadAlong* along) {
             }
         } noting;
         currentUnloaded = &unloaded;
+        context->sax->reference = referenceNoting;
+        if (along != nullptr) {
+            xmlSAXHandler& sax = *context->sax;
+            sax.startElementNs = startElementAlong;
+            sax.endElementNs = endElementAlong;
+            // The parser tells blanks apart from other text (at some cost) only when the two
+            // handlers differ, as they do not when blanks are kept.
+            const bool blanksKept = sax.ignorableWhitespace == sax.characters;
+            reading.characters = std::exchange(sax.characters, charactersAlong);
+            reading.whitespace =
+                std::exchange(sax.ignorableWhitespace, blanksKept ? charactersAlong : whitespaceAlong);
+            reading.cdata = std::exchange(sax.cdataBlock, cdataAlong);
+            reading.comment = std::exchange(sax.comment, commentAlong);
+            reading.instruction = std::exchange(sax.processingInstruction, instructionAlong);
+            reading.reference = std::exchange(sax.reference, referenceAlong);
+        }
         currentStartElement = context->sax->startElementNs;
         context->sax->startElementNs = startElementNoting;
-        context->sax->reference = referenceNoting;
         // NONET: nothing is fetched from the network. Without NOENT and DTDLOAD an external entity is
         // never read, and libxml2's entity checks stop a billion-laughs document.
         // A byte-order mark says how the bytes are encoded, whatever the declaration claims (some

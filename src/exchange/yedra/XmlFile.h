@@ -22,15 +22,30 @@ namespace pontrel {
 //
 // Once an element below the root has ended and ended() has read it, it goes from the tree together
 // with the siblings before it; started() sees the siblings since the last element before it ended.
-// An element for which started() returns true keeps its whole content until it ends, so that ended()
-// can read it (what lies inside it is told too, but nothing of it goes). The tree thus holds the
-// nodes outside the root, the root, the open elements and little more: the memory of one record
-// serves the next, and a document of any size is read in the memory of its largest kept element.
+// What started() answers decides what becomes of the element's content:
+// - Keep::Nothing: each element inside is told in turn and goes once it has ended;
+// - Keep::Whole: the whole content stays until the element ends, so that ended() can read it (what
+//   lies inside it is told too, but nothing of it goes);
+// - Keep::Texts: no node is made for anything inside it; its elements are told by name and depth
+//   (textElementStarted, textElementEnded) and its text as the parser meets it (text: character data
+//   and CDATA sections, in order; comments and processing instructions are no text, as they are not
+//   for an element's text content). Granted only where the document declares no entities (a
+//   reference to one would need the tree to be read) and no element around it is kept whole;
+//   otherwise the element is kept as with Keep::Nothing, and what lies inside it is told by
+//   started() and ended().
+// The tree thus holds the nodes outside the root, the root, the open elements and little more: the
+// memory of one record serves the next, and a document of any size is read in the memory of its
+// largest kept element.
 class XmlReadAlong {
   public:
+    enum class Keep { Nothing, Whole, Texts };
     virtual ~XmlReadAlong() = default;
-    virtual bool started(const xmlNode* element, int depth) = 0;
+    virtual Keep started(const xmlNode* element, int depth) = 0;
     virtual void ended(const xmlNode* element, int depth) = 0;
+    // Inside an element kept as Keep::Texts. `inNamespace`: the element's name has a namespace.
+    virtual void textElementStarted(std::string_view /*localName*/, bool /*inNamespace*/, int /*depth*/) {}
+    virtual void textElementEnded(int /*depth*/) {}
+    virtual void text(std::string_view /*text*/) {}
 };
 
 // The parsed tree; the caller frees it with xmlFreeDoc. Without `along`, the whole tree; with it, what

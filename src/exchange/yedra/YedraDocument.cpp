@@ -146,19 +146,21 @@ YedraDocument::~YedraDocument() = default;
 
 // What the document keeps of the file, taken as the parser goes past each element:
 // /SERVICIO/BLOQUE_DATOS/grupo_datos[@seq]/grupo_datos/dato for the records, the first child node of
-// the first /SERVICIO/BLOQUE_DATOS for the academic year.
+// the first /SERVICIO/BLOQUE_DATOS for the academic year. A record, and a group that is not kept, is
+// read as texts (no nodes are made for what it holds) wherever the parser can do so, and element by
+// element otherwise.
 class YedraDocument::Reading final : public XmlReadAlong {
   public:
     Reading(YedraDocument& document, const std::optional<std::vector<std::string>>& wanted)
         : document_(document), wanted_(wanted) {}
 
-    bool started(const xmlNode* element, int depth) override {
+    Keep started(const xmlNode* element, int depth) override {
         switch (depth) {
         case 1:
             inBlock_ = isElement(element, "BLOQUE_DATOS");
             if (inBlock_)
                 ++blocks_;
-            return false;
+            return Keep::Nothing;
         case 2:
             group_ = nullptr;
             if (inBlock_ && isElement(element, "grupo_datos"))
@@ -171,12 +173,13 @@ class YedraDocument::Reading final : public XmlReadAlong {
                      earlier = earlier->next)
                     if (!isWhitespaceOnlyText(earlier)) {
                         decideYear(earlier);
-                        return false;
+                        return group_ != nullptr ? Keep::Nothing : Keep::Texts;
                     }
                 yearBranch_ = true;
-                return true;
+                return Keep::Whole;
             }
-            return false;
+            // Nothing inside a group that is not kept is read.
+            return group_ != nullptr ? Keep::Nothing : Keep::Texts;
         case 3:
             record_ = group_ != nullptr && isElement(element, "grupo_datos");
             if (record_) {
@@ -184,13 +187,37 @@ class YedraDocument::Reading final : public XmlReadAlong {
                     failTooLarge();
                 group_->firstFields.push_back(static_cast<std::uint32_t>(group_->fields.size()));
             }
-            return false;
+            return Keep::Texts;
         case 4:
-            // A field's content is read whole when it ends.
-            return record_ && isElement(element, "dato");
+            // Read element by element: a field's content is read whole when it ends.
+            return record_ && isElement(element, "dato") ? Keep::Whole : Keep::Nothing;
         default:
-            return false;
+            return Keep::Nothing;
         }
+    }
+
+    // A record read as texts: its fields are the `dato` elements right inside it, each with the text
+    // of everything inside it.
+    void textElementStarted(std::string_view localName, bool inNamespace, int depth) override {
+        if (record_ && depth == 4 && !inNamespace && localName == "dato") {
+            inField_ = true;
+            fieldStart_ = group_->texts.size();
+        }
+    }
+
+    void text(std::string_view text) override {
+        if (!inField_)
+            return;
+        group_->texts.append(text);
+        if (group_->texts.size() > kMaxCount)
+            failTooLarge();
+    }
+
+    void textElementEnded(int depth) override {
+        if (depth != 4 || !inField_)
+            return;
+        inField_ = false;
+        addField(fieldStart_);
     }
 
     void ended(const xmlNode* element, int depth) override {
@@ -255,6 +282,12 @@ class YedraDocument::Reading final : public XmlReadAlong {
             texts.append(text);
         else
             texts += contentOf(dato);
+        addField(offset);
+    }
+
+    // The field whose text runs from `offset` to the end of the group's texts.
+    void addField(std::size_t offset) {
+        std::string& texts = group_->texts;
         if (texts.size() > kMaxCount || group_->fields.size() >= kMaxCount)
             failTooLarge();
         group_->fields.push_back(
@@ -285,6 +318,8 @@ class YedraDocument::Reading final : public XmlReadAlong {
     bool yearBranch_ = false; // inside the element that holds the academic year
     Group* group_ = nullptr;  // the group being read, when it is kept
     bool record_ = false;     // inside a record of it
+    bool inField_ = false;    // inside a field of a record read as texts
+    std::size_t fieldStart_ = 0;
 };
 
 YedraDocument YedraDocument::load(const std::filesystem::path& file) {
