@@ -319,12 +319,16 @@ void encodeField(const TableLayout& layout, const FieldLayout& f, const Value& v
     switch (f.info.type) {
     case 'C':
     case 'D': {
-        std::string t = textOf(value);
-        if (layout.text.fromAnsi != nullptr)
-            codepage::translate(t, *layout.text.fromAnsi);
+        // A text goes in as it is (no copy of it is made), in the table's code page.
+        const std::string* given = std::get_if<std::string>(&value);
+        const std::string other = given == nullptr ? textOf(value) : std::string();
+        const std::string& t = given != nullptr ? *given : other;
         const std::size_t n = std::min(t.size(), w);
         std::memcpy(p, t.data(), n);
         std::memset(p + n, ' ', w - n);
+        if (layout.text.fromAnsi != nullptr)
+            for (std::size_t i = 0; i < n; ++i)
+                p[i] = (*layout.text.fromAnsi)[p[i]];
         setFoxNull(layout, f, record, isNull);
         return;
     }

@@ -105,6 +105,12 @@ const FieldLayout& Table::Impl::publicField(std::size_t position) const {
     return layout.fields[publicToLayout[position]];
 }
 
+void Table::Impl::refuseDropped(std::size_t position) const {
+    throw messages::tableError(name, "el registro " + std::to_string(position + 1) +
+                                         " ya se ha escrito en el archivo y esta apertura, que solo añade "
+                                         "registros, no lo guarda para leerlo");
+}
+
 void Table::Impl::requireOpen() const {
     if (closed)
         throw messages::tableError(name, "la tabla ya está cerrada");

@@ -147,6 +147,13 @@ class Table {
     // gives the table its memory once instead of in steps that copy what is there. Only a hint:
     // appending more still works, and nothing of it reaches the file.
     void reserve(std::size_t count);
+    // For an opening that writes a table and reads nothing back of it: records are kept in memory only
+    // until they are written to the file, so that however many it appends it holds no more than one
+    // batch of them. Reading, looking up or updating a record that has gone to the file is then
+    // refused. Takes no effect on a table with a production index (rebuilt from every record at
+    // close) or once a lookup has been made through this opening (it is kept up to date from the
+    // records).
+    void appendOnly();
     // Writes the assigned fields of an existing record back to the file at once, under a lock that
     // keeps two writers apart. A value that its field cannot hold changes nothing.
     void update(std::size_t record, const RecordBuffer& values);

@@ -34,8 +34,11 @@ struct Table::Impl {
     std::vector<std::size_t> publicToLayout;                   // public position -> position in layout.fields
     std::unordered_map<std::string, std::size_t> publicByName; // upper-case name -> public position
 
-    // Every physical record, raw, in stored order; `live` maps live positions to physical ones.
+    // The physical records from `droppedCount` on, raw, in stored order (those before have gone to
+    // the file of an append-only opening); `live` maps live positions to physical ones.
     std::vector<std::uint8_t> records;
+    std::size_t droppedCount = 0;
+    bool appendOnly = false;
     std::size_t physicalCount = 0;
     std::vector<std::uint32_t> live;
     std::size_t flushedCount = 0;  // physical records that are in the file
@@ -59,8 +62,12 @@ struct Table::Impl {
     mutable std::string lookupKeyBuffer;
 
     const std::uint8_t* recordAt(std::size_t position) const {
-        return records.data() + static_cast<std::size_t>(live[position]) * layout.recordLength;
+        const std::size_t physical = live[position];
+        if (physical < droppedCount)
+            refuseDropped(position);
+        return records.data() + (physical - droppedCount) * layout.recordLength;
     }
+    [[noreturn]] void refuseDropped(std::size_t position) const;
 
     std::size_t requireRecord(std::size_t position) const;
     std::size_t requirePublicField(std::string_view field) const; // public position

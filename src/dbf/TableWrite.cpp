@@ -213,6 +213,11 @@ void Table::reserve(std::size_t count) {
     impl.live.reserve(impl.live.size() + room);
 }
 
+void Table::appendOnly() {
+    impl_->requireWritable();
+    impl_->appendOnly = true;
+}
+
 void Table::update(std::size_t record, const RecordBuffer& values) {
     Impl& impl = *impl_;
     impl.requireWritable();
@@ -231,8 +236,8 @@ void Table::update(std::size_t record, const RecordBuffer& values) {
                           bytes.data(), bytes.size());
     }
     const auto change = impl.lookups.beforeChange(record, fields, impl.keyOf());
-    std::memcpy(impl.records.data() + static_cast<std::size_t>(physical) * impl.layout.recordLength,
-                bytes.data(), bytes.size());
+    std::memcpy(impl.records.data() + (physical - impl.droppedCount) * impl.layout.recordLength, bytes.data(),
+                bytes.size());
     impl.lookups.afterChange(record, fields, change, impl.keyOf());
     impl.changed = true;
     impl.indexDirty = impl.indexDirty || keysChange;
@@ -257,9 +262,15 @@ void Table::Impl::flush() {
                                          "los registros nuevos no se han guardado");
     const std::size_t length = layout.recordLength;
     file.writeAt(layout.headerLength + static_cast<std::uint64_t>(flushedCount) * length,
-                 records.data() + flushedCount * length, (physicalCount - flushedCount) * length);
+                 records.data() + (flushedCount - droppedCount) * length,
+                 (physicalCount - flushedCount) * length);
     writeHeaderCount(physicalCount);
     flushedCount = physicalCount;
+    // What is in the file need not stay in memory, unless a lookup or the index is built from it.
+    if (appendOnly && !(layout.hasProductionIndex && mdxPath) && lookups.empty()) {
+        records.clear();
+        droppedCount = physicalCount;
+    }
 }
 
 void Table::Impl::finish() {

@@ -16,7 +16,7 @@ void activityStep(ExportContext& context) {
 
     // The subjects step made ASIGNOMT in this run; its subject records stay.
     auto names = openRunTable(context.tablesFolder, layout(), dbf::Access::ReadWrite);
-    names.reserve(records.size());
+    names.appendOnly();
     for (const auto& record : records) {
         const std::string name = record.value(actividades::kName);
         const std::string code = record.value(actividades::kCode);

@@ -61,69 +61,55 @@ std::string sessionPattern(std::int64_t hours) {
     return std::to_string(hours - kSessionPlaces) + std::string(kSessionPlaces, '1');
 }
 
-// A subject record that yields assignments: its code, its hours and its course's class units.
-struct SubjectAssignments {
-    const YedraRecord* record;
-    const std::string* code;
-    std::string sessions;
-    std::int64_t hours;
-    std::vector<std::size_t> units;
-};
-
 } // namespace
 
 void assignmentStep(ExportContext& context) {
     auto tables = recreateStepTables(context.tablesFolder, {asigt::layout()});
     Table& assignments = tables[0];
+    assignments.appendOnly();
     Table units = openRunTable(context.tablesFolder, grupost::layout(), dbf::Access::ReadOnly);
     const auto subjectCodes = readSubjectCodes(context.tablesFolder);
-
-    // Which subjects yield assignments is known before the first is written, so that ASIGT gets
-    // room for all of them at once.
-    const auto records = context.document.loopRecords(materias::kGroup);
-    std::vector<SubjectAssignments> yielding;
-    std::size_t assignmentCount = 0;
-    for (const YedraRecord& record : records) {
-        const std::string name = record.value(materias::kName);
-        auto code = subjectCodes.find(
-            nameKey(std::string_view(name).substr(0, asignomt::layout().width(asignomt::kNombre))));
-        if (code == subjectCodes.end() || code->second.empty())
-            continue;
-        auto courseUnits = units.select(grupost::kClaveCurso, dbf::Value{record.value(materias::kOfferKey)});
-        if (courseUnits.empty())
-            continue;
-
-        // The minutes are converted only for a subject that yields assignments.
-        std::string minutes = record.value(materias::kMinutes);
-        if (minutes.empty())
-            minutes = kDefaultMinutes;
-        const std::int64_t hours = weeklyHours(
-            requireWholeNumber(minutes, {materias::kGroup, record.number(), materias::kMinutes,
-                                         "minutos semanales", platform::utf8Of(context.document.path())}));
-        assignmentCount += courseUnits.size();
-        yielding.push_back({&record, &code->second, sessionPattern(hours), hours, std::move(courseUnits)});
-    }
-    assignments.reserve(assignmentCount);
-
     const std::size_t unitCode = units.requireFieldIndex(grupost::kAbrev);
     const std::size_t unitLevel = units.requireFieldIndex(grupost::kNivel);
     const std::size_t unitCourse = units.requireFieldIndex(grupost::kCurso);
     const std::size_t unitGroup = units.requireFieldIndex(grupost::kGrupo);
     RecordBuffer row;
-    for (const SubjectAssignments& subject : yielding) {
-        const std::string courseKey = subject.record->value(materias::kOfferKey);
-        const std::string subjectKey = subject.record->value(materias::kSubjectKey);
-        for (std::size_t unit : subject.units) {
+
+    std::size_t read = 0;
+    for (const YedraRecord& record : context.document.loopRecords(materias::kGroup)) {
+        ++read;
+        const std::string courseKey = record.value(materias::kOfferKey);
+        const std::string subjectKey = record.value(materias::kSubjectKey);
+        const std::string name = record.value(materias::kName);
+        std::string minutes = record.value(materias::kMinutes);
+
+        auto code = subjectCodes.find(
+            nameKey(std::string_view(name).substr(0, asignomt::layout().width(asignomt::kNombre))));
+        if (code == subjectCodes.end() || code->second.empty())
+            continue;
+        const auto courseUnits = units.select(grupost::kClaveCurso, dbf::Value{courseKey});
+        if (courseUnits.empty())
+            continue;
+
+        // The minutes are converted only for a subject that yields assignments.
+        if (minutes.empty())
+            minutes = kDefaultMinutes;
+        const std::int64_t hours = weeklyHours(
+            requireWholeNumber(minutes, {materias::kGroup, record.number(), materias::kMinutes,
+                                         "minutos semanales", platform::utf8Of(context.document.path())}));
+        const std::string sessions = sessionPattern(hours);
+
+        for (std::size_t unit : courseUnits) {
             row.clear();
-            row.setText(asigt::kCAsig, *subject.code);
+            row.setText(asigt::kCAsig, code->second);
             row.setText(asigt::kCGrup, units.text(unit, unitCode));
             row.setText(asigt::kCAula, "");
             row.setText(asigt::kTurno, "");
             row.setText(asigt::kNivel, units.text(unit, unitLevel));
             row.setText(asigt::kCurso, units.text(unit, unitCourse));
             row.setText(asigt::kGrupo, units.text(unit, unitGroup));
-            row.setDouble(asigt::kHoras, static_cast<double>(subject.hours));
-            row.setText(asigt::kSesiones, subject.sessions);
+            row.setDouble(asigt::kHoras, static_cast<double>(hours));
+            row.setText(asigt::kSesiones, sessions);
             row.setText(asigt::kClave, subjectKey);
             row.setText(asigt::kClaveCurso, courseKey);
             if (context.task513)
@@ -134,7 +120,7 @@ void assignmentStep(ExportContext& context) {
     units.close();
     closeStepTable(context, assignments, asigt::layout());
 
-    context.ui.reportProgress({"Asignaciones de materias", records.size(), "ASIGT"});
+    context.ui.reportProgress({"Asignaciones de materias", read, "ASIGT"});
 }
 
 } // namespace pontrel::exporting

@@ -107,7 +107,7 @@ std::size_t unitPass(ExportContext& context, const Table& courses, Table& units)
     // Unit codes are compared without regard to letter case, accented letters included.
     ShortCodeRegistry codes{ShortCodeSettings{.preCut = true, .shortening = true, .ignoreCase = true}};
     const auto records = context.document.loopRecords(unidades::kGroup);
-    units.reserve(records.size());
+    units.appendOnly();
     for (const YedraRecord& record : records) {
         const std::string unitKey = record.value(unidades::kKey);
         const std::string name = record.value(unidades::kName);

@@ -9,22 +9,35 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <map>
-#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 namespace pontrel::exporting {
 
-// The four subject registries: sorted, each value once, letter case significant. They live from the
-// start of the subjects step until the end of the activities step.
+// A (long code, name) pair's place among hashed pairs.
+struct CodeAndNameHash {
+    std::size_t operator()(const std::pair<std::string, std::string>& pair) const noexcept {
+        const std::size_t code = std::hash<std::string>{}(pair.first);
+        return code ^
+               (std::hash<std::string>{}(pair.second) + 0x9e3779b97f4a7c15u + (code << 6) + (code >> 2));
+    }
+};
+
+// The four subject registries: each value once, letter case significant; only asked whether they hold
+// a value, never listed. They live from the start of the subjects step until the end of the
+// activities step.
 struct SubjectRegistries {
     ShortCodeRegistry shortCodes{ShortCodeSettings{.preCut = true, .shortening = true, .ignoreCase = false}};
-    std::set<std::string> longCodes;
-    std::set<std::string> upperNames;
+    std::unordered_set<std::string> longCodes;
+    std::unordered_set<std::string> upperNames;
     // (long code, name) -> the short code given to that subject: a repeat needs both to match, and
     // it is filed under its own subject's code even when two subjects look alike once cut to the
     // widths of CODLARGO and NOMBRE.
-    std::map<std::pair<std::string, std::string>, std::string> pairs;
+    std::unordered_map<std::pair<std::string, std::string>, std::string, CodeAndNameHash> pairs;
 };
 
 struct ExportContext {

@@ -19,7 +19,7 @@ void roomStep(ExportContext& context) {
     ShortCodeRegistry codes{roomCodeSettings()};
 
     const auto records = context.document.loopRecords(dependencias::kGroup);
-    rooms.reserve(records.size());
+    rooms.appendOnly();
     for (const auto& record : records) {
         const std::string key = record.value(dependencias::kKey);
         const std::string name = record.value(dependencias::kName);

@@ -111,9 +111,9 @@ void subjectStep(ExportContext& context) {
     dbf::Table& names = tables[0];
     dbf::Table& offers = tables[1];
 
-    // Each subject record adds at most one name and one offer.
+    // Each subject record adds at most one offer, which later records look up.
     const auto records = context.document.loopRecords(materias::kGroup);
-    names.reserve(records.size());
+    names.appendOnly();
     offers.reserve(records.size());
     for (const auto& record : records) {
         const SubjectRecord subject = readSubject(record);

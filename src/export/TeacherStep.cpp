@@ -39,7 +39,7 @@ void teacherStep(ExportContext& context) {
     ShortCodeRegistry codes{ShortCodeSettings{.preCut = false, .shortening = false, .ignoreCase = true}};
 
     const auto records = context.document.loopRecords(empleados::kGroup);
-    teachers.reserve(records.size());
+    teachers.appendOnly();
     for (const auto& record : records) {
         std::string candidate = record.value(empleados::kShortCode);
         const bool ownCode = !candidate.empty();

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <map>
+#include <unordered_set>
 
 namespace pontrel::exporting {
 namespace {
@@ -232,10 +233,10 @@ TEST(SubjectStep, StartsFromEmptyRegistriesAndLeavesThemFilled) {
     const auto& registries = fixture.context.subjects;
     EXPECT_TRUE(registries.shortCodes.contains("MAT"));
     EXPECT_FALSE(registries.shortCodes.contains("MAT1"));
-    EXPECT_EQ(registries.longCodes, std::set<std::string>{"MAT"});
+    EXPECT_EQ(registries.longCodes, std::unordered_set<std::string>{"MAT"});
     // Only a to z are raised to upper case: the accented letter stays as it is.
-    EXPECT_EQ(registries.upperNames, std::set<std::string>{"MATEM\xE1TICAS"});
-    using Pairs = std::map<std::pair<std::string, std::string>, std::string>;
+    EXPECT_EQ(registries.upperNames, std::unordered_set<std::string>{"MATEM\xE1TICAS"});
+    using Pairs = decltype(registries.pairs);
     EXPECT_EQ(registries.pairs, (Pairs{{{"MAT", "Matem\xE1ticas"}, "MAT"}}));
 }
 

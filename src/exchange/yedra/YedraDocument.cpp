@@ -341,12 +341,9 @@ YedraDocument YedraDocument::read(const std::filesystem::path& file,
     YedraDocument document(file);
     document.keptGroups_ = std::move(groups);
     Reading reading(document, document.keptGroups_);
+    // The groups keep the room their texts grew into: what lies beyond them was never written, and
+    // takes no memory until it is (making each group fit would copy it whole).
     document.doc_.reset(parseXmlFile(file, &reading));
-    for (const auto& group : document.groups_) {
-        group->texts.shrink_to_fit();
-        group->fields.shrink_to_fit();
-        group->firstFields.shrink_to_fit();
-    }
 
     // A well-formed file of another kind would read as a document without data groups, and every
     // table of the working folder would be replaced by an empty one: refuse it before anything is touched.
