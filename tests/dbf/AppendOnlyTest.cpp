@@ -56,8 +56,9 @@ TEST(AppendOnly, LeavesTheSameFileAndRefusesToReadWhatHasGoneToIt) {
     // The first went to the file with the first batch.
     const std::string reading = dbftest::errorOf([&] { (void)t.text(0, "COD"); });
     EXPECT_NE(reading.find("el registro 1 ya se ha escrito en el archivo"), std::string::npos) << reading;
-    const std::string lookup =
-        dbftest::errorOf([&] { (void)t.locate({{"COD", Value{std::string("R3000")}}}); });
+    const std::string lookup = dbftest::errorOf([&] {
+        (void)t.locate({{"COD", Value{std::string("R3000")}}});
+    });
     EXPECT_NE(lookup.find("ya se ha escrito en el archivo"), std::string::npos) << lookup;
     RecordBuffer change;
     change.setText("COD", "X");
@@ -80,7 +81,8 @@ TEST(AppendOnly, KeepsEveryRecordWhereALookupOrTheIndexIsBuiltFromThem) {
     writeAll(dir / "kept" / "T.DBF", false, IndexSpec{"ORDEN", "ORDEN"});
     writeAll(dir / "only" / "T.DBF", true, IndexSpec{"ORDEN", "ORDEN"});
     for (const char* file : {"T.DBF", "T.MDX"})
-        EXPECT_EQ(pontrel::testing::readBytes(dir / "only" / file), pontrel::testing::readBytes(dir / "kept" / file))
+        EXPECT_EQ(pontrel::testing::readBytes(dir / "only" / file),
+                  pontrel::testing::readBytes(dir / "kept" / file))
             << file;
 
     // A lookup made before appending is kept up to date from the records, which therefore stay.
