@@ -80,6 +80,10 @@ bool heldByAnother(const std::filesystem::path& path);
 // Moves `from` onto `to` in one step, replacing an existing `to`, and waits until the move is on the
 // disk (rename + folder fsync; MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
 [[nodiscard]] int moveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+// The same move without the wait, for a series of moves made sure on the disk together: each is whole
+// or not made at all, and all are on the disk once syncFolder of both folders has returned (Windows
+// writes each through at once, as moveReplacing does).
+[[nodiscard]] int moveReplacingUnsynced(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // A file written beside its target and put in its place whole. Until commit() the target is untouched;
 // a TemporaryFile destroyed without commit() leaves no file behind. Where the system allows (Linux's

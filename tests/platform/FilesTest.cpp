@@ -155,14 +155,19 @@ TEST(Files, ReplaceFileSaysWhichStepFailedAndLeavesTheTarget) {
 }
 
 TEST(Files, MoveReplacingReplacesAnExistingFile) {
-    ScratchFolder folder;
-    writeFile(folder / "a", "nuevo");
-    writeFile(folder / "b", "viejo");
-    ASSERT_EQ(moveReplacing(folder / "a", folder / "b"), 0);
-    EXPECT_EQ(readFile(folder / "b"), "nuevo");
-    EXPECT_FALSE(std::filesystem::exists(folder / "a"));
-    EXPECT_EQ(syncFile(folder / "b"), 0);
-    EXPECT_EQ(syncFolder(folder.path()), 0);
+    for (const auto move : {moveReplacing, moveReplacingUnsynced}) {
+        ScratchFolder folder;
+        writeFile(folder / "a", "nuevo");
+        writeFile(folder / "b", "viejo");
+        ASSERT_EQ(move(folder / "a", folder / "b"), 0);
+        EXPECT_EQ(readFile(folder / "b"), "nuevo");
+        EXPECT_FALSE(std::filesystem::exists(folder / "a"));
+        EXPECT_EQ(syncFile(folder / "b"), 0);
+        EXPECT_EQ(syncFolder(folder.path()), 0);
+        // A missing source is the system's error, and nothing changes.
+        EXPECT_NE(move(folder / "a", folder / "b"), 0);
+        EXPECT_EQ(readFile(folder / "b"), "nuevo");
+    }
 }
 
 TEST(FileLock, OneHolderAtATimeAndReleaseRemovesTheFile) {

@@ -50,11 +50,23 @@ void sync(const fs::path& path, bool folder) {
                     platform::errorReason(error) + ").");
 }
 
-// One move, in one step, replacing nothing that the journal has not put aside.
+[[noreturn]] void failMove(const fs::path& from, const fs::path& to, int error) {
+    throw Error("No se puede mover " + platform::utf8Of(from) + " a " + platform::utf8Of(to) + " (" +
+                platform::errorReason(error) + ")");
+}
+
+// One move, in one step, replacing nothing that the journal has not put aside; on the disk when it
+// returns.
 void move(const fs::path& from, const fs::path& to) {
     if (const int error = platform::moveReplacing(from, to))
-        throw Error("No se puede mover " + platform::utf8Of(from) + " a " + platform::utf8Of(to) + " (" +
-                    platform::errorReason(error) + ")");
+        failMove(from, to, error);
+}
+
+// One move of a phase of the replacement, made sure on the disk with the rest of the phase when the
+// phase ends (syncing both folders): each file is in one place or the other, whatever comes first.
+void moveInPhase(const fs::path& from, const fs::path& to) {
+    if (const int error = platform::moveReplacingUnsynced(from, to))
+        failMove(from, to, error);
 }
 
 std::vector<std::string> regularFiles(const fs::path& folder) {
@@ -286,18 +298,22 @@ void TableSetReplacement::commit(const std::vector<std::string>& keepIndexOf) {
         writeJournal(folder_, journal);
         fs::remove_all(backup);
         fs::create_directory(backup);
+        // Every old file is aside, on the disk, before the first new one moves in: undoing relies on it.
         for (const auto& name : journal.oldFiles) {
             if (beforeEachMove)
                 beforeEachMove("apartar " + name);
             const fs::path file = platform::pathFromUtf8(name);
-            move(folder_ / file, backup / file);
+            moveInPhase(folder_ / file, backup / file);
         }
+        sync(backup, true);
+        sync(folder_, true);
         for (const auto& name : journal.newFiles) {
             if (beforeEachMove)
                 beforeEachMove("colocar " + name);
             const fs::path file = platform::pathFromUtf8(name);
-            move(staging_ / file, folder_ / file);
+            moveInPhase(staging_ / file, folder_ / file);
         }
+        sync(staging_, true);
         sync(folder_, true);
         if (beforeEachMove)
             beforeEachMove("confirmar");

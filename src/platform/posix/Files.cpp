@@ -225,9 +225,13 @@ int syncFolder(const fs::path& folder) {
 }
 
 int moveReplacing(const fs::path& from, const fs::path& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0)
-        return errno;
+    if (const int error = moveReplacingUnsynced(from, to))
+        return error;
     return syncFolder(to.parent_path());
+}
+
+int moveReplacingUnsynced(const fs::path& from, const fs::path& to) {
+    return ::rename(from.c_str(), to.c_str()) != 0 ? errno : 0;
 }
 
 int TemporaryFile::create(const fs::path& target) {

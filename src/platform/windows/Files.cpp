@@ -191,6 +191,11 @@ int syncFolder(const fs::path&) {
     return 0;
 }
 
+int moveReplacingUnsynced(const fs::path& from, const fs::path& to) {
+    // A folder's list of names cannot be flushed on its own here: the move is written through at once.
+    return moveReplacing(from, to);
+}
+
 int moveReplacing(const fs::path& from, const fs::path& to) {
     if (MoveFileExW(from.wstring().c_str(), to.wstring().c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
