@@ -403,8 +403,10 @@ int serveHead(const std::string& head, std::size_t& used, char* buffer, int leng
 // The file handed to libxml2 in pieces: first the bytes already read to tell its encoding, then the rest.
 struct DocumentSource {
     std::ifstream in;
-    std::string head;
+    std::string head; // kept whole: the declaration in it names the encoding in messages
     std::size_t headUsed = 0;
+    std::string piece; // the piece of the rest being handed on
+    std::size_t pieceUsed = 0;
     bool failed = false;
 
     static int read(void* context, char* buffer, int length) {
@@ -413,11 +415,18 @@ struct DocumentSource {
             return 0;
         if (const int n = serveHead(source->head, source->headUsed, buffer, length); n > 0)
             return n;
-        if (!source->in.read(buffer, length) && source->in.bad()) {
+        if (const int n = serveHead(source->piece, source->pieceUsed, buffer, length); n > 0)
+            return n;
+        // libxml2 asks for a few KiB at a time; the file is read in whole pieces, handed on from there.
+        source->piece.resize(kPieceBytes);
+        if (!source->in.read(source->piece.data(), static_cast<std::streamsize>(source->piece.size())) &&
+            source->in.bad()) {
             source->failed = true;
             return -1;
         }
-        return static_cast<int>(source->in.gcount());
+        source->piece.resize(static_cast<std::size_t>(source->in.gcount()));
+        source->pieceUsed = 0;
+        return serveHead(source->piece, source->pieceUsed, buffer, length);
     }
     static int close(void*) { return 0; }
 };
