@@ -149,10 +149,10 @@ class Table {
     void reserve(std::size_t count);
     // For an opening that writes a table and reads nothing back of it: records are kept in memory only
     // until they are written to the file, so that however many it appends it holds no more than one
-    // batch of them. Reading, looking up or updating a record that has gone to the file is then
-    // refused. Takes no effect on a table with a production index (rebuilt from every record at
-    // close) or once a lookup has been made through this opening (it is kept up to date from the
-    // records).
+    // batch of them. Reading or updating a record that has gone to the file is then refused, and so
+    // is a lookup that would have to be built from such records; one made before they went holds
+    // their keys and keeps finding them (where they are, not what they hold). Takes no effect on a
+    // table with a production index, which is rebuilt from every record at close.
     void appendOnly();
     // Writes the assigned fields of an existing record back to the file at once, under a lock that
     // keeps two writers apart. A value that its field cannot hold changes nothing.

@@ -90,6 +90,7 @@ struct Table::Impl {
     void rebuildIndex();
 
     void flush();
+    void dropWritten(); // for an append-only opening, the records already in the file
     void writeHeaderCount(std::size_t count);
     void finish();
 };

@@ -214,8 +214,10 @@ void Table::reserve(std::size_t count) {
 }
 
 void Table::appendOnly() {
-    impl_->requireWritable();
-    impl_->appendOnly = true;
+    Impl& impl = *impl_;
+    impl.requireWritable();
+    impl.appendOnly = true;
+    impl.dropWritten();
 }
 
 void Table::update(std::size_t record, const RecordBuffer& values) {
@@ -266,8 +268,13 @@ void Table::Impl::flush() {
                  (physicalCount - flushedCount) * length);
     writeHeaderCount(physicalCount);
     flushedCount = physicalCount;
-    // What is in the file need not stay in memory, unless a lookup or the index is built from it.
-    if (appendOnly && !(layout.hasProductionIndex && mdxPath) && lookups.empty()) {
+    dropWritten();
+}
+
+void Table::Impl::dropWritten() {
+    // What is in the file need not stay in memory, unless the index is rebuilt from it. (The lookups
+    // made so far hold the keys they need.) The memory stays for the records still to come.
+    if (appendOnly && flushedCount == physicalCount && !(layout.hasProductionIndex && mdxPath)) {
         records.clear();
         droppedCount = physicalCount;
     }

@@ -111,10 +111,14 @@ void subjectStep(ExportContext& context) {
     dbf::Table& names = tables[0];
     dbf::Table& offers = tables[1];
 
-    // Each subject record adds at most one offer, which later records look up.
-    const auto records = context.document.loopRecords(materias::kGroup);
+    // Nothing written is read back. Offers are looked up by their pairs: the lookup is made while the
+    // table is still empty, so that it takes every offer's keys as it is appended and the offers
+    // themselves need not stay in memory.
     names.appendOnly();
-    offers.reserve(records.size());
+    (void)offers.locate({{asignomt2::kMateria, dbf::Value{std::string()}},
+                         {asignomt2::kOfertaMatri, dbf::Value{std::string()}}});
+    offers.appendOnly();
+    const auto records = context.document.loopRecords(materias::kGroup);
     for (const auto& record : records) {
         const SubjectRecord subject = readSubject(record);
         if (isRegistered(context.subjects, subject))

@@ -72,7 +72,7 @@ TEST(AppendOnly, LeavesTheSameFileAndRefusesToReadWhatHasGoneToIt) {
     EXPECT_EQ(reopened.text(kRecords - 1, "COD"), "R3000");
 }
 
-TEST(AppendOnly, KeepsEveryRecordWhereALookupOrTheIndexIsBuiltFromThem) {
+TEST(AppendOnly, KeepsEveryRecordWhereTheIndexIsRebuiltFromThem) {
     ScratchFolder dir;
     // The index is rebuilt from every record at close: the file and its index are those of any opening.
     // (The index names its table: both are T, in folders of their own.)
@@ -84,16 +84,27 @@ TEST(AppendOnly, KeepsEveryRecordWhereALookupOrTheIndexIsBuiltFromThem) {
         EXPECT_EQ(pontrel::testing::readBytes(dir / "only" / file),
                   pontrel::testing::readBytes(dir / "kept" / file))
             << file;
+}
 
-    // A lookup made before appending is kept up to date from the records, which therefore stay.
+TEST(AppendOnly, ALookupMadeBeforeRecordsGoKeepsFindingThem) {
+    ScratchFolder dir;
     Table::create(dir / "LOOKUP.DBF", kFields, std::nullopt, kDate);
     Table t = Table::open(dir / "LOOKUP.DBF", OpenMode::Exclusive, Access::ReadWrite);
     t.appendOnly();
     EXPECT_FALSE(t.locate({{"COD", Value{std::string("R1")}}}));
     for (std::size_t n = 1; n <= kRecords; ++n)
         t.append(recordNumber(n));
+    // Its keys were taken as the records were appended: the first, long gone to the file, is found.
     EXPECT_EQ(t.locate({{"COD", Value{std::string("R1")}}}), std::optional<std::size_t>(0));
-    EXPECT_EQ(t.text(0, "TEXTO"), std::string(200, 'b'));
+    EXPECT_EQ(t.locate({{"COD", Value{std::string("R3000")}}}), std::optional<std::size_t>(kRecords - 1));
+    EXPECT_FALSE(t.locate({{"COD", Value{std::string("R3001")}}}));
+    // What it holds is no longer in memory; nor can a lookup of other fields be built now.
+    const std::string reading = dbftest::errorOf([&] { (void)t.text(0, "TEXTO"); });
+    EXPECT_NE(reading.find("el registro 1 ya se ha escrito en el archivo"), std::string::npos) << reading;
+    const std::string other = dbftest::errorOf([&] { (void)t.locate({{"ORDEN", Value{std::int64_t{1}}}}); });
+    EXPECT_NE(other.find("ya se ha escrito en el archivo"), std::string::npos) << other;
+    t.close();
+    EXPECT_EQ(Table::open(dir / "LOOKUP.DBF", OpenMode::Shared).recordCount(), kRecords);
 }
 
 } // namespace
