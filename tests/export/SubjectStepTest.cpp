@@ -217,6 +217,22 @@ TEST(SubjectStep, WithoutTheGroupLeavesBothTablesEmpty) {
     EXPECT_FALSE(std::filesystem::exists(earlier.table("ASIGNOMT2.MDX")));
 }
 
+// A large school: the offers go to the file batch after batch, and a repeat met after the first
+// batch is still found among them (an offer filed once, a new offer of a known subject added).
+TEST(SubjectStep, RepeatsAreFoundAmongOffersAlreadyWritten) {
+    std::vector<YedraFields> subjects;
+    for (int s = 0; s < 3000; ++s)
+        subjects.push_back(
+            subject("1", std::to_string(1000 + s), "Materia " + std::to_string(s), "C" + std::to_string(s)));
+    subjects.push_back(subject("1", "1000", "Materia 0", "C0")); // the first offer again
+    subjects.push_back(subject("2", "1000", "Materia 0", "C0")); // the first subject in another offer
+    StepFixture fixture({{"MATERIAS", subjects}});
+    const auto written = runSubjects(fixture);
+    EXPECT_EQ(written.names.size(), 3000u);
+    ASSERT_EQ(written.offers.size(), 3001u);
+    EXPECT_EQ(written.offers.back(), (std::vector<std::string>{"C0", "C0", "Materia 0", "1000", "2", ""}));
+}
+
 // The registries start empty whatever an earlier, stopped run left in them, and stay filled for the
 // activities step.
 TEST(SubjectStep, StartsFromEmptyRegistriesAndLeavesThemFilled) {
