@@ -14,6 +14,7 @@
 #include "import/AcademicYear.h"
 #include "import/ActivityAssembler.h"
 #include "import/DocumentText.h"
+#include "import/KeySet.h"
 #include "import/SolucEntry.h"
 #include "import/TeacherKeys.h"
 #include "import/TimetableDocumentWriter.h"
@@ -22,7 +23,6 @@
 
 #include <array>
 #include <system_error>
-#include <unordered_set>
 
 namespace pontrel::importing {
 
@@ -260,12 +260,12 @@ void ImportRun::writeTimetables(const WorkingTables& tables, const CourseDates& 
 void ImportRun::countEntriesWithoutTeacher(const WorkingTables& tables) {
     const dbf::Table& teachers = tables.teachers;
     const dbf::Table& soluc = tables.soluc;
-    std::unordered_set<std::string> abbreviations;
+    KeySet abbreviations;
     for (std::size_t t = 0; t < teachers.recordCount(); ++t)
         abbreviations.insert(teachers.text(t, velmora::proft::kAbrev));
     const FieldRef teacherField(soluc, velmora::soluc::kProf);
     for (std::size_t r = 0; r < soluc.recordCount(); ++r)
-        if (!abbreviations.count(soluc.text(r, teacherField())))
+        if (!abbreviations.contains(soluc.text(r, teacherField())))
             ++summary_.entriesWithoutTeacher;
 }
 
