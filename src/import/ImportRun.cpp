@@ -22,6 +22,8 @@
 #include "platform/Utf8Path.h"
 
 #include <array>
+#include <exception>
+#include <future>
 #include <system_error>
 
 namespace pontrel::importing {
@@ -115,9 +117,25 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
     const fs::path folder = session_.workingFolder;
     requireWorkingFolder(folder);
     const std::optional<WorkingFolderLock> lock = lockWorkingFolder(folder);
-    WorkingTables tables = openWorkingTables(folder);
-
-    YedraDocument document = YedraDocument::loadOutline(session_.documentPath, MasterDataCheck::groups());
+    // The tables are opened on a thread of their own while this one reads the document: neither needs
+    // the other, and each takes a good part of the time before the first timetable. The run stops as
+    // when they are read one after the other: on a table's error first, whatever the document holds;
+    // only this thread talks to the user.
+    std::future<WorkingTables> opening =
+        std::async(std::launch::async, [&folder] { return WorkingTables::open(folder); });
+    std::optional<YedraDocument> read;
+    std::exception_ptr documentError;
+    try {
+        read.emplace(YedraDocument::loadOutline(session_.documentPath, MasterDataCheck::groups()));
+    } catch (...) {
+        documentError = std::current_exception();
+    }
+    WorkingTables tables = opening.get();
+    for (const dbf::Table* table : tables.all())
+        noteUncountedRecords(*table);
+    if (documentError)
+        std::rethrow_exception(documentError);
+    YedraDocument document = std::move(*read);
     const std::string year = academicYear(document);
     MasterDataCheck check(document);
 
@@ -159,13 +177,6 @@ std::optional<WorkingFolderLock> ImportRun::lockWorkingFolder(const fs::path& fo
                     "). Abra Pontrel con permiso de escritura en la carpeta. No se ha escrito "
                     "nada.");
     return lock;
-}
-
-ImportRun::WorkingTables ImportRun::openWorkingTables(const fs::path& folder) {
-    WorkingTables tables = WorkingTables::open(folder);
-    for (const dbf::Table* table : tables.all())
-        noteUncountedRecords(*table);
-    return tables;
 }
 
 // The course's first and last day, from the first record of PERIODOS (empty when it has none);
