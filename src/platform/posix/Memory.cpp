@@ -17,12 +17,10 @@ void prepareToFill(void* data, std::size_t size) {
         return;
     void* const pages = reinterpret_cast<void*>(begin);
     const std::size_t length = end - begin;
-#ifdef MADV_HUGEPAGE
-    // A large page fills 2 MB with one fault; the pages of the range that no large page covers stay small.
-    madvise(pages, length, MADV_HUGEPAGE);
-#endif
+    // Not in large pages: in a process that reads tables again and again (the window, a batch), the
+    // large pages of freed buffers stayed resident in part and its peak memory grew by megabytes.
 #ifdef MADV_POPULATE_WRITE
-    // The rest given in one call (Linux 5.14 on; an older kernel refuses the request and nothing changes).
+    // Given in one call (Linux 5.14 on; an older kernel refuses the request and nothing changes).
     madvise(pages, length, MADV_POPULATE_WRITE);
 #endif
     (void)pages;
