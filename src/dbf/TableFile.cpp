@@ -1,6 +1,7 @@
 #include "dbf/TableFile.h"
 
 #include "dbf/Messages.h"
+#include "platform/Memory.h"
 #include "platform/SystemError.h"
 #include "platform/Utf8Path.h"
 
@@ -91,7 +92,11 @@ std::vector<std::uint8_t> TableFile::readAll() const {
     std::uint64_t size = 0;
     if (const int error = file_.size(size))
         throw fileError(name_, "leer", error);
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+    // The pages asked for at once: a table of megabytes would otherwise take a page fault per 4 KB.
+    std::vector<std::uint8_t> data;
+    data.reserve(static_cast<std::size_t>(size));
+    platform::prepareToFill(data.data(), data.capacity());
+    data.resize(static_cast<std::size_t>(size));
     std::size_t got = 0;
     if (const int error = file_.readAt(0, data.data(), data.size(), got))
         throw fileError(name_, "leer", error);

@@ -131,6 +131,21 @@ const ActivityAssembler::SlotPart& ActivityAssembler::slotPart(std::size_t recor
     return *slotParts_[record];
 }
 
+std::uint32_t ActivityAssembler::slotRecord(const std::string& slotKey, const std::string& frame) const {
+    // The key's length keeps ("21", "00") apart from ("210", "0").
+    slotSought_ = std::to_string(slotKey.size());
+    slotSought_ += ':';
+    slotSought_ += slotKey;
+    slotSought_ += frame;
+    const std::size_t number = slotsSought_.numberOf(slotSought_);
+    if (number != KeySet::npos)
+        return slotFound_[number];
+    const auto found = find(tables_.slots, {slotKey_(), slotFrame_()}, {slotKey, frame});
+    slotFound_.push_back(found ? static_cast<std::uint32_t>(*found) : kNoSlot);
+    slotsSought_.add(slotSought_);
+    return slotFound_.back();
+}
+
 ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps* gaps) const {
     ActivityValues v;
     SubjectAndUnit& pair = subjectAndUnit(entry.subject, entry.unit);
@@ -142,8 +157,8 @@ ActivityValues ActivityAssembler::assemble(const SolucEntry& entry, AssemblyGaps
 
     // The slot key is built as the frames step builds DIHO: day then hour, decimal, no separator.
     const std::string slotKey = std::to_string(entry.day) + std::to_string(entry.hour);
-    if (auto s = find(tables_.slots, {slotKey_(), slotFrame_()}, {slotKey, entry.frame})) {
-        const SlotPart& slot = slotPart(*s);
+    if (const std::uint32_t s = slotRecord(slotKey, entry.frame); s != kNoSlot) {
+        const SlotPart& slot = slotPart(s);
         v.N_DIASEMANA = slot.day;
         v.X_TRAMO = slot.code;
         v.N_HORINI = slot.startMinute;

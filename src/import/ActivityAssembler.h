@@ -11,9 +11,11 @@
 #include "exchange/velmora/VelmoraTables.h"
 #include "import/ActivityValues.h"
 #include "import/FieldRef.h"
+#include "import/KeySet.h"
 #include "import/SolucEntry.h"
 
 #include <array>
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -102,6 +104,13 @@ class ActivityAssembler {
     };
     const SlotPart& slotPart(std::size_t record) const;
     mutable std::vector<std::optional<SlotPart>> slotParts_;
+    // The DIASHORAST record of each slot key and frame that entries gave (kNoSlot: none): a run's
+    // entries name a few dozen slots over and over.
+    static constexpr std::uint32_t kNoSlot = UINT32_MAX;
+    std::uint32_t slotRecord(const std::string& slotKey, const std::string& frame) const;
+    mutable KeySet slotsSought_;                   // "length:key" + frame, numbered
+    mutable std::vector<std::uint32_t> slotFound_; // by number in slotsSought_
+    mutable std::string slotSought_;
 
     // The first record of `table` whose fields `fields` hold `values`, sought through buffers that
     // every lookup of every entry reuses.

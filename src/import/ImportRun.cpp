@@ -14,6 +14,7 @@
 #include "import/AcademicYear.h"
 #include "import/ActivityAssembler.h"
 #include "import/DocumentText.h"
+#include "import/KeySet.h"
 #include "import/SolucEntry.h"
 #include "import/TeacherKeys.h"
 #include "import/TimetableDocumentWriter.h"
@@ -21,8 +22,9 @@
 #include "platform/Utf8Path.h"
 
 #include <array>
+#include <exception>
+#include <future>
 #include <system_error>
-#include <unordered_set>
 
 namespace pontrel::importing {
 
@@ -115,9 +117,25 @@ std::optional<ImportRun::Stop> ImportRun::convert(TimetableDocumentWriter& write
     const fs::path folder = session_.workingFolder;
     requireWorkingFolder(folder);
     const std::optional<WorkingFolderLock> lock = lockWorkingFolder(folder);
-    WorkingTables tables = openWorkingTables(folder);
-
-    YedraDocument document = YedraDocument::loadOutline(session_.documentPath, MasterDataCheck::groups());
+    // The tables are opened on a thread of their own while this one reads the document: neither needs
+    // the other, and each takes a good part of the time before the first timetable. The run stops as
+    // when they are read one after the other: on a table's error first, whatever the document holds;
+    // only this thread talks to the user.
+    std::future<WorkingTables> opening =
+        std::async(std::launch::async, [&folder] { return WorkingTables::open(folder); });
+    std::optional<YedraDocument> read;
+    std::exception_ptr documentError;
+    try {
+        read.emplace(YedraDocument::loadOutline(session_.documentPath, MasterDataCheck::groups()));
+    } catch (...) {
+        documentError = std::current_exception();
+    }
+    WorkingTables tables = opening.get();
+    for (const dbf::Table* table : tables.all())
+        noteUncountedRecords(*table);
+    if (documentError)
+        std::rethrow_exception(documentError);
+    YedraDocument document = std::move(*read);
     const std::string year = academicYear(document);
     MasterDataCheck check(document);
 
@@ -159,13 +177,6 @@ std::optional<WorkingFolderLock> ImportRun::lockWorkingFolder(const fs::path& fo
                     "). Abra Pontrel con permiso de escritura en la carpeta. No se ha escrito "
                     "nada.");
     return lock;
-}
-
-ImportRun::WorkingTables ImportRun::openWorkingTables(const fs::path& folder) {
-    WorkingTables tables = WorkingTables::open(folder);
-    for (const dbf::Table* table : tables.all())
-        noteUncountedRecords(*table);
-    return tables;
 }
 
 // The course's first and last day, from the first record of PERIODOS (empty when it has none);
@@ -260,12 +271,12 @@ void ImportRun::writeTimetables(const WorkingTables& tables, const CourseDates& 
 void ImportRun::countEntriesWithoutTeacher(const WorkingTables& tables) {
     const dbf::Table& teachers = tables.teachers;
     const dbf::Table& soluc = tables.soluc;
-    std::unordered_set<std::string> abbreviations;
+    KeySet abbreviations;
     for (std::size_t t = 0; t < teachers.recordCount(); ++t)
         abbreviations.insert(teachers.text(t, velmora::proft::kAbrev));
     const FieldRef teacherField(soluc, velmora::soluc::kProf);
     for (std::size_t r = 0; r < soluc.recordCount(); ++r)
-        if (!abbreviations.count(soluc.text(r, teacherField())))
+        if (!abbreviations.contains(soluc.text(r, teacherField())))
             ++summary_.entriesWithoutTeacher;
 }
 

@@ -97,7 +97,6 @@ class ImportRun {
     // The conversion as a line of steps; a Stop is a message and outcome that end the run early.
     std::optional<Stop> convert(TimetableDocumentWriter& writer);
     std::optional<WorkingFolderLock> lockWorkingFolder(const std::filesystem::path& folder);
-    WorkingTables openWorkingTables(const std::filesystem::path& folder);
     std::optional<CourseDates> readCourseDates(const std::filesystem::path& folder);
     std::optional<Stop> passTeacherGate(dbf::Table& teachers, const std::filesystem::path& folder);
     void writeTimetables(const WorkingTables& tables, const CourseDates& course, MasterDataCheck& check,

@@ -47,7 +47,7 @@ void MasterDataCheck::collect(const YedraDocument& document, Kind kind, const ch
         for (std::size_t width : storedWidths)
             if (key.size() > width)
                 made_[kind].insert(storedForm(key, width));
-        known_[kind].insert(std::move(key));
+        known_[kind].insert(key);
     }
 }
 
@@ -62,7 +62,7 @@ void MasterDataCheck::collectRooms(const YedraDocument& document) {
         if (!key.empty())
             known_[Rooms].insert(key);
         if (code != key && !code.empty())
-            made_[Rooms].insert(std::move(code));
+            made_[Rooms].insert(code);
     }
 }
 
@@ -99,11 +99,11 @@ MasterDataCheck::MasterDataCheck(const YedraDocument& document) {
 }
 
 bool MasterDataCheck::sent(Kind kind, const std::string& key) {
-    if (key.empty() || known_[kind].count(key))
+    if (key.empty() || known_[kind].contains(key))
         return true;
     if (!reported_[kind].insert(key).second)
         return false;
-    (made_[kind].count(key) ? derived_[kind] : missing_[kind]).push_back(key);
+    (made_[kind].contains(key) ? derived_[kind] : missing_[kind]).push_back(key);
     return false;
 }
 

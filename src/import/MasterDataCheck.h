@@ -15,6 +15,7 @@
 
 #include "exchange/yedra/YedraDocument.h"
 #include "import/ActivityValues.h"
+#include "import/KeySet.h"
 
 #include <cstddef>
 #include <initializer_list>
@@ -59,8 +60,9 @@ class MasterDataCheck {
                  std::initializer_list<std::size_t> storedWidths);
     void collectRooms(const YedraDocument& document);
 
-    std::unordered_set<std::string> known_[KindCount];
-    std::unordered_set<std::string> made_[KindCount]; // codes the export makes from the document
+    // Asked for every key of every entry sent: sets that answer in a cache miss or two.
+    KeySet known_[KindCount];
+    KeySet made_[KindCount]; // codes the export makes from the document
     std::unordered_map<std::string, std::unordered_set<std::string>> postDates_; // X_EMPLEADO -> F_TOMAPOS
     std::unordered_set<std::string> reported_[KindCount];
     std::vector<std::string> missing_[KindCount];

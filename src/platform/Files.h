@@ -42,8 +42,8 @@ class File {
                              std::size_t& got) const;
     [[nodiscard]] int writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
     [[nodiscard]] int truncate(std::uint64_t size);
-    // Waits until the written bytes are on the disk.
-    [[nodiscard]] int flush();
+    // Waits until the written bytes are on the disk. Another thread may call it while this one writes.
+    [[nodiscard]] int flush() const;
     // Asks the system to start putting these written bytes on the disk now, without waiting: the
     // flush() that follows then finds most of them there. Only a hint; where the system has no such
     // request it does nothing.
@@ -104,6 +104,10 @@ class TemporaryFile {
     // Up to `size` of them from `offset` on; `got` is short only at the end of what was written.
     [[nodiscard]] int readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size,
                              std::size_t& got) const;
+    // Waits until the bytes written so far are on the disk, from another thread while write() goes
+    // on: a large file flushed piece by piece as it grows leaves commit() little more than its last
+    // piece to wait for (the disk's cache is emptied of the rest already).
+    [[nodiscard]] int flushWritten() const { return file_.flush(); }
     // Flushes to disk, closes and moves the file over the target given to create().
     [[nodiscard]] int commit() { return commit(target_); }
     // The same onto another file of the same folder.

@@ -127,6 +127,11 @@ std::vector<LookupCase> lookupCases() {
          entry(1, 1, "2", "MAT", "1A", "", ""),
          false,
          {"", "", "", "U1A", "11", "101", a, b, "0", "0", ""}},
+        {"a slot key and frame whose texts run on into another slot's (\"21\" \"00\", \"210\" \"0\"): no "
+         "slot",
+         entry(2, 1, "00", "MAT", "1A"),
+         false,
+         {"", "", "A1", "U1A", "11", "101", a, b, "0", "0", ""}},
         {"a blank room gives an empty room key",
          entry(1, 1, "0", "MAT", "1A", "", "   "),
          false,

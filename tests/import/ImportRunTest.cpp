@@ -271,6 +271,42 @@ TEST_F(ImportRunTest, MissingWorkingTableIsNamed) {
     expectTablesReleased();
 }
 
+// The tables and the document are read at the same time, but the run stops as when one came after the
+// other: on the tables' fault first, and with the tables' notes said before the document's fault.
+TEST_F(ImportRunTest, TablesAreJudgedBeforeTheDocument) {
+    testing::writeFile(document, "<SERVICIO><BLOQUE_DATOS>"); // never closed
+    school.write(work.path());
+    fs::remove(work.path() / "ASIGT.DBF");
+    ui.documents.push_back(document);
+    try {
+        ImportRun(session, ui).run();
+        ADD_FAILURE() << "the run must stop";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("ASIGT.DBF"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(ui.messages.empty());
+    expectTablesReleased();
+
+    // With every table there, the note about SOLUC's header comes first, then the document's fault.
+    for (const auto& entry : fs::directory_iterator(work.path()))
+        fs::remove(entry.path());
+    school.write(work.path());
+    std::string soluc = testing::readFile(work.path() / "SOLUC.DBF");
+    testing::putLe32(soluc, 4, 2);
+    testing::writeFile(work.path() / "SOLUC.DBF", soluc);
+    ui.documents.push_back(document);
+    try {
+        ImportRun(session, ui).run();
+        ADD_FAILURE() << "the run must stop";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("exportacion.xml"), std::string::npos) << e.what();
+    }
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find("SOLUC.DBF» guarda 6 registros"), std::string::npos) << ui.messages[0];
+    EXPECT_FALSE(fs::exists(output()));
+    expectTablesReleased();
+}
+
 // An export killed half way through its replacement: PROFT moved aside, the new one not yet in place.
 // The import itself puts the old set back before it reads a table, and says so.
 TEST_F(ImportRunTest, PutsBackATableSetThatAKilledExportLeftHalfReplaced) {

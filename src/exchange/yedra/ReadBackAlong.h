@@ -4,6 +4,10 @@
 // until the writer says the file is complete. The check is the same as reading the finished file back
 // (every byte that reaches the file is read from the file), but it runs beside the writing instead of
 // after it, so a run waits for little more than its last piece.
+//
+// The same thread puts the file on the disk as it goes, every few megabytes read: the disk's own cache
+// then holds little by the time the writer flushes the whole file before putting it in its place, and
+// that flush, which waits for all of it, waits for little more than the last piece too.
 
 #include "platform/Files.h"
 
@@ -20,6 +24,7 @@ class ReadBackAlong {
   public:
     struct Outcome {
         int readError = 0;                 // the system's error when the file could not be read
+        int flushError = 0;                // the system's error when it could not be put on the disk
         std::optional<std::string> reason; // why what was written is not XML; none when it is
     };
 
@@ -36,6 +41,10 @@ class ReadBackAlong {
     Outcome complete();
 
   private:
+    // How much is read between two flushes: large enough that a flush costs little more than the disk
+    // takes to store what it flushes.
+    static constexpr std::uint64_t kFlushPiece = 16 * 1024 * 1024;
+
     void read();
     void stop(bool abandoned);
 

@@ -235,6 +235,10 @@ void XmlOutput::save(const std::filesystem::path& target) {
     // the output's place, whatever made it so. Read from the file in pieces as they were written, the
     // last of them now.
     const ReadBackAlong::Outcome readBack = readBack_->complete();
+    // A failed flush is the writing's failure (the system reports it once: the flush at commit()
+    // might not report it again).
+    if (readBack.flushError != 0)
+        failWrite(readBack.flushError);
     if (readBack.readError != 0)
         failWrite(readBack.readError);
     if (readBack.reason)

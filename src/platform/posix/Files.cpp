@@ -149,7 +149,7 @@ int File::truncate(std::uint64_t size) {
     return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : errno;
 }
 
-int File::flush() {
+int File::flush() const {
     return ::fsync(fd_) == 0 ? 0 : errno;
 }
 

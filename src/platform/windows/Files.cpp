@@ -123,7 +123,7 @@ int File::truncate(std::uint64_t size) {
     return 0;
 }
 
-int File::flush() {
+int File::flush() const {
     return FlushFileBuffers(native(handle_)) ? 0 : last();
 }
 
