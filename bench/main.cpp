@@ -10,7 +10,7 @@
 #include "dbf/Error.h"
 #include "export/ExportRun.h"
 #include "import/ImportRun.h"
-#include "platform/MemoryReuse.h"
+#include "platform/Memory.h"
 
 #include <malloc.h>
 #include <sys/resource.h>

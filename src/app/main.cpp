@@ -7,7 +7,7 @@
 #include "app/QtSpanish.h"
 #include "exchange/velmora/TableSetReplacement.h"
 #include "exchange/velmora/WorkingFolder.h"
-#include "platform/MemoryReuse.h"
+#include "platform/Memory.h"
 #include "platform/Utf8Path.h"
 
 #include <QApplication>

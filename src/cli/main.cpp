@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Commands.h"
-#include "platform/MemoryReuse.h"
+#include "platform/Memory.h"
 #include "platform/ProcessArguments.h"
 
 int main(int argc, char** argv) {

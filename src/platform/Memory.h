@@ -1,5 +1,6 @@
 #pragma once
-// Memory that is about to be filled whole, such as a file read in one piece into a buffer of its size.
+// How the program asks the system for memory and gives it back: memory about to be filled whole (a
+// file read in one piece into a buffer of its size), and memory freed between the steps of a run.
 
 #include <cstddef>
 
@@ -11,5 +12,12 @@ namespace pontrel::platform {
 // it, the memory is as it was, and the contents are never changed. For buffers of some megabytes; a
 // small one gains nothing.
 void prepareToFill(void* data, std::size_t size);
+
+// Called once at the program's start, before the first run. A run allocates and frees blocks of
+// megabytes one step after another (a table's records, a group of the document's texts): memory that
+// is freed stays with the program for later blocks, up to a bound, and their pages are used again as
+// they are, where a block given back to the system has every page of the next one provided and
+// cleared anew (a page fault each).
+void keepFreedMemoryForReuse();
 
 } // namespace pontrel::platform
