@@ -246,7 +246,7 @@ struct ReadingAlong {
     // The handlers that build the tree's text and other content, called outside such an element.
     charactersSAXFunc characters = nullptr;
     charactersSAXFunc whitespace = nullptr;
-    cdataBlockSAXFunc cdata = nullptr;
+    charactersSAXFunc cdata = nullptr; // a CDATA section's handler takes the same arguments
     commentSAXFunc comment = nullptr;
     processingInstructionSAXFunc instruction = nullptr;
     referenceSAXFunc reference = nullptr;
@@ -336,28 +336,15 @@ void endElementAlong(void* context, const xmlChar* localName, const xmlChar* pre
     parent->last = nullptr;
 }
 
-void charactersAlong(void* context, const xmlChar* text, int length) {
+// Text inside an element read as texts goes to the reader; elsewhere to the handler that makes the
+// tree's node for it (`handler`: characters, blanks or a CDATA section).
+template <charactersSAXFunc ReadingAlong::*handler>
+void textAlong(void* context, const xmlChar* text, int length) {
     if (ReadingAlong* reading = readingTexts(context))
         reading->along->text(
             std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
-    else if (ReadingAlong* along = currentAlong; along != nullptr && along->characters != nullptr)
-        along->characters(context, text, length);
-}
-
-void whitespaceAlong(void* context, const xmlChar* text, int length) {
-    if (ReadingAlong* reading = readingTexts(context))
-        reading->along->text(
-            std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
-    else if (ReadingAlong* along = currentAlong; along != nullptr && along->whitespace != nullptr)
-        along->whitespace(context, text, length);
-}
-
-void cdataAlong(void* context, const xmlChar* text, int length) {
-    if (ReadingAlong* reading = readingTexts(context))
-        reading->along->text(
-            std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
-    else if (ReadingAlong* along = currentAlong; along != nullptr && along->cdata != nullptr)
-        along->cdata(context, text, length);
+    else if (ReadingAlong* along = currentAlong; along != nullptr && along->*handler != nullptr)
+        (along->*handler)(context, text, length);
 }
 
 void commentAlong(void* context, const xmlChar* text) {
@@ -708,10 +695,11 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, XmlReadAlong* along) {
             // The parser tells blanks apart from other text (at some cost) only when the two
             // handlers differ, as they do not when blanks are kept.
             const bool blanksKept = sax.ignorableWhitespace == sax.characters;
-            reading.characters = std::exchange(sax.characters, charactersAlong);
+            reading.characters = std::exchange(sax.characters, textAlong<&ReadingAlong::characters>);
             reading.whitespace =
-                std::exchange(sax.ignorableWhitespace, blanksKept ? charactersAlong : whitespaceAlong);
-            reading.cdata = std::exchange(sax.cdataBlock, cdataAlong);
+                std::exchange(sax.ignorableWhitespace, blanksKept ? textAlong<&ReadingAlong::characters>
+                                                                  : textAlong<&ReadingAlong::whitespace>);
+            reading.cdata = std::exchange(sax.cdataBlock, textAlong<&ReadingAlong::cdata>);
             reading.comment = std::exchange(sax.comment, commentAlong);
             reading.instruction = std::exchange(sax.processingInstruction, instructionAlong);
             reading.reference = std::exchange(sax.reference, referenceAlong);
