@@ -42,8 +42,6 @@ class Lookups {
     void afterChange(std::size_t position, const std::vector<std::size_t>& changedFields,
                      const Change& change, const KeyOf& keyOf);
 
-    bool empty() const { return indexes_.empty(); }
-
     void clear() {
         indexes_.clear();
         lastFields_ = nullptr;

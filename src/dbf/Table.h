@@ -143,10 +143,6 @@ class Table {
     // program killed while appending leaves a table that opens with the batches written so far.
     // A value that its field cannot hold is an error, and the record is not appended.
     std::size_t append(const RecordBuffer& values);
-    // Makes room for `count` more records, so that a writer that knows about how many it will append
-    // gives the table its memory once instead of in steps that copy what is there. Only a hint:
-    // appending more still works, and nothing of it reaches the file.
-    void reserve(std::size_t count);
     // For an opening that writes a table and reads nothing back of it: records are kept in memory only
     // until they are written to the file, so that however many it appends it holds no more than one
     // batch of them. Reading or updating a record that has gone to the file is then refused, and so

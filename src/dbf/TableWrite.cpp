@@ -204,15 +204,6 @@ std::size_t Table::append(const RecordBuffer& values) {
     return position;
 }
 
-void Table::reserve(std::size_t count) {
-    Impl& impl = *impl_;
-    impl.requireWritable();
-    const std::size_t room =
-        std::min<std::size_t>(count, 0xFFFFFFFFu - std::min<std::size_t>(impl.physicalCount, 0xFFFFFFFFu));
-    impl.records.reserve(impl.records.size() + room * impl.layout.recordLength);
-    impl.live.reserve(impl.live.size() + room);
-}
-
 void Table::appendOnly() {
     Impl& impl = *impl_;
     impl.requireWritable();

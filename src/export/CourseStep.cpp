@@ -74,7 +74,6 @@ std::string unitCodeStart(const std::string& name, std::size_t length) {
 std::size_t coursePass(ExportContext& context, Table& courses) {
     const auto levels = readLevels(context.levelTable);
     const auto records = context.document.loopRecords(cursosDelCentro::kGroup);
-    courses.reserve(records.size());
     for (const YedraRecord& record : records) {
         const std::string key = record.value(cursosDelCentro::kKey);
         const std::string name = record.value(cursosDelCentro::kName);

@@ -347,26 +347,15 @@ void textAlong(void* context, const xmlChar* text, int length) {
         (along->*handler)(context, text, length);
 }
 
-void commentAlong(void* context, const xmlChar* text) {
+// What has no text (a comment, a processing instruction) is left out inside an element read as texts,
+// and so is a reference, since no entity is declared there to give it text; elsewhere it goes to the
+// handler that makes the tree's node for it.
+template <auto ReadingAlong::*handler, typename... Arguments>
+void outsideTextsAlong(void* context, Arguments... arguments) {
     if (readingTexts(context) != nullptr)
         return;
-    if (ReadingAlong* along = currentAlong; along != nullptr && along->comment != nullptr)
-        along->comment(context, text);
-}
-
-void instructionAlong(void* context, const xmlChar* target, const xmlChar* data) {
-    if (readingTexts(context) != nullptr)
-        return;
-    if (ReadingAlong* along = currentAlong; along != nullptr && along->instruction != nullptr)
-        along->instruction(context, target, data);
-}
-
-// Inside an element read as texts no entity is declared: a reference names none, and has no text.
-void referenceAlong(void* context, const xmlChar* name) {
-    if (readingTexts(context) != nullptr)
-        return;
-    if (ReadingAlong* along = currentAlong; along != nullptr && along->reference != nullptr)
-        along->reference(context, name);
+    if (ReadingAlong* along = currentAlong; along != nullptr && along->*handler != nullptr)
+        (along->*handler)(context, arguments...);
 }
 
 struct ContextDeleter {
@@ -376,44 +365,45 @@ struct ContextDeleter {
 // The size of the pieces a document is read in.
 constexpr std::size_t kPieceBytes = 64 * 1024;
 
-// Hands libxml2 what is left of `head` from `used` on, as much as `buffer` takes; 0 when all of it was
-// handed on. Both sources below begin with bytes already read (to tell the encoding) before the rest.
-int serveHead(const std::string& head, std::size_t& used, char* buffer, int length) {
-    if (used >= head.size())
+// Hands libxml2 what is left of `bytes` from `used` on, as much as `buffer` takes; 0 when all of it was
+// handed on.
+int handOn(const std::string& bytes, std::size_t& used, char* buffer, int length) {
+    if (used >= bytes.size())
         return 0;
-    const std::size_t n = std::min(static_cast<std::size_t>(length), head.size() - used);
-    std::memcpy(buffer, head.data() + used, n);
+    const std::size_t n = std::min(static_cast<std::size_t>(length), bytes.size() - used);
+    std::memcpy(buffer, bytes.data() + used, n);
     used += n;
     return static_cast<int>(n);
 }
 
-// The file handed to libxml2 in pieces: first the bytes already read to tell its encoding, then the rest.
-struct DocumentSource {
-    std::ifstream in;
-    std::string head; // kept whole: the declaration in it names the encoding in messages
+// A document handed to libxml2 in pieces: first the bytes already read to tell its encoding (kept
+// whole: the declaration in them names the encoding in messages), then the rest from `next`, a whole
+// piece at a time however little libxml2 asks for at once (a few KiB).
+struct PieceSource {
+    const XmlPieces* next = nullptr;
+    std::string head;
     std::size_t headUsed = 0;
     std::string piece; // the piece of the rest being handed on
     std::size_t pieceUsed = 0;
     bool failed = false;
 
     static int read(void* context, char* buffer, int length) {
-        auto* source = static_cast<DocumentSource*>(context);
+        auto* source = static_cast<PieceSource*>(context);
         if (length <= 0)
             return 0;
-        if (const int n = serveHead(source->head, source->headUsed, buffer, length); n > 0)
+        if (const int n = handOn(source->head, source->headUsed, buffer, length); n > 0)
             return n;
-        if (const int n = serveHead(source->piece, source->pieceUsed, buffer, length); n > 0)
+        if (const int n = handOn(source->piece, source->pieceUsed, buffer, length); n > 0)
             return n;
-        // libxml2 asks for a few KiB at a time; the file is read in whole pieces, handed on from there.
         source->piece.resize(kPieceBytes);
-        if (!source->in.read(source->piece.data(), static_cast<std::streamsize>(source->piece.size())) &&
-            source->in.bad()) {
+        const long got = (*source->next)(source->piece.data(), source->piece.size());
+        if (got < 0) {
             source->failed = true;
             return -1;
         }
-        source->piece.resize(static_cast<std::size_t>(source->in.gcount()));
+        source->piece.resize(static_cast<std::size_t>(got));
         source->pieceUsed = 0;
-        return serveHead(source->piece, source->pieceUsed, buffer, length);
+        return handOn(source->piece, source->pieceUsed, buffer, length);
     }
     static int close(void*) { return 0; }
 };
@@ -612,17 +602,23 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, XmlReadAlong* along) {
 
     // Read by us rather than by libxml2, so that the path is taken literally (no URI escapes) and a
     // read failure gets its own message; in pieces, so that no size of document is too large to read.
-    DocumentSource source;
-    source.in.open(file, std::ios::binary);
-    if (!source.in)
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
         throw Error("No se puede abrir el archivo «" + name + "».");
+    const XmlPieces readFile = [&in](char* data, std::size_t size) -> long {
+        if (!in.read(data, static_cast<std::streamsize>(size)) && in.bad())
+            return -1;
+        return static_cast<long>(in.gcount());
+    };
+    PieceSource source;
+    source.next = &readFile;
     source.head.resize(kPieceBytes);
-    source.in.read(source.head.data(), static_cast<std::streamsize>(source.head.size()));
-    if (source.in.bad())
+    in.read(source.head.data(), static_cast<std::streamsize>(source.head.size()));
+    if (in.bad())
         throw Error("No se puede leer el archivo «" + name + "».");
-    source.head.resize(static_cast<std::size_t>(source.in.gcount()));
+    source.head.resize(static_cast<std::size_t>(in.gcount()));
     const bool wholeInHead = source.head.size() < kPieceBytes;
-    source.in.clear();
+    in.clear();
 
     // XML itself names the first character: a file that starts otherwise is no XML document at all.
     const ByteOrderMark mark = byteOrderMarkOf(source.head);
@@ -632,14 +628,14 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, XmlReadAlong* along) {
         ByteOrderMark unmarked = mark;
         unmarked.length = 0;
         std::string piece(kPieceBytes, '\0');
-        while (first < 0 && (source.in.read(piece.data(), static_cast<std::streamsize>(piece.size())) ||
-                             source.in.gcount() > 0))
-            first = firstSignificant(
-                std::string_view(piece.data(), static_cast<std::size_t>(source.in.gcount())), unmarked);
-        if (source.in.bad())
+        while (first < 0 &&
+               (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0))
+            first = firstSignificant(std::string_view(piece.data(), static_cast<std::size_t>(in.gcount())),
+                                     unmarked);
+        if (in.bad())
             throw Error("No se puede leer el archivo «" + name + "».");
-        source.in.clear();
-        source.in.seekg(static_cast<std::streamoff>(source.head.size()));
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(source.head.size()));
     }
     if (first < 0)
         throw Error("El archivo «" + name +
@@ -700,9 +696,13 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, XmlReadAlong* along) {
                 std::exchange(sax.ignorableWhitespace, blanksKept ? textAlong<&ReadingAlong::characters>
                                                                   : textAlong<&ReadingAlong::whitespace>);
             reading.cdata = std::exchange(sax.cdataBlock, textAlong<&ReadingAlong::cdata>);
-            reading.comment = std::exchange(sax.comment, commentAlong);
-            reading.instruction = std::exchange(sax.processingInstruction, instructionAlong);
-            reading.reference = std::exchange(sax.reference, referenceAlong);
+            reading.comment =
+                std::exchange(sax.comment, outsideTextsAlong<&ReadingAlong::comment, const xmlChar*>);
+            reading.instruction =
+                std::exchange(sax.processingInstruction,
+                              outsideTextsAlong<&ReadingAlong::instruction, const xmlChar*, const xmlChar*>);
+            reading.reference =
+                std::exchange(sax.reference, outsideTextsAlong<&ReadingAlong::reference, const xmlChar*>);
         }
         currentStartElement = context->sax->startElementNs;
         context->sax->startElementNs = startElementNoting;
@@ -717,8 +717,8 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, XmlReadAlong* along) {
         // The encoding is given, so the mark is not handed on: libxml2 passes over a mark only in bytes it
         // already holds when it switches encodings, and it holds none of a file it reads in pieces.
         source.headUsed = mark.length;
-        doc = xmlCtxtReadIO(context.get(), &DocumentSource::read, &DocumentSource::close, &source,
-                            name.c_str(), mark.encoding, options);
+        doc = xmlCtxtReadIO(context.get(), &PieceSource::read, &PieceSource::close, &source, name.c_str(),
+                            mark.encoding, options);
     }
     if (source.failed) {
         if (doc != nullptr)
@@ -760,39 +760,6 @@ xmlDoc* parseXmlFile(const std::filesystem::path& file, XmlReadAlong* along) {
     throw Error("El archivo «" + name + "» no es un documento XML válido (" +
                 (line > 0 ? "línea " + std::to_string(line) + ": " : std::string()) + reason + ").");
 }
-
-namespace {
-
-// A document handed to libxml2 in pieces from a caller: first the bytes already read to tell its
-// encoding, then the rest, a piece at a time through the same buffer.
-struct PieceSource {
-    const XmlPieces* next = nullptr;
-    std::string head;
-    std::size_t headUsed = 0;
-    bool failed = false;
-
-    static int read(void* context, char* buffer, int length) {
-        auto* source = static_cast<PieceSource*>(context);
-        if (length <= 0)
-            return 0;
-        if (const int n = serveHead(source->head, source->headUsed, buffer, length); n > 0)
-            return n;
-        // libxml2 asks for a few KiB at a time; the caller is asked for whole pieces.
-        if (source->head.size() < kPieceBytes)
-            source->head.resize(kPieceBytes);
-        const long got = (*source->next)(source->head.data(), source->head.size());
-        if (got < 0) {
-            source->failed = true;
-            return -1;
-        }
-        source->head.resize(static_cast<std::size_t>(got));
-        source->headUsed = 0;
-        return got == 0 ? 0 : read(context, buffer, length);
-    }
-    static int close(void*) { return 0; }
-};
-
-} // namespace
 
 std::optional<std::string> unreadableXmlReason(const XmlPieces& next) {
     const char* const unreadable = "no se pudo volver a leer lo escrito";
